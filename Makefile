@@ -1,0 +1,41 @@
+# Entry points: `make demo` and `make test` do all the set-up on a fresh Debian machine.
+SHELL := /bin/bash
+JOBS ?= $(shell nproc)
+CMAKE_NATIVE := cmake -S . -B build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo
+CMAKE_ASAN   := cmake -S . -B build/native-asan -DCMAKE_BUILD_TYPE=Debug -DTOVALO_SANITIZE=ON
+CMAKE_WIN    := cmake -S . -B build/win -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+CMAKE_FUZZ   := cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOVALO_FUZZ=ON \
+                -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+
+.PHONY: all build demo test bench fuzz deps native native-asan win fuzz-build clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+native: deps
+	@$(CMAKE_NATIVE) >/dev/null && cmake --build build/native -j$(JOBS)
+
+native-asan: deps
+	@$(CMAKE_ASAN) >/dev/null && cmake --build build/native-asan -j$(JOBS)
+
+win: deps
+	@$(CMAKE_WIN) >/dev/null && cmake --build build/win -j$(JOBS)
+
+fuzz-build: deps
+	@$(CMAKE_FUZZ) >/dev/null && cmake --build build/fuzz -j$(JOBS)
+
+build: native win
+
+demo: build
+	@scripts/demo
+
+test: deps
+	@scripts/test
+
+bench: native
+	@scripts/bench
+
+clean:
+	rm -rf build

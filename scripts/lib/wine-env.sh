@@ -1,0 +1,59 @@
+# Sourced by the scripts that run Windows programs: a private 32-bit Wine prefix under build/,
+# the Korean locale (code page 949), one Xvfb and one persistent wineserver for a whole run.
+# Call wine_env_start once; it arranges wine_env_stop on exit.
+
+TOVALO_ROOT=${TOVALO_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
+export WINEPREFIX=${TOVALO_WINEPREFIX:-$TOVALO_ROOT/build/wine-prefix}
+export WINEARCH=win32
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+export LANG=ko_KR.UTF-8 LC_ALL=ko_KR.UTF-8
+
+_wine_env_xvfb_pid=""
+
+_wine_env_make_prefix() {
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  (
+    flock 9
+    [ -f "$WINEPREFIX/.tovalo-ready" ] && exit 0
+    rm -rf "$WINEPREFIX"
+    echo "wine-env: creating prefix $WINEPREFIX" >&2
+    wineboot -i >/dev/null 2>&1
+    wineserver -w
+    # Without a window manager Wine waits about two seconds whenever a dialog closes.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    wineserver -w
+    touch "$WINEPREFIX/.tovalo-ready"
+  ) 9>"$WINEPREFIX.lock"
+}
+
+wine_env_stop() {
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+  if [ -n "$_wine_env_xvfb_pid" ]; then
+    kill "$_wine_env_xvfb_pid" 2>/dev/null || true
+    wait "$_wine_env_xvfb_pid" 2>/dev/null || true
+    _wine_env_xvfb_pid=""
+  fi
+}
+
+wine_env_start() {
+  _wine_env_make_prefix
+  local fifo
+  fifo=$(mktemp -u)
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+  _wine_env_xvfb_pid=$!
+  local display
+  read -r display <"$fifo"
+  rm -f "$fifo"
+  export DISPLAY=":$display"
+  trap wine_env_stop EXIT
+  wineserver -p
+  # Registration goes through the real regsvr32, judged by its exit code.
+}
+
+wine_register_ocx() {
+  local ocx=${1:-$TOVALO_ROOT/build/win/Tovalo.ocx}
+  wine regsvr32 /s "$(winepath -w "$ocx")" >/dev/null 2>&1
+}
