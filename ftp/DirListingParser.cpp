@@ -1,27 +1,568 @@
 // CDirListingParser: layout choice and the four line layouts (EPLF, UNIX, MultiNet/VMS, MS-DOS).
 #include "ftp/DirListingParser.h"
 
+#include <algorithm>
+#include <array>
 #include <chrono>
+#include <cstddef>
+#include <limits>
+#include <optional>
+#include <utility>
 
 namespace nsFTP
 {
+namespace
+{
 
-CDirListingParser::CDirListingParser() : CDirListingParser(Clock{}) {}
+using std::int64_t;
+using std::size_t;
+using std::string_view;
 
-CDirListingParser::CDirListingParser(Clock clock) : m_clock(std::move(clock)) {}
+constexpr int64_t kSecondsPerDay = 86400;
+// Dates without a year are put in the first year that leaves them less than this far in the past.
+constexpr int64_t kYearGuessWindow = 350 * kSecondsPerDay;
+// Any clock reading is pulled into this range (about 30 million years) so that the year guess
+// stays within 64-bit arithmetic whatever the clock says.
+constexpr int64_t kClockLimit = 1'000'000'000'000'000;
+
+// A listing field read as a decimal number: leading white space and one sign are accepted, as the
+// C library's strtoul does. `whole` says that the number took up the entire field (an empty field
+// counts as 0 and whole); `value` is what was read either way. A magnitude beyond 64-bit signed range
+// is never whole and saturates.
+struct Number
+{
+    int64_t value = 0;
+    bool whole = true;
+};
+
+constexpr bool IsCSpace(char c) noexcept
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+constexpr bool IsDigit(char c) noexcept { return c >= '0' && c <= '9'; }
+
+Number ParseNumber(string_view field) noexcept
+{
+    if (field.empty())
+        return {};
+    size_t i = 0;
+    while (i < field.size() && IsCSpace(field[i]))
+        ++i;
+    bool negative = false;
+    if (i < field.size() && (field[i] == '+' || field[i] == '-'))
+        negative = field[i++] == '-';
+    const size_t firstDigit = i;
+    std::uint64_t magnitude = 0;
+    bool overflow = false;
+    constexpr std::uint64_t kMax = static_cast<std::uint64_t>(std::numeric_limits<int64_t>::max());
+    for (; i < field.size() && IsDigit(field[i]); ++i)
+    {
+        const auto digit = static_cast<std::uint64_t>(field[i] - '0');
+        if (overflow || magnitude > (kMax - digit) / 10)
+            overflow = true;
+        else
+            magnitude = magnitude * 10 + digit;
+    }
+    if (i == firstDigit)  // no digits: nothing converted, like strtoul
+        return {0, false};
+    if (overflow)
+        return {negative ? std::numeric_limits<int64_t>::min() : std::numeric_limits<int64_t>::max(), false};
+    const auto value = static_cast<int64_t>(magnitude);
+    return {negative ? -value : value, i == field.size()};
+}
+
+// A byte count: the field's value when it is wholly a number, otherwise -1 (unknown).
+int64_t ParseSize(string_view field) noexcept
+{
+    const Number n = ParseNumber(field);
+    return n.whole ? n.value : -1;
+}
+
+constexpr bool FitsDateField(int64_t v) noexcept
+{
+    return v >= -CDirListingParser::MaxDateField && v <= CDirListingParser::MaxDateField;
+}
+
+template <class... T>
+constexpr bool FitDateFields(T... values) noexcept
+{
+    return (FitsDateField(values) && ...);
+}
+
+constexpr char FoldAscii(char c) noexcept { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// 0 (January) to 11 for a three-letter English month name in any letter case, otherwise -1.
+int MonthIndex(string_view field) noexcept
+{
+    static constexpr std::array<string_view, 12> kMonths = {
+        "jan", "feb", "mar", "apr", "may", "jun", "jul", "aug", "sep", "oct", "nov", "dec"};
+    if (field.size() != 3)
+        return -1;
+    const char folded[3] = {FoldAscii(field[0]), FoldAscii(field[1]), FoldAscii(field[2])};
+    const string_view key(folded, 3);
+    for (size_t i = 0; i < kMonths.size(); ++i)
+        if (kMonths[i] == key)
+            return static_cast<int>(i);
+    return -1;
+}
+
+constexpr int64_t FloorDiv(int64_t a, int64_t b) noexcept
+{
+    return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0);
+}
+
+// Proleptic Gregorian year of the day `days` after 1970-01-01.
+int64_t YearOfDay(int64_t days) noexcept
+{
+    const int64_t z = days + 719468;  // days since 0000-03-01
+    const int64_t era = FloorDiv(z, 146097);
+    const int64_t dayOfEra = z - era * 146097;
+    const int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const int64_t monthFromMarch = (5 * dayOfYear + 2) / 153;
+    // The year counted from March: January and February belong to the next calendar year.
+    return yearOfEra + era * 400 + (monthFromMarch >= 10 ? 1 : 0);
+}
+
+int64_t SystemNow()
+{
+    return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+// Walks a line the way the VMS and MS-DOS layouts need: every scan that would run off the end of the
+// line fails, so a truncated line is refused wherever it is cut.
+class Cursor
+{
+public:
+    explicit Cursor(string_view line, size_t pos = 0) noexcept : m_line(line), m_pos(pos) {}
+
+    // Advances while pred holds; false if that reaches the end of the line.
+    template <class Pred>
+    bool SkipWhile(Pred pred) noexcept
+    {
+        while (m_pos < m_line.size() && pred(m_line[m_pos]))
+            ++m_pos;
+        return m_pos < m_line.size();
+    }
+    bool SkipSpaces() noexcept { return SkipWhile([](char c) { return c == ' '; }); }
+    bool SkipNonSpaces() noexcept { return SkipWhile([](char c) { return c != ' '; }); }
+
+    // Skips one c if the line has it here; false if the end is reached.
+    bool SkipOne(char c) noexcept
+    {
+        if (m_pos < m_line.size() && m_line[m_pos] == c)
+            ++m_pos;
+        return m_pos < m_line.size();
+    }
+
+    // The text from here up to the first character for which stop holds (not included); nullopt if
+    // the line ends first.
+    template <class Stop>
+    std::optional<string_view> Until(Stop stop) noexcept
+    {
+        const size_t start = m_pos;
+        while (m_pos < m_line.size() && !stop(m_line[m_pos]))
+            ++m_pos;
+        if (m_pos == m_line.size())
+            return std::nullopt;
+        return m_line.substr(start, m_pos - start);
+    }
+    std::optional<string_view> UntilChar(char c) noexcept
+    {
+        return Until([c](char x) { return x == c; });
+    }
+
+    char Peek() const noexcept { return m_line[m_pos]; }  // only while not at the end
+    string_view Rest() const noexcept { return m_line.substr(m_pos); }
+
+private:
+    string_view m_line;
+    size_t m_pos;
+};
+
+}  // namespace
+
+CDirListingParser::CDirListingParser() : CDirListingParser(Clock(SystemNow)) {}
+
+CDirListingParser::CDirListingParser(Clock clock) : m_clock(clock ? std::move(clock) : Clock(SystemNow)) {}
 
 CDirListingParser::Clock CDirListingParser::FixedClock(std::int64_t nowSeconds)
 {
     return [nowSeconds] { return nowSeconds; };
 }
 
+// Results count from 1970-01-01 UTC, as the clock does, so no time-origin correction is needed.
+std::int64_t CDirListingParser::DateToTime(std::int64_t year, std::int64_t month, std::int64_t day) noexcept
+{
+    int64_t y = year;
+    int64_t m = month;
+    // Count months from March so that a leap day falls at the end of the year.
+    if (m >= 2)
+        m -= 2;
+    else
+    {
+        m += 10;
+        --y;
+    }
+    int64_t r = ((day - 1) * 10 + 5 + 306 * m) / 10;
+    if (r == 365)
+    {
+        y -= 3;
+        r = 1460;
+    }
+    else
+        r += 365 * (y % 4);
+    y /= 4;
+    r += 1461 * (y % 25);
+    y /= 25;
+    if (r == 36524)
+    {
+        y -= 3;
+        r = 146096;
+    }
+    else
+        r += 36524 * (y % 4);
+    y /= 4;
+    return (r + 146097 * y - 719468) * kSecondsPerDay;
+}
+
+std::int64_t CDirListingParser::Now() const
+{
+    return std::clamp<int64_t>(m_clock(), -kClockLimit, kClockLimit);
+}
+
+std::int64_t CDirListingParser::GuessYear(std::int64_t month, std::int64_t day)
+{
+    const int64_t now = Now();
+    if (!m_nCurrentYear)
+        m_nCurrentYear = YearOfDay(FloorDiv(now, kSecondsPerDay));
+    int64_t t = 0;
+    for (int64_t year = *m_nCurrentYear - 1; year < *m_nCurrentYear + 100; ++year)
+    {
+        t = DateToTime(year, month, day);
+        if (now - t < kYearGuessWindow)
+            break;
+    }
+    return t;
+}
+
 bool CDirListingParser::ParseLine(CFTPFileStatus& status, std::string_view line)
 {
     status.Reset();
-    (void)line;
+    if (line.size() < 2)
+        return false;
+    switch (line[0])
+    {
+    case '+':
+        return ParseEplf(status, line);
+    case '-':
+    case 'b':
+    case 'c':
+    case 'd':
+    case 'l':
+    case 'p':
+    case 's':
+        return ParseUnix(status, line);
+    default:
+        break;
+    }
+    // A byte search is a character search here: ';' is never the second byte of a double-byte
+    // character in the Korean (or Japanese and Chinese) code pages.
+    if (line.find(';') != string_view::npos)
+        return ParseVms(status, line);
+    if (IsDigit(line[0]))
+        return ParseDos(status, line);
     return false;
 }
 
-std::int64_t CDirListingParser::DateToTime(std::int64_t, std::int64_t, std::int64_t) noexcept { return 0; }
+// "+" then facts, each ended by a comma, then a tab and the name: "+i8388621.29609,m824255902,/,\tdev".
+bool CDirListingParser::ParseEplf(CFTPFileStatus& status, std::string_view line)
+{
+    size_t factStart = 1;
+    for (size_t i = 1; i < line.size(); ++i)
+    {
+        const char c = line[i];
+        if (c == '\t')
+        {
+            status.SetName(line.substr(i + 1));
+            return true;
+        }
+        if (c != ',')
+            continue;
+        // A fact counts only when a comma ends it; an empty one (",,") is nothing.
+        if (i > factStart)
+        {
+            const string_view value = line.substr(factStart + 1, i - factStart - 1);
+            switch (line[factStart])
+            {
+            case '/':
+                status.SetTryChangeDirectory(true);
+                break;
+            case 'r':
+                status.SetTryRetrieve(true);
+                break;
+            case 's':
+                status.SetSizeType(ESizeType::Exact);
+                status.SetSize(ParseSize(value));
+                break;
+            case 'm':
+                status.SetModificationTimeType(EModificationTimeType::Absolute);
+                status.SetModificationTime(ParseNumber(value).value);
+                break;
+            case 'i':
+                status.SetIdentifierType(EIdentifierType::Full);
+                status.SetIdentifier(value);
+                break;
+            default:
+                break;
+            }
+        }
+        factStart = i + 1;
+    }
+    return false;
+}
+
+// "-rw-r--r--   1 owner    group      531 Jan 29 03:26 name" and its NetWare and NetPresenz variants.
+bool CDirListingParser::ParseUnix(CFTPFileStatus& status, std::string_view line)
+{
+    switch (line[0])
+    {
+    case '-':
+        status.SetTryRetrieve(true);
+        break;
+    case 'd':
+        status.SetTryChangeDirectory(true);
+        break;
+    case 'l':
+        status.SetTryChangeDirectory(true);
+        status.SetTryRetrieve(true);
+        break;
+    default:
+        break;
+    }
+
+    enum class EState { Permissions, LinkCount, Owner, GroupOrSize, SizeOrMonth, Day, TimeOrYear, Done };
+    EState state = EState::Permissions;
+    int64_t size = -1;
+    int64_t month = 0;
+    int64_t day = 0;
+    string_view name;
+    // A column runs from a non-space to the next space; a column that no space ends (the last one)
+    // is never taken, so the name is always what follows the time-or-year column.
+    size_t pos = 0;
+    while (state != EState::Done)
+    {
+        const size_t end = line.find(' ', pos);
+        if (end == string_view::npos)
+            break;
+        const string_view column = line.substr(pos, end - pos);
+        switch (state)
+        {
+        case EState::Permissions:
+            status.SetPermissions(column);
+            state = EState::LinkCount;
+            break;
+        case EState::LinkCount:
+            status.SetLinkCount(column);
+            // NetPresenz folders show "folder" here and no owner.
+            state = (column.size() == 6 && column[0] == 'f') ? EState::GroupOrSize : EState::Owner;
+            break;
+        case EState::Owner:
+            status.SetOwner(column);
+            state = EState::GroupOrSize;
+            break;
+        case EState::GroupOrSize:
+        {
+            const Number n = ParseNumber(column);
+            size = n.whole ? n.value : -1;
+            if (!n.whole)
+                status.SetGroup(column);
+            state = EState::SizeOrMonth;
+            break;
+        }
+        case EState::SizeOrMonth:
+        {
+            const int m = MonthIndex(column);
+            if (m >= 0)
+            {
+                month = m;
+                state = EState::Day;
+            }
+            else
+                size = ParseSize(column);
+            break;
+        }
+        case EState::Day:
+            day = ParseNumber(column).value;
+            if (!FitsDateField(day))
+                return false;
+            state = EState::TimeOrYear;
+            break;
+        case EState::TimeOrYear:
+        {
+            // "3:26" or "03:26": this year or last; otherwise a year of at least four digits.
+            const bool shortClock = column.size() == 4 && column[1] == ':';
+            const bool longClock = column.size() == 5 && column[2] == ':';
+            if (shortClock || longClock)
+            {
+                const size_t colon = shortClock ? 1 : 2;
+                const int64_t hours = ParseNumber(column.substr(0, colon)).value;
+                const int64_t minutes = ParseNumber(column.substr(colon + 1, 2)).value;
+                status.SetModificationTimeType(EModificationTimeType::Minute);
+                status.SetModificationTime(GuessYear(month, day) + hours * 3600 + minutes * 60);
+            }
+            else if (column.size() >= 4)
+            {
+                const int64_t year = ParseNumber(column).value;
+                if (!FitsDateField(year))
+                    return false;
+                status.SetModificationTimeType(EModificationTimeType::Day);
+                status.SetModificationTime(DateToTime(year, month, day));
+            }
+            else
+                return false;
+            name = line.substr(end + 1);
+            state = EState::Done;
+            break;
+        }
+        case EState::Done:
+            break;
+        }
+        pos = end + 1;
+        while (pos < line.size() && line[pos] == ' ')
+            ++pos;
+        if (pos == line.size())
+            break;
+    }
+    if (state != EState::Done)
+        return false;
+
+    status.SetSizeType(ESizeType::Exact);
+    status.SetSize(size);
+    if (line[0] == 'l')
+    {
+        const size_t arrow = name.find(" -> ");
+        if (arrow != string_view::npos)
+            name = name.substr(0, arrow);
+    }
+    // NetWare pads the name with three spaces.
+    if ((line[1] == ' ' || line[1] == '[') && name.size() >= 4 && name.substr(0, 3) == "   ")
+        name.remove_prefix(3);
+    status.SetName(name);
+    return true;
+}
+
+// "CORE.DIR;1          1  8-SEP-1996 16:09 [SYSTEM] (RWE,RWE,RE,RE)".
+bool CDirListingParser::ParseVms(CFTPFileStatus& status, std::string_view line)
+{
+    const size_t semicolon = line.find(';');
+    string_view name = line.substr(0, semicolon);
+    constexpr string_view kDirSuffix = ".DIR";
+    if (name.size() >= 5 && name.substr(name.size() - kDirSuffix.size()) == kDirSuffix)
+    {
+        name.remove_suffix(kDirSuffix.size());
+        status.SetTryChangeDirectory(true);
+    }
+    else
+        status.SetTryRetrieve(true);
+    status.SetName(name);
+
+    Cursor cur(line, semicolon);
+    // The version, then the size/allocation column that is not kept.
+    if (!cur.SkipNonSpaces() || !cur.SkipSpaces() || !cur.SkipNonSpaces() || !cur.SkipSpaces())
+        return false;
+    const auto dayField = cur.UntilChar('-');
+    if (!dayField || !cur.SkipOne('-'))
+        return false;
+    const auto monthField = cur.UntilChar('-');
+    if (!monthField)
+        return false;
+    const int month = MonthIndex(*monthField);
+    if (month < 0 || !cur.SkipOne('-'))
+        return false;
+    const auto yearField = cur.UntilChar(' ');
+    if (!yearField || !cur.SkipSpaces())
+        return false;
+    const auto hoursField = cur.UntilChar(':');
+    if (!hoursField || !cur.SkipOne(':'))
+        return false;
+    const auto minutesField = cur.Until([](char c) { return c == ':' || c == ' '; });
+    if (!minutesField)
+        return false;
+
+    const int64_t day = ParseNumber(*dayField).value;
+    const int64_t year = ParseNumber(*yearField).value;
+    const int64_t hours = ParseNumber(*hoursField).value;
+    const int64_t minutes = ParseNumber(*minutesField).value;
+    if (!FitDateFields(day, year, hours, minutes))
+        return false;
+    status.SetModificationTimeType(EModificationTimeType::Minute);
+    status.SetModificationTime(DateToTime(year, month, day) + hours * 3600 + minutes * 60);
+    return true;
+}
+
+// "04-14-00  03:47PM                  589 readme.htm" and "07-18-00  10:16AM       <DIR>          pub".
+bool CDirListingParser::ParseDos(CFTPFileStatus& status, std::string_view line)
+{
+    Cursor cur(line);
+    const auto monthField = cur.UntilChar('-');
+    if (!monthField || !cur.SkipOne('-'))
+        return false;
+    const auto dayField = cur.UntilChar('-');
+    if (!dayField || !cur.SkipOne('-'))
+        return false;
+    const auto yearField = cur.UntilChar(' ');
+    if (!yearField || !cur.SkipSpaces())
+        return false;
+    const auto hoursField = cur.UntilChar(':');
+    if (!hoursField || !cur.SkipOne(':'))
+        return false;
+    const auto minutesField = cur.Until([](char c) { return c == 'A' || c == 'P'; });
+    if (!minutesField)
+        return false;
+
+    const int64_t month = ParseNumber(*monthField).value - 1;
+    const int64_t day = ParseNumber(*dayField).value;
+    int64_t year = ParseNumber(*yearField).value;
+    int64_t hours = ParseNumber(*hoursField).value;
+    const int64_t minutes = ParseNumber(*minutesField).value;
+    if (!FitDateFields(month, day, year, hours, minutes))
+        return false;
+    // Two-digit years: 00-49 are this century, 50-99 the last.
+    if (year < 50)
+        year += 2000;
+    if (year < 1000)
+        year += 1900;
+    if (hours == 12)
+        hours = 0;
+    if (cur.Peek() == 'P')
+        hours += 12;
+    if (!cur.SkipOne(cur.Peek()) || !cur.SkipOne('M') || !cur.SkipSpaces())
+        return false;
+
+    if (cur.Peek() == '<')
+    {
+        status.SetTryChangeDirectory(true);
+        if (!cur.SkipNonSpaces())
+            return false;
+    }
+    else
+    {
+        const auto sizeField = cur.UntilChar(' ');
+        if (!sizeField)
+            return false;
+        status.SetSizeType(ESizeType::Exact);
+        status.SetSize(ParseSize(*sizeField));
+        status.SetTryRetrieve(true);
+    }
+    if (!cur.SkipSpaces())
+        return false;
+    status.SetName(cur.Rest());
+    status.SetModificationTimeType(EModificationTimeType::Minute);
+    status.SetModificationTime(DateToTime(year, month, day) + hours * 3600 + minutes * 60);
+    return true;
+}
 
 }  // namespace nsFTP

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string_view>
 
 #include "ftp/FTPFileStatus.h"
@@ -49,7 +50,7 @@ private:
     std::int64_t Now() const;
 
     Clock m_clock;
-    std::int32_t m_nCurrentYear = -1;  // computed at the first year guess, kept for the parser's life
+    std::optional<std::int64_t> m_nCurrentYear;  // computed at the first year guess, kept for the parser's life
 };
 
 }  // namespace nsFTP
