@@ -1,0 +1,322 @@
+// The portable behaviour of the blocking sockets: waits, exceptions, name look-ups, the line reader.
+#include "ftp/BlockingSocket.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+#include "ftp/SocketPlatform.h"
+
+namespace nsSocket
+{
+namespace
+{
+
+std::uint16_t ToNet16(std::uint16_t value) noexcept
+{
+    const unsigned char bytes[2] = {static_cast<unsigned char>(value >> 8), static_cast<unsigned char>(value)};
+    std::uint16_t result = 0;
+    std::memcpy(&result, bytes, sizeof result);
+    return result;
+}
+
+std::uint16_t FromNet16(std::uint16_t value) noexcept
+{
+    unsigned char bytes[2];
+    std::memcpy(bytes, &value, sizeof bytes);
+    return static_cast<std::uint16_t>((bytes[0] << 8) | bytes[1]);
+}
+
+std::uint32_t ToNet32(std::uint32_t value) noexcept
+{
+    const unsigned char bytes[4] = {static_cast<unsigned char>(value >> 24), static_cast<unsigned char>(value >> 16),
+                                    static_cast<unsigned char>(value >> 8), static_cast<unsigned char>(value)};
+    std::uint32_t result = 0;
+    std::memcpy(&result, bytes, sizeof result);
+    return result;
+}
+
+std::uint32_t FromNet32(std::uint32_t value) noexcept
+{
+    unsigned char bytes[4];
+    std::memcpy(bytes, &value, sizeof bytes);
+    return (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) | (std::uint32_t{bytes[2]} << 8) |
+           std::uint32_t{bytes[3]};
+}
+
+// " error 0x274c" or " error" after the operation name.
+std::string ErrorSuffix(const std::string& operation, int code)
+{
+    if (code == 0)
+        return operation + " error";
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%x", static_cast<unsigned>(code));
+    return operation + " error 0x" + hex;
+}
+
+}  // namespace
+
+CSocketAddress::CSocketAddress(std::uint32_t hostAddress, std::uint16_t hostPort) noexcept
+    : m_nPort(ToNet16(hostPort)), m_nAddress(ToNet32(hostAddress))
+{
+}
+
+CSocketAddress::CSocketAddress(const std::string& dottedAddress, std::uint16_t hostPort)
+    : m_nPort(ToNet16(hostPort)), m_nAddress(platform::ParseDotted(dottedAddress))
+{
+}
+
+std::uint16_t CSocketAddress::Port() const noexcept { return FromNet16(m_nPort); }
+std::uint32_t CSocketAddress::HostAddress() const noexcept { return FromNet32(m_nAddress); }
+std::string CSocketAddress::DottedDecimal() const { return platform::FormatDotted(m_nAddress); }
+
+CBlockingSocketException::CBlockingSocketException(std::string operation)
+    : m_nError(platform::LastError()), m_strOperation(std::move(operation))
+{
+}
+
+CBlockingSocketException::CBlockingSocketException(std::string operation, int error)
+    : m_nError(error), m_strOperation(std::move(operation))
+{
+}
+
+bool CBlockingSocketException::GetErrorMessage(char* buffer, std::size_t size, unsigned* helpContext) const
+{
+    if (helpContext)
+        *helpContext = 0;
+    if (!buffer || size == 0)
+        return true;
+    const std::string text = ErrorSuffix(m_strOperation, m_nError);
+    const std::size_t length = std::min(text.size(), size - 1);
+    std::memcpy(buffer, text.data(), length);
+    buffer[length] = '\0';
+    return true;
+}
+
+std::string CBlockingSocketException::GetErrorText() const
+{
+    return platform::ErrorText(m_nError) + " (" + ErrorSuffix(m_strOperation, m_nError) + ")";
+}
+
+CBlockingSocket::~CBlockingSocket() { CloseQuietly(); }
+
+CBlockingSocket::CBlockingSocket(CBlockingSocket&& other) noexcept
+    : m_hSocket(std::exchange(other.m_hSocket, kNoSocket))
+{
+}
+
+CBlockingSocket& CBlockingSocket::operator=(CBlockingSocket&& other) noexcept
+{
+    if (this != &other)
+    {
+        CloseQuietly();
+        m_hSocket = std::exchange(other.m_hSocket, kNoSocket);
+    }
+    return *this;
+}
+
+void CBlockingSocket::Create(int type)
+{
+    CloseQuietly();
+    m_hSocket = platform::OpenSocket(type);
+    if (m_hSocket == kNoSocket)
+        throw CBlockingSocketException("Create");
+}
+
+void CBlockingSocket::Bind(const CSocketAddress& address)
+{
+    if (platform::Bind(m_hSocket, address) != 0)
+        throw CBlockingSocketException("Bind");
+}
+
+void CBlockingSocket::Listen()
+{
+    if (platform::Listen(m_hSocket, 5) != 0)
+        throw CBlockingSocketException("Listen");
+}
+
+bool CBlockingSocket::Accept(CBlockingSocket& target, CSocketAddress& address)
+{
+    const SocketHandle accepted = platform::Accept(m_hSocket, address);
+    if (accepted == kNoSocket)
+    {
+        const int error = platform::LastError();
+        if (platform::IsInterrupted(error))
+            return false;
+        throw CBlockingSocketException("Accept", error);
+    }
+    target = CBlockingSocket();
+    target.m_hSocket = accepted;
+    return true;
+}
+
+bool CBlockingSocket::Accept(CBlockingSocket& target, CSocketAddress& address, unsigned timeoutSeconds)
+{
+    if (platform::WaitReady(m_hSocket, false, timeoutSeconds) == 0)
+        throw CBlockingSocketException("Accept timeout");
+    return Accept(target, address);
+}
+
+void CBlockingSocket::Close()
+{
+    if (m_hSocket == kNoSocket)
+        return;
+    if (platform::CloseSocket(m_hSocket) != 0)
+        throw CBlockingSocketException("Close");
+    m_hSocket = kNoSocket;
+}
+
+void CBlockingSocket::CloseQuietly() noexcept
+{
+    if (m_hSocket == kNoSocket)
+        return;
+    platform::CloseSocket(m_hSocket);
+    m_hSocket = kNoSocket;
+}
+
+void CBlockingSocket::Connect(const CSocketAddress& address)
+{
+    if (platform::Connect(m_hSocket, address) != 0)
+        throw CBlockingSocketException("Connect");
+}
+
+std::size_t CBlockingSocket::Send(const char* data, std::size_t count, unsigned timeoutSeconds)
+{
+    if (platform::WaitReady(m_hSocket, true, timeoutSeconds) == 0)
+        throw CBlockingSocketException("Send timeout");
+    const std::ptrdiff_t sent = platform::Send(m_hSocket, data, count);
+    if (sent < 0)
+        throw CBlockingSocketException("Send");
+    return static_cast<std::size_t>(sent);
+}
+
+std::size_t CBlockingSocket::SendAll(const char* data, std::size_t count, unsigned timeoutSeconds)
+{
+    std::size_t done = 0;
+    while (done < count)
+        done += Send(data + done, count - done, timeoutSeconds);
+    return count;
+}
+
+std::size_t CBlockingSocket::Receive(char* buffer, std::size_t size, unsigned timeoutSeconds)
+{
+    if (platform::WaitReady(m_hSocket, false, timeoutSeconds) == 0)
+        throw CBlockingSocketException("Receive timeout");
+    const std::ptrdiff_t received = platform::Receive(m_hSocket, buffer, size);
+    if (received < 0)
+        throw CBlockingSocketException("Receive");
+    return static_cast<std::size_t>(received);
+}
+
+std::size_t CBlockingSocket::ReceiveDatagram(char* buffer, std::size_t size, CSocketAddress& sender,
+                                             unsigned timeoutSeconds)
+{
+    if (platform::WaitReady(m_hSocket, false, timeoutSeconds) == 0)
+        throw CBlockingSocketException("Receive timeout");
+    const std::ptrdiff_t received = platform::ReceiveFrom(m_hSocket, buffer, size, sender);
+    if (received < 0)
+        throw CBlockingSocketException("ReceiveDatagram");
+    return static_cast<std::size_t>(received);
+}
+
+std::size_t CBlockingSocket::SendDatagram(const char* data, std::size_t count, const CSocketAddress& target,
+                                          unsigned timeoutSeconds)
+{
+    if (platform::WaitReady(m_hSocket, true, timeoutSeconds) == 0)
+        throw CBlockingSocketException("Send timeout");
+    const std::ptrdiff_t sent = platform::SendTo(m_hSocket, data, count, target);
+    if (sent < 0)
+        throw CBlockingSocketException("SendDatagram");
+    return static_cast<std::size_t>(sent);
+}
+
+void CBlockingSocket::GetPeerName(CSocketAddress& address) const
+{
+    if (platform::PeerName(m_hSocket, address) != 0)
+        throw CBlockingSocketException("GetPeerName");
+}
+
+void CBlockingSocket::GetSockName(CSocketAddress& address) const
+{
+    if (platform::SockName(m_hSocket, address) != 0)
+        throw CBlockingSocketException("GetSockName");
+}
+
+CSocketAddress CBlockingSocket::GetHostByName(const std::string& host, std::uint16_t hostPort)
+{
+    std::uint32_t networkAddress = 0;
+    if (!platform::ResolveHost(host, networkAddress))
+        throw CBlockingSocketException("GetHostByName");
+    CSocketAddress address(0, hostPort);
+    address.m_nAddress = networkAddress;
+    return address;
+}
+
+std::string CBlockingSocket::GetHostByAddr(const CSocketAddress& address)
+{
+    std::string name;
+    if (!platform::HostName(address.m_nAddress, name))
+        throw CBlockingSocketException("GetHostByAddr");
+    return name;
+}
+
+std::size_t CHttpBlockingSocket::ReadHeaderLine(char* buffer, std::size_t maxLength, unsigned timeoutSeconds)
+{
+    const auto lineFeedIn = [this](std::size_t from) {
+        const auto begin = m_readAhead.begin();
+        const auto found = std::find(begin + static_cast<std::ptrdiff_t>(from),
+                                     begin + static_cast<std::ptrdiff_t>(m_nReadAhead), '\n');
+        return static_cast<std::size_t>(found - begin);
+    };
+    std::size_t lineFeed = lineFeedIn(0);
+    while (lineFeed == m_nReadAhead)
+    {
+        const std::size_t searched = m_nReadAhead;
+        const std::size_t free = m_readAhead.size() - m_nReadAhead;
+        // A full buffer without a line feed has no room left: the line is too long to read.
+        const std::size_t received = free == 0 ? 0 : Receive(m_readAhead.data() + m_nReadAhead, free, timeoutSeconds);
+        if (received == 0)
+            throw CBlockingSocketException("ReadHeaderLine");
+        m_nReadAhead += received;
+        lineFeed = lineFeedIn(searched);
+    }
+    const std::size_t lineLength = lineFeed + 1;
+    const std::size_t delivered = maxLength == 0 ? 0 : std::min(lineLength, maxLength - 1);
+    if (maxLength != 0)
+    {
+        std::memcpy(buffer, m_readAhead.data(), delivered);
+        buffer[delivered] = '\0';
+    }
+    if (m_nReadAhead > lineLength)
+        std::memmove(m_readAhead.data(), m_readAhead.data() + lineLength, m_nReadAhead - lineLength);
+    m_nReadAhead -= lineLength;
+    return delivered;
+}
+
+std::size_t CHttpBlockingSocket::ReadData(char* buffer, std::size_t size, unsigned timeoutSeconds)
+{
+    std::size_t delivered = std::min(m_nReadAhead, size);
+    if (delivered != 0)
+        std::memcpy(buffer, m_readAhead.data(), delivered);
+    m_nReadAhead = 0;
+    while (delivered < size)
+    {
+        const std::size_t received =
+            Receive(buffer + delivered, std::min(kReadAheadSize, size - delivered), timeoutSeconds);
+        if (received == 0)
+            break;
+        delivered += received;
+    }
+    return delivered;
+}
+
+CSocketLibrary::CSocketLibrary() : m_bStarted(platform::StartLibrary()) {}
+
+CSocketLibrary::~CSocketLibrary()
+{
+    if (m_bStarted)
+        platform::StopLibrary();
+}
+
+}  // namespace nsSocket

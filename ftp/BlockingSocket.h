@@ -1,0 +1,141 @@
+// Blocking IPv4 sockets with time-outs in whole seconds; every failure raises CBlockingSocketException.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <string>
+#include <vector>
+
+namespace nsSocket
+{
+
+#ifdef _WIN32
+using SocketHandle = std::uintptr_t;  // the system's SOCKET
+inline constexpr SocketHandle kNoSocket = 0;
+#else
+using SocketHandle = int;  // a file descriptor
+inline constexpr SocketHandle kNoSocket = -1;
+#endif
+
+// Socket types handed to Create.
+inline constexpr int kStreamSocket = 1;
+inline constexpr int kDatagramSocket = 2;
+
+// An IPv4 socket address laid out as the system's Internet socket address (16 bytes).
+struct CSocketAddress
+{
+    std::uint16_t m_nFamily = 2;   // always Internet
+    std::uint16_t m_nPort = 0;     // network byte order
+    std::uint32_t m_nAddress = 0;  // network byte order; 0 = any local address
+    unsigned char m_padding[8] = {};
+
+    CSocketAddress() noexcept = default;
+    // Host-order address and port.
+    CSocketAddress(std::uint32_t hostAddress, std::uint16_t hostPort) noexcept;
+    // Dotted-decimal text and host-order port.
+    CSocketAddress(const std::string& dottedAddress, std::uint16_t hostPort);
+
+    std::uint16_t Port() const noexcept;       // host order
+    std::string DottedDecimal() const;         // "a.b.c.d"
+    std::uint32_t HostAddress() const noexcept; // host order
+};
+static_assert(sizeof(CSocketAddress) == 16, "CSocketAddress must match the system's address layout");
+
+// Names the failed operation and carries the socket error code taken when it was raised.
+class CBlockingSocketException : public std::exception
+{
+public:
+    // Stores the operation name and the thread's last socket error.
+    explicit CBlockingSocketException(std::string operation);
+    CBlockingSocketException(std::string operation, int error);
+
+    const char* what() const noexcept override { return m_strOperation.c_str(); }
+
+    // "<operation> error 0x<hex code>" or "<operation> error", cut to size - 1 characters and terminated.
+    bool GetErrorMessage(char* buffer, std::size_t size, unsigned* helpContext = nullptr) const;
+    // The system's text for the code, then " (<operation> error 0x<hex>)" or " (<operation> error)".
+    std::string GetErrorText() const;
+
+    int m_nError;
+    std::string m_strOperation;
+};
+
+// A thin owner of one socket handle. Close/CloseQuietly end it explicitly; the destructor closes
+// whatever is still open so that no failure path leaks a handle.
+class CBlockingSocket
+{
+public:
+    CBlockingSocket() noexcept = default;
+    ~CBlockingSocket();
+    CBlockingSocket(const CBlockingSocket&) = delete;
+    CBlockingSocket& operator=(const CBlockingSocket&) = delete;
+    CBlockingSocket(CBlockingSocket&& other) noexcept;
+    CBlockingSocket& operator=(CBlockingSocket&& other) noexcept;
+
+    SocketHandle Handle() const noexcept { return m_hSocket; }
+    bool IsOpen() const noexcept { return m_hSocket != kNoSocket; }
+
+    void Create(int type = kStreamSocket);
+    void Bind(const CSocketAddress& address);
+    void Listen();
+    // Takes one connection into target. False (nothing raised) when the call was interrupted.
+    bool Accept(CBlockingSocket& target, CSocketAddress& address);
+    // As Accept, but raises "Accept timeout" when no connection arrives within timeoutSeconds.
+    bool Accept(CBlockingSocket& target, CSocketAddress& address, unsigned timeoutSeconds);
+    // Raises "Close" (keeping the handle) only when the system refuses to close it.
+    void Close();
+    void CloseQuietly() noexcept;
+    void Connect(const CSocketAddress& address);
+
+    std::size_t Send(const char* data, std::size_t count, unsigned timeoutSeconds);
+    std::size_t SendAll(const char* data, std::size_t count, unsigned timeoutSeconds);
+    // 0 when the peer closed the connection in order.
+    std::size_t Receive(char* buffer, std::size_t size, unsigned timeoutSeconds);
+    std::size_t ReceiveDatagram(char* buffer, std::size_t size, CSocketAddress& sender, unsigned timeoutSeconds);
+    std::size_t SendDatagram(const char* data, std::size_t count, const CSocketAddress& target,
+                             unsigned timeoutSeconds);
+
+    void GetPeerName(CSocketAddress& address) const;
+    void GetSockName(CSocketAddress& address) const;
+
+    static CSocketAddress GetHostByName(const std::string& host, std::uint16_t hostPort);
+    static std::string GetHostByAddr(const CSocketAddress& address);
+
+private:
+    SocketHandle m_hSocket = kNoSocket;
+};
+
+// A socket that reads header lines through a small read-ahead buffer.
+class CHttpBlockingSocket : public CBlockingSocket
+{
+public:
+    static constexpr std::size_t kReadAheadSize = 1000;
+
+    CHttpBlockingSocket() : m_readAhead(kReadAheadSize) {}
+
+    // One line including its line feed, at most maxLength - 1 bytes, terminated with a zero byte.
+    std::size_t ReadHeaderLine(char* buffer, std::size_t maxLength, unsigned timeoutSeconds);
+    // Buffered bytes first, then receives until the peer closes or the buffer is full.
+    std::size_t ReadData(char* buffer, std::size_t size, unsigned timeoutSeconds);
+
+private:
+    std::vector<char> m_readAhead;
+    std::size_t m_nReadAhead = 0;
+};
+
+// Starts the system's socket library for the life of the object (a no-op where none is needed).
+class CSocketLibrary
+{
+public:
+    CSocketLibrary();
+    ~CSocketLibrary();
+    CSocketLibrary(const CSocketLibrary&) = delete;
+    CSocketLibrary& operator=(const CSocketLibrary&) = delete;
+    bool IsStarted() const noexcept { return m_bStarted; }
+
+private:
+    bool m_bStarted = false;
+};
+
+}  // namespace nsSocket

@@ -1,0 +1,180 @@
+// CFTPClient: a synchronous FTP client after RFC 959 over one control connection, with its observers.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "ftp/BlockingSocket.h"
+#include "ftp/FTPFileStatus.h"
+#include "ftp/FtpTypes.h"
+#include "ftp/RCPtr.h"
+
+namespace nsFTP
+{
+
+class CLocalData;
+
+// The date of an MDTM reply: year in full, month 1 to 12; the last three fields stay 0.
+struct CModificationTime
+{
+    std::int32_t second = 0;
+    std::int32_t minute = 0;
+    std::int32_t hour = 0;
+    std::int32_t day = 0;
+    std::int32_t month = 0;
+    std::int32_t year = 0;
+    std::int32_t reserved[3] = {};
+};
+
+class CFTPClient
+{
+public:
+    // What the client tells its observers. Every operation does nothing here, so an observer
+    // overrides only what it needs. Observers are never owned or deleted through this interface.
+    class CNotifaction
+    {
+    public:
+        virtual void OnErrorReport(const std::string& message, const std::string& sourceFile, int line);
+        virtual void OnDataReceived(int byteCount);
+        virtual void OnDataSent(int byteCount);
+        virtual void OnDownloadStart(const std::string& remotePath, const std::string& localPath,
+                                     std::int64_t remoteSize);
+        virtual void OnUploadStart(const std::string& localPath, const std::string& remotePath,
+                                   std::int64_t localSize);
+        virtual void OnDownloadEnd(const std::string& remotePath, const std::string& localPath,
+                                   std::int64_t remoteSize);
+        virtual void OnUploadEnd(const std::string& localPath, const std::string& remotePath,
+                                 std::int64_t localSize);
+        virtual void OnCommandSent(const std::string& command);
+        virtual void OnReplyLine(const std::string& line);
+
+    protected:
+        CNotifaction() = default;
+        CNotifaction(const CNotifaction&) = default;
+        CNotifaction& operator=(const CNotifaction&) = default;
+        ~CNotifaction() = default;
+    };
+
+    // Ordered by address, without duplicates; the client never owns an observer.
+    using TObserverSet = std::set<CNotifaction*>;
+    using TStringVector = std::vector<std::string>;
+    using TFileStatusPtr = nsSP::RCIPtr<CFTPFileStatus>;
+    using TFileStatusVector = std::vector<TFileStatusPtr>;
+
+    // bufferSize fixes the largest single receive and the block size of file transfers.
+    CFTPClient(unsigned timeoutSeconds, unsigned bufferSize, bool useStdio);
+    ~CFTPClient();
+    CFTPClient(const CFTPClient&) = delete;
+    CFTPClient& operator=(const CFTPClient&) = delete;
+
+    // Observers (called in ascending address order; none may be added or removed during a call).
+    void AddObserver(CNotifaction* observer);
+    void RemoveObserver(CNotifaction* observer);
+    TObserverSet& Observers() noexcept { return m_Observers; }
+
+    // Control connection.
+    bool IsConnected() const noexcept { return m_ControlSocket.IsOpen(); }
+    bool IsTransferring() const noexcept { return m_bTransferring; }
+    bool ConnectControl(const std::string& host, unsigned port);
+    void DisconnectControl();
+    bool SendCommand(const std::string& command);
+    bool ReadReplyLine(std::string& line, int& replyClass);
+    bool ReadReply(std::string& text, int& replyClass);
+    bool ReadReply(int& replyClass);
+    // 0 for class 2, 1 for class 4 or 5, -1 otherwise.
+    static int ReplyOutcome(int replyClass) noexcept;
+    void NotifyError(const std::string& message, const std::string& sourceFile, int line) const;
+
+    // Logon through the firewall method of the record; true once logged on with "/" as directory.
+    bool Logon(const CLogonData& logonData);
+    const CLogonData& LastLogon() const noexcept { return m_LastLogon; }
+
+    // Simple commands: 0 done, 1 refused (class 4 or 5), -1 error.
+    int ChangeToParent();
+    int Quit();
+    int Abort();
+    int PrintDirectory();
+    int System();
+    int Noop();
+    int ChangeDirectory(const std::string& path);
+    int MakeDirectory(const std::string& path);
+    int Site(const std::string& text);
+    int Delete(const std::string& path);
+    int RemoveDirectory(const std::string& path);
+    int StructureMount(const std::string& path);
+    int Help(const std::string& text);
+    int Status(const std::string& path);
+    int SetStructure(int code);
+    int SetMode(int code);
+    // Also the type later transfers take as the server's current one.
+    int SetType(const CTransferType& type);
+    int Allocate(std::int64_t size, std::optional<std::int64_t> recordSize = std::nullopt);
+    int Restart(std::int64_t offset);
+    int Reinitialize();
+    int Rename(const std::string& from, const std::string& to);
+    int FileSize(const std::string& path, std::int64_t& size);
+    int ModificationTime(const std::string& path, std::string& text);
+    int ModificationTimeFields(const std::string& path, CModificationTime& fields);
+    int Passive(std::string& host, unsigned& port);
+    int DataPort(const std::string& host, unsigned port);
+
+    // Transfers and listings.
+    bool UploadFile(const std::string& localPath, const std::string& remotePath, bool storeUnique,
+                    const CTransferType& type, bool passive);
+    bool DownloadFile(const std::string& remotePath, const std::string& localPath, const CTransferType& type,
+                      bool passive);
+    bool ListLines(const std::string& path, TStringVector& lines, bool passive);
+    bool NameLines(const std::string& path, TStringVector& lines, bool passive);
+    bool ListEntries(const std::string& path, TFileStatusVector& entries, bool passive);
+    bool NameEntries(const std::string& path, TFileStatusVector& entries, bool passive);
+    bool RunDataCommand(CDataCommand command, const std::string& path, const CTransferType& type, bool passive,
+                        CLocalData& local, std::int64_t restartOffset);
+    static std::string DataCommandLine(CDataCommand command, const std::string& path);
+    void SetResume(bool resume) noexcept { m_bResume = resume; }
+
+    unsigned Timeout() const noexcept { return m_uiTimeout; }
+    std::size_t BufferSize() const noexcept { return m_vBuffer.size(); }
+
+private:
+    enum class ESimpleCommand;
+    int RunSimpleCommand(ESimpleCommand command, const std::string& argument);
+    // Makes type the server's current type, sending TYPE only when it differs.
+    bool EnsureType(const CTransferType& type);
+    // Sends a line and reads the whole reply; false when either fails.
+    bool Exchange(const std::string& command, std::string& reply, int& replyClass);
+    // Sends a line, reads the reply, and gives its outcome (-1 when either fails).
+    int ExchangeOutcome(const std::string& command);
+
+    bool TransferLines(CDataCommand command, const std::string& path, std::string& text, bool passive);
+    bool ParseEntries(CDataCommand command, const std::string& path, TFileStatusVector& entries, bool passive);
+    bool OpenActiveData(nsSocket::CBlockingSocket& dataSocket, CDataCommand command, const std::string& path,
+                        std::int64_t restartOffset);
+    bool OpenPassiveData(nsSocket::CBlockingSocket& dataSocket, CDataCommand command, const std::string& path,
+                         std::int64_t restartOffset);
+    // REST (where it applies), the data command line and its preliminary reply.
+    bool StartDataCommand(CDataCommand command, const std::string& path, std::int64_t restartOffset);
+    bool SendData(CLocalData& local, nsSocket::CBlockingSocket& dataSocket);
+    bool ReceiveData(CLocalData& local, nsSocket::CBlockingSocket& dataSocket);
+    void ReportException(const nsSocket::CBlockingSocketException& exception, int line) const;
+    void ReportSystemError(int error, int line) const;
+
+    unsigned m_uiTimeout;
+    std::string m_strEol = "\r\n";
+    bool m_bUseStdio;
+    std::vector<char> m_vBuffer;
+    std::deque<std::string> m_qReplyLines;
+    std::unique_ptr<CTransferType> m_pCurrentType;
+    nsSocket::CBlockingSocket m_ControlSocket;
+    bool m_bTransferring = false;
+    bool m_bAbortRequested = false;
+    bool m_bResume = true;
+    TObserverSet m_Observers;
+    CLogonData m_LastLogon;
+};
+
+}  // namespace nsFTP

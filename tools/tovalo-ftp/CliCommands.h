@@ -1,0 +1,39 @@
+// tovalo-ftp's commands: one table of names, argument counts and handlers, run in order on one client.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "ftp/FtpClient.h"
+#include "tools/tovalo-ftp/CliOptions.h"
+
+namespace nsFtpCli
+{
+
+class CReplyRecorder;
+
+// What the commands of one run share.
+struct CSession
+{
+    nsFTP::CFTPClient& client;
+    const COptions& options;
+    const CReplyRecorder& replies;
+    std::ostream& out;
+    nsFTP::CTransferType type = nsFTP::CTransferType::Image();  // of later transfers
+};
+
+// True when the command exists and its arguments fit; otherwise a message in error.
+bool ValidateCommand(const CCommand& command, std::string& error);
+
+// Runs the commands in order; false at the first one that is refused or fails.
+bool RunCommands(CSession& session, const std::vector<CCommand>& commands);
+
+// "A", "I", "E" or "L<byte size>" as a transfer type; false for anything else.
+bool ParseTypeWord(const std::string& word, nsFTP::CTransferType& type);
+
+// The directory of a 257 reply: the text between the first quote and its closing quote, with
+// doubled quotes taken as one; the whole text after the code when there is no quote.
+std::string DirectoryOfReply(const std::string& reply);
+
+}  // namespace nsFtpCli

@@ -1,0 +1,51 @@
+// tovalo-ftp's observer: reply capture and the -v exchange on stderr.
+#include "tools/tovalo-ftp/CliObserver.h"
+
+#include <ostream>
+
+namespace nsFtpCli
+{
+
+std::string CReplyRecorder::MaskedCommand(const std::string& command)
+{
+    if (command.size() >= 4 && command.compare(0, 4, "PASS") == 0 && (command.size() == 4 || command[4] == ' '))
+        return "PASS ****";
+    return command;
+}
+
+void CReplyRecorder::OnCommandSent(const std::string& command)
+{
+    m_strReply.clear();
+    if (m_pVerbose)
+        *m_pVerbose << "> " << MaskedCommand(command) << '\n' << std::flush;
+}
+
+void CReplyRecorder::OnReplyLine(const std::string& line)
+{
+    if (!m_strReply.empty())
+        m_strReply += '\n';
+    m_strReply += line;
+    if (m_pVerbose)
+        *m_pVerbose << "< " << line << '\n' << std::flush;
+}
+
+void CReplyRecorder::OnErrorReport(const std::string& message, const std::string& sourceFile, int line)
+{
+    if (!m_pVerbose)
+        return;
+    // System texts come with line ends of their own: one report stays one line.
+    std::string text;
+    for (const char c : message)
+    {
+        const bool blank = c == '\r' || c == '\n' || c == ' ';
+        if (!blank)
+            text += c;
+        else if (!text.empty() && text.back() != ' ')
+            text += ' ';
+    }
+    if (!text.empty() && text.back() == ' ')
+        text.pop_back();
+    *m_pVerbose << "! " << text << " [" << sourceFile << ':' << line << "]\n" << std::flush;
+}
+
+}  // namespace nsFtpCli

@@ -1,0 +1,35 @@
+// tovalo-ftp's observer of the client: keeps the last reply for printing and, with -v, shows the exchange.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+
+#include "ftp/FtpClient.h"
+
+namespace nsFtpCli
+{
+
+// The reply lines since the last command line sent; with an error stream, every command line
+// ("> ", passwords masked), reply line ("< ") and error report ("! message [source:line]").
+class CReplyRecorder final : public nsFTP::CFTPClient::CNotifaction
+{
+public:
+    // verbose: null for a quiet run.
+    explicit CReplyRecorder(std::ostream* verbose) noexcept : m_pVerbose(verbose) {}
+
+    // The reply lines to the last command, joined by "\n".
+    const std::string& LastReply() const noexcept { return m_strReply; }
+
+    void OnCommandSent(const std::string& command) override;
+    void OnReplyLine(const std::string& line) override;
+    void OnErrorReport(const std::string& message, const std::string& sourceFile, int line) override;
+
+    // The command line as shown: the argument of PASS becomes "****".
+    static std::string MaskedCommand(const std::string& command);
+
+private:
+    std::ostream* m_pVerbose;
+    std::string m_strReply;
+};
+
+}  // namespace nsFtpCli
