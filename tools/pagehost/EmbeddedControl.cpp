@@ -1,0 +1,108 @@
+// One ActiveX control embedded the way a browser embeds an <object>: created by class id,
+// given a site, loaded from the params and activated in place in the frame window.
+#include "tools/pagehost/EmbeddedControl.h"
+
+#include "tools/pagehost/PropertyBag.h"
+
+#include <ocidl.h>
+
+#include <cwchar>
+
+namespace pagehost {
+namespace {
+
+std::wstring hresultText(HRESULT hr)
+{
+    wchar_t buffer[16];
+    std::swprintf(buffer, 16, L"0x%08lX", static_cast<unsigned long>(hr));
+    return buffer;
+}
+
+constexpr LONG kHimetricPerInch = 2540;
+
+SIZEL pixelsToHimetric(int width, int height)
+{
+    HDC screen = GetDC(nullptr);
+    const int dpiX = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
+    const int dpiY = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen) {
+        ReleaseDC(nullptr, screen);
+    }
+    return {MulDiv(width, kHimetricPerInch, dpiX), MulDiv(height, kHimetricPerInch, dpiY)};
+}
+
+} // namespace
+
+std::wstring EmbeddedControl::embed(const PageObject& object, HWND frame)
+{
+    CLSID clsid{};
+    if (FAILED(CLSIDFromString(object.classId.c_str(), &clsid))) {
+        return L"\"" + object.classId + L"\" is not a class id";
+    }
+    HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, m_object.putVoid());
+    if (FAILED(hr)) {
+        return L"cannot create " + object.classId + L" (" + hresultText(hr) + L")";
+    }
+    const RECT place{0, 0, object.width, object.height};
+    m_site = ContainerSite::create(frame, place);
+    // Browsers hand over the site before loading: controls read ambient properties while loading.
+    hr = m_object->SetClientSite(m_site->clientSite());
+    if (FAILED(hr)) {
+        return L"the control refuses its client site (" + hresultText(hr) + L")";
+    }
+    if (std::wstring error = load(object); !error.empty()) {
+        return error;
+    }
+    SIZEL extent = pixelsToHimetric(object.width, object.height);
+    m_object->SetExtent(DVASPECT_CONTENT, &extent);
+    RECT activeRect = place;
+    hr = m_object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, m_site->clientSite(), 0, frame, &activeRect);
+    if (FAILED(hr)) {
+        return L"the control cannot be activated in place (" + hresultText(hr) + L")";
+    }
+    if (auto inPlace = m_object.query<IOleInPlaceObject>(IID_IOleInPlaceObject)) {
+        inPlace->GetWindow(&m_window);
+    }
+    m_dispatch = m_object.query<IDispatch>(IID_IDispatch);
+    if (!m_dispatch) {
+        return L"the control has no dispatch interface";
+    }
+    return {};
+}
+
+std::wstring EmbeddedControl::load(const PageObject& object)
+{
+    const auto bagLoader = m_object.query<IPersistPropertyBag>(IID_IPersistPropertyBag);
+    if (!object.params.empty()) {
+        if (!bagLoader) {
+            return L"the control cannot take <param> values (no IPersistPropertyBag)";
+        }
+        const auto bag = PropertyBag::create(object.params);
+        const HRESULT hr = bagLoader->Load(bag.get(), nullptr);
+        return FAILED(hr) ? L"the control cannot load its params (" + hresultText(hr) + L")" : std::wstring();
+    }
+    HRESULT hr = S_OK;
+    if (const auto streamInit = m_object.query<IPersistStreamInit>(IID_IPersistStreamInit)) {
+        hr = streamInit->InitNew();
+    } else if (bagLoader) {
+        hr = bagLoader->InitNew();
+    }
+    return FAILED(hr) ? L"the control cannot initialise itself (" + hresultText(hr) + L")" : std::wstring();
+}
+
+void EmbeddedControl::close()
+{
+    m_dispatch.reset();
+    if (m_object) {
+        if (auto inPlace = m_object.query<IOleInPlaceObject>(IID_IOleInPlaceObject)) {
+            inPlace->InPlaceDeactivate();
+        }
+        m_object->Close(OLECLOSE_NOSAVE);
+        m_object->SetClientSite(nullptr);
+        m_object.reset();
+    }
+    m_site.reset();
+    m_window = nullptr;
+}
+
+} // namespace pagehost

@@ -1,0 +1,439 @@
+// The page's `host` object: a dispatch interface over a table of members that print, pump
+// messages, look into the control's list view, arrange dialog answers and take screenshots.
+#include "tools/pagehost/HostObject.h"
+
+#include "tools/pagehost/HostError.h"
+#include "tools/pagehost/ListView.h"
+#include "tools/pagehost/Output.h"
+#include "tools/pagehost/Screenshot.h"
+#include "tools/pagehost/Text.h"
+#include "tools/pagehost/WinPath.h"
+
+#include <commdlg.h>
+#include <shlobj.h>
+
+#include <cwchar>
+#include <exception>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace pagehost {
+namespace {
+
+constexpr DWORD kMaxPumpMs = 10 * 60 * 1000;
+constexpr unsigned kAnyCount = 64;
+
+using Result = std::variant<std::monostate, long, std::wstring>;
+
+// The arguments of one call, in the order the script wrote them.
+class Args {
+public:
+    Args(std::wstring_view member, const DISPPARAMS& params) : m_member(member), m_params(params) {}
+
+    unsigned size() const { return m_params.cArgs; }
+
+    const VARIANT& at(unsigned index) const { return m_params.rgvarg[m_params.cArgs - 1 - index]; }
+
+    std::wstring text(unsigned index) const { return scriptValueText(at(index)); }
+
+    long integer(unsigned index) const
+    {
+        Variant number;
+        if (FAILED(VariantChangeType(number.get(), const_cast<VARIANT*>(&at(index)), 0, VT_I4))) {
+            throw HostError(L"argument " + std::to_wstring(index + 1) + L" of host." + std::wstring(m_member) +
+                            L" must be a number");
+        }
+        return number->lVal;
+    }
+
+    int index(unsigned position) const { return static_cast<int>(integer(position)); }
+
+private:
+    std::wstring_view m_member;
+    const DISPPARAMS& m_params;
+};
+
+struct Member {
+    std::wstring_view name;
+    unsigned minArgs;
+    unsigned maxArgs;
+    Result (*run)(const HostContext& context, const Args& args);
+};
+
+ListView list(const HostContext& context) { return ListView(context.listWindow); }
+
+DialogAnswers& answers(const HostContext& context) { return context.dialogs->answers(); }
+
+struct ButtonName {
+    std::wstring_view name;
+    int id;
+};
+constexpr ButtonName kButtons[] = {
+    {L"ok", IDOK},         {L"cancel", IDCANCEL}, {L"yes", IDYES},       {L"no", IDNO},
+    {L"abort", IDABORT}, {L"retry", IDRETRY},   {L"ignore", IDIGNORE},
+};
+
+// The folder part and the name part of a Windows path.
+std::pair<std::wstring, std::wstring> splitPath(const std::wstring& path)
+{
+    const size_t slash = path.find_last_of(L'\\');
+    if (slash == std::wstring::npos || slash + 1 == path.size()) {
+        throw HostError(L"\"" + path + L"\" does not name a file in a folder");
+    }
+    std::wstring folder = path.substr(0, slash);
+    if (folder.size() == 2 && folder[1] == L':') {
+        folder += L'\\';
+    }
+    return {folder, path.substr(slash + 1)};
+}
+
+Result echo(const HostContext&, const Args& args)
+{
+    std::wstring line;
+    for (unsigned i = 0; i < args.size(); ++i) {
+        line += (i ? L" " : L"") + args.text(i);
+    }
+    printLine(line);
+    return {};
+}
+
+Result pump(const HostContext&, const Args& args)
+{
+    const long ms = args.integer(0);
+    if (ms < 0 || static_cast<DWORD>(ms) > kMaxPumpMs) {
+        throw HostError(L"host.pump takes 0 to " + std::to_wstring(kMaxPumpMs) + L" milliseconds");
+    }
+    pumpMessages(static_cast<DWORD>(ms));
+    return {};
+}
+
+Result rowCount(const HostContext& context, const Args&) { return long{list(context).rowCount()}; }
+
+Result cell(const HostContext& context, const Args& args) { return list(context).cell(args.index(0), args.index(1)); }
+
+Result image(const HostContext& context, const Args& args) { return long{list(context).image(args.index(0))}; }
+
+Result select(const HostContext& context, const Args& args)
+{
+    list(context).select(args.index(0));
+    return {};
+}
+
+Result deselect(const HostContext& context, const Args&)
+{
+    list(context).deselect();
+    return {};
+}
+
+Result selected(const HostContext& context, const Args&) { return list(context).selectedRows(); }
+
+Result doubleClick(const HostContext& context, const Args& args)
+{
+    list(context).doubleClick(args.index(0));
+    return {};
+}
+
+Result view(const HostContext& context, const Args&) { return list(context).view(); }
+
+Result columnCount(const HostContext& context, const Args&) { return long{list(context).columnCount()}; }
+
+Result columnText(const HostContext& context, const Args& args) { return list(context).columnText(args.index(0)); }
+
+Result columnWidth(const HostContext& context, const Args& args)
+{
+    return long{list(context).columnWidth(args.index(0))};
+}
+
+Result listStyle(const HostContext& context, const Args&)
+{
+    return static_cast<long>(list(context).extendedStyle());
+}
+
+Result background(const HostContext& context, const Args&)
+{
+    wchar_t text[8];
+    std::swprintf(text, 8, L"%06lX", list(context).backgroundColor());
+    return std::wstring(text);
+}
+
+Result answer(const HostContext& context, const Args& args)
+{
+    const std::wstring wanted = asciiLower(args.text(0));
+    for (const auto& button : kButtons) {
+        if (wanted == button.name) {
+            answers(context).messageBoxButton = button.id;
+            return {};
+        }
+    }
+    throw HostError(L"host.answer does not know the button \"" + args.text(0) + L"\"");
+}
+
+Result pickFiles(const HostContext& context, const Args& args)
+{
+    DialogAnswers& arranged = answers(context);
+    arranged.fileFolder.reset();
+    arranged.fileNames.clear();
+    std::wstring folder;
+    std::vector<std::wstring> names;
+    for (unsigned i = 0; i < args.size(); ++i) {
+        auto [itsFolder, name] = splitPath(windowsPath(args.text(i)));
+        if (i > 0 && lstrcmpiW(itsFolder.c_str(), folder.c_str()) != 0) {
+            throw HostError(L"host.pickFiles: the dialog picks files of one folder only");
+        }
+        folder = std::move(itsFolder);
+        names.push_back(std::move(name));
+    }
+    if (!names.empty()) {
+        arranged.fileFolder = folder;
+        arranged.fileNames = std::move(names);
+    }
+    return {};
+}
+
+Result pickFolder(const HostContext& context, const Args& args)
+{
+    DialogAnswers& arranged = answers(context);
+    arranged.folder.reset();
+    if (args.size() > 0) {
+        arranged.folder = windowsPath(args.text(0));
+    }
+    return {};
+}
+
+Result screenshot(const HostContext& context, const Args& args)
+{
+    const std::wstring path = windowsPath(args.text(0));
+    if (std::wstring error = saveWindowPng(context.frame, path); !error.empty()) {
+        throw HostError(L"host.screenshot: " + error);
+    }
+    return {};
+}
+
+Result winPath(const HostContext&, const Args& args) { return windowsPath(args.text(0)); }
+
+// Probes of the dialog machinery itself, for the host's own pages: they open the same system
+// dialogs the control opens and return what the dialog handed back.
+Result probeOpenFile(const HostContext& context, const Args&)
+{
+    std::vector<wchar_t> buffer(10000, L'\0');
+    OPENFILENAMEW request{};
+    request.lStructSize = sizeof(request);
+    request.hwndOwner = context.frame;
+    request.lpstrFilter = L"*.*\0*.*\0";
+    request.lpstrFile = buffer.data();
+    request.nMaxFile = static_cast<DWORD>(buffer.size());
+    request.Flags = OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_HIDEREADONLY | OFN_FILEMUSTEXIST;
+    if (!GetOpenFileNameW(&request)) {
+        return std::wstring(L"cancel");
+    }
+    // "folder\0name\0name\0\0" for several names, "path\0\0" for one: joined with "|".
+    std::wstring joined;
+    for (const wchar_t* part = buffer.data(); *part; part += std::wcslen(part) + 1) {
+        joined += (joined.empty() ? L"" : L"|") + std::wstring(part);
+    }
+    return joined;
+}
+
+Result probeFolderPicker(const HostContext& context, const Args&)
+{
+    wchar_t display[MAX_PATH] = {};
+    BROWSEINFOW request{};
+    request.hwndOwner = context.frame;
+    request.pszDisplayName = display;
+    request.lpszTitle = L"select directory";
+    request.ulFlags = BIF_BROWSEINCLUDEFILES;
+    PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&request);
+    if (!item) {
+        return std::wstring(L"cancel");
+    }
+    wchar_t path[MAX_PATH] = {};
+    const BOOL converted = SHGetPathFromIDListW(item, path);
+    CoTaskMemFree(item);
+    return converted ? std::wstring(path) : std::wstring(L"no path");
+}
+
+Result probeMessageBox(const HostContext&, const Args& args)
+{
+    const UINT type = args.size() > 1 ? static_cast<UINT>(args.integer(1)) : MB_OK;
+    const int pressed = MessageBoxW(nullptr, args.text(0).c_str(), L"pagehost", type);
+    for (const auto& button : kButtons) {
+        if (button.id == pressed) {
+            return std::wstring(button.name);
+        }
+    }
+    return long{pressed};
+}
+
+constexpr Member kMembers[] = {
+    {L"echo", 0, kAnyCount, echo},
+    {L"pump", 1, 1, pump},
+    {L"rowCount", 0, 0, rowCount},
+    {L"cell", 2, 2, cell},
+    {L"image", 1, 1, image},
+    {L"select", 1, 1, select},
+    {L"deselect", 0, 0, deselect},
+    {L"selected", 0, 0, selected},
+    {L"doubleClick", 1, 1, doubleClick},
+    {L"view", 0, 0, view},
+    {L"columnCount", 0, 0, columnCount},
+    {L"columnText", 1, 1, columnText},
+    {L"columnWidth", 1, 1, columnWidth},
+    {L"listStyle", 0, 0, listStyle},
+    {L"background", 0, 0, background},
+    {L"answer", 1, 1, answer},
+    {L"pickFiles", 0, kAnyCount, pickFiles},
+    {L"pickFolder", 0, 1, pickFolder},
+    {L"screenshot", 1, 1, screenshot},
+    {L"winPath", 1, 1, winPath},
+    {L"probeOpenFile", 0, 0, probeOpenFile},
+    {L"probeFolderPicker", 0, 0, probeFolderPicker},
+    {L"probeMessageBox", 1, 2, probeMessageBox},
+};
+
+void storeResult(Result&& value, VARIANT* out)
+{
+    if (!out) {
+        return;
+    }
+    VariantInit(out);
+    if (const long* number = std::get_if<long>(&value)) {
+        out->vt = VT_I4;
+        out->lVal = *number;
+    } else if (const std::wstring* text = std::get_if<std::wstring>(&value)) {
+        out->vt = VT_BSTR;
+        out->bstrVal = SysAllocStringLen(text->data(), static_cast<UINT>(text->size()));
+    }
+}
+
+HRESULT fail(EXCEPINFO* exception, const std::wstring& message)
+{
+    if (!exception) {
+        return E_FAIL;
+    }
+    *exception = EXCEPINFO{};
+    exception->bstrSource = SysAllocString(L"host");
+    exception->bstrDescription = SysAllocStringLen(message.data(), static_cast<UINT>(message.size()));
+    exception->scode = E_FAIL;
+    return DISP_E_EXCEPTION;
+}
+
+std::wstring argumentCountText(const Member& member)
+{
+    if (member.minArgs == member.maxArgs) {
+        return std::to_wstring(member.minArgs) + (member.minArgs == 1 ? L" argument" : L" arguments");
+    }
+    return std::to_wstring(member.minArgs) + L" to " + std::to_wstring(member.maxArgs) + L" arguments";
+}
+
+} // namespace
+
+void pumpMessages(DWORD milliseconds)
+{
+    const ULONGLONG deadline = GetTickCount64() + milliseconds;
+    for (;;) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                PostQuitMessage(static_cast<int>(message.wParam));
+                return;
+            }
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        const ULONGLONG now = GetTickCount64();
+        if (now >= deadline) {
+            return;
+        }
+        MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(deadline - now), QS_ALLINPUT,
+                                    MWMO_INPUTAVAILABLE);
+    }
+}
+
+ComPtr<IDispatch> HostObject::create(const HostContext& context)
+{
+    return ComPtr<IDispatch>::adopt(new HostObject(context));
+}
+
+STDMETHODIMP HostObject::QueryInterface(REFIID iid, void** object)
+{
+    if (!object) {
+        return E_POINTER;
+    }
+    if (iid == IID_IUnknown || iid == IID_IDispatch) {
+        *object = static_cast<IDispatch*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+}
+
+STDMETHODIMP_(ULONG) HostObject::Release()
+{
+    const ULONG left = m_refs.release();
+    if (left == 0) {
+        delete this;
+    }
+    return left;
+}
+
+STDMETHODIMP HostObject::GetTypeInfoCount(UINT* count)
+{
+    if (!count) {
+        return E_POINTER;
+    }
+    *count = 0;
+    return S_OK;
+}
+
+STDMETHODIMP HostObject::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISPID* ids)
+{
+    if (iid != IID_NULL) {
+        return DISP_E_UNKNOWNINTERFACE;
+    }
+    if (!names || !ids || count == 0) {
+        return E_INVALIDARG;
+    }
+    for (UINT i = 0; i < count; ++i) {
+        ids[i] = DISPID_UNKNOWN;
+    }
+    for (size_t i = 0; i < std::size(kMembers); ++i) {
+        if (names[0] && kMembers[i].name == names[0]) {
+            ids[0] = static_cast<DISPID>(i + 1);
+            return count == 1 ? S_OK : DISP_E_UNKNOWNNAME; // members have no named parameters
+        }
+    }
+    return DISP_E_UNKNOWNNAME;
+}
+
+STDMETHODIMP HostObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                EXCEPINFO* exception, UINT* /*argError*/)
+{
+    if (iid != IID_NULL) {
+        return DISP_E_UNKNOWNINTERFACE;
+    }
+    if (id < 1 || static_cast<size_t>(id) > std::size(kMembers) || !(flags & DISPATCH_METHOD)) {
+        return DISP_E_MEMBERNOTFOUND; // every member is a method; none can be read or assigned
+    }
+    const Member& member = kMembers[id - 1];
+    DISPPARAMS none{};
+    const DISPPARAMS& given = params ? *params : none;
+    if (given.cNamedArgs != 0) {
+        return DISP_E_NONAMEDARGS;
+    }
+    if (given.cArgs < member.minArgs || given.cArgs > member.maxArgs) {
+        return fail(exception, L"host." + std::wstring(member.name) + L" takes " + argumentCountText(member));
+    }
+    try {
+        storeResult(member.run(m_context, Args(member.name, given)), result);
+        return S_OK;
+    } catch (const HostError& error) {
+        return fail(exception, error.message);
+    } catch (const std::exception&) {
+        return fail(exception, L"host." + std::wstring(member.name) + L" ran out of memory");
+    }
+}
+
+} // namespace pagehost

@@ -1,0 +1,44 @@
+// The page's `host` object: a dispatch interface over a table of members that print, pump
+// messages, look into the control's list view, arrange dialog answers and take screenshots.
+#pragma once
+
+#include "tools/pagehost/ComPtr.h"
+#include "tools/pagehost/DialogHook.h"
+#include "tools/pagehost/RefCount.h"
+
+#include <oaidl.h>
+
+namespace pagehost {
+
+struct HostContext {
+    HWND frame = nullptr;       // the host window (screenshots)
+    HWND listWindow = nullptr;  // the control's list view, if it has one
+    DialogHook* dialogs = nullptr;
+};
+
+class HostObject final : public IDispatch {
+public:
+    static ComPtr<IDispatch> create(const HostContext& context);
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
+    STDMETHODIMP_(ULONG) AddRef() override { return m_refs.add(); }
+    STDMETHODIMP_(ULONG) Release() override;
+
+    STDMETHODIMP GetTypeInfoCount(UINT* count) override;
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISPID* ids) override;
+    STDMETHODIMP Invoke(DISPID member, REFIID iid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                        EXCEPINFO* exception, UINT* argError) override;
+
+private:
+    explicit HostObject(const HostContext& context) : m_context(context) {}
+    ~HostObject() = default;
+
+    RefCount m_refs;
+    HostContext m_context;
+};
+
+// Runs the message loop for the given time, so that timers fire and windows repaint.
+void pumpMessages(DWORD milliseconds);
+
+} // namespace pagehost

@@ -1,0 +1,42 @@
+// What the page may ask of the control's list view: rows, cells, images, columns, selection,
+// double-clicks and the view mode, all through the list view's own messages.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace pagehost {
+
+// Finds the list view among the control's in-place window and its descendants: a window of the
+// list view class, or of a class built on it (recognised by its header child).
+HWND findListWindow(HWND controlWindow);
+
+// Every member throws HostError when the window or the row/column does not exist.
+class ListView {
+public:
+    explicit ListView(HWND window) : m_window(window) {}
+
+    int rowCount() const;
+    std::wstring cell(int row, int column) const;
+    int image(int row) const;
+    void select(int row) const;   // adds the row to the selection and makes it the selection mark
+    void deselect() const;        // clears the selection and the selection mark
+    void doubleClick(int row) const;
+    std::wstring view() const;    // "icon", "report", "smallicon" or "list"
+    int columnCount() const;
+    std::wstring columnText(int column) const;
+    int columnWidth(int column) const;
+    std::wstring selectedRows() const; // "0,2" in row order, "" when nothing is selected
+    unsigned long extendedStyle() const;
+    unsigned long backgroundColor() const; // 0xRRGGBB
+
+private:
+    HWND window() const;
+    void checkRow(int row) const;
+    void checkColumn(int column) const;
+
+    HWND m_window;
+};
+
+} // namespace pagehost

@@ -1,0 +1,12 @@
+// The host's stdout: every line leaves at once as UTF-8, whatever the console code page.
+#pragma once
+
+#include <string_view>
+
+namespace pagehost {
+
+// Writes text plus a newline to standard output, unbuffered, so that lines printed from inside
+// modal loops appear in order with everything else.
+void printLine(std::wstring_view text);
+
+} // namespace pagehost

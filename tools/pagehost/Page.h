@@ -1,0 +1,45 @@
+// The page model and its parser: one <object> with <param> children and <script> blocks of a
+// small HTML subset; everything else in the markup is skipped.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pagehost {
+
+struct PageParam {
+    std::wstring name;
+    std::wstring value;
+};
+
+struct PageObject {
+    std::wstring id;
+    std::wstring classId; // "{...}" without the "clsid:" scheme
+    int width = 400;
+    int height = 240;
+    std::vector<PageParam> params;
+};
+
+struct PageScript {
+    std::wstring code;
+    unsigned line = 0; // zero-based line of the page on which the code starts
+};
+
+struct Page {
+    std::optional<PageObject> object;
+    std::vector<PageScript> scripts;
+};
+
+struct PageParseResult {
+    Page page;
+    std::wstring error; // empty when the page was understood
+};
+
+PageParseResult parsePage(std::wstring_view markup);
+
+// Replaces character references (&amp; &lt; &#44032; &#xAC00; ...) in an attribute value.
+std::wstring decodeEntities(std::wstring_view text);
+
+} // namespace pagehost

@@ -1,0 +1,35 @@
+// The property bag through which the control loads the <param> values of its <object>.
+#pragma once
+
+#include "tools/pagehost/ComPtr.h"
+#include "tools/pagehost/Page.h"
+#include "tools/pagehost/RefCount.h"
+
+#include <ocidl.h>
+
+#include <vector>
+
+namespace pagehost {
+
+// Read-only bag over the page's params: names match without regard to case, values are texts
+// handed out as VT_BSTR, or converted when the reader asks for another type.
+class PropertyBag final : public IPropertyBag {
+public:
+    static ComPtr<IPropertyBag> create(std::vector<PageParam> params);
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
+    STDMETHODIMP_(ULONG) AddRef() override { return m_refs.add(); }
+    STDMETHODIMP_(ULONG) Release() override;
+
+    STDMETHODIMP Read(LPCOLESTR name, VARIANT* value, IErrorLog* log) override;
+    STDMETHODIMP Write(LPCOLESTR name, VARIANT* value) override;
+
+private:
+    explicit PropertyBag(std::vector<PageParam> params) : m_params(std::move(params)) {}
+    ~PropertyBag() = default;
+
+    RefCount m_refs;
+    std::vector<PageParam> m_params;
+};
+
+} // namespace pagehost

@@ -1,0 +1,202 @@
+// Runs the page's script blocks in the system's JScript engine, with the control and the host
+// object as named items; script errors are printed and end the run.
+#include "tools/pagehost/ScriptRunner.h"
+
+#include "tools/pagehost/Output.h"
+#include "tools/pagehost/RefCount.h"
+
+#include <activscp.h>
+
+#include <cwchar>
+
+namespace pagehost {
+namespace {
+
+// mingw's uuid library lacks this one; the engine answers to it on 32-bit Windows.
+constexpr IID kIidActiveScriptParse32 = {0xbb1a2ae2, 0xa4f9, 0x11cf, {0x8f, 0x20, 0x00, 0x80, 0x5f, 0x2c, 0xd0, 0x64}};
+
+std::wstring hresultText(HRESULT hr)
+{
+    wchar_t buffer[16];
+    std::swprintf(buffer, 16, L"0x%08lX", static_cast<unsigned long>(hr));
+    return buffer;
+}
+
+std::wstring describe(EXCEPINFO& info, HRESULT fallback)
+{
+    if (info.pfnDeferredFillIn) {
+        info.pfnDeferredFillIn(&info);
+    }
+    std::wstring text = info.bstrDescription ? std::wstring(info.bstrDescription, SysStringLen(info.bstrDescription))
+                                             : std::wstring();
+    const HRESULT code = info.scode ? info.scode : fallback;
+    SysFreeString(info.bstrSource);
+    SysFreeString(info.bstrDescription);
+    SysFreeString(info.bstrHelpFile);
+    info = EXCEPINFO{};
+    return text.empty() ? L"error " + hresultText(code) : text;
+}
+
+class ScriptSite final : public IActiveScriptSite, public IActiveScriptSiteWindow {
+public:
+    ScriptSite(const std::vector<NamedItem>& items, HWND frame) : m_items(items), m_frame(frame) {}
+
+    bool failed() const { return m_failed; }
+
+    // Reports a failure the engine itself did not report through OnScriptError.
+    void fail(const std::wstring& message)
+    {
+        if (!m_failed) {
+            m_failed = true;
+            printLine(L"SCRIPT ERROR: " + message);
+        }
+    }
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** object) override
+    {
+        if (!object) {
+            return E_POINTER;
+        }
+        *object = nullptr;
+        if (iid == IID_IUnknown || iid == IID_IActiveScriptSite) {
+            *object = static_cast<IActiveScriptSite*>(this);
+        } else if (iid == IID_IActiveScriptSiteWindow) {
+            *object = static_cast<IActiveScriptSiteWindow*>(this);
+        } else {
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return m_refs.add(); }
+    STDMETHODIMP_(ULONG) Release() override
+    {
+        const ULONG left = m_refs.release();
+        if (left == 0) {
+            delete this;
+        }
+        return left;
+    }
+
+    STDMETHODIMP GetLCID(LCID*) override { return E_NOTIMPL; }
+
+    STDMETHODIMP GetItemInfo(LPCOLESTR name, DWORD mask, IUnknown** unknown, ITypeInfo** typeInfo) override
+    {
+        if (unknown) {
+            *unknown = nullptr;
+        }
+        if (typeInfo) {
+            *typeInfo = nullptr;
+        }
+        for (const auto& item : m_items) {
+            if (!name || item.name != name) {
+                continue;
+            }
+            if (mask & SCRIPTINFO_IUNKNOWN) {
+                if (!unknown) {
+                    return E_POINTER;
+                }
+                item.object->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(unknown));
+            }
+            if ((mask & SCRIPTINFO_ITYPEINFO) && typeInfo) {
+                if (auto classInfo = item.object.query<IProvideClassInfo>(IID_IProvideClassInfo)) {
+                    classInfo->GetClassInfo(typeInfo);
+                }
+                if (!*typeInfo && !(mask & SCRIPTINFO_IUNKNOWN)) {
+                    return TYPE_E_ELEMENTNOTFOUND;
+                }
+            }
+            return S_OK;
+        }
+        return TYPE_E_ELEMENTNOTFOUND;
+    }
+
+    STDMETHODIMP GetDocVersionString(BSTR*) override { return E_NOTIMPL; }
+    STDMETHODIMP OnScriptTerminate(const VARIANT*, const EXCEPINFO*) override { return S_OK; }
+    STDMETHODIMP OnStateChange(SCRIPTSTATE) override { return S_OK; }
+    STDMETHODIMP OnEnterScript() override { return S_OK; }
+    STDMETHODIMP OnLeaveScript() override { return S_OK; }
+
+    STDMETHODIMP OnScriptError(IActiveScriptError* error) override
+    {
+        if (!error) {
+            return E_POINTER;
+        }
+        EXCEPINFO info{};
+        const HRESULT hr = error->GetExceptionInfo(&info);
+        std::wstring message = SUCCEEDED(hr) ? describe(info, E_FAIL) : L"unknown error";
+        DWORD context = 0;
+        ULONG line = 0;
+        LONG column = 0;
+        if (SUCCEEDED(error->GetSourcePosition(&context, &line, &column))) {
+            message += L" (line " + std::to_wstring(line + 1) + L")";
+        }
+        fail(message);
+        return S_OK;
+    }
+
+    STDMETHODIMP GetWindow(HWND* window) override
+    {
+        if (!window) {
+            return E_POINTER;
+        }
+        *window = m_frame;
+        return S_OK;
+    }
+    STDMETHODIMP EnableModeless(BOOL) override { return S_OK; }
+
+private:
+    ~ScriptSite() = default;
+
+    RefCount m_refs;
+    const std::vector<NamedItem>& m_items;
+    HWND m_frame;
+    bool m_failed = false;
+};
+
+} // namespace
+
+bool runScripts(const std::vector<PageScript>& scripts, const std::vector<NamedItem>& items, HWND frame)
+{
+    const auto site = ComPtr<ScriptSite>::adopt(new ScriptSite(items, frame));
+    CLSID engineClass{};
+    ComPtr<IActiveScript> engine;
+    HRESULT hr = CLSIDFromProgID(L"JScript", &engineClass);
+    if (SUCCEEDED(hr)) {
+        hr = CoCreateInstance(engineClass, nullptr, CLSCTX_INPROC_SERVER, IID_IActiveScript, engine.putVoid());
+    }
+    if (FAILED(hr)) {
+        site->fail(L"no JScript engine (" + hresultText(hr) + L")");
+        return false;
+    }
+    const auto parser = engine.query<IActiveScriptParse32>(kIidActiveScriptParse32);
+    if (!parser || FAILED(engine->SetScriptSite(static_cast<IActiveScriptSite*>(site.get())))
+        || FAILED(parser->InitNew())) {
+        site->fail(L"the JScript engine cannot be set up");
+        engine->Close();
+        return false;
+    }
+    for (const auto& item : items) {
+        const DWORD flags = SCRIPTITEM_ISVISIBLE | (item.eventSource ? SCRIPTITEM_ISSOURCE : 0);
+        if (FAILED(engine->AddNamedItem(item.name.c_str(), flags))) {
+            site->fail(L"the name \"" + item.name + L"\" cannot be given to the scripts");
+        }
+    }
+    if (!site->failed()) {
+        // Started before parsing: every block then runs as soon as it is parsed, in page order.
+        engine->SetScriptState(SCRIPTSTATE_STARTED);
+    }
+    for (size_t index = 0; index < scripts.size() && !site->failed(); ++index) {
+        const PageScript& script = scripts[index];
+        EXCEPINFO info{};
+        hr = parser->ParseScriptText(script.code.c_str(), nullptr, nullptr, nullptr, static_cast<DWORD>(index),
+                                     script.line, SCRIPTTEXT_ISVISIBLE, nullptr, &info);
+        if (FAILED(hr)) {
+            site->fail(describe(info, hr));
+        }
+    }
+    engine->Close();
+    return !site->failed();
+}
+
+} // namespace pagehost

@@ -1,0 +1,25 @@
+// Runs the page's script blocks in the system's JScript engine, with the control and the host
+// object as named items; script errors are printed and end the run.
+#pragma once
+
+#include "tools/pagehost/ComPtr.h"
+#include "tools/pagehost/Page.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace pagehost {
+
+struct NamedItem {
+    std::wstring name;
+    ComPtr<IDispatch> object;
+    bool eventSource; // the control: the engine may bind handlers to it
+};
+
+// Runs every block in document order. Returns true when all of them ran to their end; otherwise
+// a line "SCRIPT ERROR: <message>" has been printed.
+bool runScripts(const std::vector<PageScript>& scripts, const std::vector<NamedItem>& items, HWND frame);
+
+} // namespace pagehost

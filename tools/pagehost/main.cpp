@@ -1,0 +1,172 @@
+// pagehost: a small browser-like container. It reads a page, embeds the page's <object> and runs
+// the page's scripts against it, printing what they echo. Usage: pagehost [--timeout SECONDS] PAGE
+#include "tools/pagehost/DialogHook.h"
+#include "tools/pagehost/EmbeddedControl.h"
+#include "tools/pagehost/FrameWindow.h"
+#include "tools/pagehost/HostObject.h"
+#include "tools/pagehost/ListView.h"
+#include "tools/pagehost/Output.h"
+#include "tools/pagehost/Page.h"
+#include "tools/pagehost/ScriptRunner.h"
+#include "tools/pagehost/Text.h"
+#include "tools/pagehost/Watchdog.h"
+
+#include <windows.h>
+#include <commctrl.h>
+#include <ole2.h>
+
+#include <cwchar>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace pagehost {
+namespace {
+
+enum ExitCode : int { kRan = 0, kScriptFailed = 1, kBadPage = 2, kNoControl = 3 };
+
+constexpr DWORD kDefaultTimeoutSeconds = 120;
+constexpr DWORD kMaxPageBytes = 16u << 20;
+constexpr int kNoObjectWidth = 320;
+constexpr int kNoObjectHeight = 120;
+
+struct Options {
+    DWORD timeoutSeconds = kDefaultTimeoutSeconds;
+    std::wstring page;
+};
+
+std::optional<Options> parseOptions(int argc, wchar_t** argv)
+{
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring arg = argv[i];
+        if (arg == L"--timeout" && i + 1 < argc) {
+            const unsigned long seconds = std::wcstoul(argv[++i], nullptr, 10);
+            if (seconds == 0 || seconds > 24 * 3600) {
+                return std::nullopt;
+            }
+            options.timeoutSeconds = static_cast<DWORD>(seconds);
+        } else if (options.page.empty() && !arg.empty() && arg[0] != L'-') {
+            options.page = arg;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (options.page.empty()) {
+        return std::nullopt;
+    }
+    return options;
+}
+
+struct HandleClose {
+    void operator()(HANDLE handle) const { CloseHandle(handle); }
+};
+
+std::optional<std::string> readFile(const std::wstring& path)
+{
+    const HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return std::nullopt;
+    }
+    const std::unique_ptr<void, HandleClose> file(handle);
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(handle, &size) || size.QuadPart > kMaxPageBytes) {
+        return std::nullopt;
+    }
+    std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
+    DWORD read = 0;
+    if (!bytes.empty() && (!ReadFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr)
+                           || read != bytes.size())) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+// COM and OLE for this thread, in the single-threaded apartment a browser gives its controls.
+class OleSession {
+public:
+    OleSession() : m_ok(SUCCEEDED(OleInitialize(nullptr))) {}
+    OleSession(const OleSession&) = delete;
+    OleSession& operator=(const OleSession&) = delete;
+    ~OleSession()
+    {
+        if (m_ok) {
+            OleUninitialize();
+        }
+    }
+    bool ok() const { return m_ok; }
+
+private:
+    bool m_ok;
+};
+
+int fail(int code, const std::wstring& message)
+{
+    printLine(L"SCRIPT ERROR: " + message);
+    return code;
+}
+
+std::wstring fileName(const std::wstring& path)
+{
+    const size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+int runPage(const Options& options)
+{
+    const std::optional<std::string> bytes = readFile(options.page);
+    if (!bytes) {
+        return fail(kBadPage, L"cannot read the page " + options.page);
+    }
+    const PageParseResult parsed = parsePage(fromUtf8(*bytes));
+    if (!parsed.error.empty()) {
+        return fail(kBadPage, fileName(options.page) + L": " + parsed.error);
+    }
+    const Page& page = parsed.page;
+
+    const OleSession ole;
+    if (!ole.ok()) {
+        return fail(kNoControl, L"OLE cannot be started");
+    }
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&controls);
+    DialogHook dialogs; // before the control: it may show a message box while it loads
+    const Watchdog watchdog(options.timeoutSeconds);
+
+    const int width = page.object ? page.object->width : kNoObjectWidth;
+    const int height = page.object ? page.object->height : kNoObjectHeight;
+    const UniqueWindow frame = createFrameWindow(L"pagehost - " + fileName(options.page), width, height);
+    if (!frame) {
+        return fail(kNoControl, L"the host window cannot be created");
+    }
+
+    EmbeddedControl control;
+    std::vector<NamedItem> items;
+    if (page.object) {
+        if (std::wstring error = control.embed(*page.object, frame.get()); !error.empty()) {
+            return fail(kNoControl, error);
+        }
+        items.push_back({page.object->id, ComPtr<IDispatch>::share(control.dispatch()), true});
+    }
+    HostContext context{frame.get(), findListWindow(control.window()), &dialogs};
+    items.push_back({L"host", HostObject::create(context), false});
+
+    const bool ran = runScripts(page.scripts, items, frame.get());
+    items.clear();
+    control.close();
+    return ran ? kRan : kScriptFailed;
+}
+
+} // namespace
+} // namespace pagehost
+
+int wmain(int argc, wchar_t** argv)
+{
+    const auto options = pagehost::parseOptions(argc, argv);
+    if (!options) {
+        pagehost::printLine(L"SCRIPT ERROR: usage: pagehost [--timeout SECONDS] PAGE.html");
+        return pagehost::kBadPage;
+    }
+    return pagehost::runPage(*options);
+}

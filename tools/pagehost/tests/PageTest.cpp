@@ -1,0 +1,114 @@
+// Page parser: which markup yields which object, params and scripts, and which is refused.
+#include "tools/pagehost/Page.h"
+
+#include <gtest/gtest.h>
+
+namespace pagehost {
+namespace {
+
+constexpr wchar_t kClass[] = L"{3B0B4102-58CA-4165-B0CD-0970FEC6FF13}";
+
+TEST(PageTest, ObjectParamsAndScriptsInDocumentOrder)
+{
+    const auto result = parsePage(L"\uFEFF<html><body><h1>T</h1><!-- <object id=x> -->\n"
+                                  L"<OBJECT ID=\"tv\" CLASSID=\"clsid:{3B0B4102-58CA-4165-B0CD-0970FEC6FF13}\""
+                                  L" width=500 height='300px'>\n"
+                                  L"  <param name=\"ftpHost\" value=\"127.0.0.1\">\n"
+                                  L"  <PARAM NAME=ftpId VALUE='한글 &amp; &#xAC00;&#44032;&quot;'/>\n"
+                                  L"  <param name=\"empty\">\n"
+                                  L"</object>\n"
+                                  L"<script language=\"JScript\">host.echo('a</b>');</script>\n"
+                                  L"<script type=\"text/javascript\">\nhost.echo(1);\n</SCRIPT></body></html>");
+    ASSERT_EQ(result.error, L"");
+    ASSERT_TRUE(result.page.object);
+    const PageObject& object = *result.page.object;
+    EXPECT_EQ(object.id, L"tv");
+    EXPECT_EQ(object.classId, kClass);
+    EXPECT_EQ(object.width, 500);
+    EXPECT_EQ(object.height, 300);
+    ASSERT_EQ(object.params.size(), 3u);
+    EXPECT_EQ(object.params[0].name, L"ftpHost");
+    EXPECT_EQ(object.params[0].value, L"127.0.0.1");
+    EXPECT_EQ(object.params[1].name, L"ftpId");
+    EXPECT_EQ(object.params[1].value, L"한글 & 가가\"");
+    EXPECT_EQ(object.params[2].value, L"");
+    ASSERT_EQ(result.page.scripts.size(), 2u);
+    EXPECT_EQ(result.page.scripts[0].code, L"host.echo('a</b>');");
+    EXPECT_EQ(result.page.scripts[0].line, 6u);
+    EXPECT_EQ(result.page.scripts[1].code, L"\nhost.echo(1);\n");
+    EXPECT_EQ(result.page.scripts[1].line, 7u);
+}
+
+TEST(PageTest, PageWithoutObjectRunsScriptsOnly)
+{
+    const auto result = parsePage(L"<script>host.echo(1)</script> 1 < 2 <b>x</b>");
+    ASSERT_EQ(result.error, L"");
+    EXPECT_FALSE(result.page.object);
+    ASSERT_EQ(result.page.scripts.size(), 1u);
+}
+
+TEST(PageTest, DefaultsAndBareClassId)
+{
+    const auto result = parsePage(L"<object id=o classid=\"CLSID:3B0B4102-58CA-4165-B0CD-0970FEC6FF13\"></object>");
+    ASSERT_EQ(result.error, L"");
+    EXPECT_EQ(result.page.object->classId, kClass);
+    EXPECT_EQ(result.page.object->width, 400);
+    EXPECT_EQ(result.page.object->height, 240);
+}
+
+TEST(PageTest, RefusedMarkup)
+{
+    struct Case {
+        const wchar_t* markup;
+        const wchar_t* error;
+    };
+    const Case cases[] = {
+        {L"<object id=a classid=clsid:{1}></object><object id=b classid=clsid:{2}></object>",
+         L"a page holds one <object> only"},
+        {L"<object classid=clsid:{1}></object>", L"<object> needs an id"},
+        {L"<object id=a classid=\"{1}\"></object>", L"<object> needs a classid of the form clsid:{GUID}"},
+        {L"<object id=a classid=clsid:{1} width=0></object>",
+         L"<object> width and height must be whole pixels from 1 to 8192"},
+        {L"<object id=a classid=clsid:{1} height=99999999999></object>",
+         L"<object> width and height must be whole pixels from 1 to 8192"},
+        {L"<object id=a classid=clsid:{1} width=50%></object>",
+         L"<object> width and height must be whole pixels from 1 to 8192"},
+        {L"<object id=a classid=clsid:{1}>", L"<object> is never closed"},
+        {L"</object>", L"</object> without <object>"},
+        {L"<param name=a value=b>", L"<param> outside <object>"},
+        {L"<object id=a classid=clsid:{1}><param value=b></object>", L"<param> needs a name"},
+        {L"<script>host.echo(1)", L"the script on line 1 is never closed"},
+        {L"\n<script language=vbscript>x</script>", L"unsupported script language \"vbscript\""},
+        {L"<script src=a.js></script>", L"scripts from files (src) are not supported"},
+        {L"<!-- open", L"a comment is never closed"},
+        {L"\n\n<object id=\"a", L"the tag on line 3 is never closed"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "markup #" << (&c - cases));
+        EXPECT_EQ(parsePage(c.markup).error, c.error);
+    }
+}
+
+TEST(PageTest, CharacterReferences)
+{
+    struct Case {
+        const wchar_t* text;
+        const wchar_t* decoded;
+    };
+    const Case cases[] = {
+        {L"a &amp; b", L"a & b"},
+        {L"&lt;&gt;&quot;&apos;", L"<>\"'"},
+        {L"&#65;&#x42;&#X43;", L"ABC"},
+        {L"&#x1F600;", L"\U0001F600"},
+        {L"&#0;&#xD800;&#99999999999;", L"\uFFFD\uFFFD\uFFFD"},
+        {L"&unknown; &amp &#; &#xZZ;", L"&unknown; &amp &#; &#xZZ;"},
+        {L"R&D", L"R&D"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "case #" << (&c - cases));
+        EXPECT_EQ(decodeEntities(c.text), c.decoded);
+    }
+}
+
+} // namespace
+} // namespace pagehost
