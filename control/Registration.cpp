@@ -1,0 +1,89 @@
+// Registry entries of the control and its property page, and the order of (un)registration.
+#include "control/Registration.h"
+
+#include "control/Guids.h"
+#include "framework/Module.h"
+#include "framework/Registry.h"
+#include "res/resource.h"
+
+#include <olectl.h>
+
+#include <string>
+#include <vector>
+
+namespace tovalo {
+namespace {
+
+// Everything a container needs to find, create and show the control.
+const fw::RegistryEntry kControlEntries[] = {
+    {L"CLSID\\{CLSID}", L"", L"{NAME}"},
+    {L"CLSID\\{CLSID}\\InprocServer32", L"", L"{PATH}"},
+    {L"CLSID\\{CLSID}\\InprocServer32", L"ThreadingModel", L"Apartment"},
+    {L"CLSID\\{CLSID}\\ProgID", L"", L"{PROGID}"},
+    {L"CLSID\\{CLSID}\\Control", L"", nullptr},
+    {L"CLSID\\{CLSID}\\MiscStatus", L"", L"0"},
+    {L"CLSID\\{CLSID}\\MiscStatus\\1", L"", L"{MISC}"},
+    {L"CLSID\\{CLSID}\\ToolboxBitmap32", L"", L"{PATH}, {BITMAP}"},
+    {L"CLSID\\{CLSID}\\TypeLib", L"", L"{LIBID}"},
+    {L"CLSID\\{CLSID}\\Version", L"", L"{VERSION}"},
+    {L"{PROGID}", L"", L"{NAME}"},
+    {L"{PROGID}\\CLSID", L"", L"{CLSID}"},
+};
+
+// The property page is created by CLSID only (no ProgID).
+const fw::RegistryEntry kPropPageEntries[] = {
+    {L"CLSID\\{CLSID}", L"", L"{NAME}"},
+    {L"CLSID\\{CLSID}\\InprocServer32", L"", L"{PATH}"},
+    {L"CLSID\\{CLSID}\\InprocServer32", L"ThreadingModel", L"Apartment"},
+};
+
+constexpr DWORD kMiscStatus = 0x20191;
+
+std::vector<fw::Substitution> ControlSubstitutions() {
+    return {
+        {L"{CLSID}", fw::GuidText(CLSID_TovaloCtrl)},
+        {L"{NAME}", fw::Module::LoadString(IDS_TOVALO)},
+        {L"{PATH}", fw::Module::Path()},
+        {L"{PROGID}", kControlProgId},
+        {L"{MISC}", std::to_wstring(kMiscStatus)},
+        {L"{BITMAP}", std::to_wstring(IDB_TOVALO)},
+        {L"{LIBID}", fw::GuidText(LIBID_TovaloLib)},
+        {L"{VERSION}", std::to_wstring(kLibMajor) + L"." + std::to_wstring(kLibMinor)},
+    };
+}
+
+std::vector<fw::Substitution> PropPageSubstitutions() {
+    return {
+        {L"{CLSID}", fw::GuidText(CLSID_TovaloPropPage)},
+        {L"{NAME}", fw::Module::LoadString(IDS_TOVALO_PPG)},
+        {L"{PATH}", fw::Module::Path()},
+    };
+}
+
+}  // namespace
+
+HRESULT RegisterServer() {
+    try {
+        if (FAILED(fw::RegisterTypeLibrary(fw::Module::Path()))) return SELFREG_E_TYPELIB;
+        if (FAILED(fw::RegisterEntries(kControlEntries, ControlSubstitutions())) ||
+            FAILED(fw::RegisterEntries(kPropPageEntries, PropPageSubstitutions()))) {
+            return SELFREG_E_CLASS;
+        }
+        return S_OK;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+HRESULT UnregisterServer() {
+    try {
+        if (FAILED(fw::UnregisterTypeLibrary(LIBID_TovaloLib, kLibMajor, kLibMinor))) return SELFREG_E_TYPELIB;
+        const HRESULT control = fw::UnregisterEntries(kControlEntries, ControlSubstitutions());
+        const HRESULT page = fw::UnregisterEntries(kPropPageEntries, PropPageSubstitutions());
+        return FAILED(control) || FAILED(page) ? SELFREG_E_CLASS : S_OK;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+}  // namespace tovalo

@@ -1,0 +1,145 @@
+// CTovaloCtrl: construction, identity, the list view window (styles, image lists, columns), drawing.
+#include "control/TovaloCtrl.h"
+
+#include "control/Guids.h"
+#include "framework/ClassFactory.h"
+#include "framework/Module.h"
+#include "framework/Text.h"
+#include "res/resource.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+namespace tovalo {
+namespace {
+
+const CLSID kPropertyPages[] = {CLSID_TovaloPropPage};
+
+// Activate when visible, set client site first, inside-out, cannot link inside, recompose on resize.
+constexpr DWORD kMiscStatus = 0x20191;
+static_assert(kMiscStatus == (OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_SETCLIENTSITEFIRST | OLEMISC_INSIDEOUT |
+                              OLEMISC_CANTLINKINSIDE | OLEMISC_RECOMPOSEONRESIZE));
+
+const fw::ControlClass kControlClass = {
+    CLSID_TovaloCtrl, DIID_DTovalo, DIID_DTovaloEvents, LIBID_TovaloLib, kLibMajor, kLibMinor,
+    kMiscStatus,      IDS_TOVALO,   kPropertyPages,
+};
+
+// The list's columns: name, type, size text, then two hidden ones (path, size in bytes).
+struct Column {
+    const wchar_t* header;
+    int format;
+    int width;
+};
+const Column kColumns[] = {
+    {L"이름", LVCFMT_LEFT, 220}, {L"형식", LVCFMT_LEFT, 150}, {L"크기", LVCFMT_RIGHT, 100},
+    {L"", LVCFMT_RIGHT, 0},      {L"", LVCFMT_RIGHT, 0},
+};
+
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+constexpr COLORREF kTransparent = RGB(127, 127, 127);
+
+// An image list of four size-category cells cut from a bitmap resource.
+fw::UniqueImageList LoadCategoryImages(UINT bitmapId, int cell) {
+    fw::UniqueBitmap bitmap(::LoadBitmapW(fw::Module::Instance(), MAKEINTRESOURCEW(bitmapId)));
+    fw::UniqueImageList list(::ImageList_Create(cell, cell, ILC_COLORDDB | ILC_MASK, 4, 0));
+    if (list && bitmap) ::ImageList_AddMasked(list.Get(), bitmap.Get(), kTransparent);
+    return list;
+}
+
+// A copy of one of the shell's system image lists; the shell's own list is only borrowed.
+fw::UniqueImageList CopyShellImages(UINT sizeFlag) {
+    SHFILEINFOA info{};
+    const auto shell = reinterpret_cast<HIMAGELIST>(
+        ::SHGetFileInfoA("", 0, &info, sizeof info, SHGFI_SYSICONINDEX | sizeFlag));
+    return fw::UniqueImageList(shell ? ::ImageList_Duplicate(shell) : nullptr);
+}
+
+}  // namespace
+
+CTovaloCtrl::CTovaloCtrl() : fw::OleControl(kControlClass), m_openFile(fw::ToAnsi(L"모든 파일 (*.*)|*.*|")) {}
+
+HRESULT CreateTovaloCtrl(REFIID riid, void** out) { return fw::CreateComObject<CTovaloCtrl>(riid, out); }
+
+void* CTovaloCtrl::QueryExtraInterface(REFIID riid) {
+    return IsEqualIID(riid, IID_IObjectSafety) ? static_cast<IObjectSafety*>(&m_xObjSafe) : nullptr;
+}
+
+const fw::PersistedProperty<CTovaloCtrl> CTovaloCtrl::kPersisted[] = {
+    {L"ftpHost", &CTovaloCtrl::m_ftpHost},
+    {L"ftpPort", &CTovaloCtrl::m_ftpPort},
+    {L"ftpId", &CTovaloCtrl::m_ftpId},
+    {L"ftpPass", &CTovaloCtrl::m_ftpPass},
+    {L"totalSize", &CTovaloCtrl::m_totalSize},
+    {L"uploadPath", &CTovaloCtrl::m_uploadPath},
+    {L"retFiles", &CTovaloCtrl::m_retFiles},
+    {L"retFilesize", &CTovaloCtrl::m_retFilesize},
+    {L"textAttFile", &CTovaloCtrl::m_textAttFile},
+    {L"textLimit", &CTovaloCtrl::m_textLimit},
+    {L"textDelete", &CTovaloCtrl::m_textDelete},
+    // Loading fills only the text buffer; the 64-bit limit changes only through the property.
+    {L"totalSizeStr", &CTovaloCtrl::m_totalSizeStr},
+};
+
+std::vector<fw::PropertyRef> CTovaloCtrl::PersistedProperties() {
+    return fw::Bind<CTovaloCtrl>(kPersisted, *this);
+}
+
+void CTovaloCtrl::PreCreateWindow(fw::WindowCreate& create) {
+    // The control's window is the list view itself, in icon view until the page picks another.
+    create.className = WC_LISTVIEWW;
+    create.style |= WS_BORDER;
+}
+
+LRESULT CTovaloCtrl::OnWindowMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_CREATE:
+        return OnCreate(reinterpret_cast<CREATESTRUCTW*>(lp));
+    case WM_DESTROY:
+        OnDestroy();
+        return DefaultWindowProc(msg, wp, lp);
+    case OCM_COMMAND:
+        return 0;
+    default:
+        return DefaultWindowProc(msg, wp, lp);
+    }
+}
+
+LRESULT CTovaloCtrl::OnCreate(CREATESTRUCTW* cs) {
+    ::InitCommonControls();
+    if (DefaultWindowProc(WM_CREATE, 0, reinterpret_cast<LPARAM>(cs)) == -1) return -1;
+    HWND list = Hwnd();
+    ListView_SetBkColor(list, kWhite);
+    ListView_SetExtendedListViewStyleEx(list, 0, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+
+    m_ilCustomLarge = LoadCategoryImages(IDB_SIZE_LARGE, 32);
+    m_ilCustomSmall = LoadCategoryImages(IDB_SIZE_SMALL, 16);
+    m_ilShellSmall = CopyShellImages(SHGFI_SMALLICON);
+    ListView_SetImageList(list, m_ilShellSmall.Get(), LVSIL_SMALL);
+    m_ilShellLarge = CopyShellImages(0);
+    ListView_SetImageList(list, m_ilShellLarge.Get(), LVSIL_NORMAL);
+
+    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
+        std::string header = fw::ToAnsi(kColumns[i].header);
+        LVCOLUMNA column{};
+        column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
+        column.fmt = kColumns[i].format;
+        column.cx = kColumns[i].width;
+        column.pszText = header.data();
+        ::SendMessageA(list, LVM_INSERTCOLUMNA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
+    }
+    return 0;
+}
+
+void CTovaloCtrl::OnDestroy() {
+    // The image lists belong to this object, not to the list view: take them back before the
+    // list view's own destruction would free them.
+    ListView_SetImageList(Hwnd(), nullptr, LVSIL_SMALL);
+    ListView_SetImageList(Hwnd(), nullptr, LVSIL_NORMAL);
+}
+
+void CTovaloCtrl::OnDraw(HDC dc, const RECT& bounds) {
+    if (dc) DoSuperclassPaint(dc, bounds);
+}
+
+}  // namespace tovalo

@@ -1,0 +1,100 @@
+// CTovaloCtrl: the Tovalo control, a superclassed list view with the page's scripting surface.
+#pragma once
+
+#include "framework/OleControl.h"
+
+#include <objsafe.h>
+
+#include <cstdint>
+#include <string>
+
+namespace tovalo {
+
+class CTovaloCtrl final : public fw::OleControl {
+public:
+    CTovaloCtrl();
+
+    // Scripting safety: always safe for untrusted callers and data; answers for the control.
+    class XObjSafe final : public IObjectSafety {
+    public:
+        explicit XObjSafe(CTovaloCtrl& outer) : outer_(outer) {}
+        STDMETHODIMP QueryInterface(REFIID riid, void** out) override { return outer_.QueryInterface(riid, out); }
+        STDMETHODIMP_(ULONG) AddRef() override { return outer_.AddRef(); }
+        STDMETHODIMP_(ULONG) Release() override { return outer_.Release(); }
+        STDMETHODIMP GetInterfaceSafetyOptions(REFIID riid, DWORD* supported, DWORD* enabled) override;
+        STDMETHODIMP SetInterfaceSafetyOptions(REFIID riid, DWORD mask, DWORD enabled) override;
+
+    private:
+        CTovaloCtrl& outer_;
+    };
+
+protected:
+    HRESULT DispatchIdOfName(LPOLESTR* names, UINT count, DISPID* ids) override;
+    HRESULT DispatchInvoke(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, UINT* argErr) override;
+    std::vector<fw::PropertyRef> PersistedProperties() override;
+    void* QueryExtraInterface(REFIID riid) override;
+    void PreCreateWindow(fw::WindowCreate& create) override;
+    LRESULT OnWindowMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+    void OnDraw(HDC dc, const RECT& bounds) override;
+
+private:
+    ~CTovaloCtrl() override = default;
+
+    static const fw::DispMember<CTovaloCtrl> kDispatch[];
+    template <std::string CTovaloCtrl::*Member>
+    static constexpr fw::DispMember<CTovaloCtrl> TextProperty(const wchar_t* name, DISPID id);
+    static const fw::PersistedProperty<CTovaloCtrl> kPersisted[];
+
+    // Window messages.
+    LRESULT OnCreate(CREATESTRUCTW* cs);
+    void OnDestroy();
+
+    // Members of the scripting surface whose work lives in their own files.
+    void AboutBox();
+    void SetFileShow(const std::string& text);      // server entries
+    void StartUpload();                             // the upload run
+    void AddFileToList(const std::string& path);    // file list
+    void SelectFile();
+    void LoadDirFiles(const std::string& path);
+    void LoadFilesFromDialog();
+    void DeleteAllItemInList();
+    void DeleteSelectedItem();
+    void UpdateHideIcons();
+    void ChangeListView(std::int32_t type);         // icon sets and view modes
+    void ChangeIconSet(std::int32_t set);
+
+    XObjSafe m_xObjSafe{*this};
+    fw::UniqueImageList m_ilCustomLarge;
+    fw::UniqueImageList m_ilCustomSmall;
+    fw::UniqueImageList m_ilShellLarge;
+    fw::UniqueImageList m_ilShellSmall;
+    std::string m_ftpHost;
+    std::uint32_t m_ftpPort = 21;
+    std::string m_ftpId;
+    std::string m_ftpPass;
+    std::uint32_t m_totalSize = 0;
+    std::string m_uploadPath;
+    std::string m_retFiles;
+    std::string m_retFilesize;
+    std::string m_textAttFile;
+    std::string m_textLimit;
+    std::string m_textDelete;
+    std::string m_openFile;
+    std::uint32_t m_currentSize = 0;
+    std::string m_totalSizeStr;
+    std::string m_currentSizeStr;
+    std::uint64_t m_totalSize64 = 0;
+    std::uint64_t m_currentSize64 = 0;
+    std::uint32_t m_showLogButton = 0;
+    std::uint32_t m_retryCount = 10;
+    bool m_uploading = false;
+    std::string m_pendingFileShow;
+    std::int32_t m_iconSet = 0;
+    std::int32_t m_tempFileCounter = 0;
+    std::uint32_t m_uploadResult = 1;
+};
+
+// Class factory entry: creates a control.
+HRESULT CreateTovaloCtrl(REFIID riid, void** out);
+
+}  // namespace tovalo

@@ -1,0 +1,64 @@
+// Modal dialogs and message boxes.
+#include "framework/Dialog.h"
+
+#include "framework/Module.h"
+#include "framework/Text.h"
+
+namespace fw {
+
+INT_PTR Dialog::RunModal() {
+    return ::DialogBoxParamW(Module::Instance(), MAKEINTRESOURCEW(templateId_), parent_, Proc,
+                             reinterpret_cast<LPARAM>(this));
+}
+
+bool Dialog::OnCommand(WORD id, WORD, HWND) {
+    if (id == IDOK || id == IDCANCEL) {
+        End(id);
+        return true;
+    }
+    return false;
+}
+
+void Dialog::End(INT_PTR result) { ::EndDialog(hwnd_, result); }
+
+INT_PTR CALLBACK Dialog::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_INITDIALOG) {
+        ::SetWindowLongPtrW(hwnd, DWLP_USER, lp);
+        reinterpret_cast<Dialog*>(lp)->hwnd_ = hwnd;
+    }
+    auto* self = reinterpret_cast<Dialog*>(::GetWindowLongPtrW(hwnd, DWLP_USER));
+    return self ? self->Handle(msg, wp, lp) : FALSE;
+}
+
+INT_PTR Dialog::Handle(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_INITDIALOG:
+        return OnInitDialog();
+    case WM_COMMAND:
+        return OnCommand(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp));
+    default: {
+        INT_PTR result = FALSE;
+        if (!OnMessage(msg, wp, lp, &result)) return FALSE;
+        ::SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, result);
+        return TRUE;
+    }
+    }
+}
+
+namespace {
+std::wstring ModuleName() {
+    const std::wstring path = Module::Path();
+    const size_t start = path.find_last_of(L"\\/") + 1;
+    const size_t dot = path.rfind(L'.');
+    return path.substr(start, dot == std::wstring::npos || dot < start ? std::wstring::npos : dot - start);
+}
+}  // namespace
+
+int ShowMessageBox(std::wstring_view text, UINT type) {
+    const std::wstring body(text);
+    return ::MessageBoxW(::GetActiveWindow(), body.c_str(), ModuleName().c_str(), type);
+}
+
+int ShowMessageBoxAnsi(const std::string& text, UINT type) { return ShowMessageBox(ToWide(text), type); }
+
+}  // namespace fw

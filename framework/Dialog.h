@@ -1,0 +1,46 @@
+// Modal dialogs from resource templates, and the module's message boxes.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+namespace fw {
+
+class Dialog {
+public:
+    explicit Dialog(UINT templateId, HWND parent = nullptr) : templateId_(templateId), parent_(parent) {}
+    virtual ~Dialog() = default;
+    Dialog(const Dialog&) = delete;
+    Dialog& operator=(const Dialog&) = delete;
+
+    // Runs the dialog until End; returns End's value, or -1 if it could not be shown.
+    INT_PTR RunModal();
+
+protected:
+    // Handlers; the defaults end the dialog on IDOK and IDCANCEL.
+    virtual BOOL OnInitDialog() { return TRUE; }
+    virtual bool OnCommand(WORD id, WORD code, HWND control);
+    // Any other message; return true when handled (the result goes to *result).
+    virtual bool OnMessage(UINT, WPARAM, LPARAM, INT_PTR*) { return false; }
+
+    void End(INT_PTR result);
+    HWND Hwnd() const { return hwnd_; }
+
+private:
+    static INT_PTR CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    INT_PTR Handle(UINT msg, WPARAM wp, LPARAM lp);
+
+    UINT templateId_;
+    HWND parent_;
+    HWND hwnd_ = nullptr;
+};
+
+// A message box captioned with the module's name, owned by the active window of the thread.
+// Returns the button pressed.
+int ShowMessageBox(std::wstring_view text, UINT type = MB_OK | MB_ICONEXCLAMATION);
+// The same for a text in the system code page.
+int ShowMessageBoxAnsi(const std::string& text, UINT type = MB_OK | MB_ICONEXCLAMATION);
+
+}  // namespace fw

@@ -1,0 +1,187 @@
+// OLE control base: the embedding protocol (IOleObject) and in-place activation.
+#include "framework/OleControl.h"
+
+#include "framework/Module.h"
+
+namespace fw {
+
+STDMETHODIMP OleControl::SetClientSite(IOleClientSite* site) {
+    clientSite_ = site;
+    return S_OK;
+}
+
+STDMETHODIMP OleControl::GetClientSite(IOleClientSite** site) {
+    if (!site) return E_POINTER;
+    *site = clientSite_.Get();
+    if (*site) (*site)->AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP OleControl::Close(DWORD saveOption) {
+    if (saveOption != OLECLOSE_NOSAVE && modified_ && clientSite_) {
+        if (saveOption == OLECLOSE_SAVEIFDIRTY || saveOption == OLECLOSE_PROMPTSAVE) clientSite_->SaveObject();
+    }
+    InPlaceDeactivate();
+    if (adviseHolder_) adviseHolder_->SendOnClose();
+    return S_OK;
+}
+
+STDMETHODIMP OleControl::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND parent, LPCRECT rect) {
+    switch (verb) {
+    case OLEIVERB_PRIMARY:
+    case OLEIVERB_SHOW:
+    case OLEIVERB_INPLACEACTIVATE:
+    case OLEIVERB_UIACTIVATE:
+        return InPlaceActivate(verb, site, parent, rect);
+    case OLEIVERB_HIDE:
+        UIDeactivate();
+        if (hwnd_) ::ShowWindow(hwnd_, SW_HIDE);
+        return S_OK;
+    case OLEIVERB_PROPERTIES: {
+        HWND owner = parent;
+        if (!owner && inPlaceSite_) inPlaceSite_->GetWindow(&owner);
+        return ShowPropertyPages(owner);
+    }
+    default:
+        return verb < 0 ? E_NOTIMPL : OLEOBJ_S_INVALIDVERB;
+    }
+}
+
+STDMETHODIMP OleControl::EnumVerbs(IEnumOLEVERB** verbs) { return ::OleRegEnumVerbs(class_.clsid, verbs); }
+
+STDMETHODIMP OleControl::GetUserClassID(CLSID* clsid) { return GetClassID(clsid); }
+
+STDMETHODIMP OleControl::GetUserType(DWORD, LPOLESTR* name) {
+    if (!name) return E_POINTER;
+    const std::wstring text = Module::LoadString(class_.userTypeNameId);
+    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    *name = static_cast<LPOLESTR>(::CoTaskMemAlloc(bytes));
+    if (!*name) return E_OUTOFMEMORY;
+    std::copy(text.c_str(), text.c_str() + text.size() + 1, *name);
+    return S_OK;
+}
+
+STDMETHODIMP OleControl::SetExtent(DWORD aspect, SIZEL* size) {
+    if (!size) return E_POINTER;
+    if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
+    extent_ = *size;
+    return S_OK;
+}
+
+STDMETHODIMP OleControl::GetExtent(DWORD aspect, SIZEL* size) {
+    if (!size) return E_POINTER;
+    if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
+    *size = extent_;
+    return S_OK;
+}
+
+STDMETHODIMP OleControl::Advise(IAdviseSink* sink, DWORD* cookie) {
+    if (!adviseHolder_) {
+        const HRESULT hr = ::CreateOleAdviseHolder(adviseHolder_.Put());
+        if (FAILED(hr)) return hr;
+    }
+    return adviseHolder_->Advise(sink, cookie);
+}
+
+STDMETHODIMP OleControl::Unadvise(DWORD cookie) {
+    return adviseHolder_ ? adviseHolder_->Unadvise(cookie) : OLE_E_NOCONNECTION;
+}
+
+STDMETHODIMP OleControl::EnumAdvise(IEnumSTATDATA** e) {
+    if (!e) return E_POINTER;
+    *e = nullptr;
+    return adviseHolder_ ? adviseHolder_->EnumAdvise(e) : S_OK;
+}
+
+STDMETHODIMP OleControl::GetMiscStatus(DWORD aspect, DWORD* status) {
+    if (!status) return E_POINTER;
+    *status = aspect == DVASPECT_CONTENT ? class_.miscStatus : 0;
+    return S_OK;
+}
+
+// --- In-place activation -----------------------------------------------------------------------
+
+HRESULT OleControl::InPlaceActivate(LONG verb, IOleClientSite* activeSite, HWND, LPCRECT rect) {
+    if (!inPlaceActive_) {
+        IOleClientSite* site = activeSite ? activeSite : clientSite_.Get();
+        if (!site) return E_UNEXPECTED;
+        ComPtr<IOleInPlaceSite> inPlace;
+        HRESULT hr = site->QueryInterface(IID_IOleInPlaceSite, inPlace.PutVoid());
+        if (FAILED(hr)) return hr;
+        if (inPlace->CanInPlaceActivate() != S_OK) return E_FAIL;
+        hr = inPlace->OnInPlaceActivate();
+        if (FAILED(hr)) return hr;
+        inPlaceSite_ = inPlace;
+        inPlaceActive_ = true;
+
+        HWND parent = nullptr;
+        RECT pos{}, clip{};
+        OLEINPLACEFRAMEINFO frameInfo{};
+        frameInfo.cb = sizeof frameInfo;
+        inPlace->GetWindow(&parent);
+        inPlace->GetWindowContext(frame_.Put(), uiWindow_.Put(), &pos, &clip, &frameInfo);
+        if (rect) pos = *rect;
+
+        WindowCreate create{nullptr, WS_CHILD | WS_CLIPSIBLINGS, 0};
+        PreCreateWindow(create);
+        if (!hwnd_) hwnd_ = CreateSuperclassWindow(create, pos, parent, this);
+        if (!hwnd_) {
+            InPlaceDeactivate();
+            return E_FAIL;
+        }
+        ::ShowWindow(hwnd_, SW_SHOWNA);
+    } else if (rect) {
+        SetObjectRects(rect, rect);
+    }
+    if (verb == OLEIVERB_UIACTIVATE && !uiActive_ && inPlaceSite_) {
+        uiActive_ = true;
+        inPlaceSite_->OnUIActivate();
+        ::SetFocus(hwnd_);
+        if (frame_) frame_->SetActiveObject(this, nullptr);
+        if (uiWindow_) uiWindow_->SetActiveObject(this, nullptr);
+        if (frame_) frame_->SetBorderSpace(nullptr);
+        if (uiWindow_) uiWindow_->SetBorderSpace(nullptr);
+    }
+    return S_OK;
+}
+
+STDMETHODIMP OleControl::GetWindow(HWND* hwnd) {
+    if (!hwnd) return E_POINTER;
+    *hwnd = hwnd_;
+    return hwnd_ ? S_OK : E_FAIL;
+}
+
+STDMETHODIMP OleControl::InPlaceDeactivate() {
+    if (!inPlaceActive_) return S_OK;
+    UIDeactivate();
+    inPlaceActive_ = false;
+    if (hwnd_) ::DestroyWindow(hwnd_);  // clears hwnd_ through OnWindowDestroyed
+    ComPtr<IOleInPlaceSite> site = inPlaceSite_;
+    inPlaceSite_.Reset();
+    frame_.Reset();
+    uiWindow_.Reset();
+    if (site) site->OnInPlaceDeactivate();
+    return S_OK;
+}
+
+STDMETHODIMP OleControl::UIDeactivate() {
+    if (!uiActive_) return S_OK;
+    uiActive_ = false;
+    if (uiWindow_) uiWindow_->SetActiveObject(nullptr, nullptr);
+    if (frame_) frame_->SetActiveObject(nullptr, nullptr);
+    if (inPlaceSite_) inPlaceSite_->OnUIDeactivate(FALSE);
+    return S_OK;
+}
+
+STDMETHODIMP OleControl::SetObjectRects(LPCRECT pos, LPCRECT) {
+    if (!pos) return E_POINTER;
+    if (hwnd_) {
+        ::SetWindowPos(hwnd_, nullptr, pos->left, pos->top, pos->right - pos->left, pos->bottom - pos->top,
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    return S_OK;
+}
+
+void OleControl::OnWindowDestroyed() { hwnd_ = nullptr; }
+
+}  // namespace fw

@@ -1,0 +1,17 @@
+// Resource identifiers of Tovalo.ocx (shared by the .rc file and the C++ code).
+#pragma once
+
+#define IDS_TOVALO            1    // the control's user type name
+#define IDS_TOVALO_PPG        2    // the property page's type name
+#define IDS_TOVALO_PPG_CAPTION 200 // the property page's caption
+
+#define IDB_TOVALO            1    // toolbox bitmap, 16x16
+#define IDB_SIZE_LARGE        201  // four 32x32 size-category cells
+#define IDB_SIZE_SMALL        202  // four 16x16 size-category cells
+
+#define IDI_ABOUTDLL          212  // the About box icon
+
+#define IDD_ABOUTBOX_TOVALO   1
+#define IDD_PROPPAGE_TOVALO   200
+
+#define IDC_STATIC            -1
