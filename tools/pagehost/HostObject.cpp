@@ -213,6 +213,16 @@ Result screenshot(const HostContext& context, const Args& args)
 
 Result winPath(const HostContext&, const Args& args) { return windowsPath(args.text(0)); }
 
+// Files that sit beside the page, whatever the current folder: pagePath("files/a.txt").
+Result pagePath(const HostContext& context, const Args& args)
+{
+    std::wstring relative = args.text(0);
+    for (auto& ch : relative) {
+        ch = ch == L'/' ? L'\\' : ch;
+    }
+    return windowsPath(context.pageFolder + L"\\" + relative);
+}
+
 // Probes of the dialog machinery itself, for the host's own pages: they open the same system
 // dialogs the control opens and return what the dialog handed back.
 Result probeOpenFile(const HostContext& context, const Args&)
@@ -287,6 +297,7 @@ constexpr Member kMembers[] = {
     {L"pickFolder", 0, 1, pickFolder},
     {L"screenshot", 1, 1, screenshot},
     {L"winPath", 1, 1, winPath},
+    {L"pagePath", 1, 1, pagePath},
     {L"probeOpenFile", 0, 0, probeOpenFile},
     {L"probeFolderPicker", 0, 0, probeFolderPicker},
     {L"probeMessageBox", 1, 2, probeMessageBox},

@@ -8,12 +8,15 @@
 
 #include <oaidl.h>
 
+#include <string>
+
 namespace pagehost {
 
 struct HostContext {
     HWND frame = nullptr;       // the host window (screenshots)
     HWND listWindow = nullptr;  // the control's list view, if it has one
     DialogHook* dialogs = nullptr;
+    std::wstring pageFolder;    // Windows path of the folder that holds the page
 };
 
 class HostObject final : public IDispatch {

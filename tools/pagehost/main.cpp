@@ -10,6 +10,7 @@
 #include "tools/pagehost/ScriptRunner.h"
 #include "tools/pagehost/Text.h"
 #include "tools/pagehost/Watchdog.h"
+#include "tools/pagehost/WinPath.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -113,6 +114,13 @@ std::wstring fileName(const std::wstring& path)
     return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
+std::wstring folderOf(const std::wstring& path)
+{
+    const std::wstring full = windowsPath(path);
+    const size_t slash = full.find_last_of(L'\\');
+    return slash == std::wstring::npos ? full : full.substr(0, slash);
+}
+
 int runPage(const Options& options)
 {
     const std::optional<std::string> bytes = readFile(options.page);
@@ -149,7 +157,7 @@ int runPage(const Options& options)
         }
         items.push_back({page.object->id, ComPtr<IDispatch>::share(control.dispatch()), true});
     }
-    HostContext context{frame.get(), findListWindow(control.window()), &dialogs};
+    HostContext context{frame.get(), findListWindow(control.window()), &dialogs, folderOf(options.page)};
     items.push_back({L"host", HostObject::create(context), false});
 
     const bool ran = runScripts(page.scripts, items, frame.get());
