@@ -106,8 +106,10 @@ void postPress(HWND dialog, int id)
 HWND defaultButton(HWND dialog)
 {
     for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        if (hasClass(child, WC_BUTTONW) && (GetWindowLongW(child, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON
-            && IsWindowVisible(child) && IsWindowEnabled(child)) {
+        // The dialog itself is not visible yet while it is being activated: look at the style.
+        const LONG style = GetWindowLongW(child, GWL_STYLE);
+        if (hasClass(child, WC_BUTTONW) && (style & BS_TYPEMASK) == BS_DEFPUSHBUTTON && (style & WS_VISIBLE)
+            && !(style & WS_DISABLED)) {
             return child;
         }
     }

@@ -194,7 +194,13 @@ std::wstring ListView::columnText(int column) const
 int ListView::columnWidth(int column) const
 {
     checkColumn(column);
-    return static_cast<int>(SendMessageW(window(), LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column), 0));
+    // The header keeps the widths in every view; the list view reports its item width instead
+    // while it shows icons.
+    const auto header = reinterpret_cast<HWND>(SendMessageW(window(), LVM_GETHEADER, 0, 0));
+    HDITEMW item{};
+    item.mask = HDI_WIDTH;
+    SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&item));
+    return item.cxy;
 }
 
 std::wstring ListView::selectedRows() const
