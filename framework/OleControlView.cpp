@@ -12,12 +12,26 @@ void OleControl::OnDraw(HDC dc, const RECT& bounds) { DoSuperclassPaint(dc, boun
 
 void OleControl::DoSuperclassPaint(HDC dc, const RECT& bounds) {
     if (!hwnd_) return;
+    // Where the client area sits inside the window (the border's width).
+    RECT window{}, client{};
+    ::GetWindowRect(hwnd_, &window);
+    ::GetClientRect(hwnd_, &client);
+    POINT origin{0, 0};
+    ::ClientToScreen(hwnd_, &origin);
+    const int dx = origin.x - window.left, dy = origin.y - window.top;
+
     const int saved = ::SaveDC(dc);
     ::IntersectClipRect(dc, bounds.left, bounds.top, bounds.right, bounds.bottom);
-    ::OffsetViewportOrgEx(dc, bounds.left, bounds.top, nullptr);
-    // The window's own painting, border included, into the given DC.
-    ::SendMessageW(hwnd_, WM_PRINT, reinterpret_cast<WPARAM>(dc),
-                   PRF_NONCLIENT | PRF_CLIENT | PRF_ERASEBKGND | PRF_CHILDREN);
+    if (::GetWindowLongPtrW(hwnd_, GWL_STYLE) & WS_BORDER) {
+        const RECT frame = {bounds.left, bounds.top, bounds.left + (window.right - window.left),
+                            bounds.top + (window.bottom - window.top)};
+        ::FrameRect(dc, &frame, ::GetSysColorBrush(COLOR_WINDOWFRAME));
+    }
+    // The client area as the window paints it itself (not every system class prints its frame).
+    ::IntersectClipRect(dc, bounds.left + dx, bounds.top + dy, bounds.left + dx + client.right,
+                        bounds.top + dy + client.bottom);
+    ::OffsetViewportOrgEx(dc, bounds.left + dx, bounds.top + dy, nullptr);
+    ::SendMessageW(hwnd_, WM_PRINT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND | PRF_CHILDREN);
     ::RestoreDC(dc, saved);
 }
 

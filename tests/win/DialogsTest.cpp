@@ -1,0 +1,66 @@
+// The About box and the property page, answered by a hook as soon as they show.
+#include "tests/win/TestSupport.h"
+
+#include <olectl.h>
+
+#include <algorithm>
+
+namespace tovalo_test {
+namespace {
+
+bool Contains(const std::vector<std::wstring>& texts, const std::wstring& text) {
+    return std::find(texts.begin(), texts.end(), text) != texts.end();
+}
+
+TEST(Dialogs, AboutBox) {
+    auto control = CreateControl();
+    DialogAnswerer answerer;
+    EXPECT_EQ(Call(control.Get(), L"AboutBox").hr, S_OK);
+    ASSERT_EQ(answerer.captions.size(), 1u);
+    EXPECT_EQ(answerer.captions[0], L"Tovalo Control 정보");
+    EXPECT_TRUE(Contains(answerer.createdTexts, L"Tovalo Control, Version 1.0"));
+    EXPECT_TRUE(Contains(answerer.createdTexts, L"확인"));
+}
+
+TEST(Dialogs, PropertiesVerbShowsThePage) {
+    TestContainer container;
+    auto control = CreateControl();
+    ASSERT_EQ(container.Embed(control.Get()), S_OK);
+    auto ole = control.As<IOleObject>(IID_IOleObject);
+    {
+        DialogAnswerer answerer;
+        RECT pos = TestContainer::kPosition;
+        EXPECT_EQ(ole->DoVerb(OLEIVERB_PROPERTIES, nullptr, &container, 0, container.Hwnd(), &pos), S_OK);
+        EXPECT_FALSE(answerer.captions.empty());
+        EXPECT_TRUE(Contains(answerer.createdTexts,
+                             L"TODO: 이 대화 상자에 Tovalo Control의 속성을 조작하는 컨트롤을 배치합니다."));
+    }
+    ole->Close(OLECLOSE_NOSAVE);
+    ole->SetClientSite(nullptr);
+}
+
+TEST(Dialogs, PropertyPageObject) {
+    auto control = CreateControl();
+    auto specify = control.As<ISpecifyPropertyPages>(IID_ISpecifyPropertyPages);
+    ASSERT_TRUE(specify);
+    CAUUID pages{};
+    ASSERT_EQ(specify->GetPages(&pages), S_OK);
+    ASSERT_EQ(pages.cElems, 1u);
+    EXPECT_TRUE(IsEqualCLSID(pages.pElems[0], kPropPageClsid));
+    ::CoTaskMemFree(pages.pElems);
+
+    fw::ComPtr<IPropertyPage> page;
+    ASSERT_EQ(::CoCreateInstance(kPropPageClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage, page.PutVoid()),
+              S_OK);
+    PROPPAGEINFO info{};
+    info.cb = sizeof info;
+    ASSERT_EQ(page->GetPageInfo(&info), S_OK);
+    EXPECT_EQ(std::wstring(info.pszTitle), L"일반");
+    EXPECT_GT(info.size.cx, 250) << "250 dialog units are wider than 250 pixels";
+    EXPECT_GT(info.size.cy, 62);
+    ::CoTaskMemFree(info.pszTitle);
+    EXPECT_EQ(page->IsPageDirty(), S_FALSE);
+}
+
+}  // namespace
+}  // namespace tovalo_test
