@@ -5,6 +5,7 @@
 #include <array>
 #include <bit>
 #include <chrono>
+#include <ctime>
 #include <cstddef>
 #include <cstring>
 #include <limits>
@@ -46,8 +47,22 @@ constexpr bool IsDigit(char c) noexcept { return c >= '0' && c <= '9'; }
 
 Number ParseNumber(string_view field) noexcept
 {
-    if (field.empty())
-        return {};
+    // Nearly every field is a short run of plain digits: read those in one pass.
+    constexpr size_t kPlainDigitsMax = 18;  // cannot leave the signed 64-bit range
+    if (field.size() <= kPlainDigitsMax)
+    {
+        std::uint64_t value = 0;
+        size_t k = 0;
+        for (; k < field.size(); ++k)
+        {
+            const auto digit = static_cast<std::uint64_t>(static_cast<unsigned char>(field[k])) - '0';
+            if (digit > 9)
+                break;
+            value = value * 10 + digit;
+        }
+        if (k == field.size())
+            return {static_cast<int64_t>(value), true};
+    }
     size_t i = 0;
     while (i < field.size() && IsCSpace(field[i]))
         ++i;
@@ -119,74 +134,60 @@ int MonthIndex(string_view field) noexcept
     return -1;
 }
 
-// Column scanning, eight bytes at a time where the line has them: scanning byte by byte costs a
-// mispredicted branch at every column edge, which dominated the time of a UNIX line.
+// Where the spaces of a line are, as a bitmap of 64 bytes at a time: a UNIX line's columns are then
+// found with bit operations. Scanning byte by byte (or word by word, again for every column) cost more
+// than everything else the parser does.
 constexpr std::uint64_t kLow7Bits = 0x7F7F7F7F7F7F7F7Full;
-constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
 constexpr std::uint64_t kSpaces = 0x2020202020202020ull;
 constexpr bool kWordScan = std::endian::native == std::endian::little;
 
-std::uint64_t LoadWord(const char* p) noexcept
+// Bit i set when byte base + i of the line is a space; bits past the end of the line are clear.
+std::uint64_t SpaceBits(string_view line, std::size_t base) noexcept
 {
-    std::uint64_t word;
-    std::memcpy(&word, p, sizeof word);
-    return word;
-}
-
-// The high bit set in exactly those bytes of word that are spaces.
-constexpr std::uint64_t SpaceMask(std::uint64_t word) noexcept
-{
-    const std::uint64_t v = word ^ kSpaces;  // spaces become zero bytes
-    return ~(((v & kLow7Bits) + kLow7Bits) | v | kLow7Bits);
-}
-
-// Position of the first space at or after pos, or npos.
-std::size_t FindSpace(string_view line, std::size_t pos) noexcept
-{
+    const std::size_t count = std::min<std::size_t>(64, line.size() - base);
+    std::uint64_t bits = 0;
     if constexpr (kWordScan)
     {
-        for (; pos + 8 <= line.size(); pos += 8)
-            if (const std::uint64_t mask = SpaceMask(LoadWord(line.data() + pos)))
-                return pos + static_cast<std::size_t>(std::countr_zero(mask)) / 8;
+        for (std::size_t at = 0; at < count; at += 8)
+        {
+            std::uint64_t word = 0;  // zero bytes past the end are not spaces
+            if (count - at >= 8)
+                std::memcpy(&word, line.data() + base + at, 8);
+            else
+                for (std::size_t i = 0; i < count - at; ++i)
+                    word |= static_cast<std::uint64_t>(static_cast<unsigned char>(line[base + at + i])) << (8 * i);
+            const std::uint64_t v = word ^ kSpaces;  // spaces become zero bytes
+            const std::uint64_t high = ~(((v & kLow7Bits) + kLow7Bits) | v | kLow7Bits);  // 0x80 per space
+            // Gathers the eight 0x80 flags into eight adjacent bits (no two partial products overlap).
+            bits |= (((high >> 7) * 0x0102040810204080ull) >> 56) << at;
+        }
     }
-    for (; pos < line.size(); ++pos)
-        if (line[pos] == ' ')
-            return pos;
-    return string_view::npos;
-}
-
-// Position of the first non-space at or after pos, or the line's length.
-std::size_t SkipSpaces(string_view line, std::size_t pos) noexcept
-{
-    if constexpr (kWordScan)
+    else
     {
-        for (; pos + 8 <= line.size(); pos += 8)
-            if (const std::uint64_t mask = ~SpaceMask(LoadWord(line.data() + pos)) & kHighBits)
-                return pos + static_cast<std::size_t>(std::countr_zero(mask)) / 8;
+        for (std::size_t i = 0; i < count; ++i)
+            bits |= static_cast<std::uint64_t>(line[base + i] == ' ') << i;
     }
-    while (pos < line.size() && line[pos] == ' ')
-        ++pos;
-    return pos;
+    return bits;
 }
 
 // The space-separated columns of a UNIX line. A column runs from a non-space to the next space; a
 // column that no space ends (the last one of the line) is never returned, so whatever follows the
 // time-or-year column is the name, whatever it contains.
+// All column starts and ends of 64 bytes are found at once from the space bitmap and then taken
+// lowest bit first; walking position by position made every column wait for the previous one.
 class CColumns
 {
 public:
-    explicit CColumns(string_view line) noexcept : m_line(line) {}
+    explicit CColumns(string_view line) noexcept : m_line(line) { Load(0); }
 
     bool Next(string_view& column) noexcept
     {
-        if (m_pos == m_line.size())
+        std::size_t start = 0;
+        std::size_t end = 0;
+        if (!Pop(m_starts, start) || !Pop(m_ends, end))
             return false;
-        const std::size_t end = FindSpace(m_line, m_pos);
-        if (end == string_view::npos)
-            return false;
-        column = m_line.substr(m_pos, end - m_pos);
+        column = m_line.substr(start, end - start);
         m_end = end;
-        m_pos = SkipSpaces(m_line, end + 1);
         return true;
     }
 
@@ -194,9 +195,42 @@ public:
     string_view AfterLastColumn() const noexcept { return m_line.substr(m_end + 1); }
 
 private:
+    void Load(std::size_t base) noexcept
+    {
+        m_base = base;
+        m_starts = m_ends = 0;
+        if (base >= m_line.size())
+            return;
+        const std::uint64_t spaces = SpaceBits(m_line, base);
+        const std::size_t count = std::min<std::size_t>(64, m_line.size() - base);
+        const std::uint64_t inLine = count == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << count) - 1;
+        // Whether the byte before this block is a space; the start of the line counts as one.
+        const std::uint64_t before = (base == 0 || m_line[base - 1] == ' ') ? 1 : 0;
+        const std::uint64_t spaceBefore = (spaces << 1) | before;
+        m_starts = ~spaces & spaceBefore & inLine;
+        m_ends = spaces & ~spaceBefore;
+    }
+
+    // Takes the lowest bit of mask as a position, moving on to the next block when this one has none
+    // left. Starts and ends alternate, so both masks run out in the same block.
+    bool Pop(std::uint64_t& mask, std::size_t& pos) noexcept
+    {
+        while (mask == 0)
+        {
+            if (m_base + 64 >= m_line.size() || (m_starts | m_ends) != 0)
+                return false;
+            Load(m_base + 64);
+        }
+        pos = m_base + static_cast<std::size_t>(std::countr_zero(mask));
+        mask &= mask - 1;
+        return true;
+    }
+
     string_view m_line;
-    std::size_t m_pos = 0;  // start of the next column, or the line's length
-    std::size_t m_end = 0;
+    std::size_t m_base = 0;      // first byte of the block the masks describe
+    std::uint64_t m_starts = 0;  // column starts not yet taken
+    std::uint64_t m_ends = 0;    // column ends not yet taken
+    std::size_t m_end = 0;       // the space that ended the last column returned
 };
 
 constexpr int64_t FloorDiv(int64_t a, int64_t b) noexcept
@@ -217,10 +251,16 @@ int64_t YearOfDay(int64_t days) noexcept
     return yearOfEra + era * 400 + (monthFromMarch >= 10 ? 1 : 0);
 }
 
+// Seconds since 1970 UTC. time() is the cheapest clock to read, and a listing may need it once a line;
+// where its time_t has only 32 bits (and would end in 2038) the standard clock takes over.
 int64_t SystemNow()
 {
-    return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
-        .count();
+    if constexpr (sizeof(std::time_t) >= 8)
+        return static_cast<int64_t>(std::time(nullptr));
+    else
+        return std::chrono::duration_cast<std::chrono::seconds>(
+                   std::chrono::system_clock::now().time_since_epoch())
+            .count();
 }
 
 // Walks a line the way the VMS and MS-DOS layouts need: every scan that would run off the end of the

@@ -303,6 +303,37 @@ TEST(DirListingParser, VeryLongNamesArePassedWhole)
     }
 }
 
+// Columns and runs of spaces of every length, so that column edges fall on every position around
+// the 64-byte blocks the column finder works in.
+TEST(DirListingParser, ColumnsAcrossBlockEdges)
+{
+    CDirListingParser parser(CDirListingParser::FixedClock(kMidJune2024));
+    for (std::size_t width = 1; width < 150; ++width)
+    {
+        const std::string owner(width, 'o');
+        const std::string gap(width, ' ');
+        const std::string lines[] = {
+            "-rw-r--r-- 1 " + owner + " grp 5000000000 Jan 29  2020 my name",
+            "-rw-r--r--" + gap + "1 owner" + gap + "grp" + gap + "5000000000 Jan 29" + gap + "2020 my name",
+        };
+        for (const std::string& line : lines)
+        {
+            SCOPED_TRACE(line);
+            CFTPFileStatus status;
+            ASSERT_TRUE(parser.ParseLine(status, line));
+            EXPECT_EQ(status.Name(), "my name");
+            EXPECT_EQ(status.Size(), 5000000000);
+            EXPECT_EQ(status.Group(), "grp");
+            EXPECT_EQ(status.Owner(), line == lines[0] ? owner : "owner");
+            EXPECT_EQ(status.ModificationTime(), 1580256000);  // 2020-01-29
+            // Cut anywhere before the name's first character, the line is refused.
+            const std::size_t nameStart = line.size() - std::string("my name").size();
+            for (std::size_t cut = nameStart - 1; cut + 12 > nameStart && cut > 0; --cut)
+                EXPECT_FALSE(parser.ParseLine(status, line.substr(0, cut))) << cut;
+        }
+    }
+}
+
 // The date arithmetic against a plain day count, over four centuries and past 2038.
 TEST(DirListingParser, DateToTimeMatchesTheCalendar)
 {
