@@ -17,6 +17,7 @@ namespace {
 
 constexpr int kMessageBoxTextId = 0xFFFF;
 constexpr UINT kFillDelayMs = 30;
+constexpr UINT kPollMs = 100;
 
 // Buttons tried, in order, when a message box lacks the one the page asked for.
 constexpr int kFallbackButtons[] = {IDOK, IDCANCEL, IDNO, IDYES, IDABORT, IDIGNORE, IDRETRY};
@@ -116,6 +117,20 @@ HWND defaultButton(HWND dialog)
     return nullptr;
 }
 
+// A button's label as the user reads it: mnemonic markers removed ("&Close" -> "Close").
+std::wstring buttonLabel(HWND button)
+{
+    std::wstring label;
+    const std::wstring text = windowText(button);
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == L'&' && i + 1 < text.size()) {
+            ++i;
+        }
+        label += text[i];
+    }
+    return label;
+}
+
 std::wstring quotedNames(const std::vector<std::wstring>& names)
 {
     if (names.size() == 1) {
@@ -147,6 +162,9 @@ DialogHook::~DialogHook()
 {
     for (const auto& pending : m_pending) {
         KillTimer(nullptr, pending.timer);
+    }
+    if (m_pollTimer) {
+        KillTimer(nullptr, m_pollTimer);
     }
     if (m_hook) {
         UnhookWindowsHookEx(m_hook);
@@ -275,6 +293,56 @@ void DialogHook::fillFolderPicker(HWND dialog)
     }
     SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(folder->c_str()));
     press(dialog, IDOK);
+}
+
+} // namespace pagehost
+
+namespace pagehost {
+
+void DialogHook::pressWhenShown(const std::wstring& buttonText)
+{
+    if (buttonText.empty()) {
+        m_answers.buttonsToPress.clear();
+    } else {
+        m_answers.buttonsToPress.push_back(buttonText);
+    }
+    if (!m_answers.buttonsToPress.empty() && !m_pollTimer) {
+        m_pollTimer = SetTimer(nullptr, 0, kPollMs, onPollTimer);
+    } else if (m_answers.buttonsToPress.empty() && m_pollTimer) {
+        KillTimer(nullptr, std::exchange(m_pollTimer, 0));
+    }
+}
+
+void CALLBACK DialogHook::onPollTimer(HWND, UINT, UINT_PTR, DWORD)
+{
+    DialogHook* self = s_active;
+    if (!self) {
+        return;
+    }
+    EnumThreadWindows(GetCurrentThreadId(), pressArrangedButtons, reinterpret_cast<LPARAM>(self));
+    if (self->m_answers.buttonsToPress.empty() && self->m_pollTimer) {
+        KillTimer(nullptr, std::exchange(self->m_pollTimer, 0));
+    }
+}
+
+BOOL CALLBACK DialogHook::pressArrangedButtons(HWND window, LPARAM selfParam)
+{
+    auto* self = reinterpret_cast<DialogHook*>(selfParam);
+    auto& wanted = self->m_answers.buttonsToPress;
+    if (!hasClass(window, L"#32770") || !IsWindowVisible(window)) {
+        return TRUE;
+    }
+    for (HWND child = GetWindow(window, GW_CHILD); child && !wanted.empty(); child = GetWindow(child, GW_HWNDNEXT)) {
+        if (!hasClass(child, WC_BUTTONW) || !IsWindowVisible(child) || !IsWindowEnabled(child)) {
+            continue;
+        }
+        const auto found = std::find(wanted.begin(), wanted.end(), buttonLabel(child));
+        if (found != wanted.end()) {
+            wanted.erase(found);
+            postPress(window, GetDlgCtrlID(child));
+        }
+    }
+    return TRUE;
 }
 
 } // namespace pagehost

@@ -20,6 +20,9 @@ struct DialogAnswers {
     std::vector<std::wstring> fileNames;
     // For the next folder picker; none means cancel.
     std::optional<std::wstring> folder;
+    // Buttons to press, each once, as soon as a dialog shows them (visible and enabled): for
+    // dialogs that work on their own and wait for the user only at the end.
+    std::vector<std::wstring> buttonsToPress;
 };
 
 enum class DialogKind { MessageBox, OpenFile, FolderPicker, Other };
@@ -34,6 +37,10 @@ public:
     bool installed() const { return m_hook != nullptr; }
     DialogAnswers& answers() { return m_answers; }
 
+    // Arranges (or with an empty text, withdraws all arrangements) that a button with this text
+    // is pressed when a dialog of this thread shows it.
+    void pressWhenShown(const std::wstring& buttonText);
+
 private:
     struct Pending {
         UINT_PTR timer;
@@ -43,6 +50,8 @@ private:
 
     static LRESULT CALLBACK cbtProc(int code, WPARAM wParam, LPARAM lParam);
     static void CALLBACK onTimer(HWND, UINT, UINT_PTR timer, DWORD);
+    static void CALLBACK onPollTimer(HWND, UINT, UINT_PTR timer, DWORD);
+    static BOOL CALLBACK pressArrangedButtons(HWND window, LPARAM self);
 
     void onActivate(HWND window);
     void answerMessageBox(HWND box);
@@ -58,6 +67,7 @@ private:
     DialogAnswers m_answers;
     std::set<HWND> m_seen;
     std::vector<Pending> m_pending;
+    UINT_PTR m_pollTimer = 0;
 };
 
 } // namespace pagehost

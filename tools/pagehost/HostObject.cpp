@@ -202,6 +202,22 @@ Result pickFolder(const HostContext& context, const Args& args)
     return {};
 }
 
+Result press(const HostContext& context, const Args& args)
+{
+    context.dialogs->pressWhenShown(args.size() > 0 ? args.text(0) : std::wstring());
+    return {};
+}
+
+Result timeLimit(const HostContext& context, const Args& args)
+{
+    const long seconds = args.integer(0);
+    if (seconds < 1 || seconds > 24 * 3600) {
+        throw HostError(L"host.timeLimit takes 1 to 86400 seconds");
+    }
+    context.watchdog->restart(static_cast<DWORD>(seconds));
+    return {};
+}
+
 Result screenshot(const HostContext& context, const Args& args)
 {
     const std::wstring path = windowsPath(args.text(0));
@@ -276,6 +292,63 @@ Result probeMessageBox(const HostContext&, const Args& args)
     return long{pressed};
 }
 
+// A dialog of the kind that waits for one plain (not default) button: "닫기" shows up only
+// after a moment, as a dialog that works first and then waits for the user would show it.
+constexpr WORD kProbeCloseId = 100;
+constexpr UINT_PTR kProbeShowTimer = 1;
+
+INT_PTR CALLBACK probeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        SetTimer(dialog, kProbeShowTimer, 300, nullptr);
+        return TRUE;
+    case WM_TIMER:
+        KillTimer(dialog, kProbeShowTimer);
+        ShowWindow(GetDlgItem(dialog, kProbeCloseId), SW_SHOW);
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == kProbeCloseId || LOWORD(wParam) == IDCANCEL) {
+            EndDialog(dialog, LOWORD(wParam));
+            return TRUE;
+        }
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+void appendText(std::vector<WORD>& words, std::wstring_view text)
+{
+    words.insert(words.end(), text.begin(), text.end());
+    words.push_back(0);
+}
+
+Result probeDialog(const HostContext& context, const Args&)
+{
+    // An in-memory template: the dialog, then one push button (hidden at first).
+    std::vector<WORD> words;
+    const DWORD dialogStyle = WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFONT;
+    words.insert(words.end(), {LOWORD(dialogStyle), HIWORD(dialogStyle), 0, 0, 1, 10, 10, 120, 40});
+    words.insert(words.end(), {0, 0}); // no menu, the system dialog class
+    appendText(words, L"probe");
+    words.push_back(8);
+    appendText(words, L"MS Shell Dlg");
+    if (words.size() % 2) {
+        words.push_back(0); // items start on a DWORD boundary
+    }
+    const DWORD buttonStyle = WS_CHILD | WS_TABSTOP | BS_PUSHBUTTON;
+    words.insert(words.end(), {LOWORD(buttonStyle), HIWORD(buttonStyle), 0, 0, 40, 15, 40, 14, kProbeCloseId});
+    words.insert(words.end(), {0xFFFF, 0x0080}); // the button class
+    appendText(words, L"닫기");
+    words.push_back(0); // no creation data
+    const INT_PTR ended = DialogBoxIndirectParamW(GetModuleHandleW(nullptr),
+                                                  reinterpret_cast<LPCDLGTEMPLATEW>(words.data()), context.frame,
+                                                  probeDialogProc, 0);
+    return ended == kProbeCloseId ? std::wstring(L"closed") : ended == IDCANCEL ? std::wstring(L"cancel")
+                                                                                : std::wstring(L"failed");
+}
+
 constexpr Member kMembers[] = {
     {L"echo", 0, kAnyCount, echo},
     {L"pump", 1, 1, pump},
@@ -295,12 +368,15 @@ constexpr Member kMembers[] = {
     {L"answer", 1, 1, answer},
     {L"pickFiles", 0, kAnyCount, pickFiles},
     {L"pickFolder", 0, 1, pickFolder},
+    {L"press", 0, 1, press},
+    {L"timeLimit", 1, 1, timeLimit},
     {L"screenshot", 1, 1, screenshot},
     {L"winPath", 1, 1, winPath},
     {L"pagePath", 1, 1, pagePath},
     {L"probeOpenFile", 0, 0, probeOpenFile},
     {L"probeFolderPicker", 0, 0, probeFolderPicker},
     {L"probeMessageBox", 1, 2, probeMessageBox},
+    {L"probeDialog", 0, 0, probeDialog},
 };
 
 void storeResult(Result&& value, VARIANT* out)

@@ -5,6 +5,7 @@
 #include "tools/pagehost/ComPtr.h"
 #include "tools/pagehost/DialogHook.h"
 #include "tools/pagehost/RefCount.h"
+#include "tools/pagehost/Watchdog.h"
 
 #include <oaidl.h>
 
@@ -17,6 +18,7 @@ struct HostContext {
     HWND listWindow = nullptr;  // the control's list view, if it has one
     DialogHook* dialogs = nullptr;
     std::wstring pageFolder;    // Windows path of the folder that holds the page
+    Watchdog* watchdog = nullptr;
 };
 
 class HostObject final : public IDispatch {

@@ -13,33 +13,48 @@ constexpr UINT kTimedOutExitCode = 124;
 
 } // namespace
 
-Watchdog::Watchdog(DWORD seconds) : m_seconds(seconds)
+Watchdog::Watchdog(DWORD seconds) : m_deadline(GetTickCount64() + ULONGLONG{seconds} * 1000), m_seconds(seconds)
 {
-    m_done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (m_done) {
+    m_wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    if (m_wake) {
         m_thread = CreateThread(nullptr, 0, watch, this, 0, nullptr);
     }
 }
 
 Watchdog::~Watchdog()
 {
+    m_finished = true;
     if (m_thread) {
-        SetEvent(m_done);
+        SetEvent(m_wake);
         WaitForSingleObject(m_thread, INFINITE);
         CloseHandle(m_thread);
     }
-    if (m_done) {
-        CloseHandle(m_done);
+    if (m_wake) {
+        CloseHandle(m_wake);
+    }
+}
+
+void Watchdog::restart(DWORD seconds)
+{
+    m_seconds = seconds;
+    m_deadline = GetTickCount64() + ULONGLONG{seconds} * 1000;
+    if (m_wake) {
+        SetEvent(m_wake);
     }
 }
 
 DWORD WINAPI Watchdog::watch(void* self)
 {
-    const auto* watchdog = static_cast<const Watchdog*>(self);
-    if (WaitForSingleObject(watchdog->m_done, watchdog->m_seconds * 1000) == WAIT_TIMEOUT) {
-        printLine(L"SCRIPT ERROR: the page did not finish within " + std::to_wstring(watchdog->m_seconds) +
-                  L" seconds");
-        TerminateProcess(GetCurrentProcess(), kTimedOutExitCode);
+    auto* watchdog = static_cast<Watchdog*>(self);
+    while (!watchdog->m_finished) {
+        const ULONGLONG now = GetTickCount64();
+        const ULONGLONG deadline = watchdog->m_deadline;
+        if (now >= deadline) {
+            printLine(L"SCRIPT ERROR: the page did not finish within " + std::to_wstring(watchdog->m_seconds) +
+                      L" s");
+            TerminateProcess(GetCurrentProcess(), kTimedOutExitCode);
+        }
+        WaitForSingleObject(watchdog->m_wake, static_cast<DWORD>(deadline - now));
     }
     return 0;
 }

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 namespace pagehost {
 
 class Watchdog {
@@ -13,11 +15,16 @@ public:
     Watchdog& operator=(const Watchdog&) = delete;
     ~Watchdog(); // the page finished in time
 
+    // Gives the page this many seconds from now.
+    void restart(DWORD seconds);
+
 private:
     static DWORD WINAPI watch(void* self);
 
-    DWORD m_seconds;
-    HANDLE m_done = nullptr;
+    std::atomic<ULONGLONG> m_deadline;
+    std::atomic<DWORD> m_seconds;
+    std::atomic<bool> m_finished{false};
+    HANDLE m_wake = nullptr;
     HANDLE m_thread = nullptr;
 };
 

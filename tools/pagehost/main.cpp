@@ -140,7 +140,7 @@ int runPage(const Options& options)
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES};
     InitCommonControlsEx(&controls);
     DialogHook dialogs; // before the control: it may show a message box while it loads
-    const Watchdog watchdog(options.timeoutSeconds);
+    Watchdog watchdog(options.timeoutSeconds);
 
     const int width = page.object ? page.object->width : kNoObjectWidth;
     const int height = page.object ? page.object->height : kNoObjectHeight;
@@ -157,7 +157,7 @@ int runPage(const Options& options)
         }
         items.push_back({page.object->id, ComPtr<IDispatch>::share(control.dispatch()), true});
     }
-    HostContext context{frame.get(), findListWindow(control.window()), &dialogs, folderOf(options.page)};
+    HostContext context{frame.get(), findListWindow(control.window()), &dialogs, folderOf(options.page), &watchdog};
     items.push_back({L"host", HostObject::create(context), false});
 
     const bool ran = runScripts(page.scripts, items, frame.get());
