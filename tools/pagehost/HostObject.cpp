@@ -2,15 +2,13 @@
 // messages, look into the control's list view, arrange dialog answers and take screenshots.
 #include "tools/pagehost/HostObject.h"
 
+#include "tools/pagehost/DialogProbes.h"
 #include "tools/pagehost/HostError.h"
 #include "tools/pagehost/ListView.h"
 #include "tools/pagehost/Output.h"
 #include "tools/pagehost/Screenshot.h"
 #include "tools/pagehost/Text.h"
 #include "tools/pagehost/WinPath.h"
-
-#include <commdlg.h>
-#include <shlobj.h>
 
 #include <cwchar>
 #include <exception>
@@ -239,51 +237,15 @@ Result pagePath(const HostContext& context, const Args& args)
     return windowsPath(context.pageFolder + L"\\" + relative);
 }
 
-// Probes of the dialog machinery itself, for the host's own pages: they open the same system
-// dialogs the control opens and return what the dialog handed back.
-Result probeOpenFile(const HostContext& context, const Args&)
-{
-    std::vector<wchar_t> buffer(10000, L'\0');
-    OPENFILENAMEW request{};
-    request.lStructSize = sizeof(request);
-    request.hwndOwner = context.frame;
-    request.lpstrFilter = L"*.*\0*.*\0";
-    request.lpstrFile = buffer.data();
-    request.nMaxFile = static_cast<DWORD>(buffer.size());
-    request.Flags = OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_HIDEREADONLY | OFN_FILEMUSTEXIST;
-    if (!GetOpenFileNameW(&request)) {
-        return std::wstring(L"cancel");
-    }
-    // "folder\0name\0name\0\0" for several names, "path\0\0" for one: joined with "|".
-    std::wstring joined;
-    for (const wchar_t* part = buffer.data(); *part; part += std::wcslen(part) + 1) {
-        joined += (joined.empty() ? L"" : L"|") + std::wstring(part);
-    }
-    return joined;
-}
+// Probes of the dialog machinery itself, for the host's own pages.
+Result probeOpenFile(const HostContext& context, const Args&) { return openFileProbe(context.frame); }
 
-Result probeFolderPicker(const HostContext& context, const Args&)
-{
-    wchar_t display[MAX_PATH] = {};
-    BROWSEINFOW request{};
-    request.hwndOwner = context.frame;
-    request.pszDisplayName = display;
-    request.lpszTitle = L"select directory";
-    request.ulFlags = BIF_BROWSEINCLUDEFILES;
-    PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&request);
-    if (!item) {
-        return std::wstring(L"cancel");
-    }
-    wchar_t path[MAX_PATH] = {};
-    const BOOL converted = SHGetPathFromIDListW(item, path);
-    CoTaskMemFree(item);
-    return converted ? std::wstring(path) : std::wstring(L"no path");
-}
+Result probeFolderPicker(const HostContext& context, const Args&) { return folderPickerProbe(context.frame); }
 
 Result probeMessageBox(const HostContext&, const Args& args)
 {
     const UINT type = args.size() > 1 ? static_cast<UINT>(args.integer(1)) : MB_OK;
-    const int pressed = MessageBoxW(nullptr, args.text(0).c_str(), L"pagehost", type);
+    const int pressed = messageBoxProbe(args.text(0), type);
     for (const auto& button : kButtons) {
         if (button.id == pressed) {
             return std::wstring(button.name);
@@ -292,62 +254,7 @@ Result probeMessageBox(const HostContext&, const Args& args)
     return long{pressed};
 }
 
-// A dialog of the kind that waits for one plain (not default) button: "닫기" shows up only
-// after a moment, as a dialog that works first and then waits for the user would show it.
-constexpr WORD kProbeCloseId = 100;
-constexpr UINT_PTR kProbeShowTimer = 1;
-
-INT_PTR CALLBACK probeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
-{
-    switch (message) {
-    case WM_INITDIALOG:
-        SetTimer(dialog, kProbeShowTimer, 300, nullptr);
-        return TRUE;
-    case WM_TIMER:
-        KillTimer(dialog, kProbeShowTimer);
-        ShowWindow(GetDlgItem(dialog, kProbeCloseId), SW_SHOW);
-        return TRUE;
-    case WM_COMMAND:
-        if (LOWORD(wParam) == kProbeCloseId || LOWORD(wParam) == IDCANCEL) {
-            EndDialog(dialog, LOWORD(wParam));
-            return TRUE;
-        }
-        return FALSE;
-    default:
-        return FALSE;
-    }
-}
-
-void appendText(std::vector<WORD>& words, std::wstring_view text)
-{
-    words.insert(words.end(), text.begin(), text.end());
-    words.push_back(0);
-}
-
-Result probeDialog(const HostContext& context, const Args&)
-{
-    // An in-memory template: the dialog, then one push button (hidden at first).
-    std::vector<WORD> words;
-    const DWORD dialogStyle = WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFONT;
-    words.insert(words.end(), {LOWORD(dialogStyle), HIWORD(dialogStyle), 0, 0, 1, 10, 10, 120, 40});
-    words.insert(words.end(), {0, 0}); // no menu, the system dialog class
-    appendText(words, L"probe");
-    words.push_back(8);
-    appendText(words, L"MS Shell Dlg");
-    if (words.size() % 2) {
-        words.push_back(0); // items start on a DWORD boundary
-    }
-    const DWORD buttonStyle = WS_CHILD | WS_TABSTOP | BS_PUSHBUTTON;
-    words.insert(words.end(), {LOWORD(buttonStyle), HIWORD(buttonStyle), 0, 0, 40, 15, 40, 14, kProbeCloseId});
-    words.insert(words.end(), {0xFFFF, 0x0080}); // the button class
-    appendText(words, L"닫기");
-    words.push_back(0); // no creation data
-    const INT_PTR ended = DialogBoxIndirectParamW(GetModuleHandleW(nullptr),
-                                                  reinterpret_cast<LPCDLGTEMPLATEW>(words.data()), context.frame,
-                                                  probeDialogProc, 0);
-    return ended == kProbeCloseId ? std::wstring(L"closed") : ended == IDCANCEL ? std::wstring(L"cancel")
-                                                                                : std::wstring(L"failed");
-}
+Result probeDialog(const HostContext& context, const Args&) { return dialogProbe(context.frame); }
 
 constexpr Member kMembers[] = {
     {L"echo", 0, kAnyCount, echo},
