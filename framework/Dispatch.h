@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <exception>
 #include <new>
 #include <span>
 #include <string>
@@ -124,6 +125,8 @@ HRESULT TableInvoke(std::span<const DispMember<T>> table, T& self, DISPID id, WO
         return S_OK;
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
+    } catch (const std::exception&) {
+        return E_FAIL;  // nothing may leave through the COM boundary
     }
 }
 

@@ -43,10 +43,7 @@ OleControl::OleControl(const ControlClass& cls) : class_(cls), extent_(kDefaultE
     Module::ObjectCreated();
 }
 
-OleControl::~OleControl() {
-    if (hwnd_) ::DestroyWindow(hwnd_);
-    Module::ObjectDestroyed();
-}
+OleControl::~OleControl() { Module::ObjectDestroyed(); }
 
 STDMETHODIMP OleControl::QueryInterface(REFIID riid, void** out) {
     if (!out) return E_POINTER;
@@ -71,7 +68,13 @@ STDMETHODIMP_(ULONG) OleControl::AddRef() { return static_cast<ULONG>(::Interloc
 
 STDMETHODIMP_(ULONG) OleControl::Release() {
     const LONG n = ::InterlockedDecrement(&refs_);
-    if (n == 0) delete this;
+    if (n == 0) {
+        // The window goes while the whole object still exists: its last messages (WM_DESTROY)
+        // reach the derived control, whose members it may still use.
+        refs_ = 1;  // guards against re-entrant release from inside the window's destruction
+        if (hwnd_) ::DestroyWindow(hwnd_);
+        delete this;
+    }
     return static_cast<ULONG>(n);
 }
 

@@ -6,6 +6,8 @@
 namespace fw {
 
 STDMETHODIMP OleControl::SetClientSite(IOleClientSite* site) {
+    // A control without a site cannot stay in place (a container that skipped Close).
+    if (!site) InPlaceDeactivate();
     clientSite_ = site;
     return S_OK;
 }

@@ -4,7 +4,7 @@
 Tovalo.bmp      16x16, 8 bpp: the toolbox bitmap.
 SizeLarge.bmp  128x32, 24 bpp: four 32x32 size-category cells.
 SizeSmall.bmp   64x16, 24 bpp: four 16x16 size-category cells.
-Tovalo.ico      32x32 and 16x16, 32 bpp: the About box icon.
+Tovalo.ico      32x32 and 16x16, 32 bpp: the About box icon (the toolbox picture, enlarged).
 
 A size-category cell is a sheet of paper with a gauge beside it: category n fills n + 1 of the
 four gauge steps, and the colour runs from green (small) to red (largest), so the four cells are
@@ -39,22 +39,28 @@ def frame(img, x0, y0, x1, y1, colour):
 
 
 def category_cell(size, category):
-    """One cell of the size-category strip, drawn on a size x size grid."""
-    s = size / 32.0
+    """One cell of the size-category strip: size is 32 or 16."""
     img = blank(size, size, TRANSPARENT)
-    px = lambda v: int(round(v * s))
-    # The sheet with a folded corner.
-    fill(img, px(3), px(2), px(19), px(30), PAPER)
-    frame(img, px(3), px(2), px(19), px(30), INK)
-    fill(img, px(14), px(2), px(19), px(7), FOLD)
-    for row in range(3):
-        fill(img, px(6), px(10 + 5 * row), px(16), px(10 + 5 * row) + max(1, px(2)), INK)
-    # The gauge: four steps from the bottom, category + 1 of them filled.
     colour = CATEGORY_COLOURS[category]
+    if size == 32:
+        sheet, fold, lines, gauge_x, step_h, pitch, bottom = (3, 2, 19, 30), 5, (10, 15, 20), (21, 30), 6, 7, 30
+    else:
+        sheet, fold, lines, gauge_x, step_h, pitch, bottom = (1, 1, 10, 15), 3, (5, 8, 11), (11, 15), 3, 4, 15
+    x0, y0, x1, y1 = sheet
+    fill(img, x0, y0, x1, y1, PAPER)
+    frame(img, x0, y0, x1, y1, INK)
+    fill(img, x1 - fold, y0, x1, y0 + fold, FOLD)
+    inset, thickness = (3, 2) if size == 32 else (2, 1)
+    for y in lines:
+        fill(img, x0 + inset, y, x1 - inset, y + thickness, INK)
+    # The gauge: four steps from the bottom, category + 1 of them filled.
+    gx0, gx1 = gauge_x
     for step in range(4):
-        top, bottom = px(24 - 7 * step), px(30 - 7 * step)
-        fill(img, px(21), top, px(30), bottom, colour if step <= category else GAUGE_EMPTY)
-        frame(img, px(21), top, px(30), bottom, INK)
+        step_bottom = bottom - step * pitch
+        top = step_bottom - step_h
+        fill(img, gx0, top, gx1, step_bottom, colour if step <= category else GAUGE_EMPTY)
+        if size == 32:
+            frame(img, gx0, top, gx1, step_bottom, INK)
     return img
 
 
@@ -63,9 +69,9 @@ def strip(size):
     return [sum((cell[y] for cell in cells), []) for y in range(size)]
 
 
-def toolbox_image():
+def toolbox_image(background=(192, 192, 192)):
     """16x16: a small list with a green upward arrow (sending files)."""
-    img = blank(16, 16, (192, 192, 192))
+    img = blank(16, 16, background)
     fill(img, 1, 3, 11, 15, PAPER)
     frame(img, 1, 3, 11, 15, INK)
     for row in range(3):
@@ -75,6 +81,10 @@ def toolbox_image():
         fill(img, 12 - i, 1 + i, 13 + i, 2 + i, green)
     fill(img, 11, 5, 14, 12, green)
     return img
+
+
+def doubled(img):
+    return [[c for c in line for _ in (0, 1)] for line in img for _ in (0, 1)]
 
 
 def bmp_rows(img, bytes_per_pixel, pixel):
@@ -134,4 +144,5 @@ if __name__ == "__main__":
     write_bmp8("Tovalo.bmp", toolbox_image())
     write_bmp24("SizeLarge.bmp", strip(32))
     write_bmp24("SizeSmall.bmp", strip(16))
-    write_ico("Tovalo.ico", [category_cell(32, 3), category_cell(16, 3)])
+    app = toolbox_image(TRANSPARENT)
+    write_ico("Tovalo.ico", [doubled(app), app])

@@ -74,6 +74,16 @@ TEST(Window, FiveColumns) {
         EXPECT_EQ(column.fmt & LVCFMT_JUSTIFYMASK, expected[i].format);
         EXPECT_EQ(column.cx, expected[i].width);
     }
+    // The control's own 8-bit texts are in the system code page, 949: "이름" is C0 CC B8 A7.
+    ASSERT_EQ(::GetACP(), 949u) << "the tests run under the Korean locale";
+    char ansi[16] = {};
+    LVCOLUMNA column{};
+    column.mask = LVCF_TEXT;
+    column.pszText = ansi;
+    column.cchTextMax = sizeof ansi;
+    ASSERT_TRUE(::SendMessageA(a.hwnd, LVM_GETCOLUMNA, 0, reinterpret_cast<LPARAM>(&column)));
+    EXPECT_EQ(std::string(ansi), "\xC0\xCC\xB8\xA7");
+
     LVCOLUMNW none{};
     none.mask = LVCF_WIDTH;
     EXPECT_FALSE(::SendMessageW(a.hwnd, LVM_GETCOLUMNW, 5, reinterpret_cast<LPARAM>(&none)));
@@ -156,6 +166,24 @@ TEST(Window, ReleasingAnActiveControlDestroysItsWindow) {
         control.As<IOleObject>(IID_IOleObject)->Close(OLECLOSE_NOSAVE);
         control.As<IOleObject>(IID_IOleObject)->SetClientSite(nullptr);
     }
+    EXPECT_FALSE(::IsWindow(hwnd));
+}
+
+TEST(Window, ContainersThatSkipCloseStillLoseTheWindow) {
+    TestContainer container;
+    HWND hwnd = nullptr;
+    {
+        auto control = CreateControl();
+        ASSERT_EQ(container.Embed(control.Get()), S_OK);
+        control.As<IOleInPlaceObject>(IID_IOleInPlaceObject)->GetWindow(&hwnd);
+        control.As<IOleObject>(IID_IOleObject)->SetClientSite(nullptr);
+        EXPECT_FALSE(::IsWindow(hwnd));
+        EXPECT_EQ(container.inPlaceDeactivations, 1);
+        ASSERT_EQ(container.Embed(control.Get()), S_OK);
+        control.As<IOleInPlaceObject>(IID_IOleInPlaceObject)->GetWindow(&hwnd);
+        ASSERT_TRUE(::IsWindow(hwnd));
+    }
+    // Released while active, without Close or a null site: the window goes with the object.
     EXPECT_FALSE(::IsWindow(hwnd));
 }
 
