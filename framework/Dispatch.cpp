@@ -17,6 +17,9 @@ const VARIANT& Deref(const VARIANT& v) {
 // BSTR for text parameters: handlers read it as empty (or as "missing" where that matters).
 HRESULT Coerce(const VARIANT& source, VARTYPE type, VARIANT& out) {
     const VARIANT& src = Deref(source);
+    // References and objects that point nowhere are refused here rather than followed.
+    if ((src.vt & VT_BYREF) && !src.byref) return DISP_E_TYPEMISMATCH;
+    if ((src.vt == VT_DISPATCH && !src.pdispVal) || (src.vt == VT_UNKNOWN && !src.punkVal)) return DISP_E_TYPEMISMATCH;
     if (type == VT_BSTR && (src.vt == VT_NULL || src.vt == VT_EMPTY)) {
         out.vt = VT_BSTR;
         out.bstrVal = nullptr;
