@@ -1,0 +1,185 @@
+// Reply reading without sockets: receives cut into lines, lines assembled into replies, hostile input.
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "ftp/ReplyReader.h"
+
+using namespace std::string_literals;
+
+namespace
+{
+
+// How the client reads: receives until one falls short of the limit, then cuts the text into lines.
+struct CReadOutcome
+{
+    std::size_t receivesTaken = 0;
+    std::deque<std::string> queue;
+};
+
+CReadOutcome ReadLikeClient(const std::vector<std::string>& receives, std::size_t bufferSize)
+{
+    CReadOutcome outcome;
+    nsFTP::CReplyReceiver receiver(bufferSize);
+    for (const std::string& bytes : receives)
+    {
+        ++outcome.receivesTaken;
+        if (!receiver.Take(bytes.data(), bytes.size()))
+            break;
+    }
+    receiver.QueueLines(outcome.queue);
+    return outcome;
+}
+
+// Lines through the assembler as ReadReply takes them: class from the raw line, "\r\n" stripped.
+struct CReplyOutcome
+{
+    bool complete = false;
+    std::string text;
+    int replyClass = -1;
+    std::size_t linesUsed = 0;
+};
+
+CReplyOutcome Assemble(std::deque<std::string> queue)
+{
+    CReplyOutcome outcome;
+    nsFTP::CReplyAssembler assembler;
+    int lineClass = -1;
+    while (!queue.empty() && !outcome.complete)
+    {
+        std::string line = queue.front();
+        queue.pop_front();
+        lineClass = nsFTP::ReplyLineClass(line, lineClass);
+        nsFTP::StripLineEnd(line);
+        ++outcome.linesUsed;
+        outcome.complete = assembler.Add(line, lineClass);
+    }
+    outcome.text = assembler.Text();
+    outcome.replyClass = assembler.Class();
+    return outcome;
+}
+
+struct CReceiveRow
+{
+    const char* label;
+    std::size_t bufferSize;
+    std::vector<std::string> receives;
+    std::size_t expectedReceives;
+    std::vector<std::string> expectedQueue;
+};
+
+TEST(ReplyReceiver, CutsReceivesIntoQueuedLines)
+{
+    const std::vector<CReceiveRow> rows = {
+        {"one line", 2048, {"220 Ready\r\n"}, 1, {"220 Ready\r\n"}},
+        {"two replies in one receive", 2048, {"200 a\r\n331 b\r\n"}, 1, {"200 a\r\n", "331 b\r\n"}},
+        {"fragment without line feed is a line", 2048, {"220 Rea"}, 1, {"220 Rea"}},
+        {"fragment after a full line", 2048, {"200 ok\r\n33"}, 1, {"200 ok\r\n", "33"}},
+        {"short receive ends the read", 2048, {"220 a\r\n", "220 b\r\n"}, 1, {"220 a\r\n"}},
+        {"full receive asks for another", 8, {"220 abc", "d\r\n"}, 2, {"220 abcd\r\n"}},
+        {"2047 of 2048 asks for another", 2048, {std::string(2045, 'x') + "\r\n", "221 y\r\n"}, 2,
+         {std::string(2045, 'x') + "\r\n", "221 y\r\n"}},
+        {"line split across full receives", 4, {"220", " ok", "\r\n"}, 3, {"220 ok\r\n"}},
+        {"NUL ends the text of a receive", 2048, {"220 ab\0cd\r\n"s}, 1, {"220 ab"}},
+        {"NUL at the start", 2048, {"\0"s + "220 x\r\n"}, 1, {}},
+        {"NUL in a full receive, the next one counts", 5, {"2\0xy"s, "0\n"}, 2, {"20\n"}},
+        {"bare line feeds", 2048, {"\n\n"}, 1, {"\n", "\n"}},
+        {"closed connection", 2048, {""}, 1, {}},
+        {"smallest buffer", 2, {"2", "0", "0", "\n", ""}, 5, {"200\n"}},
+    };
+    for (const CReceiveRow& row : rows)
+    {
+        SCOPED_TRACE(row.label);
+        const CReadOutcome outcome = ReadLikeClient(row.receives, row.bufferSize);
+        EXPECT_EQ(outcome.receivesTaken, row.expectedReceives);
+        EXPECT_EQ(std::vector<std::string>(outcome.queue.begin(), outcome.queue.end()), row.expectedQueue);
+    }
+}
+
+TEST(ReplyReceiver, EndlessStreamStopsAtTheTextBound)
+{
+    // A server that keeps every receive full must not grow one read without end.
+    const std::size_t bufferSize = 65536;
+    const std::string chunk(bufferSize - 1, 'x');
+    nsFTP::CReplyReceiver receiver(bufferSize);
+    std::size_t receives = 0;
+    while (receiver.Take(chunk.data(), chunk.size()))
+        ASSERT_LT(++receives, 100u);
+    std::deque<std::string> queue;
+    receiver.QueueLines(queue);
+    ASSERT_EQ(queue.size(), 1u);
+    EXPECT_GE(queue.front().size(), nsFTP::kMaxReplyText);
+    EXPECT_LT(queue.front().size(), nsFTP::kMaxReplyText + bufferSize);
+}
+
+struct CReplyRow
+{
+    const char* label;
+    std::deque<std::string> lines;
+    bool complete;
+    std::string text;
+    int replyClass;
+    std::size_t linesUsed;
+};
+
+TEST(ReplyAssembler, JoinsMultiLineRepliesAfterRfc959)
+{
+    const std::vector<CReplyRow> rows = {
+        {"single line", {"220 Ready\r\n"}, true, "220 Ready", 2, 1},
+        {"three lines", {"220-Welcome\r\n", "220-Second\r\n", "220 Ready\r\n"}, true,
+         "220-Welcome\r\n220-Second\r\n220 Ready", 2, 3},
+        {"220- and 221 inside do not end it", {"220-a\r\n", "220-\r\n", "221 x\r\n", "220 end\r\n"}, true,
+         "220-a\r\n220-\r\n221 x\r\n220 end", 2, 4},
+        {"code without text does not end it", {"220-a\r\n", "220\r\n", "220 b\r\n"}, true, "220-a\r\n220\r\n220 b",
+         2, 3},
+        {"indented lines belong to it", {"211-Status\r\n", " TYPE: ASCII\r\n", "211 End\r\n"}, true,
+         "211-Status\r\n TYPE: ASCII\r\n211 End", 2, 3},
+        {"second reply stays queued", {"200 a\r\n", "331 b\r\n"}, true, "200 a", 2, 1},
+        {"class of the last line", {"150-x\r\n", "150 y\r\n"}, true, "150-x\r\n150 y", 1, 2},
+        {"unfinished multi-line", {"220-a\r\n", "220-b\r\n"}, false, "220-a\r\n220-b", 2, 2},
+        {"short line is single", {"22\r\n"}, true, "22", 2, 1},
+        {"fragment is a reply of its own", {"22"}, true, "22", 2, 1},
+        {"not a digit gives class 0", {"hello\r\n"}, true, "hello", 0, 1},
+        {"bare line feed", {"\n"}, true, "\n", 0, 1},
+        {"empty text line keeps no class", {"\r\n"}, true, "", 0, 1},
+        {"huge number inside does not end it", {"220-a\r\n", "99999999999999999999 b\r\n", "220 c\r\n"}, true,
+         "220-a\r\n99999999999999999999 b\r\n220 c", 2, 3},
+    };
+    for (const CReplyRow& row : rows)
+    {
+        SCOPED_TRACE(row.label);
+        const CReplyOutcome outcome = Assemble(row.lines);
+        EXPECT_EQ(outcome.complete, row.complete);
+        EXPECT_EQ(outcome.text, row.text);
+        EXPECT_EQ(outcome.replyClass, row.replyClass);
+        EXPECT_EQ(outcome.linesUsed, row.linesUsed);
+    }
+}
+
+TEST(ReplyAssembler, HugeMultiLineReplyIsBounded)
+{
+    nsFTP::CReplyAssembler assembler;
+    const std::string line = "211-" + std::string(100000, 'y');
+    for (int i = 0; i < 30; ++i)
+        ASSERT_FALSE(assembler.Add(line, 2));
+    EXPECT_TRUE(assembler.Add("211 end", 2));
+    EXPECT_EQ(assembler.Text().size(), nsFTP::kMaxReplyText);
+}
+
+TEST(ReplyReader, LeadingNumberReadsLikeAtoi)
+{
+    const struct
+    {
+        const char* text;
+        long value;
+    } rows[] = {{"220-x", 220}, {"  331 y", 331}, {"-5", -5}, {"+7z", 7}, {"abc", 0}, {"", 0}, {"12345678901234", 1000000000}};
+    for (const auto& row : rows)
+    {
+        SCOPED_TRACE(row.text);
+        EXPECT_EQ(nsFTP::LeadingNumber(row.text), row.value);
+    }
+}
+
+}  // namespace

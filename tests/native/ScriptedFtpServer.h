@@ -1,0 +1,104 @@
+// A scripted FTP server for tests: one control connection on 127.0.0.1, exact replies, recorded command lines.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ftp/BlockingSocket.h"
+
+namespace tovalo_test
+{
+
+// What the server does on the data connection after sending a step's reply.
+enum class EData
+{
+    None,     // nothing: no data connection is made
+    Send,     // open it, send the payload, close it, send the final reply
+    Receive,  // open it, read until the client closes it, send the final reply
+    Hold,     // open it and keep it open; later command lines are answered meanwhile
+};
+
+// The answer to one command line.
+struct CScriptStep
+{
+    CScriptStep(std::string replyText, EData dataAction = EData::None, std::string dataPayload = {},  // NOLINT
+                std::string final = {})
+        : reply(std::move(replyText)), data(dataAction), payload(std::move(dataPayload)), finalReply(std::move(final))
+    {
+    }
+    CScriptStep(const char* replyText) : CScriptStep(std::string(replyText)) {}  // NOLINT: a step is its reply
+
+    // Sent with "\r\n" appended; "" stays silent. "{pasv}" becomes "h1,h2,h3,h4,p1,p2" of a fresh
+    // passive listener on 127.0.0.1 (the host part as given to the server).
+    std::string reply;
+    EData data = EData::None;
+    std::string payload;     // EData::Send
+    std::string finalReply;  // EData::Send and EData::Receive; "" sends nothing
+};
+
+// Accepts one client, sends the greeting parts (a pause between them, each sent as given), then
+// answers the n-th command line with the n-th step. After the script it answers QUIT with 221 and
+// anything else with 502, until the client closes the connection. PORT lines are remembered so
+// that an active data connection can be made to the client.
+class CScriptedFtpServer
+{
+public:
+    CScriptedFtpServer(std::vector<std::string> greeting, std::vector<CScriptStep> steps,
+                       std::string pasvHost = "127,0,0,1");
+    ~CScriptedFtpServer();
+    CScriptedFtpServer(const CScriptedFtpServer&) = delete;
+    CScriptedFtpServer& operator=(const CScriptedFtpServer&) = delete;
+
+    unsigned Port() const noexcept { return m_nPort; }
+    // Waits until the client has closed the connection (or the server gave up waiting).
+    void Finish();
+
+    // Valid after Finish.
+    std::vector<std::string> Commands() const;
+    const std::string& DataReceived() const noexcept { return m_strDataReceived; }
+    bool DataConnectionMade() const noexcept { return m_bDataConnectionMade; }
+    // For each command line that arrived while a held data connection was open: whether the client
+    // had closed that connection by then.
+    const std::vector<bool>& HeldDataClosedAtCommand() const noexcept { return m_vHeldClosed; }
+    // The PORT address the client gave last (host order), 0 when none.
+    std::uint16_t LastPortLinePort() const noexcept { return m_nActivePort; }
+
+    // Greeting parts are separated by this pause.
+    static constexpr std::chrono::milliseconds kPartPause{200};
+
+private:
+    void Run();
+    void Serve(nsSocket::CBlockingSocket& control);
+    bool ReadCommand(nsSocket::CBlockingSocket& control, std::string& pending, std::string& line);
+    void SendText(nsSocket::CBlockingSocket& socket, const std::string& text);
+    void OpenData(nsSocket::CBlockingSocket& data);
+    void DrainHeld();
+    std::string PassiveText();
+
+    std::vector<std::string> m_greeting;
+    std::vector<CScriptStep> m_steps;
+    std::string m_strPasvHost;
+    nsSocket::CBlockingSocket m_listener;
+    nsSocket::CBlockingSocket m_pasvListener;
+    nsSocket::CBlockingSocket m_held;
+    unsigned m_nPort = 0;
+    std::uint16_t m_nActivePort = 0;
+    std::uint32_t m_nActiveHost = 0;
+
+    mutable std::mutex m_mutex;
+    std::vector<std::string> m_commands;
+    std::string m_strDataReceived;
+    bool m_bDataConnectionMade = false;
+    std::vector<bool> m_vHeldClosed;
+    std::thread m_thread;
+};
+
+// "220 ..." and the like with the line end a server sends.
+inline std::string Line(const std::string& text) { return text + "\r\n"; }
+
+}  // namespace tovalo_test
