@@ -12,11 +12,16 @@ INT_PTR Dialog::RunModal() {
 }
 
 bool Dialog::OnCommand(WORD id, WORD, HWND) {
-    if (id == IDOK || id == IDCANCEL) {
-        End(id);
+    switch (id) {
+    case IDOK:
+        OnOK();
         return true;
+    case IDCANCEL:
+        OnCancel();
+        return true;
+    default:
+        return false;
     }
-    return false;
 }
 
 void Dialog::End(INT_PTR result) { ::EndDialog(hwnd_, result); }

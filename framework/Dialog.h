@@ -19,9 +19,12 @@ public:
     INT_PTR RunModal();
 
 protected:
-    // Handlers; the defaults end the dialog on IDOK and IDCANCEL.
+    // Handlers. The default OnCommand sends IDOK and IDCANCEL (Enter, Escape, the close box) to
+    // OnOK and OnCancel, which end the dialog with that value.
     virtual BOOL OnInitDialog() { return TRUE; }
     virtual bool OnCommand(WORD id, WORD code, HWND control);
+    virtual void OnOK() { End(IDOK); }
+    virtual void OnCancel() { End(IDCANCEL); }
     // Any other message; return true when handled (the result goes to *result).
     virtual bool OnMessage(UINT, WPARAM, LPARAM, INT_PTR*) { return false; }
 
