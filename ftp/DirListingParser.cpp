@@ -265,10 +265,10 @@ int64_t SystemNow()
 
 // Walks a line the way the VMS and MS-DOS layouts need: every scan that would run off the end of the
 // line fails, so a truncated line is refused wherever it is cut.
-class Cursor
+class CLineCursor
 {
 public:
-    explicit Cursor(string_view line, size_t pos = 0) noexcept : m_line(line), m_pos(pos) {}
+    explicit CLineCursor(string_view line, size_t pos = 0) noexcept : m_line(line), m_pos(pos) {}
 
     // Advances while pred holds; false if that reaches the end of the line.
     template <class Pred>
@@ -566,7 +566,7 @@ bool CDirListingParser::ParseVms(CFTPFileStatus& status, std::string_view line)
         status.SetTryRetrieve(true);
     status.SetName(name);
 
-    Cursor cur(line, semicolon);
+    CLineCursor cur(line, semicolon);
     // The version, then the size/allocation column that is not kept.
     if (!cur.SkipNonSpaces() || !cur.SkipSpaces() || !cur.SkipNonSpaces() || !cur.SkipSpaces())
         return false;
@@ -603,7 +603,7 @@ bool CDirListingParser::ParseVms(CFTPFileStatus& status, std::string_view line)
 // "04-14-00  03:47PM                  589 readme.htm" and "07-18-00  10:16AM       <DIR>          pub".
 bool CDirListingParser::ParseDos(CFTPFileStatus& status, std::string_view line)
 {
-    Cursor cur(line);
+    CLineCursor cur(line);
     const auto monthField = cur.UntilChar('-');
     if (!monthField || !cur.SkipOne('-'))
         return false;
