@@ -42,7 +42,7 @@ constexpr DWORD kMiscStatus = 0x20191;
 std::vector<fw::Substitution> ControlSubstitutions() {
     return {
         {L"{CLSID}", fw::GuidText(CLSID_TovaloCtrl)},
-        {L"{NAME}", fw::Module::LoadString(IDS_TOVALO)},
+        {L"{NAME}", fw::Module::ResourceString(IDS_TOVALO)},
         {L"{PATH}", fw::Module::Path()},
         {L"{PROGID}", kControlProgId},
         {L"{MISC}", std::to_wstring(kMiscStatus)},
@@ -55,7 +55,7 @@ std::vector<fw::Substitution> ControlSubstitutions() {
 std::vector<fw::Substitution> PropPageSubstitutions() {
     return {
         {L"{CLSID}", fw::GuidText(CLSID_TovaloPropPage)},
-        {L"{NAME}", fw::Module::LoadString(IDS_TOVALO_PPG)},
+        {L"{NAME}", fw::Module::ResourceString(IDS_TOVALO_PPG)},
         {L"{PATH}", fw::Module::Path()},
     };
 }

@@ -31,7 +31,7 @@ void Module::Lock() { ::InterlockedIncrement(&g_locks); }
 void Module::Unlock() { ::InterlockedDecrement(&g_locks); }
 bool Module::CanUnload() { return g_objects == 0 && g_locks == 0; }
 
-std::wstring Module::LoadString(UINT id) {
+std::wstring Module::ResourceString(UINT id) {
     const wchar_t* text = nullptr;
     // With a zero buffer size LoadStringW hands out a pointer into the resource itself.
     const int n = ::LoadStringW(g_instance, id, reinterpret_cast<LPWSTR>(&text), 0);

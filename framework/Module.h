@@ -24,7 +24,7 @@ public:
     static bool CanUnload();
 
     // A string resource of the module, "" when absent.
-    static std::wstring LoadString(UINT id);
+    static std::wstring ResourceString(UINT id);
 };
 
 // Taken by every external entry point for its duration (exports, dispatch members, safety

@@ -152,7 +152,7 @@ HRESULT OleControl::ShowPropertyPages(HWND parent) {
     HRESULT hr = GetPages(&pages);
     if (FAILED(hr)) return hr;
     IUnknown* self = static_cast<IDispatch*>(this);
-    const std::wstring caption = Module::LoadString(class_.userTypeNameId);
+    const std::wstring caption = Module::ResourceString(class_.userTypeNameId);
     hr = ::OleCreatePropertyFrame(parent, 0, 0, caption.c_str(), 1, &self, pages.cElems, pages.pElems,
                                   ::GetUserDefaultLCID(), 0, nullptr);
     ::CoTaskMemFree(pages.pElems);

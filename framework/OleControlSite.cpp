@@ -55,7 +55,7 @@ STDMETHODIMP OleControl::GetUserClassID(CLSID* clsid) { return GetClassID(clsid)
 
 STDMETHODIMP OleControl::GetUserType(DWORD, LPOLESTR* name) {
     if (!name) return E_POINTER;
-    const std::wstring text = Module::LoadString(class_.userTypeNameId);
+    const std::wstring text = Module::ResourceString(class_.userTypeNameId);
     const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
     *name = static_cast<LPOLESTR>(::CoTaskMemAlloc(bytes));
     if (!*name) return E_OUTOFMEMORY;

@@ -42,9 +42,12 @@ HRESULT SaveProperties(PropertyStore& store, std::span<const PropertyRef> props)
 bool BagStore::Read(std::wstring_view name, VARTYPE wanted, VARIANT& out) {
     const std::wstring key(name);
     out.vt = wanted;  // a hint; bags may hand back another type, which the walker converts
-    if (SUCCEEDED(bag_->Read(key.c_str(), &out, log_))) return true;
+    const HRESULT hr = bag_->Read(key.c_str(), &out, log_);
+    if (SUCCEEDED(hr)) return true;
     ::VariantClear(&out);
-    out.vt = VT_EMPTY;  // some bags convert only on request of "any type"
+    if (hr != DISP_E_TYPEMISMATCH && hr != DISP_E_OVERFLOW) return false;  // not there at all
+    // The bag could not convert: take the value as stored and let the walker try.
+    out.vt = VT_EMPTY;
     if (SUCCEEDED(bag_->Read(key.c_str(), &out, log_)) && out.vt != VT_EMPTY) return true;
     ::VariantClear(&out);
     return false;

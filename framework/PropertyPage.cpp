@@ -72,7 +72,7 @@ SIZE PropertyPage::MeasureTemplate() const {
 
 STDMETHODIMP PropertyPage::GetPageInfo(PROPPAGEINFO* info) {
     if (!info) return E_POINTER;
-    const std::wstring title = Module::LoadString(captionId_);
+    const std::wstring title = Module::ResourceString(captionId_);
     const size_t bytes = (title.size() + 1) * sizeof(wchar_t);
     auto* text = static_cast<LPOLESTR>(::CoTaskMemAlloc(bytes));
     if (!text) return E_OUTOFMEMORY;
