@@ -92,6 +92,8 @@ int CFTPClient::ReplyOutcome(int replyClass) noexcept
 bool CFTPClient::ConnectControl(const std::string& host, unsigned port)
 {
     DisconnectControl();
+    // Lines an earlier connection left unread must not answer this one's greeting.
+    m_qReplyLines.clear();
     try
     {
         m_ControlSocket.Create(nsSocket::kStreamSocket);
@@ -123,6 +125,9 @@ void CFTPClient::DisconnectControl()
 bool CFTPClient::SendCommand(const std::string& command)
 {
     if (!IsConnected())
+        return false;
+    // A line break inside an argument would smuggle in a command of its own.
+    if (command.find_first_of("\r\n") != std::string::npos)
         return false;
     for (CNotifaction* observer : m_Observers)
         observer->OnCommandSent(command);

@@ -73,6 +73,8 @@ TEST(FtpClient, SimpleCommandsSendTheirLinesAndClassifyReplies)
          1, ""},
         {"CWD busy", [](CFTPClient& c, std::string&) { return c.ChangeDirectory("x"); }, {"421 busy"}, {"CWD x"}, 1,
          ""},
+        {"line break in an argument is never sent",
+         [](CFTPClient& c, std::string&) { return c.ChangeDirectory("a\r\nDELE x"); }, {}, {}, -1, ""},
         {"MKD", [](CFTPClient& c, std::string&) { return c.MakeDirectory("d"); }, {"257 made"}, {"MKD d"}, 0, ""},
         {"SITE", [](CFTPClient& c, std::string&) { return c.Site("chmod 777 /u/f"); }, {"200 ok"},
          {"SITE chmod 777 /u/f"}, 0, ""},
@@ -375,6 +377,26 @@ TEST(FtpClient, ReportsASilentServerAtTheReplySiteAndDisconnects)
     EXPECT_NE(observer.reports[0].message.find("(Receive timeout error"), std::string::npos);
     EXPECT_EQ(observer.commands, (std::vector<std::string>{"NOOP"}));
     EXPECT_EQ(server.Commands(), (std::vector<std::string>{"NOOP"}));
+}
+
+TEST(FtpClient, NewConnectionStartsWithoutLinesOfTheOldOne)
+{
+    CScriptedFtpServer first({Line("220 first") + Line("200 left over")}, {});
+    CScriptedFtpServer second({Line("220 second")}, {});
+    {
+        CFTPClient client(5, 2048, true);
+        std::string text;
+        int replyClass = -1;
+        ASSERT_TRUE(client.ConnectControl("127.0.0.1", first.Port()));
+        ASSERT_TRUE(client.ReadReply(text, replyClass));
+        EXPECT_EQ(text, "220 first");
+        ASSERT_TRUE(client.ConnectControl("127.0.0.1", second.Port()));
+        ASSERT_TRUE(client.ReadReply(text, replyClass));
+        EXPECT_EQ(text, "220 second");
+        client.DisconnectControl();
+    }
+    first.Finish();
+    second.Finish();
 }
 
 TEST(FtpClient, ConnectFailureIsReportedAtItsSite)
