@@ -128,10 +128,12 @@ int MonthIndex(string_view field) noexcept
         Key('m', 'a', 'y'), Key('j', 'u', 'n'), Key('j', 'u', 'l'), Key('a', 'u', 'g'),
         Key('s', 'e', 'p'), Key('o', 'c', 't'), Key('n', 'o', 'v'), Key('d', 'e', 'c')};
     const std::uint32_t key = Key(field[0], field[1], field[2]);
+    // Every entry is compared, without an early exit: which month a line names is random, and a
+    // branch on it would be mispredicted most of the time.
+    int index = -1;
     for (std::size_t i = 0; i < kMonths.size(); ++i)
-        if (kMonths[i] == key)
-            return static_cast<int>(i);
-    return -1;
+        index = kMonths[i] == key ? static_cast<int>(i) : index;
+    return index;
 }
 
 // Where the spaces of a line are, as a bitmap of 64 bytes at a time: a UNIX line's columns are then
