@@ -20,9 +20,12 @@ constexpr DWORD kMiscStatus = 0x20191;
 static_assert(kMiscStatus == (OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_SETCLIENTSITEFIRST | OLEMISC_INSIDEOUT |
                               OLEMISC_CANTLINKINSIDE | OLEMISC_RECOMPOSEONRESIZE));
 
+// The properties verb shows the property page.
+const fw::ControlVerb kVerbs[] = {{OLEIVERB_PROPERTIES, L"&Properties..."}};
+
 const fw::ControlClass kControlClass = {
     CLSID_TovaloCtrl, DIID_DTovalo, DIID_DTovaloEvents, LIBID_TovaloLib, kLibMajor, kLibMinor,
-    kMiscStatus,      IDS_TOVALO,   kPropertyPages,
+    kMiscStatus,      IDS_TOVALO,   kPropertyPages,     kVerbs,
 };
 
 // The list's columns: name, type, size text, then two hidden ones (path, size in bytes).

@@ -4,6 +4,7 @@
 #include "framework/Dispatch.h"
 #include "framework/Persist.h"
 #include "framework/Raii.h"
+#include "framework/VerbEnum.h"
 #include "framework/Window.h"
 
 #include <ocidl.h>
@@ -25,6 +26,7 @@ struct ControlClass {
     DWORD miscStatus;
     UINT userTypeNameId;          // string resource: the name containers show
     std::span<const CLSID> propertyPages;
+    std::span<const ControlVerb> verbs;   // offered on the container's menu
 };
 
 class OleControl : public IDispatch,

@@ -49,7 +49,13 @@ STDMETHODIMP OleControl::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HW
     }
 }
 
-STDMETHODIMP OleControl::EnumVerbs(IEnumOLEVERB** verbs) { return ::OleRegEnumVerbs(class_.clsid, verbs); }
+STDMETHODIMP OleControl::EnumVerbs(IEnumOLEVERB** verbs) {
+    if (!verbs) return E_POINTER;
+    *verbs = nullptr;
+    if (class_.verbs.empty()) return OLEOBJ_E_NOVERBS;
+    *verbs = CreateVerbEnum(class_.verbs);
+    return *verbs ? S_OK : E_OUTOFMEMORY;
+}
 
 STDMETHODIMP OleControl::GetUserClassID(CLSID* clsid) { return GetClassID(clsid); }
 

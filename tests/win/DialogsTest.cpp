@@ -39,6 +39,24 @@ TEST(Dialogs, PropertiesVerbShowsThePage) {
     ole->SetClientSite(nullptr);
 }
 
+TEST(Dialogs, ThePropertiesVerbIsOffered) {
+    auto control = CreateControl();
+    fw::ComPtr<IEnumOLEVERB> verbs;
+    ASSERT_EQ(control.As<IOleObject>(IID_IOleObject)->EnumVerbs(verbs.Put()), S_OK);
+    OLEVERB verb[2]{};
+    ULONG fetched = 0;
+    EXPECT_EQ(verbs->Next(2, verb, &fetched), S_FALSE);
+    ASSERT_EQ(fetched, 1u);
+    EXPECT_EQ(verb[0].lVerb, OLEIVERB_PROPERTIES);
+    EXPECT_EQ(std::wstring(verb[0].lpszVerbName), L"&Properties...");
+    ::CoTaskMemFree(verb[0].lpszVerbName);
+    fw::ComPtr<IEnumOLEVERB> clone;
+    ASSERT_EQ(verbs->Reset(), S_OK);
+    ASSERT_EQ(verbs->Clone(clone.Put()), S_OK);
+    EXPECT_EQ(clone->Skip(1), S_OK);
+    EXPECT_EQ(clone->Next(1, verb, nullptr), S_FALSE);
+}
+
 TEST(Dialogs, PropertyPageObject) {
     auto control = CreateControl();
     auto specify = control.As<ISpecifyPropertyPages>(IID_ISpecifyPropertyPages);
