@@ -33,6 +33,8 @@ def main():
     handler.masquerade_address = None
     handler.use_gmt_times = True
     handler.permit_foreign_addresses = False
+    # A test of a wrong password should not wait out the usual penalty.
+    handler.auth_failed_timeout = 0
     if args.passive_ports:
         first, last = (int(p) for p in args.passive_ports.split("-"))
         handler.passive_ports = range(first, last + 1)

@@ -147,6 +147,7 @@ pasv_min_port=$pasv_min
 pasv_max_port=$pasv_max
 max_clients=0
 max_per_ip=0
+delay_failed_login=0
 dirmessage_enable=NO
 xferlog_enable=YES
 xferlog_std_format=NO

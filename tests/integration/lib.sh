@@ -39,12 +39,13 @@ it_start_server() { # kind root
     exit 77
   fi
   [ $rc -eq 0 ] || { echo "FAIL: cannot start $1"; exit 1; }
-  IT_CONNECT=(-H "$FTP_HOST" -P "$FTP_PORT" -u "$FTP_USER" -p "$FTP_PASS" --timeout 20)
+  IT_CONNECT=(-H "$FTP_HOST" -P "$FTP_PORT" -u "$FTP_USER" -p "$FTP_PASS" --timeout 10)
 }
 
-# Runs the client with the account options and the given arguments; never hangs the test.
+# Runs the client with the account options and the given arguments, showing the exchange on
+# stderr so that a failure explains itself; never hangs the test.
 it_ftp() {
-  it_run "${IT_CONNECT[@]}" "$@"
+  it_run -v "${IT_CONNECT[@]}" "$@"
 }
 
 # Runs the client with exactly the given arguments.
