@@ -9,9 +9,9 @@
 namespace
 {
 
-// Longest text of the nine numeric and flag fields, tabs included: 5 numbers of up to 20 characters,
-// 3 one-digit types... all bounded by 9 x (20 + 1).
-constexpr std::size_t kNumericFieldsMax = 9 * 21;
+// Room for the seven number and flag fields: each is a tab and at most 20 characters (a signed
+// 64-bit number).
+constexpr std::size_t kNumericFieldsMax = 7 * 21;
 
 // Writes the line at p, which has room for it, and returns its end. One pass over a plain buffer:
 // `ls` and `parse` print a line per entry, and piecewise string appends cost more than the parse.
@@ -54,7 +54,7 @@ void AppendEntryLine(std::string& out, const nsFTP::CFTPFileStatus& status)
 {
     const std::size_t textLength = status.Name().size() + status.Identifier().size() + status.Permissions().size() +
                                    status.Owner().size() + status.Group().size() + status.LinkCount().size();
-    const std::size_t bound = 2 + 6 + textLength + kNumericFieldsMax;
+    const std::size_t bound = 2 + 6 + textLength + kNumericFieldsMax;  // "OK", six tabs before texts
     const std::size_t start = out.size();
     // Growing the string zero-fills the new room: cheap next to formatting, and the room is reused
     // by the caller's next line once the string is large enough.

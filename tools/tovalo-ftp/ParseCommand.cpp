@@ -37,18 +37,22 @@ std::optional<Options> ParseArgs(const std::vector<std::string>& args, std::ostr
     Options options;
     for (std::size_t i = 0; i < args.size(); ++i)
     {
-        if (args[i] == "--now" && i + 1 < args.size() && !options.now)
+        if (args[i] != "--now" || options.now)
         {
-            options.now = ParseEpoch(args[++i]);
-            if (!options.now)
-            {
-                err << "tovalo-ftp parse: --now needs seconds since 1970, not \"" << args[i] << "\"\n" << kUsage;
-                return std::nullopt;
-            }
-            continue;
+            err << "tovalo-ftp parse: unexpected argument \"" << args[i] << "\"\n" << kUsage;
+            return std::nullopt;
         }
-        err << "tovalo-ftp parse: unexpected argument \"" << args[i] << "\"\n" << kUsage;
-        return std::nullopt;
+        if (i + 1 == args.size())
+        {
+            err << "tovalo-ftp parse: --now needs seconds since 1970\n" << kUsage;
+            return std::nullopt;
+        }
+        options.now = ParseEpoch(args[++i]);
+        if (!options.now)
+        {
+            err << "tovalo-ftp parse: --now needs seconds since 1970, not \"" << args[i] << "\"\n" << kUsage;
+            return std::nullopt;
+        }
     }
     return options;
 }
