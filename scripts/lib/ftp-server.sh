@@ -108,7 +108,11 @@ _ftp_server_start_vsftpd() { # root state
     _ftp_server_log "vsftpd needs root (system account, PAM logon)"
     return 77
   fi
-  _ftp_server_vsftpd_account || { _ftp_server_log "cannot set up the account"; return 1; }
+  # Tests start servers in parallel; useradd and chpasswd must not race on /etc/passwd.
+  if ! (flock 9 && _ftp_server_vsftpd_account) 9>/run/lock/tovalo-ftp-account.lock; then
+    _ftp_server_log "cannot set up the account"
+    return 1
+  fi
   chown -R "$FTP_SERVER_VSFTPD_USER:" "$root"
   if ! runuser -u "$FTP_SERVER_VSFTPD_USER" -- test -x "$root"; then
     _ftp_server_log "$root is not reachable for $FTP_SERVER_VSFTPD_USER (a parent folder is private)"
