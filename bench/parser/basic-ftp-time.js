@@ -1,4 +1,5 @@
-// Times basic-ftp's parseList on a listing file, best of several runs; prints milliseconds and entries.
+// Times basic-ftp's parseList on a listing file, best of several runs; prints milliseconds, entries
+// and the package version.
 "use strict";
 const fs = require("fs");
 const path = require("path");
@@ -9,6 +10,7 @@ if (!modulesDir || !file) {
     process.exit(2);
 }
 const { parseList } = require(path.resolve(modulesDir, "basic-ftp"));
+const { version } = require(path.resolve(modulesDir, "basic-ftp", "package.json"));
 const text = fs.readFileSync(file, "latin1");
 const runs = Number(runsText || 10);
 let best = Infinity;
@@ -19,4 +21,4 @@ for (let run = 0; run < runs; ++run) {
     const took = Number(process.hrtime.bigint() - start) / 1e6;
     best = Math.min(best, took);
 }
-console.log(`${best.toFixed(3)} ${entries}`);
+console.log(`${best.toFixed(3)} ${entries} ${version}`);

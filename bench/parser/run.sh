@@ -38,7 +38,8 @@ best_run_ms() {
 # In-process: parse every line into a list of entry records, best of several runs.
 one_decimal() { awk -v v="$1" 'BEGIN { printf "%.1f", v }'; }
 
-read -r ours_ms ours_entries < <("$bench" time "$listing" 20)
+timing=$("$bench" time "$listing" 20)
+read -r ours_ms ours_entries <<<"$timing"
 ours_ms=$(one_decimal "$ours_ms")
 
 node_dir=$root/build/bench-node
@@ -47,10 +48,11 @@ if command -v node >/dev/null && command -v npm >/dev/null; then
     mkdir -p "$node_dir"
     npm install --prefix "$node_dir" --no-audit --no-fund --silent basic-ftp@6 >/dev/null
   fi
-  read -r peer_ms peer_entries < <(node "$here/basic-ftp-time.js" "$node_dir/node_modules" "$listing" 20)
+  timing=$(node "$here/basic-ftp-time.js" "$node_dir/node_modules" "$listing" 20)
+  read -r peer_ms peer_entries peer_version <<<"$timing"
   peer_ms=$(one_decimal "$peer_ms")
   echo "parser in-process ($lines lines; entries $ours_entries vs $peer_entries):" \
-       "$ours_ms ms vs basic-ftp $peer_ms ms: $(ratio "$ours_ms" "$peer_ms") (target >= 10x)"
+       "$ours_ms ms vs basic-ftp $peer_version $peer_ms ms: $(ratio "$ours_ms" "$peer_ms") (target >= 10x)"
 else
   echo "parser in-process: $ours_ms ms; basic-ftp not measured (node/npm missing)"
 fi
