@@ -330,9 +330,10 @@ CDirListingParser::Clock CDirListingParser::FixedClock(std::int64_t nowSeconds)
 // Results count from 1970-01-01 UTC, as the clock does, so no time-origin correction is needed.
 std::int64_t CDirListingParser::DateToTime(std::int64_t year, std::int64_t month, std::int64_t day) noexcept
 {
+    // Counts days through 4-year, 100-year and 400-year cycles of years that begin in March, so that
+    // a leap day is always the last day of its year; the two "r ==" cases are those last days.
     int64_t y = year;
     int64_t m = month;
-    // Count months from March so that a leap day falls at the end of the year.
     if (m >= 2)
         m -= 2;
     else
