@@ -35,7 +35,7 @@ if [ $rc -eq 77 ]; then
 fi
 [ $rc -eq 0 ] || { cat "$work/start.err" >&2; echo "transfer bench: no server" >&2; exit 1; }
 
-for mib in $small_mib $big_mib; do
+for mib in 0 $small_mib $big_mib; do
   head -c $((mib * 1024 * 1024)) /dev/urandom >"$work/local/$mib.dat"
 done
 
@@ -80,6 +80,14 @@ put_curl=$(best_of "$src" "$remote" curl "${curl_opts[@]}" -T "$src" "$url/bench
 get_ours=$(best_of "$src" "$back" "${ours[@]}" get bench.dat "$back") || exit 1
 get_curl=$(best_of "$src" "$back" curl "${curl_opts[@]}" -o "$back" "$url/bench.dat") || exit 1
 
+# The same with an empty file: what a session costs beyond moving bytes (connection, logon,
+# commands and replies), so that the net rate can be told apart from it.
+empty=$work/local/0.dat
+put0_ours=$(best_of "$empty" "$remote" "${ours[@]}" put "$empty" bench.dat) || exit 1
+put0_curl=$(best_of "$empty" "$remote" curl "${curl_opts[@]}" -T "$empty" "$url/bench.dat") || exit 1
+get0_ours=$(best_of "$empty" "$back" "${ours[@]}" get bench.dat "$back") || exit 1
+get0_curl=$(best_of "$empty" "$back" curl "${curl_opts[@]}" -o "$back" "$url/bench.dat") || exit 1
+
 # Peak resident memory in KiB of one transfer of each size.
 peak_kib() { # source result command...
   local src=$1 dst=$2
@@ -111,6 +119,15 @@ for dir in put get; do
   r=$(ratio "${!o}" "${!c}")
   printf '%-5s %8.3f s %8s MB/s %8.3f s %8s MB/s %7s  %s\n' "$dir" "${!o}" "$(mbps "${!o}")" \
     "${!c}" "$(mbps "${!c}")" "$r" "$(verdict "$r")"
+done
+printf '\nsession cost (same commands, empty file) and the net rate once it is taken off\n'
+printf '%-5s %22s %22s %7s\n' "" "tovalo-ftp" "curl" "ratio"
+for dir in put get; do
+  o=${dir}_ours c=${dir}_curl o0=${dir}0_ours c0=${dir}0_curl
+  no=$(awk -v a="${!o}" -v b="${!o0}" 'BEGIN { d = a - b; printf "%.4f", (d > 0.0001 ? d : 0.0001) }')
+  nc=$(awk -v a="${!c}" -v b="${!c0}" 'BEGIN { d = a - b; printf "%.4f", (d > 0.0001 ? d : 0.0001) }')
+  printf '%-5s %8.3f s %8s MB/s %8.3f s %8s MB/s %7s  (session: %.3f s vs %.3f s)\n' "$dir" \
+    "$no" "$(mbps "$no")" "$nc" "$(mbps "$nc")" "$(ratio "$no" "$nc")" "${!o0}" "${!c0}"
 done
 
 printf '\ntransfer: peak resident memory of tovalo-ftp (KiB)\n'

@@ -104,6 +104,29 @@ section_logon() {
   it_run -H 127.0.0.1 -P "$free_port" -u "$FTP_USER" -p "$FTP_PASS" --timeout 10 noop
   it_expect_rc "nothing listening" 3
 
+  # A peer that accepts and never greets: the client gives up after its time-out, with exit 3.
+  if [ "$kind" = pyftpdlib ]; then
+    "$FTP_SERVER_PYTHON" -c 'import os, socket, sys, time
+s = socket.socket()
+s.bind(("127.0.0.1", 0))
+s.listen(1)
+with open(sys.argv[1] + ".tmp", "w") as f:
+    f.write(str(s.getsockname()[1]))
+os.replace(sys.argv[1] + ".tmp", sys.argv[1])
+s.settimeout(60)
+conn = s.accept()
+time.sleep(60)' "$IT_WORK/silent.port" &
+    local silent_pid=$! started
+    while [ ! -s "$IT_WORK/silent.port" ] && kill -0 $silent_pid 2>/dev/null; do sleep 0.05; done
+    started=$SECONDS
+    it_run -H 127.0.0.1 -P "$(cat "$IT_WORK/silent.port")" -u "$FTP_USER" -p "$FTP_PASS" --timeout 2 noop
+    it_expect_rc "silent server" 3
+    it_expect_true "silent server: gives up after its time-out" "took $((SECONDS - started)) s" \
+      test $((SECONDS - started)) -lt 30
+    kill $silent_pid 2>/dev/null
+    wait $silent_pid 2>/dev/null
+  fi
+
   # Usage errors need no server. Rows of this and the later tables are shell words.
   usage_rows=(
     ""
