@@ -5,7 +5,8 @@
 #include <commdlg.h>
 #include <shlobj.h>
 
-#include <cwchar>
+#include <algorithm>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -47,6 +48,17 @@ INT_PTR CALLBACK probeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
     }
 }
 
+std::wstring systemText(std::string_view text)
+{
+    if (text.empty()) {
+        return {};
+    }
+    const int length = static_cast<int>(text.size());
+    std::wstring wide(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0)), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), length, wide.data(), static_cast<int>(wide.size()));
+    return wide;
+}
+
 void appendText(std::vector<WORD>& words, std::wstring_view text)
 {
     words.insert(words.end(), text.begin(), text.end());
@@ -76,36 +88,65 @@ std::vector<WORD> probeTemplate()
 
 } // namespace
 
-std::wstring openFileProbe(HWND owner)
+std::wstring openFileProbe(HWND owner, bool ansi)
 {
-    std::vector<wchar_t> buffer(10000, L'\0');
-    OPENFILENAMEW request{};
-    request.lStructSize = sizeof(request);
-    request.hwndOwner = owner;
-    request.lpstrFilter = L"*.*\0*.*\0";
-    request.lpstrFile = buffer.data();
-    request.nMaxFile = static_cast<DWORD>(buffer.size());
-    request.Flags = OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_HIDEREADONLY | OFN_FILEMUSTEXIST;
-    if (!GetOpenFileNameW(&request)) {
-        return L"cancel";
+    constexpr DWORD kFlags = OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_HIDEREADONLY | OFN_FILEMUSTEXIST;
+    constexpr size_t kBufferSize = 10000;
+    std::wstring names;
+    if (ansi) {
+        std::vector<char> buffer(kBufferSize, '\0');
+        OPENFILENAMEA request{};
+        request.lStructSize = sizeof(request);
+        request.hwndOwner = owner;
+        request.lpstrFilter = "*.*\0*.*\0";
+        request.lpstrFile = buffer.data();
+        request.nMaxFile = static_cast<DWORD>(buffer.size());
+        request.Flags = kFlags;
+        if (!GetOpenFileNameA(&request)) {
+            return L"cancel";
+        }
+        const auto last = std::search_n(buffer.begin(), buffer.end(), 2, '\0');
+        names = systemText(std::string_view(buffer.data(), static_cast<size_t>(last - buffer.begin())));
+    } else {
+        std::vector<wchar_t> buffer(kBufferSize, L'\0');
+        OPENFILENAMEW request{};
+        request.lStructSize = sizeof(request);
+        request.hwndOwner = owner;
+        request.lpstrFilter = L"*.*\0*.*\0";
+        request.lpstrFile = buffer.data();
+        request.nMaxFile = static_cast<DWORD>(buffer.size());
+        request.Flags = kFlags;
+        if (!GetOpenFileNameW(&request)) {
+            return L"cancel";
+        }
+        const auto last = std::search_n(buffer.begin(), buffer.end(), 2, L'\0');
+        names.assign(buffer.begin(), last);
     }
-    // "folder\0name\0name\0\0" for several names, "path\0\0" for one.
-    std::wstring joined;
-    for (const wchar_t* part = buffer.data(); *part; part += std::wcslen(part) + 1) {
-        joined += (joined.empty() ? L"" : L"|") + std::wstring(part);
-    }
-    return joined;
+    // "folder\0name\0name" for several names, "path" for one.
+    std::replace(names.begin(), names.end(), L'\0', L'|');
+    return names;
 }
 
-std::wstring folderPickerProbe(HWND owner)
+std::wstring folderPickerProbe(HWND owner, bool ansi)
 {
-    wchar_t display[MAX_PATH] = {};
-    BROWSEINFOW request{};
-    request.hwndOwner = owner;
-    request.pszDisplayName = display;
-    request.lpszTitle = L"select directory";
-    request.ulFlags = BIF_BROWSEINCLUDEFILES;
-    PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&request);
+    PIDLIST_ABSOLUTE item = nullptr;
+    if (ansi) {
+        char display[MAX_PATH] = {};
+        BROWSEINFOA request{};
+        request.hwndOwner = owner;
+        request.pszDisplayName = display;
+        request.lpszTitle = "select directory";
+        request.ulFlags = BIF_BROWSEINCLUDEFILES;
+        item = SHBrowseForFolderA(&request);
+    } else {
+        wchar_t display[MAX_PATH] = {};
+        BROWSEINFOW request{};
+        request.hwndOwner = owner;
+        request.pszDisplayName = display;
+        request.lpszTitle = L"select directory";
+        request.ulFlags = BIF_BROWSEINCLUDEFILES;
+        item = SHBrowseForFolderW(&request);
+    }
     if (!item) {
         return L"cancel";
     }

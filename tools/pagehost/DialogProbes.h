@@ -8,11 +8,12 @@
 
 namespace pagehost {
 
-// A multi-selection open-file dialog: "cancel", a single path, or "folder|name|name".
-std::wstring openFileProbe(HWND owner);
+// A multi-selection open-file dialog: "cancel", a single path, or "folder|name|name". With ansi,
+// through the 8-bit entry point in the system code page, as the control calls it.
+std::wstring openFileProbe(HWND owner, bool ansi);
 
 // The shell's folder picker that also shows files: "cancel" or the picked path.
-std::wstring folderPickerProbe(HWND owner);
+std::wstring folderPickerProbe(HWND owner, bool ansi);
 
 // A message box; returns the identifier of the pressed button.
 int messageBoxProbe(const std::wstring& text, UINT type);

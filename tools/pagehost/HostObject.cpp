@@ -238,9 +238,26 @@ Result pagePath(const HostContext& context, const Args& args)
 }
 
 // Probes of the dialog machinery itself, for the host's own pages.
-Result probeOpenFile(const HostContext& context, const Args&) { return openFileProbe(context.frame); }
+bool wantsAnsi(const Args& args)
+{
+    if (args.size() == 0) {
+        return false;
+    }
+    if (args.text(0) != L"ansi") {
+        throw HostError(L"the probes take no argument or \"ansi\"");
+    }
+    return true;
+}
 
-Result probeFolderPicker(const HostContext& context, const Args&) { return folderPickerProbe(context.frame); }
+Result probeOpenFile(const HostContext& context, const Args& args)
+{
+    return openFileProbe(context.frame, wantsAnsi(args));
+}
+
+Result probeFolderPicker(const HostContext& context, const Args& args)
+{
+    return folderPickerProbe(context.frame, wantsAnsi(args));
+}
 
 Result probeMessageBox(const HostContext&, const Args& args)
 {
@@ -280,8 +297,8 @@ constexpr Member kMembers[] = {
     {L"screenshot", 1, 1, screenshot},
     {L"winPath", 1, 1, winPath},
     {L"pagePath", 1, 1, pagePath},
-    {L"probeOpenFile", 0, 0, probeOpenFile},
-    {L"probeFolderPicker", 0, 0, probeFolderPicker},
+    {L"probeOpenFile", 0, 1, probeOpenFile},
+    {L"probeFolderPicker", 0, 1, probeFolderPicker},
     {L"probeMessageBox", 1, 2, probeMessageBox},
     {L"probeDialog", 0, 0, probeDialog},
 };
