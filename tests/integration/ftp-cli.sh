@@ -30,6 +30,9 @@ printf 'hello' >"$root/list/$korean"
 truncate -s 5G "$root/list/big.img"              # sparse: checks 64-bit sizes, costs no disk
 touch -d "@$recent" "$root/list/recent.txt" "$root/list/big.img" "$root/list/$korean" "$root/list/sub"
 touch -d "@$old" "$root/list/old.bin"
+many_files=2500
+mkdir -p "$root/many"
+(cd "$root/many" && seq -f "entry-%g-$(printf 'x%.0s' $(seq 90))" $many_files | xargs touch)
 
 it_start_server "$kind" "$root"
 [ "$mode" = passive ] && IT_CONNECT+=(--passive)
@@ -152,6 +155,13 @@ section_listing() {
   it_expect_rc "cd list, ls" 0
   check_listing "ls after cd"
 
+  # A listing far longer than one receive: no line may be lost or split at a block boundary.
+  local count
+  it_ftp ls many
+  it_expect_rc "ls of $many_files entries" 0
+  count=$(awk -F'\t' '$1 == "OK" && $2 ~ /^entry-[0-9]+-x+$/ { print $2 }' "$IT_OUT" | sort -u | wc -l)
+  it_expect_true "ls of $many_files entries: all there" "$count distinct entries" test "$count" = $many_files
+
   it_ftp list list
   it_expect_rc "list (raw)" 0
   it_expect_line "list shows the raw line of big.img" "$IT_OUT" '5368709120 .*big\.img$'
@@ -253,6 +263,23 @@ section_resume() {
   it_ftp --no-resume get resume/down.dat "$local_dir/down2.dat"
   it_expect_same "get --no-resume replaces the local file" "$local_dir/resume.dat" "$local_dir/down2.dat"
   it_expect_no_line "--no-resume sends no REST" "$IT_ERR" '^> REST '
+
+  # Offsets past 4 GiB: sparse files of zeros, so only the last 120 bytes really move.
+  local five=$((5 * 1024 * 1024 * 1024)) near=$((5 * 1024 * 1024 * 1024 - 120))
+  truncate -s $near "$root/resume/huge-up.img"
+  ftp_server_own "$root/resume/huge-up.img"
+  truncate -s $five "$local_dir/huge.img"
+  it_ftp put "$local_dir/huge.img" resume/huge-up.img
+  it_expect_rc "put resumes past 4 GiB" 0
+  it_expect_line "put past 4 GiB appends" "$IT_ERR" '^> APPE resume/huge-up\.img$'
+  it_expect_true "put past 4 GiB: remote size" "$(stat -c %s "$root/resume/huge-up.img") bytes" \
+    test "$(stat -c %s "$root/resume/huge-up.img")" = $five
+  truncate -s $near "$local_dir/huge-down.img"
+  it_ftp get list/big.img "$local_dir/huge-down.img"
+  it_expect_rc "get resumes past 4 GiB" 0
+  it_expect_line "get past 4 GiB restarts there" "$IT_ERR" "^> REST $near\$"
+  it_expect_true "get past 4 GiB: local size" "$(stat -c %s "$local_dir/huge-down.img") bytes" \
+    test "$(stat -c %s "$local_dir/huge-down.img")" = $five
 
   head -c 4000 /dev/urandom >"$local_dir/short.dat"
   head -c 9000 /dev/urandom >"$root/resume/longer.dat"
