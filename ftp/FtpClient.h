@@ -156,8 +156,10 @@ private:
                         std::int64_t restartOffset);
     bool OpenPassiveData(nsSocket::CBlockingSocket& dataSocket, CDataCommand command, const std::string& path,
                          std::int64_t restartOffset);
-    // REST (where it applies), the data command line and its preliminary reply.
-    bool StartDataCommand(CDataCommand command, const std::string& path, std::int64_t restartOffset);
+    // REST where resuming applies to the command; false when the server refuses it.
+    bool RestartDataCommand(CDataCommand command, std::int64_t restartOffset);
+    // The data command line and its preliminary reply (class 1).
+    bool StartDataCommand(CDataCommand command, const std::string& path);
     bool SendData(CLocalData& local, nsSocket::CBlockingSocket& dataSocket);
     bool ReceiveData(CLocalData& local, nsSocket::CBlockingSocket& dataSocket);
     void ReportException(const nsSocket::CBlockingSocketException& exception, int line) const;

@@ -121,11 +121,14 @@ bool CFTPClient::RunDataCommand(CDataCommand command, const std::string& path, c
     return ReadReply(replyClass) && replyClass == 2;
 }
 
-bool CFTPClient::StartDataCommand(CDataCommand command, const std::string& path, std::int64_t restartOffset)
+bool CFTPClient::RestartDataCommand(CDataCommand command, std::int64_t restartOffset)
 {
     const DataCommandRow* row = RowOf(command);
-    if (m_bResume && row && row->restarts && restartOffset != 0 && Restart(restartOffset) != 0)
-        return false;
+    return !(m_bResume && row && row->restarts && restartOffset != 0) || Restart(restartOffset) == 0;
+}
+
+bool CFTPClient::StartDataCommand(CDataCommand command, const std::string& path)
+{
     if (!SendCommand(DataCommandLine(command, path)))
         return false;
     int replyClass = -1;
@@ -167,7 +170,7 @@ bool CFTPClient::OpenActiveData(nsSocket::CBlockingSocket& dataSocket, CDataComm
 
     if (DataPort(localHost, listenAddress.Port()) != 0)
         return false;
-    if (!StartDataCommand(command, path, restartOffset))
+    if (!RestartDataCommand(command, restartOffset) || !StartDataCommand(command, path))
         return false;
 
     try
@@ -190,8 +193,10 @@ bool CFTPClient::OpenPassiveData(nsSocket::CBlockingSocket& dataSocket, CDataCom
     unsigned port = 0;
     if (Passive(host, port) != 0)
         return false;
-    if (!StartDataCommand(command, path, restartOffset))
+    if (!RestartDataCommand(command, restartOffset))
         return false;
+    // Connect before the data command: many servers send their preliminary reply only once the
+    // data connection is there, so waiting for that reply first would wait for ever.
     try
     {
         // Only the port is taken from the reply: the data connection goes to the server the control
@@ -201,7 +206,6 @@ bool CFTPClient::OpenPassiveData(nsSocket::CBlockingSocket& dataSocket, CDataCom
         const nsSocket::CSocketAddress target(server.HostAddress(), static_cast<std::uint16_t>(port));
         dataSocket.Create(nsSocket::kStreamSocket);
         dataSocket.Connect(target);
-        return true;
     }
     catch (const nsSocket::CBlockingSocketException& exception)
     {
@@ -209,6 +213,12 @@ bool CFTPClient::OpenPassiveData(nsSocket::CBlockingSocket& dataSocket, CDataCom
         dataSocket.CloseQuietly();
         return false;
     }
+    if (!StartDataCommand(command, path))
+    {
+        dataSocket.CloseQuietly();
+        return false;
+    }
+    return true;
 }
 
 bool CFTPClient::SendData(CLocalData& local, nsSocket::CBlockingSocket& dataSocket)

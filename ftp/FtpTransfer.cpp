@@ -21,20 +21,21 @@ bool CFTPClient::UploadFile(const std::string& localPath, const std::string& rem
         return false;
     }
 
+    const std::int64_t localSize = file->SeekToEnd();
+
     // Resume continues the remote file of that name: only a size the server confirmed, measured in
-    // the transfer's own type, counts; and a store-unique upload never touches an existing file.
+    // the transfer's own type, counts; a remote file longer than ours is no partial copy of it and
+    // is replaced; and a store-unique upload never touches an existing file.
     std::int64_t offset = 0;
     if (m_bResume && !storeUnique && EnsureType(type))
     {
         std::int64_t remoteSize = 0;
-        if (FileSize(remotePath, remoteSize) == 0 && remoteSize > 0)
+        if (FileSize(remotePath, remoteSize) == 0 && remoteSize > 0 && remoteSize <= localSize)
             offset = remoteSize;
     }
     const CDataCommand command = offset > 0 ? CDataCommand::Append
                                  : storeUnique ? CDataCommand::StoreUnique
                                                : CDataCommand::Store;
-
-    const std::int64_t localSize = file->SeekToEnd();
     file->SeekTo(offset);
 
     for (CNotifaction* observer : m_Observers)
@@ -50,7 +51,7 @@ bool CFTPClient::DownloadFile(const std::string& remotePath, const std::string& 
                               bool passive)
 {
     const int openSite = m_bUseStdio ? report::kDownloadStdioOpen : report::kDownloadStreamOpen;
-    const std::unique_ptr<CLocalFile> file = CLocalFile::Open(
+    std::unique_ptr<CLocalFile> file = CLocalFile::Open(
         localPath, m_bResume ? CLocalFile::EMode::Append : CLocalFile::EMode::Truncate, m_bUseStdio);
     if (!file)
     {
@@ -60,12 +61,23 @@ bool CFTPClient::DownloadFile(const std::string& remotePath, const std::string& 
 
     // The size in the transfer's own type (some servers answer SIZE in image type only).
     std::int64_t remoteSize = 0;
-    if (EnsureType(type))
-        FileSize(remotePath, remoteSize);
+    const bool sizeKnown = EnsureType(type) && FileSize(remotePath, remoteSize) == 0;
+    std::int64_t offset = file->SeekToEnd();
+    if (m_bResume && sizeKnown && offset > remoteSize)
+    {
+        // A local file longer than the remote one is no partial copy of it: start afresh.
+        file->Close();
+        file = CLocalFile::Open(localPath, CLocalFile::EMode::Truncate, m_bUseStdio);
+        if (!file)
+        {
+            ReportSystemError(nsSocket::platform::LastSystemError(), openSite);
+            return false;
+        }
+        offset = 0;
+    }
+
     for (CNotifaction* observer : m_Observers)
         observer->OnDownloadStart(remotePath, localPath, remoteSize);
-
-    const std::int64_t offset = file->SeekToEnd();
     bool result = RunDataCommand(CDataCommand::Retrieve, remotePath, type, passive, *file, offset > 0 ? offset : 0);
 
     for (CNotifaction* observer : m_Observers)
