@@ -12,6 +12,7 @@ namespace {
 
 constexpr std::wstring_view kSpace = L" \t\r\n\f";
 constexpr int kMaxExtent = 8192;
+constexpr std::wstring_view kHostName = L"host";
 
 struct Entity {
     std::wstring_view name;
@@ -285,6 +286,9 @@ private:
         }
         if (!classId || !startsWithNoCase(*classId, 0, L"clsid:")) {
             return L"<object> needs a classid of the form clsid:{GUID}";
+        }
+        if (*id == kHostName) {
+            return L"the id \"host\" belongs to the host object";
         }
         object.id = *id;
         object.classId = classId->substr(6);

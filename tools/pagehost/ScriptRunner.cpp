@@ -22,6 +22,35 @@ std::wstring hresultText(HRESULT hr)
     return buffer;
 }
 
+// Failures the dispatch machinery reports without a description of its own.
+struct KnownFailure {
+    HRESULT code;
+    const wchar_t* text;
+};
+constexpr KnownFailure kKnownFailures[] = {
+    {DISP_E_TYPEMISMATCH, L"type mismatch"},
+    {DISP_E_BADPARAMCOUNT, L"wrong number of arguments"},
+    {DISP_E_PARAMNOTOPTIONAL, L"an argument is missing"},
+    {DISP_E_MEMBERNOTFOUND, L"no such member"},
+    {DISP_E_UNKNOWNNAME, L"unknown name"},
+    {DISP_E_OVERFLOW, L"value out of range"},
+    {DISP_E_NONAMEDARGS, L"named arguments are not supported"},
+    {E_INVALIDARG, L"invalid argument"},
+    {E_OUTOFMEMORY, L"out of memory"},
+    {E_NOTIMPL, L"not implemented"},
+    {E_FAIL, L"failed"},
+};
+
+std::wstring failureText(HRESULT code)
+{
+    for (const auto& known : kKnownFailures) {
+        if (known.code == code) {
+            return std::wstring(known.text) + L" (" + hresultText(code) + L")";
+        }
+    }
+    return L"error " + hresultText(code);
+}
+
 std::wstring describe(EXCEPINFO& info, HRESULT fallback)
 {
     if (info.pfnDeferredFillIn) {
@@ -34,7 +63,7 @@ std::wstring describe(EXCEPINFO& info, HRESULT fallback)
     SysFreeString(info.bstrDescription);
     SysFreeString(info.bstrHelpFile);
     info = EXCEPINFO{};
-    return text.empty() ? L"error " + hresultText(code) : text;
+    return text.empty() ? failureText(code) : text;
 }
 
 class ScriptSite final : public IActiveScriptSite, public IActiveScriptSiteWindow {

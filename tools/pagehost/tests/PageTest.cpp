@@ -66,6 +66,7 @@ TEST(PageTest, RefusedMarkup)
         {L"<object id=a classid=clsid:{1}></object><object id=b classid=clsid:{2}></object>",
          L"a page holds one <object> only"},
         {L"<object classid=clsid:{1}></object>", L"<object> needs an id"},
+        {L"<object id=host classid=clsid:{1}></object>", L"the id \"host\" belongs to the host object"},
         {L"<object id=a classid=\"{1}\"></object>", L"<object> needs a classid of the form clsid:{GUID}"},
         {L"<object id=a classid=clsid:{1} width=0></object>",
          L"<object> width and height must be whole pixels from 1 to 8192"},
