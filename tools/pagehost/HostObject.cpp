@@ -60,7 +60,8 @@ struct Member {
     Result (*run)(const HostContext& context, const Args& args);
 };
 
-ListView list(const HostContext& context) { return ListView(context.listWindow); }
+// Looked up on every call: a control may build its list window anew (a change of view).
+ListView list(const HostContext& context) { return ListView(findListWindow(context.controlWindow)); }
 
 DialogAnswers& answers(const HostContext& context) { return context.dialogs->answers(); }
 

@@ -15,7 +15,7 @@ namespace pagehost {
 
 struct HostContext {
     HWND frame = nullptr;       // the host window (screenshots)
-    HWND listWindow = nullptr;  // the control's list view, if it has one
+    HWND controlWindow = nullptr; // the control's in-place window, which holds its list view
     DialogHook* dialogs = nullptr;
     std::wstring pageFolder;    // Windows path of the folder that holds the page
     Watchdog* watchdog = nullptr;

@@ -4,7 +4,6 @@
 #include "tools/pagehost/EmbeddedControl.h"
 #include "tools/pagehost/FrameWindow.h"
 #include "tools/pagehost/HostObject.h"
-#include "tools/pagehost/ListView.h"
 #include "tools/pagehost/Output.h"
 #include "tools/pagehost/Page.h"
 #include "tools/pagehost/ScriptRunner.h"
@@ -157,7 +156,7 @@ int runPage(const Options& options)
         }
         items.push_back({page.object->id, ComPtr<IDispatch>::share(control.dispatch()), true});
     }
-    HostContext context{frame.get(), findListWindow(control.window()), &dialogs, folderOf(options.page), &watchdog};
+    HostContext context{frame.get(), control.window(), &dialogs, folderOf(options.page), &watchdog};
     items.push_back({L"host", HostObject::create(context), false});
 
     const bool ran = runScripts(page.scripts, items, frame.get());
