@@ -64,29 +64,30 @@ timed() { # source result command...
 }
 
 best_of() { # source result command...
-  local best="" t i
-  for i in $(seq $tries); do
+  local best="" t
+  for _ in $(seq $tries); do
     t=$(timed "$@") || exit 1
     if [ -z "$best" ] || awk -v t="$t" -v b="$best" 'BEGIN { exit !(t < b) }'; then best=$t; fi
   done
   echo "$best"
 }
 
+declare -A secs # put_ours, put_curl, get_ours, ... and put0_ours ... for the empty file
 src=$work/local/$big_mib.dat
 remote=$root/bench.dat
 back=$work/local/back.dat
-put_ours=$(best_of "$src" "$remote" "${ours[@]}" put "$src" bench.dat) || exit 1
-put_curl=$(best_of "$src" "$remote" curl "${curl_opts[@]}" -T "$src" "$url/bench.dat") || exit 1
-get_ours=$(best_of "$src" "$back" "${ours[@]}" get bench.dat "$back") || exit 1
-get_curl=$(best_of "$src" "$back" curl "${curl_opts[@]}" -o "$back" "$url/bench.dat") || exit 1
+secs[put_ours]=$(best_of "$src" "$remote" "${ours[@]}" put "$src" bench.dat) || exit 1
+secs[put_curl]=$(best_of "$src" "$remote" curl "${curl_opts[@]}" -T "$src" "$url/bench.dat") || exit 1
+secs[get_ours]=$(best_of "$src" "$back" "${ours[@]}" get bench.dat "$back") || exit 1
+secs[get_curl]=$(best_of "$src" "$back" curl "${curl_opts[@]}" -o "$back" "$url/bench.dat") || exit 1
 
 # The same with an empty file: what a session costs beyond moving bytes (connection, logon,
 # commands and replies), so that the net rate can be told apart from it.
 empty=$work/local/0.dat
-put0_ours=$(best_of "$empty" "$remote" "${ours[@]}" put "$empty" bench.dat) || exit 1
-put0_curl=$(best_of "$empty" "$remote" curl "${curl_opts[@]}" -T "$empty" "$url/bench.dat") || exit 1
-get0_ours=$(best_of "$empty" "$back" "${ours[@]}" get bench.dat "$back") || exit 1
-get0_curl=$(best_of "$empty" "$back" curl "${curl_opts[@]}" -o "$back" "$url/bench.dat") || exit 1
+secs[put0_ours]=$(best_of "$empty" "$remote" "${ours[@]}" put "$empty" bench.dat) || exit 1
+secs[put0_curl]=$(best_of "$empty" "$remote" curl "${curl_opts[@]}" -T "$empty" "$url/bench.dat") || exit 1
+secs[get0_ours]=$(best_of "$empty" "$back" "${ours[@]}" get bench.dat "$back") || exit 1
+secs[get0_curl]=$(best_of "$empty" "$back" curl "${curl_opts[@]}" -o "$back" "$url/bench.dat") || exit 1
 
 # Peak resident memory in KiB of one transfer of each size.
 peak_kib() { # source result command...
@@ -115,19 +116,19 @@ printf '\ntransfer: %d MiB over loopback, %s (%s mode), best of %d; target: thro
   "$big_mib" "$server" "$mode" "$tries"
 printf '%-5s %22s %22s %7s\n' "" "tovalo-ftp" "curl" "ratio"
 for dir in put get; do
-  o=${dir}_ours c=${dir}_curl
-  r=$(ratio "${!o}" "${!c}")
-  printf '%-5s %8.3f s %8s MB/s %8.3f s %8s MB/s %7s  %s\n' "$dir" "${!o}" "$(mbps "${!o}")" \
-    "${!c}" "$(mbps "${!c}")" "$r" "$(verdict "$r")"
+  o=${secs[${dir}_ours]} c=${secs[${dir}_curl]}
+  r=$(ratio "$o" "$c")
+  printf '%-5s %8.3f s %8s MB/s %8.3f s %8s MB/s %7s  %s\n' "$dir" "$o" "$(mbps "$o")" \
+    "$c" "$(mbps "$c")" "$r" "$(verdict "$r")"
 done
 printf '\nsession cost (same commands, empty file) and the net rate once it is taken off\n'
 printf '%-5s %22s %22s %7s\n' "" "tovalo-ftp" "curl" "ratio"
 for dir in put get; do
-  o=${dir}_ours c=${dir}_curl o0=${dir}0_ours c0=${dir}0_curl
-  no=$(awk -v a="${!o}" -v b="${!o0}" 'BEGIN { d = a - b; printf "%.4f", (d > 0.0001 ? d : 0.0001) }')
-  nc=$(awk -v a="${!c}" -v b="${!c0}" 'BEGIN { d = a - b; printf "%.4f", (d > 0.0001 ? d : 0.0001) }')
+  o=${secs[${dir}_ours]} c=${secs[${dir}_curl]} o0=${secs[${dir}0_ours]} c0=${secs[${dir}0_curl]}
+  no=$(awk -v a="$o" -v b="$o0" 'BEGIN { d = a - b; printf "%.4f", (d > 0.0001 ? d : 0.0001) }')
+  nc=$(awk -v a="$c" -v b="$c0" 'BEGIN { d = a - b; printf "%.4f", (d > 0.0001 ? d : 0.0001) }')
   printf '%-5s %8.3f s %8s MB/s %8.3f s %8s MB/s %7s  (session: %.3f s vs %.3f s)\n' "$dir" \
-    "$no" "$(mbps "$no")" "$nc" "$(mbps "$nc")" "$(ratio "$no" "$nc")" "${!o0}" "${!c0}"
+    "$no" "$(mbps "$no")" "$nc" "$(mbps "$nc")" "$(ratio "$no" "$nc")" "$o0" "$c0"
 done
 
 printf '\ntransfer: peak resident memory of tovalo-ftp (KiB)\n'

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourceable: starts and stops real FTP servers (pyftpdlib, vsftpd) on 127.0.0.1 at a free port,
 # each serving one folder to one known account.
 #
@@ -64,8 +65,7 @@ _ftp_server_start_pyftpdlib() { # root state
     --user tovalo --password "$FTP_SERVER_PASSWORD" --port-file "$state/port" --anonymous \
     "${args[@]}" </dev/null >"$state/server.log" 2>&1 &
   FTP_PID=$!
-  local i
-  for i in $(seq 100); do
+  for _ in $(seq 100); do
     [ -s "$state/port" ] && break
     _ftp_server_alive "$FTP_PID" || break
     sleep 0.05
@@ -121,8 +121,8 @@ _ftp_server_start_vsftpd() { # root state
   # 0 and 0: any free port.
   local pasv=${FTP_SERVER_PASV:-0-0}
   local pasv_min=${pasv%-*} pasv_max=${pasv#*-}
-  local attempt port
-  for attempt in 1 2 3 4 5; do
+  local port
+  for _ in 1 2 3 4 5; do
     port=$(_ftp_server_free_port)
     cat >"$state/vsftpd.conf" <<EOF
 listen=YES
@@ -161,8 +161,7 @@ ftpd_banner=tovalo test server
 EOF
     setsid "$FTP_SERVER_VSFTPD" "$state/vsftpd.conf" </dev/null >"$state/server.log" 2>&1 &
     FTP_PID=$!
-    local i
-    for i in $(seq 60); do
+    for _ in $(seq 60); do
       _ftp_server_alive "$FTP_PID" || break
       if _ftp_server_greets "$port"; then
         FTP_PORT=$port
@@ -207,12 +206,16 @@ ftp_server_start() { # kind root
 ftp_server_stop() { # [pid state]
   local pid=${1-${FTP_PID:-}} state=${2-${FTP_STATE:-}}
   if [ -n "$pid" ] && _ftp_server_alive "$pid"; then
-    # The server leads its own process group (setsid), which also holds vsftpd's sessions.
-    local target=$pid
+    # The server leads its own process group (setsid). vsftpd makes every session a process
+    # group of its own, so those are found as the listener's children before it goes.
+    local target=$pid session sessions
     [ "$(ps -o pgid= -p "$pid" | tr -d ' ')" = "$pid" ] && target=-$pid
+    sessions=$(ps -o pid= --ppid "$pid" 2>/dev/null)
     kill -TERM -- "$target" 2>/dev/null
-    local i
-    for i in $(seq 100); do
+    for session in $sessions; do
+      kill -TERM -- "-$session" 2>/dev/null || kill -TERM "$session" 2>/dev/null
+    done
+    for _ in $(seq 100); do
       _ftp_server_alive "$pid" || break
       sleep 0.05
     done

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the integration tests: running the tovalo-ftp command line against a server started
 # with scripts/lib/ftp-server.sh, checks that count and explain their failures, and the summary.
 
@@ -109,8 +110,7 @@ it_expect_true() { # name detail command...
 # and paired CR and LF, then random data of the given size.
 it_make_binary() { # path random-bytes
   {
-    local i
-    for i in 1 2 3; do
+    for _ in 1 2 3; do
       printf "$(printf '\\%03o' $(seq 0 255))"
     done
     printf '\r\n\n\r\r\r\n\n'
