@@ -122,6 +122,28 @@ TEST(Socket, AcceptWithTimeOutRaisesWhenNobodyConnects)
     EXPECT_FALSE(target.IsOpen());
 }
 
+TEST(Socket, DatagramsCarryTheSenderAddress)
+{
+    CBlockingSocket receiver;
+    receiver.Create(nsSocket::kDatagramSocket);
+    receiver.Bind(CSocketAddress("127.0.0.1", 0));
+    CSocketAddress target;
+    receiver.GetSockName(target);
+    CBlockingSocket sender;
+    sender.Create(nsSocket::kDatagramSocket);
+    sender.Bind(CSocketAddress("127.0.0.1", 0));
+    CSocketAddress senderAddress;
+    sender.GetSockName(senderAddress);
+
+    EXPECT_EQ(sender.SendDatagram("ping", 4, target, 5), 4u);
+    char buffer[16] = {};
+    CSocketAddress from;
+    EXPECT_EQ(receiver.ReceiveDatagram(buffer, sizeof buffer, from, 5), 4u);
+    EXPECT_STREQ(buffer, "ping");
+    EXPECT_EQ(from.Port(), senderAddress.Port());
+    EXPECT_EQ(from.DottedDecimal(), "127.0.0.1");
+}
+
 TEST(SocketException, ErrorMessageNamesTheOperationAndCode)
 {
     const struct
