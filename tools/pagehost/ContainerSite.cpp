@@ -115,7 +115,13 @@ STDMETHODIMP ContainerSite::OnPosRectChange(const RECT* position)
     if (!position) {
         return E_POINTER;
     }
+    // The page has room for any size the control asks for: grant it as asked.
     m_place = *position;
+    if (m_inPlace && !m_placing) {
+        m_placing = true; // a control that asks again while being placed is not answered twice
+        m_inPlace->SetObjectRects(&m_place, &m_place);
+        m_placing = false;
+    }
     return S_OK;
 }
 

@@ -21,6 +21,9 @@ public:
 
     IOleClientSite* clientSite() { return static_cast<IOleClientSite*>(this); }
 
+    // The active control, told of new places it asks for; not owned (set while it is active).
+    void setInPlaceObject(IOleInPlaceObject* object) { m_inPlace = object; }
+
     // IUnknown
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
     STDMETHODIMP_(ULONG) AddRef() override { return m_refs.add(); }
@@ -88,6 +91,8 @@ private:
     RefCount m_refs;
     HWND m_frame;
     RECT m_place;
+    IOleInPlaceObject* m_inPlace = nullptr;
+    bool m_placing = false;
 };
 
 } // namespace pagehost

@@ -60,8 +60,10 @@ std::wstring EmbeddedControl::embed(const PageObject& object, HWND frame)
     if (FAILED(hr)) {
         return L"the control cannot be activated in place (" + hresultText(hr) + L")";
     }
-    if (auto inPlace = m_object.query<IOleInPlaceObject>(IID_IOleInPlaceObject)) {
-        inPlace->GetWindow(&m_window);
+    m_inPlace = m_object.query<IOleInPlaceObject>(IID_IOleInPlaceObject);
+    if (m_inPlace) {
+        m_inPlace->GetWindow(&m_window);
+        m_site->setInPlaceObject(m_inPlace.get());
     }
     m_dispatch = m_object.query<IDispatch>(IID_IDispatch);
     if (!m_dispatch) {
@@ -93,10 +95,14 @@ std::wstring EmbeddedControl::load(const PageObject& object)
 void EmbeddedControl::close()
 {
     m_dispatch.reset();
+    if (m_site) {
+        m_site->setInPlaceObject(nullptr);
+    }
+    if (m_inPlace) {
+        m_inPlace->InPlaceDeactivate();
+        m_inPlace.reset();
+    }
     if (m_object) {
-        if (auto inPlace = m_object.query<IOleInPlaceObject>(IID_IOleInPlaceObject)) {
-            inPlace->InPlaceDeactivate();
-        }
         m_object->Close(OLECLOSE_NOSAVE);
         m_object->SetClientSite(nullptr);
         m_object.reset();

@@ -32,6 +32,7 @@ private:
     std::wstring load(const PageObject& object);
 
     ComPtr<IOleObject> m_object;
+    ComPtr<IOleInPlaceObject> m_inPlace;
     ComPtr<ContainerSite> m_site;
     ComPtr<IDispatch> m_dispatch;
     HWND m_window = nullptr;
