@@ -207,6 +207,19 @@ Result press(const HostContext& context, const Args& args)
     return {};
 }
 
+// Settings a test run hands to its pages (a server's port, a folder of fixtures).
+Result environment(const HostContext&, const Args& args)
+{
+    const std::wstring name = args.text(0);
+    const DWORD size = GetEnvironmentVariableW(name.c_str(), nullptr, 0);
+    if (size == 0) {
+        return std::wstring();
+    }
+    std::wstring value(size, L'\0');
+    value.resize(GetEnvironmentVariableW(name.c_str(), value.data(), size));
+    return value;
+}
+
 Result timeLimit(const HostContext& context, const Args& args)
 {
     const long seconds = args.integer(0);
@@ -297,6 +310,7 @@ constexpr Member kMembers[] = {
     {L"timeLimit", 1, 1, timeLimit},
     {L"screenshot", 1, 1, screenshot},
     {L"winPath", 1, 1, winPath},
+    {L"env", 1, 1, environment},
     {L"pagePath", 1, 1, pagePath},
     {L"probeOpenFile", 0, 1, probeOpenFile},
     {L"probeFolderPicker", 0, 1, probeFolderPicker},
