@@ -295,9 +295,6 @@ void DialogHook::fillFolderPicker(HWND dialog)
     press(dialog, IDOK);
 }
 
-} // namespace pagehost
-
-namespace pagehost {
 
 void DialogHook::pressWhenShown(const std::wstring& buttonText)
 {
