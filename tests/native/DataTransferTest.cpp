@@ -468,6 +468,14 @@ TEST(DataTransfer, MovesFilesAndListingsOverDataConnections)
          .expectedResult = true,
          .expectedLines = {"TYPE I", "SIZE down", "PASV", "RETR down", "TYPE A N", "PASV", "LIST dir/"},
          .expectedOut = "[README 5368709120][etc 512]"},
+        {.label = "a full disk fails the download at the receive site",
+         .steps = {"200 binary", "213 100000", pasv, {"150 go", EData::Send, std::string(100000, 'x'), "226 done"}},
+         .action = [](CFTPClient& c, const std::string&, std::string&) {
+             return c.DownloadFile("down", "/dev/full", kImage, true);
+         },
+         .expectedResult = false,
+         .expectedLines = {"TYPE I", "SIZE down", "PASV", "RETR down"},
+         .expectedReports = {report::kReceiveData}},
         {.label = "missing local file, buffered file functions",
          .steps = {},
          .action = [](CFTPClient& c, const std::string& local, std::string&) {
