@@ -1,0 +1,105 @@
+// The container site as a control sees it: one identity behind every site interface, the window
+// context of in-place activation, and the ambient properties of a browser at run time.
+#include "tools/pagehost/ContainerSite.h"
+
+#include <gtest/gtest.h>
+#include <olectl.h>
+
+namespace pagehost {
+namespace {
+
+constexpr RECT kPlace{0, 0, 320, 200};
+
+HWND desktopAsFrame() { return GetDesktopWindow(); }
+
+TEST(ContainerSiteTest, EverySiteInterfaceIsOneObject)
+{
+    const auto site = ContainerSite::create(desktopAsFrame(), kPlace);
+    ComPtr<IUnknown> identity;
+    ASSERT_EQ(site->clientSite()->QueryInterface(IID_IUnknown, identity.putVoid()), S_OK);
+    const IID interfaces[] = {IID_IOleClientSite, IID_IOleInPlaceSite, IID_IOleWindow,   IID_IOleInPlaceFrame,
+                              IID_IOleInPlaceUIWindow, IID_IOleControlSite, IID_IDispatch};
+    for (const IID& iid : interfaces) {
+        ComPtr<IUnknown> object;
+        ASSERT_EQ(site->clientSite()->QueryInterface(iid, object.putVoid()), S_OK);
+        ComPtr<IUnknown> itsIdentity;
+        object->QueryInterface(IID_IUnknown, itsIdentity.putVoid());
+        EXPECT_EQ(itsIdentity.get(), identity.get());
+    }
+    ComPtr<IUnknown> none;
+    EXPECT_EQ(site->clientSite()->QueryInterface(IID_IPersistStream, none.putVoid()), E_NOINTERFACE);
+    EXPECT_FALSE(none);
+}
+
+TEST(ContainerSiteTest, WindowContextGivesFramePlaceAndFrameInfo)
+{
+    const auto site = ContainerSite::create(desktopAsFrame(), kPlace);
+    const auto inPlace = ComPtr<IOleClientSite>::share(site->clientSite()).query<IOleInPlaceSite>(IID_IOleInPlaceSite);
+    ASSERT_TRUE(inPlace);
+    EXPECT_EQ(inPlace->CanInPlaceActivate(), S_OK);
+    ComPtr<IOleInPlaceFrame> frame;
+    ComPtr<IOleInPlaceUIWindow> document;
+    RECT position{};
+    RECT clip{};
+    OLEINPLACEFRAMEINFO info{};
+    info.cb = sizeof(info);
+    ASSERT_EQ(inPlace->GetWindowContext(frame.put(), document.put(), &position, &clip, &info), S_OK);
+    EXPECT_TRUE(frame);
+    EXPECT_EQ(position.right, 320);
+    EXPECT_EQ(clip.bottom, 200);
+    EXPECT_EQ(info.hwndFrame, desktopAsFrame());
+    HWND window = nullptr;
+    EXPECT_EQ(frame->GetWindow(&window), S_OK);
+    EXPECT_EQ(window, desktopAsFrame());
+
+    const RECT larger{0, 0, 640, 480};
+    EXPECT_EQ(inPlace->OnPosRectChange(&larger), S_OK);
+    frame.reset();
+    document.reset();
+    ASSERT_EQ(inPlace->GetWindowContext(frame.put(), document.put(), &position, &clip, &info), S_OK);
+    EXPECT_EQ(position.right, 640);
+}
+
+TEST(ContainerSiteTest, AmbientPropertiesOfARunningPage)
+{
+    const auto site = ContainerSite::create(desktopAsFrame(), kPlace);
+    const auto ambient = ComPtr<IOleClientSite>::share(site->clientSite()).query<IDispatch>(IID_IDispatch);
+    ASSERT_TRUE(ambient);
+    struct Case {
+        DISPID id;
+        HRESULT result;
+        VARTYPE type;
+        LONG value;
+    };
+    const Case cases[] = {
+        {DISPID_AMBIENT_USERMODE, S_OK, VT_BOOL, VARIANT_TRUE},
+        {DISPID_AMBIENT_UIDEAD, S_OK, VT_BOOL, VARIANT_FALSE},
+        {DISPID_AMBIENT_SHOWHATCHING, S_OK, VT_BOOL, VARIANT_FALSE},
+        {DISPID_AMBIENT_MESSAGEREFLECT, S_OK, VT_BOOL, VARIANT_FALSE},
+        {DISPID_AMBIENT_BACKCOLOR, S_OK, VT_I4, 0xFFFFFF},
+        {DISPID_AMBIENT_FONT, DISP_E_MEMBERNOTFOUND, VT_EMPTY, 0},
+        {12345, DISP_E_MEMBERNOTFOUND, VT_EMPTY, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.id);
+        DISPPARAMS none{};
+        VARIANT value;
+        VariantInit(&value);
+        EXPECT_EQ(ambient->Invoke(c.id, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &value, nullptr, nullptr), c.result);
+        EXPECT_EQ(value.vt, c.type);
+        EXPECT_EQ(c.type == VT_BOOL ? LONG{value.boolVal} : value.lVal, c.value);
+    }
+    DISPPARAMS none{};
+    VARIANT locale;
+    VariantInit(&locale);
+    ASSERT_EQ(ambient->Invoke(DISPID_AMBIENT_LOCALEID, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &locale, nullptr,
+                              nullptr),
+              S_OK);
+    EXPECT_EQ(static_cast<LCID>(locale.lVal), GetUserDefaultLCID());
+    EXPECT_EQ(ambient->Invoke(DISPID_AMBIENT_USERMODE, IID_NULL, 0, DISPATCH_PROPERTYPUT, &none, nullptr, nullptr,
+                              nullptr),
+              DISP_E_MEMBERNOTFOUND);
+}
+
+} // namespace
+} // namespace pagehost
