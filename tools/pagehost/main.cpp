@@ -139,6 +139,9 @@ int runPage(const Options& options)
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES};
     InitCommonControlsEx(&controls);
     DialogHook dialogs; // before the control: it may show a message box while it loads
+    if (!dialogs.installed()) {
+        return fail(kNoControl, L"dialogs cannot be watched (no hook)");
+    }
     Watchdog watchdog(options.timeoutSeconds);
 
     const int width = page.object ? page.object->width : kNoObjectWidth;
