@@ -37,5 +37,8 @@ test: deps
 bench: native
 	@scripts/bench
 
+fuzz: deps
+	@scripts/fuzz --seconds $(or $(FUZZ_SECONDS),60)
+
 clean:
 	rm -rf build
