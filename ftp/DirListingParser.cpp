@@ -12,6 +12,10 @@
 #include <optional>
 #include <utility>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace nsFTP
 {
 namespace
@@ -45,24 +49,9 @@ constexpr bool IsCSpace(char c) noexcept
 
 constexpr bool IsDigit(char c) noexcept { return c >= '0' && c <= '9'; }
 
-Number ParseNumber(string_view field) noexcept
+// ParseNumber for every field that is not a short run of plain digits.
+Number ParseAnyNumber(string_view field) noexcept
 {
-    // Nearly every field is a short run of plain digits: read those in one pass.
-    constexpr size_t kPlainDigitsMax = 18;  // cannot leave the signed 64-bit range
-    if (field.size() <= kPlainDigitsMax)
-    {
-        std::uint64_t value = 0;
-        size_t k = 0;
-        for (; k < field.size(); ++k)
-        {
-            const auto digit = static_cast<std::uint64_t>(static_cast<unsigned char>(field[k])) - '0';
-            if (digit > 9)
-                break;
-            value = value * 10 + digit;
-        }
-        if (k == field.size())
-            return {static_cast<int64_t>(value), true};
-    }
     size_t i = 0;
     while (i < field.size() && IsCSpace(field[i]))
         ++i;
@@ -93,6 +82,63 @@ Number ParseNumber(string_view field) noexcept
     return {negative ? -value : value, i == field.size()};
 }
 
+Number ParseNumber(string_view field) noexcept
+{
+    // Nearly every field is a short run of plain digits: read those in one pass.
+    constexpr size_t kPlainDigitsMax = 18;  // cannot leave the signed 64-bit range
+    if (field.size() <= kPlainDigitsMax)
+    {
+        std::uint64_t value = 0;
+        size_t k = 0;
+        for (; k < field.size(); ++k)
+        {
+            const auto digit = static_cast<std::uint64_t>(static_cast<unsigned char>(field[k])) - '0';
+            if (digit > 9)
+                break;
+            value = value * 10 + digit;
+        }
+        if (k == field.size())
+            return {static_cast<int64_t>(value), true};
+    }
+    return ParseAnyNumber(field);
+}
+
+// ParseNumber for a field of line. A field of up to eight plain digits is read as one word, without a
+// loop: the loop's exit, at a different place for each length, was mispredicted on most lines. The
+// eight bytes from the field's start have to lie within the line; otherwise ParseNumber decides.
+inline Number ParseNumberInLine(string_view line, string_view field) noexcept
+{
+    constexpr size_t kWord = 8;
+    const size_t size = field.size();
+    const auto readable = static_cast<size_t>(line.data() + line.size() - field.data());
+    if (std::endian::native != std::endian::little || size == 0 || size > kWord || readable < kWord)
+        return ParseNumber(field);
+    constexpr std::uint64_t kEach = 0x0101010101010101ull;  // times a byte: that byte in every lane
+    std::uint64_t word = 0;
+    std::memcpy(&word, field.data(), kWord);  // the field's first byte is the lowest
+    const std::uint64_t own = ~std::uint64_t{0} >> (8 * (kWord - size));  // the field's bytes
+    // A lane is a digit when it is below 0x80, at least '0' and below '9' + 1. The two additions cannot
+    // carry from one of the field's lanes into another once none of them has its high bit set.
+    const std::uint64_t high = word & (0x80 * kEach);
+    const std::uint64_t belowZero = ~(word + (0x80 - '0') * kEach) & (0x80 * kEach);
+    const std::uint64_t aboveNine = (word + (0x80 - '9' - 1) * kEach) & (0x80 * kEach);
+    if (((high | belowZero | aboveNine) & own) != 0)
+    {
+        // Not plain digits. A field that starts above '9' (a group name, say) cannot start with
+        // white space, a sign or a digit either: nothing to convert.
+        if (static_cast<unsigned char>(field[0]) > '9')
+            return {0, false};
+        return ParseAnyNumber(field);
+    }
+    // Digit values, moved up so that the missing leading digits read as zeros, then combined
+    // pairwise: 2 digits per 16 bits, 4 per 32, all 8.
+    std::uint64_t v = ((word - '0' * kEach) & own) << (8 * (kWord - size));
+    v = (v * 10 + (v >> 8)) & 0x00FF00FF00FF00FFull;
+    v = (v * 100 + (v >> 16)) & 0x0000FFFF0000FFFFull;
+    v = (v * 10000 + (v >> 32)) & 0xFFFFFFFFull;
+    return {static_cast<int64_t>(v), true};
+}
+
 // A byte count: the field's value when it is wholly a number, otherwise -1 (unknown).
 int64_t ParseSize(string_view field) noexcept
 {
@@ -111,53 +157,85 @@ constexpr bool FitDateFields(T... values) noexcept
     return (FitsDateField(values) && ...);
 }
 
-constexpr char FoldAscii(char c) noexcept { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+// Month names are compared as three bytes packed into a number. Or-ing 0x20 into a byte folds an
+// upper-case ASCII letter to lower case and turns no other byte into a lower-case letter, so a folded
+// field equals a lower-case name exactly when the field is that name in any letter case.
+constexpr std::uint32_t FoldedByte(char c) noexcept { return static_cast<unsigned char>(c) | 0x20u; }
+
+constexpr std::uint32_t MonthKey(string_view name) noexcept
+{
+    return FoldedByte(name[0]) | FoldedByte(name[1]) << 8 | FoldedByte(name[2]) << 16;
+}
+
+// The second and third letters added up tell the twelve names apart within 32 slots, so one look at
+// one slot decides (no search, and no branch on which month a line names).
+constexpr std::size_t MonthSlot(string_view name) noexcept
+{
+    return (FoldedByte(name[1]) + FoldedByte(name[2])) % 32;
+}
+
+constexpr std::array<string_view, 12> kMonthNames = {"jan", "feb", "mar", "apr", "may", "jun",
+                                                     "jul", "aug", "sep", "oct", "nov", "dec"};
+
+struct MonthEntry
+{
+    std::uint32_t key = 0;  // no folded name packs to 0: every folded byte has 0x20 set
+    int index = -1;
+};
+
+constexpr std::array<MonthEntry, 32> kMonthSlots = [] {
+    std::array<MonthEntry, 32> slots{};
+    for (std::size_t i = 0; i < kMonthNames.size(); ++i)
+        slots[MonthSlot(kMonthNames[i])] = {MonthKey(kMonthNames[i]), static_cast<int>(i)};
+    return slots;
+}();
+
+constexpr bool MonthSlotsDistinct() noexcept
+{
+    for (std::size_t i = 0; i < kMonthNames.size(); ++i)
+        if (kMonthSlots[MonthSlot(kMonthNames[i])].index != static_cast<int>(i))
+            return false;
+    return true;
+}
+static_assert(MonthSlotsDistinct(), "two month names share a slot");
 
 // 0 (January) to 11 for a three-letter English month name in any letter case, otherwise -1.
-int MonthIndex(string_view field) noexcept
+inline int MonthIndex(string_view field) noexcept
 {
     if (field.size() != 3)
         return -1;
-    constexpr auto Key = [](char a, char b, char c) noexcept {
-        return static_cast<std::uint32_t>(static_cast<unsigned char>(FoldAscii(a))) << 16 |
-               static_cast<std::uint32_t>(static_cast<unsigned char>(FoldAscii(b))) << 8 |
-               static_cast<std::uint32_t>(static_cast<unsigned char>(FoldAscii(c)));
-    };
-    static constexpr std::array<std::uint32_t, 12> kMonths = {
-        Key('j', 'a', 'n'), Key('f', 'e', 'b'), Key('m', 'a', 'r'), Key('a', 'p', 'r'),
-        Key('m', 'a', 'y'), Key('j', 'u', 'n'), Key('j', 'u', 'l'), Key('a', 'u', 'g'),
-        Key('s', 'e', 'p'), Key('o', 'c', 't'), Key('n', 'o', 'v'), Key('d', 'e', 'c')};
-    const std::uint32_t key = Key(field[0], field[1], field[2]);
-    // Every entry is compared, without an early exit: which month a line names is random, and a
-    // branch on it would be mispredicted most of the time.
-    int index = -1;
-    for (std::size_t i = 0; i < kMonths.size(); ++i)
-        index = kMonths[i] == key ? static_cast<int>(i) : index;
-    return index;
+    const MonthEntry& entry = kMonthSlots[MonthSlot(field)];
+    return entry.key == MonthKey(field) ? entry.index : -1;
 }
 
 // Where the spaces of a line are, as a bitmap of 64 bytes at a time: a UNIX line's columns are then
 // found with bit operations. Scanning byte by byte (or word by word, again for every column) cost more
 // than everything else the parser does.
-constexpr std::uint64_t kLow7Bits = 0x7F7F7F7F7F7F7F7Full;
-constexpr std::uint64_t kSpaces = 0x2020202020202020ull;
-constexpr bool kWordScan = std::endian::native == std::endian::little;
+constexpr std::size_t kBlockSize = 64;
 
-// Bit i set when byte base + i of the line is a space; bits past the end of the line are clear.
-std::uint64_t SpaceBits(string_view line, std::size_t base) noexcept
+// Bit i set when byte i of the kBlockSize bytes at block is a space.
+std::uint64_t SpaceBits(const char* block) noexcept
 {
-    const std::size_t count = std::min<std::size_t>(64, line.size() - base);
     std::uint64_t bits = 0;
-    if constexpr (kWordScan)
+#if defined(__SSE2__)
+    // Sixteen bytes compared at once, one bit gathered from each.
+    const __m128i spaces = _mm_set1_epi8(' ');
+    for (std::size_t at = 0; at < kBlockSize; at += 16)
     {
-        for (std::size_t at = 0; at < count; at += 8)
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + at));
+        const auto mask = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, spaces)));
+        bits |= static_cast<std::uint64_t>(mask) << at;
+    }
+#else
+    if constexpr (std::endian::native == std::endian::little)
+    {
+        // Eight bytes at a time in a plain word.
+        constexpr std::uint64_t kLow7Bits = 0x7F7F7F7F7F7F7F7Full;
+        constexpr std::uint64_t kSpaces = 0x2020202020202020ull;
+        for (std::size_t at = 0; at < kBlockSize; at += 8)
         {
-            std::uint64_t word = 0;  // zero bytes past the end are not spaces
-            if (count - at >= 8)
-                std::memcpy(&word, line.data() + base + at, 8);
-            else
-                for (std::size_t i = 0; i < count - at; ++i)
-                    word |= static_cast<std::uint64_t>(static_cast<unsigned char>(line[base + at + i])) << (8 * i);
+            std::uint64_t word = 0;
+            std::memcpy(&word, block + at, 8);
             const std::uint64_t v = word ^ kSpaces;  // spaces become zero bytes
             const std::uint64_t high = ~(((v & kLow7Bits) + kLow7Bits) | v | kLow7Bits);  // 0x80 per space
             // Gathers the eight 0x80 flags into eight adjacent bits (no two partial products overlap).
@@ -166,9 +244,10 @@ std::uint64_t SpaceBits(string_view line, std::size_t base) noexcept
     }
     else
     {
-        for (std::size_t i = 0; i < count; ++i)
-            bits |= static_cast<std::uint64_t>(line[base + i] == ' ') << i;
+        for (std::size_t i = 0; i < kBlockSize; ++i)
+            bits |= static_cast<std::uint64_t>(block[i] == ' ') << i;
     }
+#endif
     return bits;
 }
 
@@ -184,17 +263,23 @@ public:
 
     bool Next(string_view& column) noexcept
     {
-        std::size_t start = 0;
-        std::size_t end = 0;
-        if (!Pop(m_starts, start) || !Pop(m_ends, end))
-            return false;
-        column = m_line.substr(start, end - start);
-        m_end = end;
+        // Starts and ends alternate, and every call takes one of each: while this block has an end
+        // left, the start before it is here too. Nearly every column of a listing line is such a one.
+        if (m_ends == 0)
+            return NextAcrossBlocks(column);
+        const std::size_t start = Lowest(m_starts);
+        const std::size_t end = Lowest(m_ends);
+        m_starts &= m_starts - 1;
+        m_ends &= m_ends - 1;
+        column = string_view(m_line.data() + m_base + start, end - start);
         return true;
     }
 
-    // The text after the space that ended the last column returned.
-    string_view AfterLastColumn() const noexcept { return m_line.substr(m_end + 1); }
+    // The text after the space that ends column (one that Next returned).
+    string_view After(string_view column) const noexcept
+    {
+        return m_line.substr(static_cast<std::size_t>(column.data() - m_line.data()) + column.size() + 1);
+    }
 
 private:
     void Load(std::size_t base) noexcept
@@ -203,9 +288,17 @@ private:
         m_starts = m_ends = 0;
         if (base >= m_line.size())
             return;
-        const std::uint64_t spaces = SpaceBits(m_line, base);
-        const std::size_t count = std::min<std::size_t>(64, m_line.size() - base);
-        const std::uint64_t inLine = count == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << count) - 1;
+        const std::size_t count = std::min(kBlockSize, m_line.size() - base);
+        std::uint64_t spaces = 0;
+        if (count == kBlockSize)
+            spaces = SpaceBits(m_line.data() + base);
+        else
+        {
+            char padded[kBlockSize] = {};  // zero bytes past the end of the line are not spaces
+            std::memcpy(padded, m_line.data() + base, count);
+            spaces = SpaceBits(padded);
+        }
+        const std::uint64_t inLine = count == kBlockSize ? ~std::uint64_t{0} : (std::uint64_t{1} << count) - 1;
         // Whether the byte before this block is a space; the start of the line counts as one.
         const std::uint64_t before = (base == 0 || m_line[base - 1] == ' ') ? 1 : 0;
         const std::uint64_t spaceBefore = (spaces << 1) | before;
@@ -213,18 +306,37 @@ private:
         m_ends = spaces & ~spaceBefore;
     }
 
-    // Takes the lowest bit of mask as a position, moving on to the next block when this one has none
-    // left. Starts and ends alternate, so both masks run out in the same block.
+    // Offset within the block of the lowest bit of mask, which is not empty. The top bit or-ed in
+    // changes nothing then, but tells the compiler so: it drops its own check for an empty mask.
+    static std::size_t Lowest(std::uint64_t mask) noexcept
+    {
+        return static_cast<unsigned>(std::countr_zero(mask | std::uint64_t{1} << 63));
+    }
+
+    // Takes the lowest bit of mask as a position, moving on to the next block while this one has
+    // none left.
     bool Pop(std::uint64_t& mask, std::size_t& pos) noexcept
     {
         while (mask == 0)
         {
-            if (m_base + 64 >= m_line.size() || (m_starts | m_ends) != 0)
+            if (m_base + kBlockSize >= m_line.size() || (m_starts | m_ends) != 0)
                 return false;
-            Load(m_base + 64);
+            Load(m_base + kBlockSize);
         }
-        pos = m_base + static_cast<std::size_t>(std::countr_zero(mask));
+        pos = m_base + Lowest(mask);
         mask &= mask - 1;
+        return true;
+    }
+
+    // A column that starts or ends in a later block than the one at hand. Kept out of line, so that
+    // Next stays small enough to be inlined at every column.
+    [[gnu::noinline]] bool NextAcrossBlocks(string_view& column) noexcept
+    {
+        std::size_t start = 0;
+        std::size_t end = 0;
+        if (!Pop(m_starts, start) || !Pop(m_ends, end))
+            return false;
+        column = m_line.substr(start, end - start);
         return true;
     }
 
@@ -232,7 +344,6 @@ private:
     std::size_t m_base = 0;      // first byte of the block the masks describe
     std::uint64_t m_starts = 0;  // column starts not yet taken
     std::uint64_t m_ends = 0;    // column ends not yet taken
-    std::size_t m_end = 0;       // the space that ended the last column returned
 };
 
 constexpr int64_t FloorDiv(int64_t a, int64_t b) noexcept
@@ -373,12 +484,26 @@ std::int64_t CDirListingParser::GuessYear(std::int64_t month, std::int64_t day)
     const int64_t now = Now();
     if (!m_nCurrentYear)
         m_nCurrentYear = YearOfDay(FloorDiv(now, kSecondsPerDay));
+    if (now != m_nGuessNow)
+    {
+        m_guessKnown.reset();
+        m_nGuessNow = now;
+    }
+    const bool cached = month >= 0 && month < 12 && day >= 0 && day < static_cast<int64_t>(kGuessDays);
+    const std::size_t slot = cached ? static_cast<std::size_t>(month) * kGuessDays + static_cast<std::size_t>(day) : 0;
+    if (cached && m_guessKnown[slot])
+        return m_guessTimes[slot];
     int64_t t = 0;
     for (int64_t year = *m_nCurrentYear - 1; year < *m_nCurrentYear + 100; ++year)
     {
         t = DateToTime(year, month, day);
         if (now - t < kYearGuessWindow)
             break;
+    }
+    if (cached)
+    {
+        m_guessKnown[slot] = true;
+        m_guessTimes[slot] = t;
     }
     return t;
 }
@@ -482,6 +607,7 @@ bool CDirListingParser::ParseUnix(CFTPFileStatus& status, std::string_view line)
     // size (repeated until a month name), month, day, time or year, then the name.
     CColumns columns(line);
     string_view column;
+    const auto number = [line](string_view field) noexcept { return ParseNumberInLine(line, field); };
     if (!columns.Next(column))
         return false;
     status.SetPermissions(column);
@@ -496,7 +622,7 @@ bool CDirListingParser::ParseUnix(CFTPFileStatus& status, std::string_view line)
     }
     if (!columns.Next(column))
         return false;
-    const Number groupOrSize = ParseNumber(column);
+    const Number groupOrSize = number(column);
     int64_t size = groupOrSize.whole ? groupOrSize.value : -1;
     if (!groupOrSize.whole)
         status.SetGroup(column);
@@ -508,11 +634,12 @@ bool CDirListingParser::ParseUnix(CFTPFileStatus& status, std::string_view line)
         month = MonthIndex(column);
         if (month >= 0)
             break;
-        size = ParseSize(column);
+        const Number sizeField = number(column);
+        size = sizeField.whole ? sizeField.value : -1;
     }
     if (!columns.Next(column))
         return false;
-    const int64_t day = ParseNumber(column).value;
+    const int64_t day = number(column).value;
     if (!FitsDateField(day) || !columns.Next(column))
         return false;
     // "3:26" or "03:26": a date within the last year; otherwise a year of at least four digits.
@@ -521,14 +648,14 @@ bool CDirListingParser::ParseUnix(CFTPFileStatus& status, std::string_view line)
     if (shortClock || longClock)
     {
         const size_t colon = shortClock ? 1 : 2;
-        const int64_t hours = ParseNumber(column.substr(0, colon)).value;
-        const int64_t minutes = ParseNumber(column.substr(colon + 1, 2)).value;
+        const int64_t hours = number(column.substr(0, colon)).value;
+        const int64_t minutes = number(column.substr(colon + 1, 2)).value;
         status.SetModificationTimeType(EModificationTimeType::Minute);
         status.SetModificationTime(GuessYear(month, day) + hours * 3600 + minutes * 60);
     }
     else if (column.size() >= 4)
     {
-        const int64_t year = ParseNumber(column).value;
+        const int64_t year = number(column).value;
         if (!FitsDateField(year))
             return false;
         status.SetModificationTimeType(EModificationTimeType::Day);
@@ -537,7 +664,7 @@ bool CDirListingParser::ParseUnix(CFTPFileStatus& status, std::string_view line)
     else
         return false;
     // Everything after the one space that ended the time or year, further spaces included.
-    string_view name = columns.AfterLastColumn();
+    string_view name = columns.After(column);
 
     status.SetSizeType(ESizeType::Exact);
     status.SetSize(size);

@@ -1,6 +1,9 @@
 // CDirListingParser: turns one line of an FTP directory listing (EPLF, UNIX, VMS, MS-DOS) into a CFTPFileStatus.
 #pragma once
 
+#include <array>
+#include <bitset>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -51,6 +54,14 @@ private:
 
     Clock m_clock;
     std::optional<std::int64_t> m_nCurrentYear;  // computed at the first year guess, kept for the parser's life
+
+    // Year guesses already made while the clock said m_nGuessNow, by month and day of the month: a
+    // listing names few dates, and the clock moves on once a second. A new reading starts afresh.
+    static constexpr std::size_t kGuessDays = 32;
+    static constexpr std::size_t kGuessSlots = 12 * kGuessDays;
+    std::int64_t m_nGuessNow = 0;
+    std::bitset<kGuessSlots> m_guessKnown;
+    std::array<std::int64_t, kGuessSlots> m_guessTimes{};
 };
 
 }  // namespace nsFTP
