@@ -104,19 +104,20 @@ private:
     }
     static void ReplaceText(std::string& target, std::string_view text);
 
+    // Ordered so that no padding is needed between the 32-bit members: a listing holds many records.
     std::string m_strName;
-    bool m_fTryCwd = false;
-    bool m_fTryRetrieve = false;
-    ESizeType m_eSizeType = ESizeType::Unknown;
-    std::int64_t m_nSize = -1;
-    EModificationTimeType m_eMTimeType = EModificationTimeType::Unknown;
-    std::int64_t m_nMTime = 0;
     std::string m_strPermissions;
     std::string m_strOwner;
     std::string m_strGroup;
     std::string m_strLinkCount;
-    EIdentifierType m_eIdType = EIdentifierType::Unknown;
     std::string m_strId;
+    std::int64_t m_nSize = -1;
+    std::int64_t m_nMTime = 0;
+    ESizeType m_eSizeType = ESizeType::Unknown;
+    EModificationTimeType m_eMTimeType = EModificationTimeType::Unknown;
+    EIdentifierType m_eIdType = EIdentifierType::Unknown;
+    bool m_fTryCwd = false;
+    bool m_fTryRetrieve = false;
 };
 
 }  // namespace nsFTP
