@@ -103,8 +103,8 @@ Number ParseNumber(string_view field) noexcept
     return ParseAnyNumber(field);
 }
 
-// ParseNumber for a field of line. A field of up to eight plain digits is read as one word, without a
-// loop: the loop's exit, at a different place for each length, was mispredicted on most lines. The
+// ParseNumber for a field of line. A field of up to eight plain digits (nearly every size, day, hour,
+// minute and year) is read as one word in a fixed number of steps rather than digit by digit. The
 // eight bytes from the field's start have to lie within the line; otherwise ParseNumber decides.
 inline Number ParseNumberInLine(string_view line, string_view field) noexcept
 {
@@ -117,8 +117,9 @@ inline Number ParseNumberInLine(string_view line, string_view field) noexcept
     std::uint64_t word = 0;
     std::memcpy(&word, field.data(), kWord);  // the field's first byte is the lowest
     const std::uint64_t own = ~std::uint64_t{0} >> (8 * (kWord - size));  // the field's bytes
-    // A lane is a digit when it is below 0x80, at least '0' and below '9' + 1. The two additions cannot
-    // carry from one of the field's lanes into another once none of them has its high bit set.
+    // A lane is a digit when it is below 0x80, at least '0' and below '9' + 1. A carry out of a lane
+    // only reaches the lanes after it, and one out of a field's lane needs that lane's high bit, which
+    // rejects the field anyway: the tests of the field's lanes cannot disturb one another.
     const std::uint64_t high = word & (0x80 * kEach);
     const std::uint64_t belowZero = ~(word + (0x80 - '0') * kEach) & (0x80 * kEach);
     const std::uint64_t aboveNine = (word + (0x80 - '9' - 1) * kEach) & (0x80 * kEach);
