@@ -6,26 +6,12 @@
 #include <climits>
 #include <cstring>
 
+#include "ftp/SocketAddressSystem.h"
+
 namespace nsSocket::platform
 {
 namespace
 {
-
-sockaddr_in ToSystem(const CSocketAddress& address) noexcept
-{
-    sockaddr_in result{};
-    result.sin_family = AF_INET;
-    result.sin_port = address.m_nPort;
-    result.sin_addr.s_addr = address.m_nAddress;
-    return result;
-}
-
-void FromSystem(const sockaddr_in& address, CSocketAddress& result) noexcept
-{
-    result = CSocketAddress();
-    result.m_nPort = address.sin_port;
-    result.m_nAddress = address.sin_addr.s_addr;
-}
 
 // Windows Sockets counts in int.
 int ClampCount(std::size_t count) noexcept { return count > INT_MAX ? INT_MAX : static_cast<int>(count); }
