@@ -56,6 +56,35 @@ CCommandOutcome RunCommandRow(const CCommandRow& row)
     return outcome;
 }
 
+// Calls shared by several rows: what they deliver through their out parameters goes into out.
+int PassiveHostAndPort(CFTPClient& c, std::string& out)
+{
+    std::string host;
+    unsigned port = 0;
+    const int result = c.Passive(host, port);
+    out = host + ":" + std::to_string(port);
+    return result;
+}
+
+int PassiveHost(CFTPClient& c, std::string& out)
+{
+    std::string host;
+    unsigned port = 0;
+    const int result = c.Passive(host, port);
+    out = host;
+    return result;
+}
+
+std::function<int(CFTPClient&, std::string&)> SizeOf(std::string path)
+{
+    return [path](CFTPClient& c, std::string& out) {
+        std::int64_t size = -1;
+        const int result = c.FileSize(path, size);
+        out = std::to_string(size);
+        return result;
+    };
+}
+
 TEST(FtpClient, SimpleCommandsSendTheirLinesAndClassifyReplies)
 {
     const std::vector<CCommandRow> rows = {
@@ -139,28 +168,13 @@ TEST(FtpClient, SimpleCommandsSendTheirLinesAndClassifyReplies)
         {"RNTO refused", [](CFTPClient& c, std::string&) { return c.Rename("a", "b"); }, {"350 ok", "553 no"},
          {"RNFR a", "RNTO b"}, 1, ""},
         {"SIZE",
-         [](CFTPClient& c, std::string& out) {
-             std::int64_t size = -1;
-             const int result = c.FileSize("f", size);
-             out = std::to_string(size);
-             return result;
-         },
+         SizeOf("f"),
          {"213 1234"}, {"SIZE f"}, 0, "1234"},
         {"SIZE above 4 GiB",
-         [](CFTPClient& c, std::string& out) {
-             std::int64_t size = -1;
-             const int result = c.FileSize("big", size);
-             out = std::to_string(size);
-             return result;
-         },
+         SizeOf("big"),
          {"213 5368709120"}, {"SIZE big"}, 0, "5368709120"},
         {"SIZE refused",
-         [](CFTPClient& c, std::string& out) {
-             std::int64_t size = -1;
-             const int result = c.FileSize("f", size);
-             out = std::to_string(size);
-             return result;
-         },
+         SizeOf("f"),
          {"550 No such file"}, {"SIZE f"}, 1, "0"},
         {"MDTM",
          [](CFTPClient& c, std::string& out) { return c.ModificationTime("f", out); }, {"213 20081231235959.123"},
@@ -182,67 +196,25 @@ TEST(FtpClient, SimpleCommandsSendTheirLinesAndClassifyReplies)
          },
          {"213 20081231235958"}, {"MDTM f"}, 0, "2008-12-31 23:59:58"},
         {"PASV",
-         [](CFTPClient& c, std::string& out) {
-             std::string host;
-             unsigned port = 0;
-             const int result = c.Passive(host, port);
-             out = host + ":" + std::to_string(port);
-             return result;
-         },
+         PassiveHostAndPort,
          {"227 Entering Passive Mode (192,168,0,1,4,1)"}, {"PASV"}, 0, "192.168.0.1:1025"},
         {"PASV naming another host is still parsed",
-         [](CFTPClient& c, std::string& out) {
-             std::string host;
-             unsigned port = 0;
-             const int result = c.Passive(host, port);
-             out = host + ":" + std::to_string(port);
-             return result;
-         },
+         PassiveHostAndPort,
          {"227 =(10, 1, 2, 3, 255,255)."}, {"PASV"}, 0, "10.1.2.3:65535"},
         {"PASV without parenthesis",
-         [](CFTPClient& c, std::string& out) {
-             std::string host;
-             unsigned port = 0;
-             const int result = c.Passive(host, port);
-             out = host;
-             return result;
-         },
+         PassiveHost,
          {"227 Entering Passive Mode 192,168,0,1,4,1"}, {"PASV"}, -1, ""},
         {"PASV ending in a full stop",
-         [](CFTPClient& c, std::string& out) {
-             std::string host;
-             unsigned port = 0;
-             const int result = c.Passive(host, port);
-             out = host;
-             return result;
-         },
+         PassiveHost,
          {"227 Entering Passive Mode (192,168,0,1,4,1."}, {"PASV"}, -1, ""},
         {"PASV number beyond a byte",
-         [](CFTPClient& c, std::string& out) {
-             std::string host;
-             unsigned port = 0;
-             const int result = c.Passive(host, port);
-             out = host;
-             return result;
-         },
+         PassiveHost,
          {"227 Entering Passive Mode (192,168,0,1,99999999999,1)"}, {"PASV"}, -1, ""},
         {"PASV cut short",
-         [](CFTPClient& c, std::string& out) {
-             std::string host;
-             unsigned port = 0;
-             const int result = c.Passive(host, port);
-             out = host;
-             return result;
-         },
+         PassiveHost,
          {"227 Entering Passive Mode (192,168,0,1,4,1"}, {"PASV"}, -1, ""},
         {"PASV refused",
-         [](CFTPClient& c, std::string& out) {
-             std::string host;
-             unsigned port = 0;
-             const int result = c.Passive(host, port);
-             out = host;
-             return result;
-         },
+         PassiveHost,
          {"500 no"}, {"PASV"}, 1, ""},
         {"PORT", [](CFTPClient& c, std::string&) { return c.DataPort("10.0.0.5", 4660); }, {"200 ok"},
          {"PORT 10,0,0,5,18,52"}, 0, ""},
