@@ -24,4 +24,17 @@ inline void FromSystem(const sockaddr_in& address, CSocketAddress& result) noexc
     result.m_nAddress = address.sin_addr.s_addr;
 }
 
+// Runs getpeername or getsockname (Length is the platform's length type) and converts the
+// address it fills in; the result is the system call's.
+template <class Length, class Query, class Handle>
+int QueryAddress(Query query, Handle socket, CSocketAddress& address) noexcept
+{
+    sockaddr_in system{};
+    Length length = sizeof system;
+    const int result = query(socket, reinterpret_cast<sockaddr*>(&system), &length);
+    if (result == 0)
+        FromSystem(system, address);
+    return result;
+}
+
 }  // namespace nsSocket::platform

@@ -118,22 +118,12 @@ std::ptrdiff_t SendTo(SocketHandle socket, const char* data, std::size_t count, 
 
 int PeerName(SocketHandle socket, CSocketAddress& address) noexcept
 {
-    sockaddr_in system{};
-    socklen_t length = sizeof system;
-    const int result = ::getpeername(socket, reinterpret_cast<sockaddr*>(&system), &length);
-    if (result == 0)
-        FromSystem(system, address);
-    return result;
+    return QueryAddress<socklen_t>(::getpeername, socket, address);
 }
 
 int SockName(SocketHandle socket, CSocketAddress& address) noexcept
 {
-    sockaddr_in system{};
-    socklen_t length = sizeof system;
-    const int result = ::getsockname(socket, reinterpret_cast<sockaddr*>(&system), &length);
-    if (result == 0)
-        FromSystem(system, address);
-    return result;
+    return QueryAddress<socklen_t>(::getsockname, socket, address);
 }
 
 bool ResolveHost(const std::string& host, std::uint32_t& networkAddress)

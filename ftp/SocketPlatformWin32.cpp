@@ -121,22 +121,12 @@ std::ptrdiff_t SendTo(SocketHandle socket, const char* data, std::size_t count, 
 
 int PeerName(SocketHandle socket, CSocketAddress& address) noexcept
 {
-    sockaddr_in system{};
-    int length = sizeof system;
-    const int result = ::getpeername(ToSystem(socket), reinterpret_cast<sockaddr*>(&system), &length);
-    if (result == 0)
-        FromSystem(system, address);
-    return result;
+    return QueryAddress<int>(::getpeername, ToSystem(socket), address);
 }
 
 int SockName(SocketHandle socket, CSocketAddress& address) noexcept
 {
-    sockaddr_in system{};
-    int length = sizeof system;
-    const int result = ::getsockname(ToSystem(socket), reinterpret_cast<sockaddr*>(&system), &length);
-    if (result == 0)
-        FromSystem(system, address);
-    return result;
+    return QueryAddress<int>(::getsockname, ToSystem(socket), address);
 }
 
 bool ResolveHost(const std::string& host, std::uint32_t& networkAddress)
