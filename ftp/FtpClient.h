@@ -162,6 +162,7 @@ private:
     bool StartDataCommand(CDataCommand command, const std::string& path);
     bool SendData(CLocalData& local, nsSocket::CBlockingSocket& dataSocket);
     bool ReceiveData(CLocalData& local, nsSocket::CBlockingSocket& dataSocket);
+    bool EndTransferLoop();
     void ReportException(const nsSocket::CBlockingSocketException& exception, int line) const;
     void ReportSystemError(int error, int line) const;
 

@@ -221,6 +221,17 @@ bool CFTPClient::OpenPassiveData(nsSocket::CBlockingSocket& dataSocket, CDataCom
     return true;
 }
 
+// Leaves the block loop of SendData or ReceiveData: an abort asked for meanwhile (from an observer,
+// for instance) is sent now, while the data connection is still open, and fails the transfer.
+bool CFTPClient::EndTransferLoop()
+{
+    m_bTransferring = false;
+    if (!m_bAbortRequested)
+        return true;
+    Abort();
+    return false;
+}
+
 bool CFTPClient::SendData(CLocalData& local, nsSocket::CBlockingSocket& dataSocket)
 {
     m_bTransferring = true;
@@ -244,12 +255,8 @@ bool CFTPClient::SendData(CLocalData& local, nsSocket::CBlockingSocket& dataSock
         dataSocket.CloseQuietly();
         return false;
     }
-    m_bTransferring = false;
-    if (m_bAbortRequested)
-    {
-        Abort();
+    if (!EndTransferLoop())
         return false;
-    }
     if (local.ReadFailed())
     {
         // A local file that cannot be read to its end must not pass for a complete upload.
@@ -288,12 +295,8 @@ bool CFTPClient::ReceiveData(CLocalData& local, nsSocket::CBlockingSocket& dataS
         dataSocket.CloseQuietly();
         return false;
     }
-    m_bTransferring = false;
-    if (m_bAbortRequested)
-    {
-        Abort();
+    if (!EndTransferLoop())
         return false;
-    }
     if (!written)
     {
         // A full disk must not pass for a complete download.
