@@ -3,6 +3,8 @@
 
 #include <ostream>
 
+#include "ftp/ReplyReader.h"
+
 namespace nsFtpCli
 {
 
@@ -22,9 +24,14 @@ void CReplyRecorder::OnCommandSent(const std::string& command)
 
 void CReplyRecorder::OnReplyLine(const std::string& line)
 {
-    if (!m_strReply.empty())
-        m_strReply += '\n';
-    m_strReply += line;
+    // A reply that never ends must not grow the recorder without end: it keeps what the client's
+    // own reply assembly keeps.
+    if (m_strReply.size() < nsFTP::kMaxReplyText)
+    {
+        if (!m_strReply.empty())
+            m_strReply += '\n';
+        m_strReply.append(line, 0, nsFTP::kMaxReplyText - m_strReply.size());
+    }
     if (m_pVerbose)
         *m_pVerbose << "< " << line << '\n' << std::flush;
 }

@@ -17,7 +17,7 @@ public:
     // verbose: null for a quiet run.
     explicit CReplyRecorder(std::ostream* verbose) noexcept : m_pVerbose(verbose) {}
 
-    // The reply lines to the last command, joined by "\n".
+    // The reply lines to the last command, joined by "\n" (cut at nsFTP::kMaxReplyText).
     const std::string& LastReply() const noexcept { return m_strReply; }
 
     void OnCommandSent(const std::string& command) override;
