@@ -7,7 +7,6 @@
 
 #include "ScriptedFtpServer.h"
 #include "TestSupport.h"
-#include "ftp/ReplyReader.h"
 #include "tools/tovalo-ftp/Cli.h"
 #include "tools/tovalo-ftp/CliCommands.h"
 #include "tools/tovalo-ftp/CliObserver.h"
@@ -203,19 +202,6 @@ TEST(CliObserver, ShowsReportsOnOneLineAndMasksPasswords)
     };
     for (const auto& row : masks)
         EXPECT_EQ(nsFtpCli::CReplyRecorder::MaskedCommand(row[0]), row[1]);
-}
-
-TEST(CliObserver, AReplyWithoutEndIsKeptOnlyUpToTheReplyBound)
-{
-    nsFtpCli::CReplyRecorder recorder(nullptr);
-    recorder.OnCommandSent("NOOP");
-    const std::string line = "220-" + std::string(1000, 'm');
-    for (std::size_t kept = 0; kept < 3 * nsFTP::kMaxReplyText; kept += line.size())
-        recorder.OnReplyLine(line);
-    EXPECT_EQ(recorder.LastReply().size(), nsFTP::kMaxReplyText);
-    recorder.OnCommandSent("NOOP");
-    recorder.OnReplyLine("200 ok");
-    EXPECT_EQ(recorder.LastReply(), "200 ok");
 }
 
 TEST(CliCommands, DirectoryOfA257Reply)
