@@ -242,14 +242,21 @@ std::size_t CBlockingSocket::SendAll(const char* data, std::size_t count, unsign
 
 std::size_t CBlockingSocket::Receive(char* buffer, std::size_t size, unsigned timeoutSeconds)
 {
-    return Receive(buffer, size, std::chrono::steady_clock::now() + SecondsWait(timeoutSeconds), timeoutSeconds);
+    if (platform::WaitReady(m_hSocket, false, SecondsWait(timeoutSeconds)) == 0)
+        throw CBlockingSocketException::Timeout("Receive timeout", "no answer", timeoutSeconds);
+    return ReceiveReady(buffer, size);
 }
 
 std::size_t CBlockingSocket::Receive(char* buffer, std::size_t size, std::chrono::steady_clock::time_point deadline,
                                      unsigned timeoutSeconds)
 {
     if (platform::WaitReady(m_hSocket, false, TimeLeft(deadline)) == 0)
-        throw CBlockingSocketException::Timeout("Receive timeout", "no answer", timeoutSeconds);
+        throw CBlockingSocketException::Timeout("Receive timeout", "no complete answer", timeoutSeconds);
+    return ReceiveReady(buffer, size);
+}
+
+std::size_t CBlockingSocket::ReceiveReady(char* buffer, std::size_t size)
+{
     const std::ptrdiff_t received = platform::Receive(m_hSocket, buffer, size);
     if (received < 0)
         throw CBlockingSocketException("Receive");

@@ -117,6 +117,8 @@ public:
     int Quit();
     int Abort();
     int PrintDirectory();
+    // The same, giving the directory of the 257 reply (left as it was unless the result is 0).
+    int PrintDirectory(std::string& directory);
     int System();
     int Noop();
     int ChangeDirectory(const std::string& path);
@@ -181,6 +183,8 @@ private:
 
     enum class ESimpleCommand;
     bool LogonSteps(const CLogonData& logonData);
+    // SIZE; size is set only when the reply states a number.
+    int QuerySize(const std::string& path, std::optional<std::int64_t>& size);
     int RunSimpleCommand(ESimpleCommand command, const std::string& argument);
     // Makes type the server's current type, sending TYPE only when it differs.
     bool EnsureType(const CTransferType& type);

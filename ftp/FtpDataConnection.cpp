@@ -1,13 +1,13 @@
 // Data connections: PASV and PORT, opening active and passive connections, moving blocks, aborting.
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <climits>
 
 #include "ftp/FtpClient.h"
 #include "ftp/FtpReportSites.h"
 #include "ftp/LocalData.h"
 #include "ftp/NoThrow.h"
+#include "ftp/ReplyFields.h"
 #include "ftp/ReplyReader.h"
 #include "ftp/SocketPlatform.h"
 
@@ -33,29 +33,6 @@ const DataCommandRow* RowOf(CDataCommand command) noexcept
 {
     const auto index = static_cast<std::size_t>(command);
     return index < std::size(kDataCommands) ? &kDataCommands[index] : nullptr;
-}
-
-// The six numbers of "(h1,h2,h3,h4,p1,p2)"; false unless each is a byte followed by one separator and
-// the separators add up to five commas and a closing parenthesis.
-bool ParsePassiveNumbers(const std::string& reply, std::array<int, 6>& numbers)
-{
-    const std::size_t open = reply.find('(');
-    if (open == std::string::npos)
-        return false;
-    const char* at = reply.data() + open + 1;
-    const char* const end = reply.data() + reply.size();
-    int separators = 0;
-    for (int& number : numbers)
-    {
-        while (at != end && *at == ' ')
-            ++at;
-        const auto [next, error] = std::from_chars(at, end, number);
-        if (error != std::errc() || next == end || number < 0 || number > 255)
-            return false;
-        separators += static_cast<unsigned char>(*next);
-        at = next + 1;
-    }
-    return separators == 5 * ',' + ')';
 }
 
 // The transfer's block count as the observers take it (a block never exceeds the client's buffer).
@@ -113,12 +90,13 @@ int CFTPClient::Passive(std::string& host, unsigned& port)
             return -1;
         if (replyClass == 2)
         {
-            std::array<int, 6> numbers{};
-            if (!ParsePassiveNumbers(reply, numbers))
+            const std::optional<std::array<int, 6>> numbers = PassiveNumbersOfReply(reply);
+            if (!numbers)
                 return -1;
-            host = std::to_string(numbers[0]) + "." + std::to_string(numbers[1]) + "." +
-                   std::to_string(numbers[2]) + "." + std::to_string(numbers[3]);
-            port = static_cast<unsigned>(numbers[4] * 256 + numbers[5]);
+            const std::array<int, 6>& n = *numbers;
+            host = std::to_string(n[0]) + "." + std::to_string(n[1]) + "." + std::to_string(n[2]) + "." +
+                   std::to_string(n[3]);
+            port = static_cast<unsigned>(n[4] * 256 + n[5]);
         }
         return ReplyOutcome(replyClass);
     });
