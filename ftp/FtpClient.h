@@ -214,10 +214,10 @@ private:
     bool StartDataCommand(CDataCommand command, const std::string& path);
     EDataState SendData(CLocalData& local, nsSocket::CBlockingSocket& dataSocket);
     EDataState ReceiveData(CLocalData& local, nsSocket::CBlockingSocket& dataSocket);
-    // The state after a block loop: an abort asked for meanwhile is sent now.
-    EDataState EndTransferLoop(bool abortRequested, EDataState state);
-    // Sends ABOR for a running transfer and reads the transfer's end and the ABOR's own reply.
-    EDataState AbortTransfer();
+    // The state after a block loop: an abort asked for meanwhile is carried out now.
+    EDataState EndTransferLoop(bool abortRequested, EDataState state, nsSocket::CBlockingSocket& dataSocket);
+    // Closes the data connection, sends ABOR, and reads the transfer's end and the ABOR's own reply.
+    EDataState AbortTransfer(nsSocket::CBlockingSocket& dataSocket);
     // Reads what the data command still owes; the result is whether the transfer succeeded.
     bool FinishDataCommand(EDataState state);
     // Closes the control connection of a server that went silent, so that nothing waits on it again.

@@ -277,23 +277,27 @@ CFTPClient::EDataState CFTPClient::OpenPassiveData(nsSocket::CBlockingSocket& da
     return EDataState::Ready;
 }
 
-CFTPClient::EDataState CFTPClient::EndTransferLoop(bool abortRequested, EDataState state)
+CFTPClient::EDataState CFTPClient::EndTransferLoop(bool abortRequested, EDataState state,
+                                                   nsSocket::CBlockingSocket& dataSocket)
 {
-    // Sent now, while the data connection is still open.
-    return abortRequested ? AbortTransfer() : state;
+    return abortRequested ? AbortTransfer(dataSocket) : state;
 }
 
-CFTPClient::EDataState CFTPClient::AbortTransfer()
+CFTPClient::EDataState CFTPClient::AbortTransfer(nsSocket::CBlockingSocket& dataSocket)
 {
     m_bAbortRequested = false;
+    // The data connection goes first: a server that reads no command while it moves data (vsftpd
+    // without urgent data) would otherwise never see the ABOR, and both would wait out the time-out.
+    // Its close ends the transfer on any server; the ABOR then tells the rest.
+    dataSocket.CloseQuietly();
     const TClock::time_point deadline = Deadline();
     std::string reply;
     int replyClass = -1;
     if (!SendCommand("ABOR") || !ReadReply(reply, replyClass, deadline))
         return EDataState::Aborted;
-    // Servers answer an ABOR that meets a transfer twice: first the transfer's end (426, or 226 when
-    // it had just completed), then the ABOR's own reply. 225 is the ABOR's own reply when nothing was
-    // left to abort, so nothing follows it.
+    // Two replies follow: the transfer's end (426, or 226 when it completed first), then the ABOR's
+    // own. A server that took the ABOR before it saw the close and had nothing left to abort answers
+    // 225 alone.
     const bool transferEnd = replyClass == 1 || replyClass == 4 || replyClass == 5 || ReplyCode(reply) == 226;
     if (transferEnd)
     {
@@ -335,7 +339,7 @@ CFTPClient::EDataState CFTPClient::SendData(CLocalData& local, nsSocket::CBlocki
         dataSocket.CloseQuietly();
         return EDataState::ReplyOwed;
     }
-    return EndTransferLoop(abortRequested, EDataState::Ready);
+    return EndTransferLoop(abortRequested, EDataState::Ready, dataSocket);
 }
 
 CFTPClient::EDataState CFTPClient::ReceiveData(CLocalData& local, nsSocket::CBlockingSocket& dataSocket)
@@ -378,10 +382,9 @@ CFTPClient::EDataState CFTPClient::ReceiveData(CLocalData& local, nsSocket::CBlo
             ReportSystemError(nsSocket::platform::LastSystemError(), report::kReceiveData);
         else
             NotifyError(failure, report::kSource, report::kReceiveData);
-        dataSocket.CloseQuietly();
-        return abortRequested ? AbortTransfer() : EDataState::ReplyOwed;
+        return EndTransferLoop(abortRequested, EDataState::ReplyOwed, dataSocket);
     }
-    return EndTransferLoop(abortRequested, EDataState::Ready);
+    return EndTransferLoop(abortRequested, EDataState::Ready, dataSocket);
 }
 
 }  // namespace nsFTP

@@ -418,8 +418,9 @@ TEST(DataTransfer, MovesFilesAndListingsOverDataConnections)
          .expectedOut = "0 idle, DELE 1",
          .check = [](const CDataOutcome& o) {
              EXPECT_EQ(o.observer.sent, (std::vector<int>{2048}));
-             // ABOR went out while the data connection was still open; by DELE it was closed.
-             EXPECT_EQ(o.heldClosed, (std::vector<bool>{false, true}));
+             // The data connection was closed before ABOR went out: a server that reads no command
+             // during a transfer sees the abort all the same.
+             EXPECT_EQ(o.heldClosed, (std::vector<bool>{true, true}));
          }},
         {.label = "a data command cannot start while a transfer runs",
          .steps = {"200 binary", "213 1", pasv, {"150 go", EData::Send, "x", "226 done"}},
