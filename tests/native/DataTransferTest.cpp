@@ -1,6 +1,7 @@
 // Data connections against a scripted server: uploads, downloads, resume, listings, aborts and time-outs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <new>
@@ -737,8 +738,8 @@ TEST(DataTransfer, MovesFilesAndListingsOverDataConnections)
         SCOPED_TRACE(row.label);
         EXPECT_EQ(outcome.result, row.expectedResult);
         // PORT lines carry a port the system chose: the rows give their fixed start and "*".
-        ASSERT_EQ(outcome.lines.size(), row.expectedLines.size()) << ::testing::PrintToString(outcome.lines);
-        for (std::size_t line = 0; line < row.expectedLines.size(); ++line)
+        EXPECT_EQ(outcome.lines.size(), row.expectedLines.size()) << ::testing::PrintToString(outcome.lines);
+        for (std::size_t line = 0; line < std::min(row.expectedLines.size(), outcome.lines.size()); ++line)
         {
             const std::string& expected = row.expectedLines[line];
             const bool wildcard = !expected.empty() && expected.back() == '*';
