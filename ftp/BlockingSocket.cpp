@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 #include "ftp/SocketPlatform.h"
@@ -60,11 +61,21 @@ std::chrono::milliseconds SecondsWait(unsigned timeoutSeconds) noexcept
     return std::chrono::seconds(timeoutSeconds);
 }
 
-// Rounded up, so that a wait never ends before its deadline.
-std::chrono::milliseconds TimeLeft(std::chrono::steady_clock::time_point deadline) noexcept
+// Rounded up, so that a wait never ends before its deadline; none once it has passed.
+std::optional<std::chrono::milliseconds> TimeLeft(std::chrono::steady_clock::time_point deadline) noexcept
 {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    return std::max(left, std::chrono::milliseconds(0));
+    if (left.count() <= 0)
+        return std::nullopt;
+    return left;
+}
+
+// Whether the socket became ready before the deadline. A passed deadline ends the wait even while
+// bytes keep arriving: a peer that never stops sending is bounded like one that never starts.
+bool ReadyBefore(SocketHandle socket, std::chrono::steady_clock::time_point deadline) noexcept
+{
+    const std::optional<std::chrono::milliseconds> left = TimeLeft(deadline);
+    return left && platform::WaitReady(socket, false, *left) != 0;
 }
 
 }  // namespace
@@ -185,7 +196,7 @@ bool CBlockingSocket::Accept(CBlockingSocket& target, CSocketAddress& address, u
 bool CBlockingSocket::Accept(CBlockingSocket& target, CSocketAddress& address,
                              std::chrono::steady_clock::time_point deadline, unsigned timeoutSeconds)
 {
-    if (platform::WaitReady(m_hSocket, false, TimeLeft(deadline)) == 0)
+    if (!ReadyBefore(m_hSocket, deadline))
         throw CBlockingSocketException::Timeout("Accept timeout", "no connection", timeoutSeconds);
     return Accept(target, address);
 }
@@ -250,7 +261,7 @@ std::size_t CBlockingSocket::Receive(char* buffer, std::size_t size, unsigned ti
 std::size_t CBlockingSocket::Receive(char* buffer, std::size_t size, std::chrono::steady_clock::time_point deadline,
                                      unsigned timeoutSeconds)
 {
-    if (platform::WaitReady(m_hSocket, false, TimeLeft(deadline)) == 0)
+    if (!ReadyBefore(m_hSocket, deadline))
         throw CBlockingSocketException::Timeout("Receive timeout", "no complete answer", timeoutSeconds);
     return ReceiveReady(buffer, size);
 }
