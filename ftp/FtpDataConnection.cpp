@@ -63,9 +63,6 @@ private:
     bool& m_abortRequested;
 };
 
-// The reply code of a reply text (its leading number).
-long ReplyCode(const std::string& reply) noexcept { return LeadingNumber(reply); }
-
 }  // namespace
 
 std::string CFTPClient::DataCommandLine(CDataCommand command, const std::string& path)
@@ -298,7 +295,7 @@ CFTPClient::EDataState CFTPClient::AbortTransfer(nsSocket::CBlockingSocket& data
     // Two replies follow: the transfer's end (426, or 226 when it completed first), then the ABOR's
     // own. A server that took the ABOR before it saw the close and had nothing left to abort answers
     // 225 alone.
-    const bool transferEnd = replyClass == 1 || replyClass == 4 || replyClass == 5 || ReplyCode(reply) == 226;
+    const bool transferEnd = replyClass == 1 || replyClass == 4 || replyClass == 5 || LeadingNumber(reply) == 226;
     if (transferEnd)
     {
         replyClass = -1;
