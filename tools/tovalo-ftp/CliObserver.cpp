@@ -1,39 +1,19 @@
-// tovalo-ftp's observer: reply capture and the -v exchange on stderr.
+// tovalo-ftp's observer: reply and error capture and the -v exchange on stderr.
 #include "tools/tovalo-ftp/CliObserver.h"
 
 #include <ostream>
+#include <string_view>
+
+#include "tools/tovalo-ftp/TextEscape.h"
 
 namespace nsFtpCli
 {
-
-std::string CReplyRecorder::MaskedCommand(const std::string& command)
+namespace
 {
-    if (command.size() >= 4 && command.compare(0, 4, "PASS") == 0 && (command.size() == 4 || command[4] == ' '))
-        return "PASS ****";
-    return command;
-}
 
-void CReplyRecorder::OnCommandSent(const std::string& command)
+// System texts come with line ends of their own: one report stays one line.
+std::string CollapsedBlanks(const std::string& message)
 {
-    m_strReply.clear();
-    if (m_pVerbose)
-        *m_pVerbose << "> " << MaskedCommand(command) << '\n' << std::flush;
-}
-
-void CReplyRecorder::OnReplyLine(const std::string& line)
-{
-    if (!m_strReply.empty())
-        m_strReply += '\n';
-    m_strReply += line;
-    if (m_pVerbose)
-        *m_pVerbose << "< " << line << '\n' << std::flush;
-}
-
-void CReplyRecorder::OnErrorReport(const std::string& message, const std::string& sourceFile, int line)
-{
-    if (!m_pVerbose)
-        return;
-    // System texts come with line ends of their own: one report stays one line.
     std::string text;
     for (const char c : message)
     {
@@ -45,7 +25,65 @@ void CReplyRecorder::OnErrorReport(const std::string& message, const std::string
     }
     if (!text.empty() && text.back() == ' ')
         text.pop_back();
-    *m_pVerbose << "! " << text << " [" << sourceFile << ':' << line << "]\n" << std::flush;
+    return Escaped(text);
+}
+
+}  // namespace
+
+std::string OneLine(const std::string& lines)
+{
+    std::string text;
+    std::string_view rest = lines;
+    for (;;)
+    {
+        const std::size_t end = rest.find('\n');
+        AppendEscaped(text, rest.substr(0, end));
+        if (end == std::string_view::npos)
+            return text;
+        text += ' ';
+        rest.remove_prefix(end + 1);
+    }
+}
+
+std::string CReplyRecorder::MaskedCommand(const std::string& command)
+{
+    if (command.size() >= 4 && command.compare(0, 4, "PASS") == 0 && (command.size() == 4 || command[4] == ' '))
+        return "PASS ****";
+    return command;
+}
+
+void CReplyRecorder::BeginCommand()
+{
+    m_strReply.clear();
+    m_strError.clear();
+}
+
+void CReplyRecorder::OnCommandSent(const std::string& command)
+{
+    m_strReply.clear();
+    if (m_pVerbose)
+        *m_pVerbose << "> " << Escaped(MaskedCommand(command)) << '\n' << std::flush;
+}
+
+void CReplyRecorder::OnReplyLine(const std::string& line)
+{
+    // A reply that never ends must not grow the recorder without bound: lines beyond the cap are
+    // shown with -v but not kept.
+    if (m_strReply.size() + 1 + line.size() <= kMaxReplyKept)
+    {
+        if (!m_strReply.empty())
+            m_strReply += '\n';
+        m_strReply += line;
+    }
+    if (m_pVerbose)
+        *m_pVerbose << "< " << Escaped(line) << '\n' << std::flush;
+}
+
+void CReplyRecorder::OnErrorReport(const std::string& message, const std::string& sourceFile, int line)
+{
+    m_strError = CollapsedBlanks(message);
+    if (m_pVerbose)
+        *m_pVerbose << "! " << m_strError << " [" << sourceFile << ':' << line << "]\n" << std::flush;
 }
 
 }  // namespace nsFtpCli
