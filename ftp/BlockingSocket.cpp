@@ -55,6 +55,18 @@ std::string ErrorSuffix(const std::string& operation, int code)
     return operation + " error 0x" + hex;
 }
 
+std::chrono::milliseconds SecondsWait(unsigned timeoutSeconds) noexcept
+{
+    return std::chrono::seconds(timeoutSeconds);
+}
+
+// Rounded up, so that a wait never ends before its deadline.
+std::chrono::milliseconds TimeLeft(std::chrono::steady_clock::time_point deadline) noexcept
+{
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    return std::max(left, std::chrono::milliseconds(0));
+}
+
 }  // namespace
 
 CSocketAddress::CSocketAddress(std::uint32_t hostAddress, std::uint16_t hostPort) noexcept
@@ -81,6 +93,19 @@ CBlockingSocketException::CBlockingSocketException(std::string operation, int er
 {
 }
 
+CBlockingSocketException::CBlockingSocketException(std::string operation, int error, std::string description)
+    : m_nError(error), m_strOperation(std::move(operation)), m_strDescription(std::move(description))
+{
+}
+
+CBlockingSocketException CBlockingSocketException::Timeout(std::string operation, const char* what,
+                                                           unsigned timeoutSeconds)
+{
+    // No system error stands behind a wait that ran out (the thread's last error says "success").
+    return CBlockingSocketException(std::move(operation), 0,
+                                    std::string(what) + " within " + std::to_string(timeoutSeconds) + " s");
+}
+
 bool CBlockingSocketException::GetErrorMessage(char* buffer, std::size_t size, unsigned* helpContext) const
 {
     if (helpContext)
@@ -96,7 +121,8 @@ bool CBlockingSocketException::GetErrorMessage(char* buffer, std::size_t size, u
 
 std::string CBlockingSocketException::GetErrorText() const
 {
-    return platform::ErrorText(m_nError) + " (" + ErrorSuffix(m_strOperation, m_nError) + ")";
+    const std::string cause = m_strDescription.empty() ? platform::ErrorText(m_nError) : m_strDescription;
+    return cause + " (" + ErrorSuffix(m_strOperation, m_nError) + ")";
 }
 
 CBlockingSocket::~CBlockingSocket() { CloseQuietly(); }
@@ -153,8 +179,14 @@ bool CBlockingSocket::Accept(CBlockingSocket& target, CSocketAddress& address)
 
 bool CBlockingSocket::Accept(CBlockingSocket& target, CSocketAddress& address, unsigned timeoutSeconds)
 {
-    if (platform::WaitReady(m_hSocket, false, timeoutSeconds) == 0)
-        throw CBlockingSocketException("Accept timeout");
+    return Accept(target, address, std::chrono::steady_clock::now() + SecondsWait(timeoutSeconds), timeoutSeconds);
+}
+
+bool CBlockingSocket::Accept(CBlockingSocket& target, CSocketAddress& address,
+                             std::chrono::steady_clock::time_point deadline, unsigned timeoutSeconds)
+{
+    if (platform::WaitReady(m_hSocket, false, TimeLeft(deadline)) == 0)
+        throw CBlockingSocketException::Timeout("Accept timeout", "no connection", timeoutSeconds);
     return Accept(target, address);
 }
 
@@ -181,10 +213,19 @@ void CBlockingSocket::Connect(const CSocketAddress& address)
         throw CBlockingSocketException("Connect");
 }
 
+void CBlockingSocket::Connect(const CSocketAddress& address, unsigned timeoutSeconds)
+{
+    const int result = platform::ConnectWithin(m_hSocket, address, SecondsWait(timeoutSeconds));
+    if (result > 0)
+        throw CBlockingSocketException::Timeout("Connect timeout", "no connection", timeoutSeconds);
+    if (result < 0)
+        throw CBlockingSocketException("Connect");
+}
+
 std::size_t CBlockingSocket::Send(const char* data, std::size_t count, unsigned timeoutSeconds)
 {
-    if (platform::WaitReady(m_hSocket, true, timeoutSeconds) == 0)
-        throw CBlockingSocketException("Send timeout");
+    if (platform::WaitReady(m_hSocket, true, SecondsWait(timeoutSeconds)) == 0)
+        throw CBlockingSocketException::Timeout("Send timeout", "the peer took nothing", timeoutSeconds);
     const std::ptrdiff_t sent = platform::Send(m_hSocket, data, count);
     if (sent < 0)
         throw CBlockingSocketException("Send");
@@ -201,8 +242,14 @@ std::size_t CBlockingSocket::SendAll(const char* data, std::size_t count, unsign
 
 std::size_t CBlockingSocket::Receive(char* buffer, std::size_t size, unsigned timeoutSeconds)
 {
-    if (platform::WaitReady(m_hSocket, false, timeoutSeconds) == 0)
-        throw CBlockingSocketException("Receive timeout");
+    return Receive(buffer, size, std::chrono::steady_clock::now() + SecondsWait(timeoutSeconds), timeoutSeconds);
+}
+
+std::size_t CBlockingSocket::Receive(char* buffer, std::size_t size, std::chrono::steady_clock::time_point deadline,
+                                     unsigned timeoutSeconds)
+{
+    if (platform::WaitReady(m_hSocket, false, TimeLeft(deadline)) == 0)
+        throw CBlockingSocketException::Timeout("Receive timeout", "no answer", timeoutSeconds);
     const std::ptrdiff_t received = platform::Receive(m_hSocket, buffer, size);
     if (received < 0)
         throw CBlockingSocketException("Receive");
@@ -212,8 +259,8 @@ std::size_t CBlockingSocket::Receive(char* buffer, std::size_t size, unsigned ti
 std::size_t CBlockingSocket::ReceiveDatagram(char* buffer, std::size_t size, CSocketAddress& sender,
                                              unsigned timeoutSeconds)
 {
-    if (platform::WaitReady(m_hSocket, false, timeoutSeconds) == 0)
-        throw CBlockingSocketException("Receive timeout");
+    if (platform::WaitReady(m_hSocket, false, SecondsWait(timeoutSeconds)) == 0)
+        throw CBlockingSocketException::Timeout("Receive timeout", "no answer", timeoutSeconds);
     const std::ptrdiff_t received = platform::ReceiveFrom(m_hSocket, buffer, size, sender);
     if (received < 0)
         throw CBlockingSocketException("ReceiveDatagram");
@@ -223,8 +270,8 @@ std::size_t CBlockingSocket::ReceiveDatagram(char* buffer, std::size_t size, CSo
 std::size_t CBlockingSocket::SendDatagram(const char* data, std::size_t count, const CSocketAddress& target,
                                           unsigned timeoutSeconds)
 {
-    if (platform::WaitReady(m_hSocket, true, timeoutSeconds) == 0)
-        throw CBlockingSocketException("Send timeout");
+    if (platform::WaitReady(m_hSocket, true, SecondsWait(timeoutSeconds)) == 0)
+        throw CBlockingSocketException::Timeout("Send timeout", "the peer took nothing", timeoutSeconds);
     const std::ptrdiff_t sent = platform::SendTo(m_hSocket, data, count, target);
     if (sent < 0)
         throw CBlockingSocketException("SendDatagram");

@@ -1,6 +1,7 @@
 // Blocking IPv4 sockets with time-outs in whole seconds; every failure raises CBlockingSocketException.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
@@ -49,16 +50,22 @@ public:
     // Stores the operation name and the thread's last socket error.
     explicit CBlockingSocketException(std::string operation);
     CBlockingSocketException(std::string operation, int error);
+    // A failure that no system error describes (a wait that ran out): description says what happened.
+    CBlockingSocketException(std::string operation, int error, std::string description);
+    // "<what> within N s": the text of a wait of timeoutSeconds that ran out.
+    static CBlockingSocketException Timeout(std::string operation, const char* what, unsigned timeoutSeconds);
 
     const char* what() const noexcept override { return m_strOperation.c_str(); }
 
     // "<operation> error 0x<hex code>" or "<operation> error", cut to size - 1 characters and terminated.
     bool GetErrorMessage(char* buffer, std::size_t size, unsigned* helpContext = nullptr) const;
-    // The system's text for the code, then " (<operation> error 0x<hex>)" or " (<operation> error)".
+    // The description, else the system's text for the code; then " (<operation> error 0x<hex>)" or
+    // " (<operation> error)".
     std::string GetErrorText() const;
 
     int m_nError;
     std::string m_strOperation;
+    std::string m_strDescription;
 };
 
 // A thin owner of one socket handle. Close/CloseQuietly end it explicitly; the destructor closes
@@ -83,15 +90,25 @@ public:
     bool Accept(CBlockingSocket& target, CSocketAddress& address);
     // As Accept, but raises "Accept timeout" when no connection arrives within timeoutSeconds.
     bool Accept(CBlockingSocket& target, CSocketAddress& address, unsigned timeoutSeconds);
+    // As Accept, but waits only until deadline, a bound of timeoutSeconds (the number its text names).
+    bool Accept(CBlockingSocket& target, CSocketAddress& address, std::chrono::steady_clock::time_point deadline,
+                unsigned timeoutSeconds);
     // Raises "Close" (keeping the handle) only when the system refuses to close it.
     void Close();
     void CloseQuietly() noexcept;
     void Connect(const CSocketAddress& address);
+    // As Connect, but raises "Connect timeout" when the connection is not made within timeoutSeconds
+    // (a listener that never accepts, a firewall that drops) instead of waiting for the system's limit.
+    void Connect(const CSocketAddress& address, unsigned timeoutSeconds);
 
     std::size_t Send(const char* data, std::size_t count, unsigned timeoutSeconds);
     std::size_t SendAll(const char* data, std::size_t count, unsigned timeoutSeconds);
     // 0 when the peer closed the connection in order.
     std::size_t Receive(char* buffer, std::size_t size, unsigned timeoutSeconds);
+    // As Receive, but waits only until deadline, a bound on a whole exchange of timeoutSeconds (the
+    // number the time-out's text names).
+    std::size_t Receive(char* buffer, std::size_t size, std::chrono::steady_clock::time_point deadline,
+                        unsigned timeoutSeconds);
     std::size_t ReceiveDatagram(char* buffer, std::size_t size, CSocketAddress& sender, unsigned timeoutSeconds);
     std::size_t SendDatagram(const char* data, std::size_t count, const CSocketAddress& target,
                              unsigned timeoutSeconds);

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "ftp/FtpReportSites.h"
+#include "ftp/NoThrow.h"
 #include "ftp/ReplyReader.h"
 #include "ftp/SocketPlatform.h"
 
@@ -14,10 +15,6 @@ namespace nsFTP
 {
 namespace
 {
-
-// Every receive of a reply is followed by this pause, so that the rest of a reply that is still on
-// its way arrives before the text is cut into lines.
-constexpr std::chrono::milliseconds kReplyPause{50};
 
 // A receive needs room for one byte and its terminator; a block count must fit the observers' int.
 constexpr unsigned kMinBufferSize = 2;
@@ -53,7 +50,7 @@ CFTPClient::~CFTPClient()
 void CFTPClient::AddObserver(CNotifaction* observer)
 {
     if (observer)
-        m_Observers.insert(observer);
+        NoThrow(false, [&] { return m_Observers.insert(observer).second; });
 }
 
 void CFTPClient::RemoveObserver(CNotifaction* observer)
@@ -64,18 +61,40 @@ void CFTPClient::RemoveObserver(CNotifaction* observer)
 
 void CFTPClient::NotifyError(const std::string& message, const std::string& sourceFile, int line) const
 {
-    for (CNotifaction* observer : m_Observers)
-        observer->OnErrorReport(message, sourceFile, line);
+    Notify(&CNotifaction::OnErrorReport, message, sourceFile, line);
 }
 
 void CFTPClient::ReportException(const nsSocket::CBlockingSocketException& exception, int line) const
 {
-    NotifyError(exception.GetErrorText(), report::kSource, line);
+    NoThrow(false, [&] {
+        NotifyError(exception.GetErrorText(), report::kSource, line);
+        return true;
+    });
 }
 
 void CFTPClient::ReportSystemError(int error, int line) const
 {
-    NotifyError(nsSocket::platform::ErrorText(error), report::kSource, line);
+    NoThrow(false, [&] {
+        NotifyError(nsSocket::platform::ErrorText(error), report::kSource, line);
+        return true;
+    });
+}
+
+bool CFTPClient::IsTimeout(const nsSocket::CBlockingSocketException& exception) noexcept
+{
+    return !exception.m_strDescription.empty();
+}
+
+CFTPClient::TClock::time_point CFTPClient::Deadline() const noexcept
+{
+    return TClock::now() + std::chrono::seconds(m_uiTimeout);
+}
+
+void CFTPClient::DropControl() noexcept
+{
+    m_ControlSocket.CloseQuietly();
+    m_qReplyLines.clear();
+    m_pCurrentType.reset();
 }
 
 int CFTPClient::ReplyOutcome(int replyClass) noexcept
@@ -91,21 +110,28 @@ int CFTPClient::ReplyOutcome(int replyClass) noexcept
 
 bool CFTPClient::ConnectControl(const std::string& host, unsigned port)
 {
+    if (m_bTransferring)
+        return false;  // the running transfer's control connection stays
     DisconnectControl();
     // Lines an earlier connection left unread must not answer this one's greeting.
     m_qReplyLines.clear();
     try
     {
         m_ControlSocket.Create(nsSocket::kStreamSocket);
-        m_ControlSocket.Connect(nsSocket::CBlockingSocket::GetHostByName(host, static_cast<std::uint16_t>(port)));
+        m_ControlSocket.Connect(nsSocket::CBlockingSocket::GetHostByName(host, static_cast<std::uint16_t>(port)),
+                                m_uiTimeout);
         return true;
     }
     catch (const nsSocket::CBlockingSocketException& exception)
     {
         ReportException(exception, report::kConnectControl);
-        m_ControlSocket.CloseQuietly();
-        return false;
     }
+    catch (const std::exception& exception)
+    {
+        NotifyError(exception.what(), report::kSource, report::kConnectControl);
+    }
+    m_ControlSocket.CloseQuietly();
+    return false;
 }
 
 void CFTPClient::DisconnectControl()
@@ -124,13 +150,14 @@ void CFTPClient::DisconnectControl()
 
 bool CFTPClient::SendCommand(const std::string& command)
 {
-    if (!IsConnected())
+    // While a transfer runs its data block fills the buffer and its final reply is owed: a command
+    // from an observer would read that reply as its own and receive over the data.
+    if (!IsConnected() || m_bTransferring)
         return false;
     // A line break inside an argument would smuggle in a command of its own.
     if (command.find_first_of("\r\n") != std::string::npos)
         return false;
-    for (CNotifaction* observer : m_Observers)
-        observer->OnCommandSent(command);
+    Notify(&CNotifaction::OnCommandSent, command);
     try
     {
         const std::string line = command + "\r\n";
@@ -140,61 +167,86 @@ bool CFTPClient::SendCommand(const std::string& command)
     catch (const nsSocket::CBlockingSocketException& exception)
     {
         ReportException(exception, report::kSendCommand);
-        m_ControlSocket.CloseQuietly();
-        return false;
     }
+    catch (const std::exception& exception)
+    {
+        NotifyError(exception.what(), report::kSource, report::kSendCommand);
+    }
+    m_ControlSocket.CloseQuietly();
+    return false;
 }
 
 bool CFTPClient::ReadReplyLine(std::string& line, int& replyClass)
 {
-    if (!IsConnected())
+    return ReadReplyLine(line, replyClass, Deadline());
+}
+
+bool CFTPClient::ReadReplyLine(std::string& line, int& replyClass, TClock::time_point deadline)
+{
+    if (!IsConnected() || m_bTransferring)
         return false;
-    if (m_qReplyLines.empty())
+    try
     {
-        try
+        if (m_qReplyLines.empty())
         {
             CReplyReceiver receiver(m_vBuffer.size());
             bool more = true;
             while (more)
             {
                 const std::size_t received =
-                    m_ControlSocket.Receive(m_vBuffer.data(), receiver.ReceiveLimit(), m_uiTimeout);
-                std::this_thread::sleep_for(kReplyPause);
+                    m_ControlSocket.Receive(m_vBuffer.data(), receiver.ReceiveLimit(), deadline, m_uiTimeout);
+                if (m_replyPause.count() > 0)
+                    std::this_thread::sleep_for(m_replyPause);
                 more = receiver.Take(m_vBuffer.data(), received);
             }
             receiver.QueueLines(m_qReplyLines);
+            if (m_qReplyLines.empty())
+                return false;  // the server closed the connection
         }
-        catch (const nsSocket::CBlockingSocketException& exception)
-        {
-            ReportException(exception, report::kReadReplyLine);
-            m_ControlSocket.CloseQuietly();
-            return false;
-        }
-        if (m_qReplyLines.empty())
-            return false;  // the server closed the connection
+        line = std::move(m_qReplyLines.front());
+        m_qReplyLines.pop_front();
     }
-    line = std::move(m_qReplyLines.front());
-    m_qReplyLines.pop_front();
+    catch (const nsSocket::CBlockingSocketException& exception)
+    {
+        ReportException(exception, report::kReadReplyLine);
+        DropControl();
+        return false;
+    }
+    catch (const std::exception& exception)
+    {
+        // Lines half taken leave the replies out of step: the connection cannot be trusted further.
+        NotifyError(exception.what(), report::kSource, report::kReadReplyLine);
+        DropControl();
+        return false;
+    }
     replyClass = ReplyLineClass(line, replyClass);
     StripLineEnd(line);
-    for (CNotifaction* observer : m_Observers)
-        observer->OnReplyLine(line);
+    Notify(&CNotifaction::OnReplyLine, line);
     return true;
 }
 
 bool CFTPClient::ReadReply(std::string& text, int& replyClass)
 {
-    CReplyAssembler reply;
-    std::string line;
-    int lineClass = replyClass;
-    do
-    {
-        if (!ReadReplyLine(line, lineClass))
-            return false;
-    } while (!reply.Add(line, lineClass));
-    text = reply.Text();
-    replyClass = reply.Class();
-    return true;
+    return ReadReply(text, replyClass, Deadline());
+}
+
+bool CFTPClient::ReadReply(std::string& text, int& replyClass, TClock::time_point deadline)
+{
+    // One deadline for the whole reply: a multi-line reply that never ends is bounded in time as
+    // the assembler bounds it in size.
+    return NoThrow(false, [&] {
+        CReplyAssembler reply;
+        std::string line;
+        int lineClass = replyClass;
+        do
+        {
+            if (!ReadReplyLine(line, lineClass, deadline))
+                return false;
+        } while (!reply.Add(line, lineClass));
+        text = reply.Text();
+        replyClass = reply.Class();
+        return true;
+    });
 }
 
 bool CFTPClient::ReadReply(int& replyClass)

@@ -1,12 +1,15 @@
 // CFTPClient: a synchronous FTP client after RFC 959 over one control connection, with its observers.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ftp/BlockingSocket.h"
@@ -65,12 +68,22 @@ public:
     using TStringVector = std::vector<std::string>;
     using TFileStatusPtr = nsSP::RCIPtr<CFTPFileStatus>;
     using TFileStatusVector = std::vector<TFileStatusPtr>;
+    // Takes one listing line, without its line end, as soon as it is complete.
+    using TLineHandler = std::function<void(std::string_view line)>;
+
+    // The most a listing gathered into a list may hold: its text plus kListingLineCost per line
+    // (what keeping one line costs beyond its text). A listing beyond it fails at the receive site.
+    static constexpr std::size_t kMaxListingBytes = std::size_t{64} << 20;
+    static constexpr std::size_t kListingLineCost = 64;
 
     // bufferSize fixes the largest single receive and the block size of file transfers.
     CFTPClient(unsigned timeoutSeconds, unsigned bufferSize, bool useStdio);
     ~CFTPClient();
     CFTPClient(const CFTPClient&) = delete;
     CFTPClient& operator=(const CFTPClient&) = delete;
+
+    // No exception of any kind leaves the client: an operation that meets one (an observer's
+    // included) fails as it would on any other failure.
 
     // Observers (called in ascending address order; none may be added or removed during a call).
     void AddObserver(CNotifaction* observer);
@@ -86,6 +99,10 @@ public:
     bool ReadReplyLine(std::string& line, int& replyClass);
     bool ReadReply(std::string& text, int& replyClass);
     bool ReadReply(int& replyClass);
+    // The pause after every receive of a reply (50 ms unless set): kept for callers that paced
+    // themselves by it; lines are assembled across receives, so 0 loses nothing.
+    void SetReplyPause(std::chrono::milliseconds pause) noexcept { m_replyPause = pause; }
+    std::chrono::milliseconds ReplyPause() const noexcept { return m_replyPause; }
     // 0 for class 2, 1 for class 4 or 5, -1 otherwise.
     static int ReplyOutcome(int replyClass) noexcept;
     void NotifyError(const std::string& message, const std::string& sourceFile, int line) const;
@@ -94,7 +111,8 @@ public:
     bool Logon(const CLogonData& logonData);
     const CLogonData& LastLogon() const noexcept { return m_LastLogon; }
 
-    // Simple commands: 0 done, 1 refused (class 4 or 5), -1 error.
+    // Simple commands: 0 done, 1 refused (class 4 or 5), -1 error. While a transfer runs (from an
+    // observer) every one of them but Abort is refused with -1 and nothing is sent.
     int ChangeToParent();
     int Quit();
     int Abort();
@@ -123,13 +141,22 @@ public:
     int Passive(std::string& host, unsigned& port);
     int DataPort(const std::string& host, unsigned port);
 
-    // Transfers and listings.
+    // Transfers and listings. After an aborted or failed transfer the transfer's remaining replies
+    // are consumed (within the time-out), so that the next command reads its own reply; a server that
+    // falls silent during a transfer loses the control connection (one time-out, not one per command).
     bool UploadFile(const std::string& localPath, const std::string& remotePath, bool storeUnique,
                     const CTransferType& type, bool passive);
     bool DownloadFile(const std::string& remotePath, const std::string& localPath, const CTransferType& type,
                       bool passive);
+    // A download in image type whose length differs from the size SIZE announced fails (the partial
+    // file stays, for a resume).
+    // Listing lines end in LF or CR LF; a last line without either still counts. The list forms hold
+    // at most kMaxListingBytes and leave the list as it was on failure.
     bool ListLines(const std::string& path, TStringVector& lines, bool passive);
     bool NameLines(const std::string& path, TStringVector& lines, bool passive);
+    // The same, handing each line to onLine as it arrives: memory stays flat whatever the length.
+    bool ListLines(const std::string& path, const TLineHandler& onLine, bool passive);
+    bool NameLines(const std::string& path, const TLineHandler& onLine, bool passive);
     bool ListEntries(const std::string& path, TFileStatusVector& entries, bool passive);
     bool NameEntries(const std::string& path, TFileStatusVector& entries, bool passive);
     bool RunDataCommand(CDataCommand command, const std::string& path, const CTransferType& type, bool passive,
@@ -141,7 +168,19 @@ public:
     std::size_t BufferSize() const noexcept { return m_vBuffer.size(); }
 
 private:
+    using TClock = std::chrono::steady_clock;
+    // Where a data command stands once its connection is opened or its bytes are moved.
+    enum class EDataState
+    {
+        Ready,         // opened, or all bytes moved: the final reply is next
+        NothingOwed,   // failed before the server started the transfer
+        ReplyOwed,     // failed after it: the transfer's final reply is still to come
+        Aborted,       // ABOR sent and the transfer's replies consumed
+        ServerSilent,  // the server stopped answering during the transfer
+    };
+
     enum class ESimpleCommand;
+    bool LogonSteps(const CLogonData& logonData);
     int RunSimpleCommand(ESimpleCommand command, const std::string& argument);
     // Makes type the server's current type, sending TYPE only when it differs.
     bool EnsureType(const CTransferType& type);
@@ -150,24 +189,43 @@ private:
     // Sends a line, reads the reply, and gives its outcome (-1 when either fails).
     int ExchangeOutcome(const std::string& command);
 
-    bool TransferLines(CDataCommand command, const std::string& path, std::string& text, bool passive);
+    bool ReadReplyLine(std::string& line, int& replyClass, TClock::time_point deadline);
+    bool ReadReply(std::string& text, int& replyClass, TClock::time_point deadline);
+    TClock::time_point Deadline() const noexcept;
+
+    // Receives a listing into onLine; limit bounds the text plus kListingLineCost per line (0: none).
+    bool ReceiveListing(CDataCommand command, const std::string& path, bool passive, std::size_t limit,
+                        const TLineHandler& onLine);
+    bool CollectLines(CDataCommand command, const std::string& path, TStringVector& lines, bool passive);
     bool ParseEntries(CDataCommand command, const std::string& path, TFileStatusVector& entries, bool passive);
-    bool OpenActiveData(nsSocket::CBlockingSocket& dataSocket, CDataCommand command, const std::string& path,
-                        std::int64_t restartOffset);
-    bool OpenPassiveData(nsSocket::CBlockingSocket& dataSocket, CDataCommand command, const std::string& path,
-                         std::int64_t restartOffset);
+    EDataState OpenActiveData(nsSocket::CBlockingSocket& dataSocket, CDataCommand command, const std::string& path,
+                              std::int64_t restartOffset);
+    EDataState OpenPassiveData(nsSocket::CBlockingSocket& dataSocket, CDataCommand command,
+                               const std::string& path, std::int64_t restartOffset);
+    // Accepts the server's data connection; a connection from any other host is closed unheard.
+    EDataState AcceptData(nsSocket::CBlockingSocket& listener, nsSocket::CBlockingSocket& dataSocket);
     // REST where resuming applies to the command; false when the server refuses it.
     bool RestartDataCommand(CDataCommand command, std::int64_t restartOffset);
     // The data command line and its preliminary reply (class 1).
     bool StartDataCommand(CDataCommand command, const std::string& path);
-    bool SendData(CLocalData& local, nsSocket::CBlockingSocket& dataSocket);
-    bool ReceiveData(CLocalData& local, nsSocket::CBlockingSocket& dataSocket);
-    bool EndTransferLoop();
+    EDataState SendData(CLocalData& local, nsSocket::CBlockingSocket& dataSocket);
+    EDataState ReceiveData(CLocalData& local, nsSocket::CBlockingSocket& dataSocket);
+    // The state after a block loop: an abort asked for meanwhile is sent now.
+    EDataState EndTransferLoop(bool abortRequested, EDataState state);
+    // Sends ABOR for a running transfer and reads the transfer's end and the ABOR's own reply.
+    EDataState AbortTransfer();
+    // Reads what the data command still owes; the result is whether the transfer succeeded.
+    bool FinishDataCommand(EDataState state);
+    // Closes the control connection of a server that went silent, so that nothing waits on it again.
+    void DropControl() noexcept;
+    static bool IsTimeout(const nsSocket::CBlockingSocketException& exception) noexcept;
+    template <class... Params, class... Args>
+    void Notify(void (CNotifaction::*slot)(Params...), const Args&... args) const noexcept;
     void ReportException(const nsSocket::CBlockingSocketException& exception, int line) const;
     void ReportSystemError(int error, int line) const;
 
     unsigned m_uiTimeout;
-    std::string m_strEol = "\r\n";
+    std::chrono::milliseconds m_replyPause{50};
     bool m_bUseStdio;
     std::vector<char> m_vBuffer;
     std::deque<std::string> m_qReplyLines;
@@ -176,8 +234,26 @@ private:
     bool m_bTransferring = false;
     bool m_bAbortRequested = false;
     bool m_bResume = true;
+    std::int64_t m_nTransferBytes = 0;  // bytes the last block loop moved
     TObserverSet m_Observers;
     CLogonData m_LastLogon;
 };
+
+// An observer that throws must neither stop the others nor carry its exception out of the client.
+template <class... Params, class... Args>
+void CFTPClient::Notify(void (CNotifaction::*slot)(Params...), const Args&... args) const noexcept
+{
+    for (CNotifaction* observer : m_Observers)
+    {
+        try
+        {
+            (observer->*slot)(args...);
+        }
+        catch (...)
+        {
+            // The observer's own failure: the client's operation goes on as if it had returned.
+        }
+    }
+}
 
 }  // namespace nsFTP

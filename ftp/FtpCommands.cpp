@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "ftp/FtpClient.h"
+#include "ftp/NoThrow.h"
 #include "ftp/ReplyReader.h"
 
 namespace nsFTP
@@ -91,24 +92,30 @@ int DigitsValue(std::string_view digits) noexcept
 
 int CFTPClient::RunSimpleCommand(ESimpleCommand command, const std::string& argument)
 {
-    const SimpleCommandRow& row = kSimpleCommands[static_cast<std::size_t>(command)];
-    std::string line = row.verb;
-    if (row.argument == EArgument::Always || (row.argument == EArgument::Optional && !argument.empty()))
-        line.append(" ").append(argument);
-    return ExchangeOutcome(line);
+    return NoThrow(-1, [&] {
+        const SimpleCommandRow& row = kSimpleCommands[static_cast<std::size_t>(command)];
+        std::string line = row.verb;
+        if (row.argument == EArgument::Always || (row.argument == EArgument::Optional && !argument.empty()))
+            line.append(" ").append(argument);
+        return ExchangeOutcome(line);
+    });
 }
 
 bool CFTPClient::Exchange(const std::string& command, std::string& reply, int& replyClass)
 {
-    replyClass = -1;
-    return SendCommand(command) && ReadReply(reply, replyClass);
+    return NoThrow(false, [&] {
+        replyClass = -1;
+        return SendCommand(command) && ReadReply(reply, replyClass);
+    });
 }
 
 int CFTPClient::ExchangeOutcome(const std::string& command)
 {
-    std::string reply;
-    int replyClass = -1;
-    return Exchange(command, reply, replyClass) ? ReplyOutcome(replyClass) : -1;
+    return NoThrow(-1, [&] {
+        std::string reply;
+        int replyClass = -1;
+        return Exchange(command, reply, replyClass) ? ReplyOutcome(replyClass) : -1;
+    });
 }
 
 int CFTPClient::ChangeToParent() { return RunSimpleCommand(ESimpleCommand::ChangeToParent, {}); }
@@ -126,12 +133,14 @@ int CFTPClient::Status(const std::string& path) { return RunSimpleCommand(ESimpl
 
 int CFTPClient::Quit()
 {
-    std::string reply;
-    int replyClass = -1;
-    if (!Exchange("QUIT", reply, replyClass))
-        return -1;
-    DisconnectControl();
-    return ReplyOutcome(replyClass);
+    return NoThrow(-1, [&] {
+        std::string reply;
+        int replyClass = -1;
+        if (!Exchange("QUIT", reply, replyClass))
+            return -1;
+        DisconnectControl();
+        return ReplyOutcome(replyClass);
+    });
 }
 
 int CFTPClient::Abort()
@@ -148,40 +157,46 @@ int CFTPClient::Abort()
 
 int CFTPClient::SetStructure(int code)
 {
-    const std::string line = CodeLine("STRU", kStructureCodes, code);
-    return line.empty() ? -1 : ExchangeOutcome(line);
+    return NoThrow(-1, [&] {
+        const std::string line = CodeLine("STRU", kStructureCodes, code);
+        return line.empty() ? -1 : ExchangeOutcome(line);
+    });
 }
 
 int CFTPClient::SetMode(int code)
 {
-    const std::string line = CodeLine("MODE", kModeCodes, code);
-    return line.empty() ? -1 : ExchangeOutcome(line);
+    return NoThrow(-1, [&] {
+        const std::string line = CodeLine("MODE", kModeCodes, code);
+        return line.empty() ? -1 : ExchangeOutcome(line);
+    });
 }
 
 int CFTPClient::SetType(const CTransferType& type)
 {
-    const std::int32_t code = type.Type();
-    if (code < CTransferType::tyASCII || code > CTransferType::tyLocalByte)
-        return -1;
-    const std::string bare = kTypeLines[code];
-    std::string line = bare;
-    const bool hasFormat = code == CTransferType::tyASCII || code == CTransferType::tyEBCDIC;
-    if (code == CTransferType::tyLocalByte)
-        line += std::to_string(type.Second());
-    else if (hasFormat && type.Second() >= 0 && type.Second() <= CTransferType::tfCarriageControl)
-        line += kFormatSuffixes[type.Second()];
+    return NoThrow(-1, [&] {
+        const std::int32_t code = type.Type();
+        if (code < CTransferType::tyASCII || code > CTransferType::tyLocalByte)
+            return -1;
+        const std::string bare = kTypeLines[code];
+        std::string line = bare;
+        const bool hasFormat = code == CTransferType::tyASCII || code == CTransferType::tyEBCDIC;
+        if (code == CTransferType::tyLocalByte)
+            line += std::to_string(type.Second());
+        else if (hasFormat && type.Second() >= 0 && type.Second() <= CTransferType::tfCarriageControl)
+            line += kFormatSuffixes[type.Second()];
 
-    std::string reply;
-    int replyClass = -1;
-    if (!Exchange(line, reply, replyClass))
-        return -1;
-    // Non-print is the default format: a server that knows only the bare letter means the same by it.
-    if (replyClass == 5 && hasFormat && type.Second() == CTransferType::tfNonPrint && !Exchange(bare, reply, replyClass))
-        return -1;
-    const int result = ReplyOutcome(replyClass);
-    if (result == 0)
-        m_pCurrentType = std::make_unique<CTransferType>(type);
-    return result;
+        std::string reply;
+        int replyClass = -1;
+        if (!Exchange(line, reply, replyClass))
+            return -1;
+        // Non-print is the default format: a server that knows only the bare letter means the same by it.
+        if (replyClass == 5 && hasFormat && type.Second() == CTransferType::tfNonPrint && !Exchange(bare, reply, replyClass))
+            return -1;
+        const int result = ReplyOutcome(replyClass);
+        if (result == 0)
+            m_pCurrentType = std::make_unique<CTransferType>(type);
+        return result;
+    });
 }
 
 bool CFTPClient::EnsureType(const CTransferType& type)
@@ -193,90 +208,104 @@ bool CFTPClient::EnsureType(const CTransferType& type)
 
 int CFTPClient::Allocate(std::int64_t size, std::optional<std::int64_t> recordSize)
 {
-    std::string line = "ALLO " + std::to_string(size);
-    if (recordSize)
-        line += " R " + std::to_string(*recordSize);
-    return ExchangeOutcome(line);
+    return NoThrow(-1, [&] {
+        std::string line = "ALLO " + std::to_string(size);
+        if (recordSize)
+            line += " R " + std::to_string(*recordSize);
+        return ExchangeOutcome(line);
+    });
 }
 
 int CFTPClient::Restart(std::int64_t offset)
 {
-    std::string reply;
-    int replyClass = -1;
-    if (!Exchange("REST " + std::to_string(offset), reply, replyClass))
-        return -1;
-    return IntermediateOutcome(replyClass);
+    return NoThrow(-1, [&] {
+        std::string reply;
+        int replyClass = -1;
+        if (!Exchange("REST " + std::to_string(offset), reply, replyClass))
+            return -1;
+        return IntermediateOutcome(replyClass);
+    });
 }
 
 int CFTPClient::Reinitialize()
 {
-    std::string reply;
-    int replyClass = -1;
-    if (!Exchange("REIN", reply, replyClass))
-        return -1;
-    if (replyClass == 1)
-    {
-        // "Service ready in nnn minutes": the real answer follows.
-        replyClass = -1;
-        return ReadReply(reply, replyClass) && replyClass == 2 ? 0 : -1;
-    }
-    return ReplyOutcome(replyClass);
+    return NoThrow(-1, [&] {
+        std::string reply;
+        int replyClass = -1;
+        if (!Exchange("REIN", reply, replyClass))
+            return -1;
+        if (replyClass == 1)
+        {
+            // "Service ready in nnn minutes": the real answer follows.
+            replyClass = -1;
+            return ReadReply(reply, replyClass) && replyClass == 2 ? 0 : -1;
+        }
+        return ReplyOutcome(replyClass);
+    });
 }
 
 int CFTPClient::Rename(const std::string& from, const std::string& to)
 {
-    std::string reply;
-    int replyClass = -1;
-    if (!Exchange("RNFR " + from, reply, replyClass))
-        return -1;
-    if (replyClass != 3)
-        return IntermediateOutcome(replyClass);
-    return ExchangeOutcome("RNTO " + to);
+    return NoThrow(-1, [&] {
+        std::string reply;
+        int replyClass = -1;
+        if (!Exchange("RNFR " + from, reply, replyClass))
+            return -1;
+        if (replyClass != 3)
+            return IntermediateOutcome(replyClass);
+        return ExchangeOutcome("RNTO " + to);
+    });
 }
 
 int CFTPClient::FileSize(const std::string& path, std::int64_t& size)
 {
-    std::string reply;
-    int replyClass = -1;
-    if (!Exchange("SIZE " + path, reply, replyClass))
-        return -1;
-    size = reply.size() > 4 ? LeadingDecimal(std::string_view(reply).substr(4)) : 0;
-    return ReplyOutcome(replyClass);
+    return NoThrow(-1, [&] {
+        std::string reply;
+        int replyClass = -1;
+        if (!Exchange("SIZE " + path, reply, replyClass))
+            return -1;
+        size = reply.size() > 4 ? LeadingDecimal(std::string_view(reply).substr(4)) : 0;
+        return ReplyOutcome(replyClass);
+    });
 }
 
 int CFTPClient::ModificationTime(const std::string& path, std::string& text)
 {
-    text.clear();
-    std::string reply;
-    int replyClass = -1;
-    if (!Exchange("MDTM " + path, reply, replyClass))
-        return -1;
-    if (reply.size() > 17)
-    {
-        std::string stamp = reply.substr(4);
-        stamp = stamp.substr(0, stamp.find('.'));
-        if (stamp.size() == 14)
-            text = std::move(stamp);
-    }
-    return text.empty() ? -1 : ReplyOutcome(replyClass);
+    return NoThrow(-1, [&] {
+        text.clear();
+        std::string reply;
+        int replyClass = -1;
+        if (!Exchange("MDTM " + path, reply, replyClass))
+            return -1;
+        if (reply.size() > 17)
+        {
+            std::string stamp = reply.substr(4);
+            stamp = stamp.substr(0, stamp.find('.'));
+            if (stamp.size() == 14)
+                text = std::move(stamp);
+        }
+        return text.empty() ? -1 : ReplyOutcome(replyClass);
+    });
 }
 
 int CFTPClient::ModificationTimeFields(const std::string& path, CModificationTime& fields)
 {
-    fields = CModificationTime();
-    std::string stamp;
-    const int result = ModificationTime(path, stamp);
-    if (result == 0)
-    {
-        const std::string_view digits = stamp;
-        fields.year = DigitsValue(digits.substr(0, 4));
-        fields.month = DigitsValue(digits.substr(4, 2));
-        fields.day = DigitsValue(digits.substr(6, 2));
-        fields.hour = DigitsValue(digits.substr(8, 2));
-        fields.minute = DigitsValue(digits.substr(10, 2));
-        fields.second = DigitsValue(digits.substr(12));
-    }
-    return result;
+    return NoThrow(-1, [&] {
+        fields = CModificationTime();
+        std::string stamp;
+        const int result = ModificationTime(path, stamp);
+        if (result == 0)
+        {
+            const std::string_view digits = stamp;
+            fields.year = DigitsValue(digits.substr(0, 4));
+            fields.month = DigitsValue(digits.substr(4, 2));
+            fields.day = DigitsValue(digits.substr(6, 2));
+            fields.hour = DigitsValue(digits.substr(8, 2));
+            fields.minute = DigitsValue(digits.substr(10, 2));
+            fields.second = DigitsValue(digits.substr(12));
+        }
+        return result;
+    });
 }
 
 }  // namespace nsFTP

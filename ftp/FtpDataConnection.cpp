@@ -7,6 +7,8 @@
 #include "ftp/FtpClient.h"
 #include "ftp/FtpReportSites.h"
 #include "ftp/LocalData.h"
+#include "ftp/NoThrow.h"
+#include "ftp/ReplyReader.h"
 #include "ftp/SocketPlatform.h"
 
 namespace nsFTP
@@ -59,42 +61,76 @@ bool ParsePassiveNumbers(const std::string& reply, std::array<int, 6>& numbers)
 // The transfer's block count as the observers take it (a block never exceeds the client's buffer).
 int BlockCount(std::size_t count) noexcept { return static_cast<int>(std::min<std::size_t>(count, INT_MAX)); }
 
+// Marks a block loop as running and leaves no abort request behind, whichever way the loop ends: a
+// request that outlived its transfer would stop the next one before its first block.
+class CTransferScope
+{
+public:
+    CTransferScope(bool& transferring, bool& abortRequested, std::int64_t& bytes) noexcept
+        : m_transferring(transferring), m_abortRequested(abortRequested)
+    {
+        m_transferring = true;
+        m_abortRequested = false;
+        bytes = 0;
+    }
+    ~CTransferScope()
+    {
+        m_transferring = false;
+        m_abortRequested = false;
+    }
+    CTransferScope(const CTransferScope&) = delete;
+    CTransferScope& operator=(const CTransferScope&) = delete;
+
+private:
+    bool& m_transferring;
+    bool& m_abortRequested;
+};
+
+// The reply code of a reply text (its leading number).
+long ReplyCode(const std::string& reply) noexcept { return LeadingNumber(reply); }
+
 }  // namespace
 
 std::string CFTPClient::DataCommandLine(CDataCommand command, const std::string& path)
 {
-    const DataCommandRow* row = RowOf(command);
-    if (!row)
-        return {};
-    const bool listing = command == CDataCommand::List || command == CDataCommand::NameList;
-    if (listing && path.empty())
-        return row->verb;
-    return std::string(row->verb) + " " + path;
+    return NoThrow(std::string(), [&] {
+        const DataCommandRow* row = RowOf(command);
+        if (!row)
+            return std::string();
+        const bool listing = command == CDataCommand::List || command == CDataCommand::NameList;
+        if (listing && path.empty())
+            return std::string(row->verb);
+        return std::string(row->verb) + " " + path;
+    });
 }
 
 int CFTPClient::Passive(std::string& host, unsigned& port)
 {
-    std::string reply;
-    int replyClass = -1;
-    if (!Exchange("PASV", reply, replyClass))
-        return -1;
-    if (replyClass == 2)
-    {
-        std::array<int, 6> numbers{};
-        if (!ParsePassiveNumbers(reply, numbers))
+    return NoThrow(-1, [&] {
+        std::string reply;
+        int replyClass = -1;
+        if (!Exchange("PASV", reply, replyClass))
             return -1;
-        host = std::to_string(numbers[0]) + "." + std::to_string(numbers[1]) + "." + std::to_string(numbers[2]) +
-               "." + std::to_string(numbers[3]);
-        port = static_cast<unsigned>(numbers[4] * 256 + numbers[5]);
-    }
-    return ReplyOutcome(replyClass);
+        if (replyClass == 2)
+        {
+            std::array<int, 6> numbers{};
+            if (!ParsePassiveNumbers(reply, numbers))
+                return -1;
+            host = std::to_string(numbers[0]) + "." + std::to_string(numbers[1]) + "." +
+                   std::to_string(numbers[2]) + "." + std::to_string(numbers[3]);
+            port = static_cast<unsigned>(numbers[4] * 256 + numbers[5]);
+        }
+        return ReplyOutcome(replyClass);
+    });
 }
 
 int CFTPClient::DataPort(const std::string& host, unsigned port)
 {
-    std::string line = "PORT " + host + "," + std::to_string(port / 256) + "," + std::to_string(port % 256);
-    std::replace(line.begin(), line.end(), '.', ',');
-    return ExchangeOutcome(line);
+    return NoThrow(-1, [&] {
+        std::string line = "PORT " + host + "," + std::to_string(port / 256) + "," + std::to_string(port % 256);
+        std::replace(line.begin(), line.end(), '.', ',');
+        return ExchangeOutcome(line);
+    });
 }
 
 bool CFTPClient::RunDataCommand(CDataCommand command, const std::string& path, const CTransferType& type,
@@ -102,23 +138,56 @@ bool CFTPClient::RunDataCommand(CDataCommand command, const std::string& path, c
 {
     if (m_bTransferring || !IsConnected())
         return false;
-    if (!EnsureType(type))
+    try
+    {
+        if (!EnsureType(type))
+            return false;
+
+        nsSocket::CBlockingSocket dataSocket;
+        EDataState state = passive ? OpenPassiveData(dataSocket, command, path, restartOffset)
+                                   : OpenActiveData(dataSocket, command, path, restartOffset);
+        if (state == EDataState::Ready)
+        {
+            const DataCommandRow* row = RowOf(command);
+            if (!row)
+                state = EDataState::ReplyOwed;  // nothing to move: the transfer counts as failed
+            else
+                state = row->upload ? SendData(local, dataSocket) : ReceiveData(local, dataSocket);
+        }
+        dataSocket.CloseQuietly();
+        return FinishDataCommand(state);
+    }
+    catch (...)
+    {
+        // Where the exchange stands is unknown: no later command may read this one's replies.
+        DropControl();
         return false;
+    }
+}
 
-    nsSocket::CBlockingSocket dataSocket;
-    const bool opened = passive ? OpenPassiveData(dataSocket, command, path, restartOffset)
-                                : OpenActiveData(dataSocket, command, path, restartOffset);
-    if (!opened)
-        return false;
-
-    const DataCommandRow* row = RowOf(command);
-    const bool moved = row && (row->upload ? SendData(local, dataSocket) : ReceiveData(local, dataSocket));
-    dataSocket.CloseQuietly();
-    if (!moved)
-        return false;  // the final reply stays on the control connection for the next read
-
+bool CFTPClient::FinishDataCommand(EDataState state)
+{
     int replyClass = -1;
-    return ReadReply(replyClass) && replyClass == 2;
+    switch (state)
+    {
+    case EDataState::Ready: return ReadReply(replyClass) && replyClass == 2;
+    case EDataState::ReplyOwed:
+    {
+        // The transfer's final reply (426, 451, or 226 from a server that saw only the data
+        // connection close) answers nothing that follows: consume it, within the time-out.
+        const TClock::time_point deadline = Deadline();
+        std::string reply;
+        do
+        {
+            replyClass = -1;
+        } while (ReadReply(reply, replyClass, deadline) && replyClass == 1);
+        return false;
+    }
+    case EDataState::ServerSilent: DropControl(); return false;
+    case EDataState::NothingOwed:
+    case EDataState::Aborted: return false;
+    }
+    return false;
 }
 
 bool CFTPClient::RestartDataCommand(CDataCommand command, std::int64_t restartOffset)
@@ -135,28 +204,19 @@ bool CFTPClient::StartDataCommand(CDataCommand command, const std::string& path)
     return ReadReply(replyClass) && replyClass == 1;
 }
 
-bool CFTPClient::OpenActiveData(nsSocket::CBlockingSocket& dataSocket, CDataCommand command, const std::string& path,
-                                std::int64_t restartOffset)
+CFTPClient::EDataState CFTPClient::OpenActiveData(nsSocket::CBlockingSocket& dataSocket, CDataCommand command,
+                                                  const std::string& path, std::int64_t restartOffset)
 {
     // Closed on every way out of here, whatever the attempt's result.
     nsSocket::CBlockingSocket listener;
     nsSocket::CSocketAddress listenAddress;
+    std::string localHost;
     try
     {
         listener.Create(nsSocket::kStreamSocket);
         listener.Bind(nsSocket::CSocketAddress());
         listener.GetSockName(listenAddress);
         listener.Listen();
-    }
-    catch (const nsSocket::CBlockingSocketException& exception)
-    {
-        ReportException(exception, report::kOpenActiveData);
-        return false;
-    }
-
-    std::string localHost;
-    try
-    {
         nsSocket::CSocketAddress controlAddress;
         m_ControlSocket.GetSockName(controlAddress);
         localHost = controlAddress.DottedDecimal();
@@ -164,37 +224,55 @@ bool CFTPClient::OpenActiveData(nsSocket::CBlockingSocket& dataSocket, CDataComm
     catch (const nsSocket::CBlockingSocketException& exception)
     {
         ReportException(exception, report::kOpenActiveData);
-        return false;
+        return EDataState::NothingOwed;
     }
     std::replace(localHost.begin(), localHost.end(), '.', ',');
 
     if (DataPort(localHost, listenAddress.Port()) != 0)
-        return false;
+        return EDataState::NothingOwed;
     if (!RestartDataCommand(command, restartOffset) || !StartDataCommand(command, path))
-        return false;
+        return EDataState::NothingOwed;
+    return AcceptData(listener, dataSocket);
+}
 
+CFTPClient::EDataState CFTPClient::AcceptData(nsSocket::CBlockingSocket& listener,
+                                              nsSocket::CBlockingSocket& dataSocket)
+{
     try
     {
-        // A server that never connects must not hold the client longer than any other silence.
-        nsSocket::CSocketAddress peer;
-        return listener.Accept(dataSocket, peer, m_uiTimeout);
+        // Whoever reaches the PORT address first would otherwise receive an upload's bytes or
+        // inject a download's: only the host at the other end of the control connection counts.
+        nsSocket::CSocketAddress server;
+        m_ControlSocket.GetPeerName(server);
+        // A server that never connects must not hold the client longer than any other silence,
+        // however many strangers knock meanwhile.
+        const TClock::time_point deadline = Deadline();
+        for (;;)
+        {
+            nsSocket::CSocketAddress peer;
+            if (listener.Accept(dataSocket, peer, deadline, m_uiTimeout) && peer.m_nAddress == server.m_nAddress)
+                return EDataState::Ready;
+            dataSocket.CloseQuietly();
+        }
     }
     catch (const nsSocket::CBlockingSocketException& exception)
     {
         ReportException(exception, report::kOpenActiveData);
-        return false;
+        dataSocket.CloseQuietly();
+        // The server announced the transfer and never connected: it is not answering as it should.
+        return IsTimeout(exception) ? EDataState::ServerSilent : EDataState::ReplyOwed;
     }
 }
 
-bool CFTPClient::OpenPassiveData(nsSocket::CBlockingSocket& dataSocket, CDataCommand command,
-                                 const std::string& path, std::int64_t restartOffset)
+CFTPClient::EDataState CFTPClient::OpenPassiveData(nsSocket::CBlockingSocket& dataSocket, CDataCommand command,
+                                                   const std::string& path, std::int64_t restartOffset)
 {
     std::string host;
     unsigned port = 0;
     if (Passive(host, port) != 0)
-        return false;
+        return EDataState::NothingOwed;
     if (!RestartDataCommand(command, restartOffset))
-        return false;
+        return EDataState::NothingOwed;
     // Connect before the data command: many servers send their preliminary reply only once the
     // data connection is there, so waiting for that reply first would wait for ever.
     try
@@ -205,106 +283,127 @@ bool CFTPClient::OpenPassiveData(nsSocket::CBlockingSocket& dataSocket, CDataCom
         m_ControlSocket.GetPeerName(server);
         const nsSocket::CSocketAddress target(server.HostAddress(), static_cast<std::uint16_t>(port));
         dataSocket.Create(nsSocket::kStreamSocket);
-        dataSocket.Connect(target);
+        dataSocket.Connect(target, m_uiTimeout);
     }
     catch (const nsSocket::CBlockingSocketException& exception)
     {
         ReportException(exception, report::kOpenPassiveData);
         dataSocket.CloseQuietly();
-        return false;
+        return EDataState::NothingOwed;
     }
     if (!StartDataCommand(command, path))
     {
         dataSocket.CloseQuietly();
-        return false;
+        return EDataState::NothingOwed;
     }
-    return true;
+    return EDataState::Ready;
 }
 
-// Leaves the block loop of SendData or ReceiveData: an abort asked for meanwhile (from an observer,
-// for instance) is sent now, while the data connection is still open, and fails the transfer.
-bool CFTPClient::EndTransferLoop()
+CFTPClient::EDataState CFTPClient::EndTransferLoop(bool abortRequested, EDataState state)
 {
-    m_bTransferring = false;
-    if (!m_bAbortRequested)
-        return true;
-    Abort();
-    return false;
+    // Sent now, while the data connection is still open.
+    return abortRequested ? AbortTransfer() : state;
 }
 
-bool CFTPClient::SendData(CLocalData& local, nsSocket::CBlockingSocket& dataSocket)
+CFTPClient::EDataState CFTPClient::AbortTransfer()
 {
-    m_bTransferring = true;
+    m_bAbortRequested = false;
+    const TClock::time_point deadline = Deadline();
+    std::string reply;
+    int replyClass = -1;
+    if (!SendCommand("ABOR") || !ReadReply(reply, replyClass, deadline))
+        return EDataState::Aborted;
+    // Servers answer an ABOR that meets a transfer twice: first the transfer's end (426, or 226 when
+    // it had just completed), then the ABOR's own reply. 225 is the ABOR's own reply when nothing was
+    // left to abort, so nothing follows it.
+    const bool transferEnd = replyClass == 1 || replyClass == 4 || replyClass == 5 || ReplyCode(reply) == 226;
+    if (transferEnd)
+    {
+        replyClass = -1;
+        ReadReply(reply, replyClass, deadline);
+    }
+    return EDataState::Aborted;
+}
+
+CFTPClient::EDataState CFTPClient::SendData(CLocalData& local, nsSocket::CBlockingSocket& dataSocket)
+{
     char* const buffer = m_vBuffer.data();
     const std::size_t blockSize = m_vBuffer.size();
+    bool abortRequested = false;
     try
     {
+        const CTransferScope scope(m_bTransferring, m_bAbortRequested, m_nTransferBytes);
         std::size_t count = local.Read(buffer, blockSize);
         while (!m_bAbortRequested && count != 0)
         {
             dataSocket.SendAll(buffer, count, m_uiTimeout);
-            for (CNotifaction* observer : m_Observers)
-                observer->OnDataSent(BlockCount(count));
+            m_nTransferBytes += static_cast<std::int64_t>(count);
+            Notify(&CNotifaction::OnDataSent, BlockCount(count));
             count = local.Read(buffer, blockSize);
         }
+        abortRequested = m_bAbortRequested;
     }
     catch (const nsSocket::CBlockingSocketException& exception)
     {
-        m_bTransferring = false;
         ReportException(exception, report::kSendData);
         dataSocket.CloseQuietly();
-        return false;
+        // A server that takes no data for a whole time-out is no longer serving this transfer.
+        return IsTimeout(exception) ? EDataState::ServerSilent : EDataState::ReplyOwed;
     }
-    if (!EndTransferLoop())
-        return false;
-    if (local.ReadFailed())
+    if (!abortRequested && local.ReadFailed())
     {
         // A local file that cannot be read to its end must not pass for a complete upload.
         ReportSystemError(nsSocket::platform::LastSystemError(), report::kSendData);
         dataSocket.CloseQuietly();
-        return false;
+        return EDataState::ReplyOwed;
     }
-    return true;
+    return EndTransferLoop(abortRequested, EDataState::Ready);
 }
 
-bool CFTPClient::ReceiveData(CLocalData& local, nsSocket::CBlockingSocket& dataSocket)
+CFTPClient::EDataState CFTPClient::ReceiveData(CLocalData& local, nsSocket::CBlockingSocket& dataSocket)
 {
-    m_bTransferring = true;
     char* const buffer = m_vBuffer.data();
     const std::size_t blockSize = m_vBuffer.size();
+    bool abortRequested = false;
     bool written = true;
     try
     {
-        std::size_t count = dataSocket.Receive(buffer, blockSize, m_uiTimeout);
-        while (!m_bAbortRequested && count != 0)
+        const CTransferScope scope(m_bTransferring, m_bAbortRequested, m_nTransferBytes);
+        while (!m_bAbortRequested)
         {
-            for (CNotifaction* observer : m_Observers)
-                observer->OnDataReceived(BlockCount(count));
+            const std::size_t count = dataSocket.Receive(buffer, blockSize, m_uiTimeout);
+            if (count == 0)
+                break;  // the server closed the data connection: all bytes are here
+            m_nTransferBytes += static_cast<std::int64_t>(count);
+            Notify(&CNotifaction::OnDataReceived, BlockCount(count));
             if (!local.Write(buffer, count))
             {
                 written = false;
                 break;
             }
-            count = dataSocket.Receive(buffer, blockSize, m_uiTimeout);
         }
+        abortRequested = m_bAbortRequested;
     }
     catch (const nsSocket::CBlockingSocketException& exception)
     {
-        m_bTransferring = false;
         ReportException(exception, report::kReceiveData);
         dataSocket.CloseQuietly();
-        return false;
+        // Silence after the preliminary reply: waiting for the final reply, and then for QUIT's,
+        // would only cost more time-outs.
+        return IsTimeout(exception) ? EDataState::ServerSilent : EDataState::ReplyOwed;
     }
-    if (!EndTransferLoop())
-        return false;
     if (!written)
     {
-        // A full disk must not pass for a complete download.
-        ReportSystemError(nsSocket::platform::LastSystemError(), report::kReceiveData);
+        // A full disk or a listing beyond its bound must not pass for a complete download.
+        const std::string failure = local.WriteFailure();
+        if (failure.empty())
+            ReportSystemError(nsSocket::platform::LastSystemError(), report::kReceiveData);
+        else
+            NotifyError(failure, report::kSource, report::kReceiveData);
         dataSocket.CloseQuietly();
-        return false;
+        return abortRequested ? AbortTransfer() : EDataState::ReplyOwed;
     }
-    return true;
+    return EndTransferLoop(abortRequested, EDataState::Ready);
 }
 
 }  // namespace nsFTP

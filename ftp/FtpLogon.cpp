@@ -4,6 +4,7 @@
 
 #include "ftp/FtpClient.h"
 #include "ftp/FtpReportSites.h"
+#include "ftp/NoThrow.h"
 
 namespace nsFTP
 {
@@ -90,6 +91,11 @@ std::string LogonCommandLine(std::int32_t command, const CLogonData& logon, cons
 }  // namespace
 
 bool CFTPClient::Logon(const CLogonData& logonData)
+{
+    return NoThrow(false, [&] { return LogonSteps(logonData); });
+}
+
+bool CFTPClient::LogonSteps(const CLogonData& logonData)
 {
     m_LastLogon = logonData;
     const std::int32_t mode = logonData.FwType().AsInt();

@@ -1,4 +1,4 @@
-// Local files for transfers (stdio or file streams, 64-bit positions) and the in-memory listing text.
+// Local files for transfers: stdio or file streams, 64-bit positions.
 #include "ftp/LocalData.h"
 
 #include <algorithm>
@@ -123,21 +123,6 @@ std::unique_ptr<CLocalFile> CLocalFile::Open(const std::string& path, EMode mode
     if (!stream.is_open())
         return nullptr;
     return std::make_unique<CStreamFile>(std::move(stream));
-}
-
-std::size_t CMemoryText::Read(char* buffer, std::size_t size)
-{
-    const std::size_t count = std::min(size, m_strText.size() - m_nReadAt);
-    if (count != 0)
-        std::memcpy(buffer, m_strText.data() + m_nReadAt, count);
-    m_nReadAt += count;
-    return count;
-}
-
-bool CMemoryText::Write(const char* data, std::size_t count)
-{
-    m_strText.append(data, count);
-    return true;
 }
 
 }  // namespace nsFTP

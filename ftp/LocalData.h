@@ -1,4 +1,4 @@
-// The local side of a data transfer: a file (buffered stdio or a file stream) or an in-memory text.
+// The local side of a data transfer and the local files it reads or writes (buffered stdio or a file stream).
 #pragma once
 
 #include <cstddef>
@@ -21,6 +21,8 @@ public:
     // False when not every byte could be written.
     virtual bool Write(const char* data, std::size_t count) = 0;
     virtual bool ReadFailed() const = 0;
+    // Why the last Write failed when no system error says it; empty otherwise.
+    virtual std::string WriteFailure() const { return {}; }
 
 protected:
     CLocalData() = default;
@@ -47,20 +49,6 @@ public:
     virtual bool SeekTo(std::int64_t position) = 0;
     // Flushes and closes; false when buffered bytes could not be written.
     virtual bool Close() = 0;
-};
-
-// The received text of a listing.
-class CMemoryText : public CLocalData
-{
-public:
-    std::size_t Read(char* buffer, std::size_t size) override;
-    bool Write(const char* data, std::size_t count) override;
-    bool ReadFailed() const override { return false; }
-    const std::string& Text() const noexcept { return m_strText; }
-
-private:
-    std::string m_strText;
-    std::size_t m_nReadAt = 0;
 };
 
 }  // namespace nsFTP

@@ -11,11 +11,11 @@ CReplyReceiver::CReplyReceiver(std::size_t bufferSize) noexcept : m_nLimit(buffe
 
 bool CReplyReceiver::Take(const char* bytes, std::size_t count)
 {
-    const bool filled = count == m_nLimit;
+    const bool lineOpen = count != 0 && bytes[count - 1] != '\n';
     const void* nul = count == 0 ? nullptr : std::memchr(bytes, '\0', count);
     const std::size_t textLength = nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - bytes) : count;
     m_strText.append(bytes, textLength);
-    return filled && m_strText.size() < kMaxReplyText;
+    return lineOpen && m_strText.size() < kMaxReplyText;
 }
 
 void CReplyReceiver::QueueLines(std::deque<std::string>& queue)

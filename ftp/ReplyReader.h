@@ -14,8 +14,9 @@ namespace nsFTP
 inline constexpr std::size_t kMaxReplyText = 1u << 20;
 
 // Gathers the receives that make up one read of the control connection. Each receive asks for at
-// most ReceiveLimit() bytes; a receive that filled that limit may have left more behind, so another
-// is due. Only the text up to the first NUL of each receive counts.
+// most ReceiveLimit() bytes. A line is complete at its line feed, whatever the size of the receive
+// that brought it, so another receive is due while the bytes received do not end in a line feed (TCP
+// may split a line anywhere). Only the text up to the first NUL of each receive counts.
 class CReplyReceiver
 {
 public:
@@ -23,7 +24,8 @@ public:
     explicit CReplyReceiver(std::size_t bufferSize) noexcept;
 
     std::size_t ReceiveLimit() const noexcept { return m_nLimit; }
-    // Takes one receive's bytes; true when another receive is due.
+    // Takes one receive's bytes; true when another receive is due (none after a receive of 0 bytes,
+    // the peer's close, nor once kMaxReplyText is gathered).
     bool Take(const char* bytes, std::size_t count);
     // Moves the gathered text, cut into lines, to the back of queue.
     void QueueLines(std::deque<std::string>& queue);

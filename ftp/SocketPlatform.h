@@ -1,6 +1,7 @@
 // The system calls behind the blocking sockets: one declaration, a POSIX and a Windows Sockets half.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -29,8 +30,11 @@ int Bind(SocketHandle socket, const CSocketAddress& address) noexcept;
 int Listen(SocketHandle socket, int backlog) noexcept;
 SocketHandle Accept(SocketHandle socket, CSocketAddress& address) noexcept;
 int Connect(SocketHandle socket, const CSocketAddress& address) noexcept;
+// Connects waiting at most wait: 0 connected, > 0 time-out, < 0 failure (the error left for LastError).
+// The socket is blocking again afterwards.
+int ConnectWithin(SocketHandle socket, const CSocketAddress& address, std::chrono::milliseconds wait) noexcept;
 // > 0 ready, 0 time-out, < 0 failure.
-int WaitReady(SocketHandle socket, bool forWriting, unsigned timeoutSeconds) noexcept;
+int WaitReady(SocketHandle socket, bool forWriting, std::chrono::milliseconds wait) noexcept;
 std::ptrdiff_t Send(SocketHandle socket, const char* data, std::size_t count) noexcept;
 std::ptrdiff_t Receive(SocketHandle socket, char* buffer, std::size_t size) noexcept;
 std::ptrdiff_t ReceiveFrom(SocketHandle socket, char* buffer, std::size_t size, CSocketAddress& sender) noexcept;

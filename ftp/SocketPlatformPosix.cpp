@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -15,11 +16,6 @@
 
 namespace nsSocket::platform
 {
-namespace
-{
-
-}  // namespace
-
 int LastError() noexcept { return errno; }
 int LastSystemError() noexcept { return errno; }
 
@@ -71,11 +67,11 @@ int Connect(SocketHandle socket, const CSocketAddress& address) noexcept
     return ::connect(socket, reinterpret_cast<const sockaddr*>(&system), sizeof system);
 }
 
-int WaitReady(SocketHandle socket, bool forWriting, unsigned timeoutSeconds) noexcept
+int WaitReady(SocketHandle socket, bool forWriting, std::chrono::milliseconds wait) noexcept
 {
     // poll rather than select: descriptors above FD_SETSIZE must not overflow a wait set.
     using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::seconds(timeoutSeconds);
+    const auto deadline = Clock::now() + wait;
     for (;;)
     {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
@@ -88,6 +84,40 @@ int WaitReady(SocketHandle socket, bool forWriting, unsigned timeoutSeconds) noe
             continue;  // the wait was capped; keep waiting out the rest
         return result;
     }
+}
+
+int ConnectWithin(SocketHandle socket, const CSocketAddress& address, std::chrono::milliseconds wait) noexcept
+{
+    const int flags = ::fcntl(socket, F_GETFL);
+    if (flags < 0 || ::fcntl(socket, F_SETFL, flags | O_NONBLOCK) != 0)
+        return -1;
+    int result = Connect(socket, address);
+    if (result != 0 && errno == EINPROGRESS)
+    {
+        const int ready = WaitReady(socket, true, wait);
+        if (ready == 0)
+        {
+            result = 1;
+        }
+        else if (ready < 0)
+        {
+            result = -1;
+        }
+        else
+        {
+            int error = 0;
+            socklen_t length = sizeof error;
+            if (::getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length) != 0)
+                error = errno;
+            errno = error;
+            result = error == 0 ? 0 : -1;
+        }
+    }
+    const int saved = errno;
+    if (::fcntl(socket, F_SETFL, flags) != 0 && result == 0)
+        return -1;
+    errno = saved;
+    return result;
 }
 
 std::ptrdiff_t Send(SocketHandle socket, const char* data, std::size_t count) noexcept

@@ -18,6 +18,15 @@ int ClampCount(std::size_t count) noexcept { return count > INT_MAX ? INT_MAX : 
 
 SOCKET ToSystem(SocketHandle socket) noexcept { return static_cast<SOCKET>(socket); }
 
+timeval TimevalOf(std::chrono::milliseconds wait) noexcept
+{
+    const long long ms = wait.count() < 0 ? 0 : wait.count();
+    timeval limit{};
+    limit.tv_sec = ms / 1000 > LONG_MAX ? LONG_MAX : static_cast<long>(ms / 1000);
+    limit.tv_usec = static_cast<long>(ms % 1000) * 1000;
+    return limit;
+}
+
 }  // namespace
 
 int LastError() noexcept { return ::WSAGetLastError(); }
@@ -81,14 +90,58 @@ int Connect(SocketHandle socket, const CSocketAddress& address) noexcept
     return ::connect(ToSystem(socket), reinterpret_cast<const sockaddr*>(&system), sizeof system);
 }
 
-int WaitReady(SocketHandle socket, bool forWriting, unsigned timeoutSeconds) noexcept
+int WaitReady(SocketHandle socket, bool forWriting, std::chrono::milliseconds wait) noexcept
 {
     fd_set set;
     FD_ZERO(&set);
     FD_SET(ToSystem(socket), &set);
-    timeval wait{};
-    wait.tv_sec = timeoutSeconds > LONG_MAX ? LONG_MAX : static_cast<long>(timeoutSeconds);
-    return ::select(0, forWriting ? nullptr : &set, forWriting ? &set : nullptr, nullptr, &wait);
+    timeval limit = TimevalOf(wait);
+    return ::select(0, forWriting ? nullptr : &set, forWriting ? &set : nullptr, nullptr, &limit);
+}
+
+int ConnectWithin(SocketHandle socket, const CSocketAddress& address, std::chrono::milliseconds wait) noexcept
+{
+    u_long nonBlocking = 1;
+    if (::ioctlsocket(ToSystem(socket), FIONBIO, &nonBlocking) != 0)
+        return -1;
+    int result = Connect(socket, address);
+    if (result != 0 && ::WSAGetLastError() == WSAEWOULDBLOCK)
+    {
+        // A refused connection shows in the exception set, a made one in the write set.
+        fd_set writable;
+        fd_set failed;
+        FD_ZERO(&writable);
+        FD_ZERO(&failed);
+        FD_SET(ToSystem(socket), &writable);
+        FD_SET(ToSystem(socket), &failed);
+        timeval limit = TimevalOf(wait);
+        const int ready = ::select(0, nullptr, &writable, &failed, &limit);
+        if (ready == 0)
+        {
+            result = 1;
+        }
+        else if (ready < 0)
+        {
+            result = -1;
+        }
+        else
+        {
+            int error = 0;
+            int length = sizeof error;
+            if (::getsockopt(ToSystem(socket), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0)
+                error = ::WSAGetLastError();
+            if (error == 0 && FD_ISSET(ToSystem(socket), &failed))
+                error = WSAECONNREFUSED;
+            ::WSASetLastError(error);
+            result = error == 0 ? 0 : -1;
+        }
+    }
+    const int saved = ::WSAGetLastError();
+    u_long blocking = 0;
+    if (::ioctlsocket(ToSystem(socket), FIONBIO, &blocking) != 0 && result == 0)
+        return -1;
+    ::WSASetLastError(saved);
+    return result;
 }
 
 std::ptrdiff_t Send(SocketHandle socket, const char* data, std::size_t count) noexcept

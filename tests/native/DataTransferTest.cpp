@@ -3,11 +3,15 @@
 
 #include <atomic>
 #include <cstdio>
+#include <new>
+#include <stdexcept>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "ScriptedFtpServer.h"
@@ -110,6 +114,7 @@ struct CDataOutcome
     bool dataConnectionMade = false;
     std::vector<bool> heldClosed;
     std::uint16_t lastPortLinePort = 0;
+    std::string intruderReceived;
     CRecordingObserver observer;
 };
 
@@ -142,6 +147,7 @@ CDataOutcome RunDataRow(const CDataRow& row)
     outcome.dataConnectionMade = server.DataConnectionMade();
     outcome.heldClosed = server.HeldDataClosedAtCommand();
     outcome.lastPortLinePort = server.LastPortLinePort();
+    outcome.intruderReceived = server.IntruderReceived();
     if (row.expectedLocalAfter)
         outcome.localAfter = ReadFile(localPath);  // never the sparse giants
     std::remove(localPath.c_str());
@@ -166,17 +172,72 @@ TAction Download(bool passive)
     };
 }
 
-// Calls Abort from inside the transfer's first OnDataSent.
+// Calls Abort from inside the transfer's first block notification, either way.
 class CAbortingObserver : public CFTPClient::CNotifaction
 {
 public:
     explicit CAbortingObserver(CFTPClient& client) : m_client(client) {}
     void OnDataSent(int) override { abortResult = m_client.Abort(); }
+    void OnDataReceived(int) override { abortResult = m_client.Abort(); }
     int abortResult = -2;
 
 private:
     CFTPClient& m_client;
 };
+
+// Tries every kind of command from inside the first OnDataReceived and notes each result.
+class CCommandingObserver : public CFTPClient::CNotifaction
+{
+public:
+    explicit CCommandingObserver(CFTPClient& client) : m_client(client) {}
+    void OnDataReceived(int) override
+    {
+        if (!results.empty())
+            return;
+        std::int64_t size = 0;
+        std::string host;
+        unsigned port = 0;
+        std::vector<std::string> lines;
+        const std::pair<const char*, std::function<int()>> calls[] = {
+            {"NOOP", [&] { return m_client.Noop(); }},
+            {"DELE", [&] { return m_client.Delete("f"); }},
+            {"SIZE", [&] { return m_client.FileSize("f", size); }},
+            {"PASV", [&] { return m_client.Passive(host, port); }},
+            {"QUIT", [&] { return m_client.Quit(); }},
+            {"LIST", [&] { return static_cast<int>(m_client.ListLines("", lines, true)); }},
+            {"RETR", [&] { return static_cast<int>(m_client.DownloadFile("f", "/dev/null", kImage, true)); }},
+            {"connect", [&] { return static_cast<int>(m_client.ConnectControl("127.0.0.1", 1)); }},
+        };
+        for (const auto& [name, call] : calls)
+            results += std::string(results.empty() ? "" : ", ") + name + " " + std::to_string(call());
+    }
+    std::string results;
+
+private:
+    CFTPClient& m_client;
+};
+
+// Throws from every notification it can get.
+class CThrowingObserver : public CFTPClient::CNotifaction
+{
+public:
+    void OnDataReceived(int) override { throw std::runtime_error("observer"); }
+    void OnDownloadStart(const std::string&, const std::string&, std::int64_t) override { throw std::bad_alloc(); }
+    void OnDownloadEnd(const std::string&, const std::string&, std::int64_t) override { throw 7; }
+    void OnCommandSent(const std::string&) override { throw std::runtime_error("observer"); }
+    void OnReplyLine(const std::string&) override { throw std::runtime_error("observer"); }
+};
+
+// About 65 MiB of listing lines: beyond what a listing gathered into a list may hold.
+std::string BeyondTheListingBound()
+{
+    const std::string line = "-rw-r--r--   1 user     group          100 Jan 29  2001 " + std::string(40, 'n') + "\r\n";
+    std::string text;
+    text.reserve(CFTPClient::kMaxListingBytes + (1u << 20));
+    while (text.size() < CFTPClient::kMaxListingBytes + (1u << 20))
+        text += line;
+    return text;
+}
 
 // Tries to start another data command from inside OnDataReceived.
 class CReenteringObserver : public CFTPClient::CNotifaction
@@ -185,8 +246,7 @@ public:
     explicit CReenteringObserver(CFTPClient& client) : m_client(client) {}
     void OnDataReceived(int) override
     {
-        nsFTP::CMemoryText sink;
-        reentered = m_client.RunDataCommand(CDataCommand::List, "", CTransferType::ASCII(), true, sink, 0);
+        reentered = m_client.ListLines("", [](std::string_view) {}, true);
         transferring = m_client.IsTransferring();
     }
     bool reentered = true;
@@ -338,25 +398,28 @@ TEST(DataTransfer, MovesFilesAndListingsOverDataConnections)
              EXPECT_NO_THROW(probe.Bind(nsSocket::CSocketAddress("127.0.0.1", o.lastPortLinePort)));
              probe.CloseQuietly();
          }},
-        {.label = "ABOR from inside OnDataSent stops after the first block",
-         .steps = {"200 binary", "550 no", pasv, {"150 go", EData::Hold}, "426 aborted"},
+        {.label = "ABOR from inside OnDataSent stops after the first block; both its replies are read",
+         .steps = {"200 binary", "550 no", pasv, {"150 go", EData::Hold}, "426 aborted\r\n{pause}226 ABOR successful",
+                   "550 No such file"},
          .action = [](CFTPClient& c, const std::string& local, std::string& out) {
              CAbortingObserver aborter(c);
              c.AddObserver(&aborter);
              const bool result = c.UploadFile(local, "up", false, kImage, true);
              c.RemoveObserver(&aborter);
              out = std::to_string(aborter.abortResult) + (c.IsTransferring() ? " transferring" : " idle");
+             // The refusal must be seen, not the ABOR's leftover 226.
+             out += ", DELE " + std::to_string(c.Delete("gone"));
              return result;
          },
          .expectedResult = false,
-         .expectedLines = {"TYPE I", "SIZE up", "PASV", "STOR up", "ABOR"},
+         .expectedLines = {"TYPE I", "SIZE up", "PASV", "STOR up", "ABOR", "DELE gone"},
          .localBefore = big,
          .expectedServerData = big.substr(0, 2048),
-         .expectedOut = "0 idle",
+         .expectedOut = "0 idle, DELE 1",
          .check = [](const CDataOutcome& o) {
              EXPECT_EQ(o.observer.sent, (std::vector<int>{2048}));
-             // ABOR went out while the data connection was still open.
-             EXPECT_EQ(o.heldClosed, (std::vector<bool>{false}));
+             // ABOR went out while the data connection was still open; by DELE it was closed.
+             EXPECT_EQ(o.heldClosed, (std::vector<bool>{false, true}));
          }},
         {.label = "a data command cannot start while a transfer runs",
          .steps = {"200 binary", "213 1", pasv, {"150 go", EData::Send, "x", "226 done"}},
@@ -373,12 +436,16 @@ TEST(DataTransfer, MovesFilesAndListingsOverDataConnections)
          .expectedLines = {"TYPE I", "SIZE down", "PASV", "RETR down"},
          .expectedLocalAfter = "x",
          .expectedOut = "refused transferring"},
-        {.label = "a silent data connection times out at the receive site",
+        {.label = "a silent data connection times out at the receive site, saying so",
          .steps = {"200 binary", "213 5", pasv, {"150 go", EData::Hold}},
          .action = Download(true),
          .expectedResult = false,
          .expectedLines = {"TYPE I", "SIZE down", "PASV", "RETR down"},
          .expectedReports = {report::kReceiveData},
+         .check = [](const CDataOutcome& o) {
+             ASSERT_EQ(o.observer.reports.size(), 1u);
+             EXPECT_EQ(o.observer.reports[0].message, "no answer within 1 s (Receive timeout error)");
+         },
          .timeout = 1},
         {.label = "active mode: a server that never connects times out at the active site",
          .steps = {"200 binary", "213 5", "200 port ok", "150 go"},
@@ -420,7 +487,7 @@ TEST(DataTransfer, MovesFilesAndListingsOverDataConnections)
          .expectedResult = true,
          .expectedLines = {"TYPE I", "SIZE down", "PASV", "REST 5368709120", "RETR down"},
          .expectedOut = "5368709123:!end"},
-        {.label = "listing lines end in CR LF; a last line without CR is lost",
+        {.label = "listing lines end in CR LF; a last line without a line end still counts",
          .steps = {pasv, {"150 list", EData::Send, "a\r\nb b\r\nc", "226 done"}},
          .action = [](CFTPClient& c, const std::string&, std::string& out) {
              std::vector<std::string> lines = {"stale"};
@@ -431,18 +498,19 @@ TEST(DataTransfer, MovesFilesAndListingsOverDataConnections)
          },
          .expectedResult = true,
          .expectedLines = {"PASV", "LIST"},
-         .expectedOut = "[a][b b]"},
-        {.label = "listing with bare line feeds gives no lines",
-         .steps = {"200 port ok", {"150 list", EData::Send, "a\nb\n", "226 done"}},
+         .expectedOut = "[a][b b][c]"},
+        {.label = "listing lines may end in a bare line feed",
+         .steps = {"200 port ok", {"150 list", EData::Send, "a\nb\r\n\nc\rd\n", "226 done"}},
          .action = [](CFTPClient& c, const std::string&, std::string& out) {
              std::vector<std::string> lines = {"stale"};
              const bool result = c.NameLines("sub dir", lines, false);
-             out = std::to_string(lines.size());
+             for (const std::string& line : lines)
+                 out += "[" + line + "]";
              return result;
          },
          .expectedResult = true,
          .expectedLines = {"PORT 127,0,0,1,*", "NLST sub dir"},
-         .expectedOut = "0"},
+         .expectedOut = "[a][b][][c\rd]"},
         {.label = "a failed listing leaves the list as it was",
          .steps = {pasv, "550 no"},
          .action = [](CFTPClient& c, const std::string&, std::string& out) {
@@ -470,14 +538,161 @@ TEST(DataTransfer, MovesFilesAndListingsOverDataConnections)
          .expectedResult = true,
          .expectedLines = {"TYPE I", "SIZE down", "PASV", "RETR down", "TYPE A N", "PASV", "LIST dir/"},
          .expectedOut = "[README 5368709120][etc 512]"},
-        {.label = "a full disk fails the download at the receive site",
-         .steps = {"200 binary", "213 100000", pasv, {"150 go", EData::Send, std::string(100000, 'x'), "226 done"}},
-         .action = [](CFTPClient& c, const std::string&, std::string&) {
-             return c.DownloadFile("down", "/dev/full", kImage, true);
+        {.label = "a full disk fails the download at the receive site; its final reply is consumed",
+         .steps = {"200 binary", "213 100000", pasv, {"150 go", EData::Send, std::string(100000, 'x'), "226 done"},
+                   "550 No such file"},
+         .action = [](CFTPClient& c, const std::string&, std::string& out) {
+             const bool result = c.DownloadFile("down", "/dev/full", kImage, true);
+             out = "DELE " + std::to_string(c.Delete("gone"));
+             return result;
+         },
+         .expectedResult = false,
+         .expectedLines = {"TYPE I", "SIZE down", "PASV", "RETR down", "DELE gone"},
+         .expectedReports = {report::kReceiveData},
+         .expectedOut = "DELE 1"},
+        {.label = "ABOR of an active download reads the transfer's end and the ABOR's reply",
+         .steps = {"200 binary", "213 100000", "200 port ok", {"150 go", EData::Hold, std::string(5000, 'y')},
+                   "426 aborted\r\n226 ABOR successful", "550 No such file"},
+         .action = [](CFTPClient& c, const std::string& local, std::string& out) {
+             CAbortingObserver aborter(c);
+             c.AddObserver(&aborter);
+             const bool result = c.DownloadFile("down", local, kImage, false);
+             c.RemoveObserver(&aborter);
+             out = "DELE " + std::to_string(c.Delete("gone"));
+             return result;
+         },
+         .expectedResult = false,
+         .expectedLines = {"TYPE I", "SIZE down", "PORT 127,0,0,1,*", "RETR down", "ABOR", "DELE gone"},
+         .expectedOut = "DELE 1"},
+        {.label = "ABOR answered 225 alone (nothing left to abort) waits for nothing more",
+         .steps = {"200 binary", "213 100000", pasv, {"150 go", EData::Hold, std::string(5000, 'y')},
+                   "225 No transfer to abort", "550 No such file"},
+         .action = [](CFTPClient& c, const std::string& local, std::string& out) {
+             CAbortingObserver aborter(c);
+             c.AddObserver(&aborter);
+             const bool result = c.DownloadFile("down", local, kImage, true);
+             c.RemoveObserver(&aborter);
+             out = "DELE " + std::to_string(c.Delete("gone"));
+             return result;
+         },
+         .expectedResult = false,
+         .expectedLines = {"TYPE I", "SIZE down", "PASV", "RETR down", "ABOR", "DELE gone"},
+         .expectedOut = "DELE 1"},
+        {.label = "active download: a data connection from another host is closed unheard",
+         .steps = {"200 binary", "213 5", "200 port ok", {"150 go", EData::IntruderThenSend, "hello", "226 done"}},
+         .action = Download(false),
+         .expectedResult = true,
+         .expectedLines = {"TYPE I", "SIZE down", "PORT 127,0,0,1,*", "RETR down"},
+         .expectedLocalAfter = "hello"},
+        {.label = "active upload: a data connection from another host gets no byte",
+         .steps = {"200 binary", "550 no", "200 port ok", {"150 go", EData::IntruderThenReceive, "", "226 done"}},
+         .action = Upload(false),
+         .expectedResult = true,
+         .expectedLines = {"TYPE I", "SIZE up", "PORT 127,0,0,1,*", "STOR up"},
+         .localBefore = "secret",
+         .expectedServerData = "secret",
+         .check = [](const CDataOutcome& o) { EXPECT_EQ(o.intruderReceived, ""); }},
+        {.label = "commands from an observer during a transfer are refused and send nothing",
+         .steps = {"200 binary", "213 5", pasv, {"150 go", EData::Send, "hello", "226 done"}},
+         .action = [](CFTPClient& c, const std::string& local, std::string& out) {
+             CCommandingObserver commander(c);
+             c.AddObserver(&commander);
+             const bool result = c.DownloadFile("down", local, kImage, true);
+             c.RemoveObserver(&commander);
+             out = commander.results;
+             return result;
+         },
+         .expectedResult = true,
+         .expectedLines = {"TYPE I", "SIZE down", "PASV", "RETR down"},
+         .expectedLocalAfter = "hello",
+         .expectedOut = "NOOP -1, DELE -1, SIZE -1, PASV -1, QUIT -1, LIST 0, RETR 0, connect 0"},
+        {.label = "observers that throw change nothing",
+         .steps = {"200 binary", "213 5", pasv, {"150 go", EData::Send, "hello", "226 done"}},
+         .action = [](CFTPClient& c, const std::string& local, std::string&) {
+             CThrowingObserver thrower;
+             c.AddObserver(&thrower);
+             const bool result = c.DownloadFile("down", local, kImage, true);
+             c.RemoveObserver(&thrower);
+             return result;
+         },
+         .expectedResult = true,
+         .expectedLines = {"TYPE I", "SIZE down", "PASV", "RETR down"},
+         .expectedLocalAfter = "hello"},
+        {.label = "silence after 150 costs one time-out: the control connection goes, QUIT waits for nothing",
+         .steps = {"200 binary", "213 5", pasv, {"150 go", EData::Hold}, ""},
+         .action = [](CFTPClient& c, const std::string& local, std::string& out) {
+             const bool result = c.DownloadFile("down", local, kImage, true);
+             out = std::to_string(c.Quit()) + (c.IsConnected() ? " connected" : " disconnected");
+             return result;
          },
          .expectedResult = false,
          .expectedLines = {"TYPE I", "SIZE down", "PASV", "RETR down"},
+         .expectedReports = {report::kReceiveData},
+         .expectedOut = "-1 disconnected",
+         .timeout = 1},
+        {.label = "a binary download shorter than the announced size fails and keeps what came",
+         .steps = {"200 binary", "213 4194304", pasv, {"150 go", EData::Send, "hello", "226 done"}},
+         .action = Download(true),
+         .expectedResult = false,
+         .expectedLines = {"TYPE I", "SIZE down", "PASV", "RETR down"},
+         .expectedLocalAfter = "hello",
+         .expectedReports = {report::kReceiveData},
+         .check = [](const CDataOutcome& o) {
+             ASSERT_EQ(o.observer.reports.size(), 1u);
+             EXPECT_EQ(o.observer.reports[0].message, "received 5 bytes where the server announced 4194304");
+         }},
+        {.label = "a binary download longer than the announced size fails",
+         .steps = {"200 binary", "213 3", pasv, {"150 go", EData::Send, "hello", "226 done"}},
+         .action = Download(true),
+         .expectedResult = false,
+         .expectedLines = {"TYPE I", "SIZE down", "PASV", "RETR down"},
+         .expectedLocalAfter = "hello",
          .expectedReports = {report::kReceiveData}},
+        {.label = "in ASCII type the announced size need not match",
+         .steps = {"213 9", pasv, {"150 go", EData::Send, "a\nb\n", "226 done"}},
+         .action = [](CFTPClient& c, const std::string& local, std::string&) {
+             return c.DownloadFile("down", local, CTransferType::ASCII(), true);
+         },
+         .expectedResult = true,
+         .expectedLines = {"SIZE down", "PASV", "RETR down"},
+         .expectedLocalAfter = "a\nb\n"},
+        {.label = "a listing beyond its bound fails at the receive site and leaves the list as it was",
+         .steps = {pasv, {"150 list", EData::Send, BeyondTheListingBound(), "226 done"}, "550 No such file"},
+         .action = [](CFTPClient& c, const std::string&, std::string& out) {
+             std::vector<std::string> lines = {"stale"};
+             const bool result = c.ListLines("", lines, true);
+             out = lines.front() + " " + std::to_string(lines.size()) + ", DELE " + std::to_string(c.Delete("gone"));
+             return result;
+         },
+         .expectedResult = false,
+         .expectedLines = {"PASV", "LIST", "DELE gone"},
+         .expectedReports = {report::kReceiveData},
+         .expectedOut = "stale 1, DELE 1",
+         .check = [](const CDataOutcome& o) {
+             ASSERT_EQ(o.observer.reports.size(), 1u);
+             EXPECT_EQ(o.observer.reports[0].message, "a listing larger than 64 MiB");
+         }},
+        {.label = "a streamed listing hands on lines as they come; a line that never ends fails beyond 1 MiB",
+         .steps = {pasv, {"150 list", EData::Send, "a\r\nb\n" + std::string(std::size_t{3} << 20, 'z'), "226 done"}},
+         .action = [](CFTPClient& c, const std::string&, std::string& out) {
+             return c.ListLines(
+                 "", [&out](std::string_view line) { out += "[" + std::string(line) + "]"; }, true);
+         },
+         .expectedResult = false,
+         .expectedLines = {"PASV", "LIST"},
+         .expectedReports = {report::kReceiveData},
+         .expectedOut = "[a][b]"},
+        {.label = "a line handler that throws fails the listing, not the client",
+         .steps = {pasv, {"150 list", EData::Send, "a\r\nb\r\n", "226 done"}, "550 No such file"},
+         .action = [](CFTPClient& c, const std::string&, std::string& out) {
+             const bool result = c.NameLines("", [](std::string_view) { throw std::bad_alloc(); }, true);
+             out = "DELE " + std::to_string(c.Delete("gone"));
+             return result;
+         },
+         .expectedResult = false,
+         .expectedLines = {"PASV", "NLST", "DELE gone"},
+         .expectedReports = {report::kReceiveData},
+         .expectedOut = "DELE 1"},
         {.label = "missing local file, buffered file functions",
          .steps = {},
          .action = [](CFTPClient& c, const std::string& local, std::string&) {

@@ -12,7 +12,7 @@ using namespace std::string_literals;
 namespace
 {
 
-// How the client reads: receives until one falls short of the limit, then cuts the text into lines.
+// How the client reads: receives until the bytes end in a line feed, then cuts the text into lines.
 struct CReadOutcome
 {
     std::size_t receivesTaken = 0;
@@ -75,19 +75,23 @@ TEST(ReplyReceiver, CutsReceivesIntoQueuedLines)
     const std::vector<CReceiveRow> rows = {
         {"one line", 2048, {"220 Ready\r\n"}, 1, {"220 Ready\r\n"}},
         {"two replies in one receive", 2048, {"200 a\r\n331 b\r\n"}, 1, {"200 a\r\n", "331 b\r\n"}},
-        {"fragment without line feed is a line", 2048, {"220 Rea"}, 1, {"220 Rea"}},
-        {"fragment after a full line", 2048, {"200 ok\r\n33"}, 1, {"200 ok\r\n", "33"}},
+        {"fragment before the close is a line", 2048, {"220 Rea", ""}, 2, {"220 Rea"}},
+        {"fragment after a full line waits for its end", 2048, {"200 ok\r\n33", "1 more\r\n"}, 2,
+         {"200 ok\r\n", "331 more\r\n"}},
         {"short receive ends the read", 2048, {"220 a\r\n", "220 b\r\n"}, 1, {"220 a\r\n"}},
         {"full receive asks for another", 8, {"220 abc", "d\r\n"}, 2, {"220 abcd\r\n"}},
-        {"2047 of 2048 asks for another", 2048, {std::string(2045, 'x') + "\r\n", "221 y\r\n"}, 2,
-         {std::string(2045, 'x') + "\r\n", "221 y\r\n"}},
+        {"2047 of 2048 ending in a line feed is complete", 2048, {std::string(2045, 'x') + "\r\n", "221 y\r\n"}, 1,
+         {std::string(2045, 'x') + "\r\n"}},
+        {"a short receive without a line feed asks for another", 2048, {"227 Entering (1,2", ",3,4,5,6)\r\n"}, 2,
+         {"227 Entering (1,2,3,4,5,6)\r\n"}},
+        {"a line end split between CR and LF", 2048, {"200 a\r", "\n"}, 2, {"200 a\r\n"}},
         {"line split across full receives", 4, {"220", " ok", "\r\n"}, 3, {"220 ok\r\n"}},
         {"NUL ends the text of a receive", 2048, {"220 ab\0cd\r\n"s}, 1, {"220 ab"}},
         {"NUL at the start", 2048, {"\0"s + "220 x\r\n"}, 1, {}},
         {"NUL in a full receive, the next one counts", 5, {"2\0xy"s, "0\n"}, 2, {"20\n"}},
         {"bare line feeds", 2048, {"\n\n"}, 1, {"\n", "\n"}},
         {"closed connection", 2048, {""}, 1, {}},
-        {"smallest buffer", 2, {"2", "0", "0", "\n", ""}, 5, {"200\n"}},
+        {"smallest buffer", 2, {"2", "0", "0", "\n", ""}, 4, {"200\n"}},
     };
     for (const CReceiveRow& row : rows)
     {

@@ -4,6 +4,9 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 namespace tovalo_test
 {
 namespace
@@ -79,6 +82,61 @@ bool CScriptedFtpServer::ReadCommand(nsSocket::CBlockingSocket& control, std::st
     if (!line.empty() && line.back() == '\r')
         line.pop_back();
     return true;
+}
+
+void CScriptedFtpServer::SendReply(nsSocket::CBlockingSocket& control, const std::string& reply)
+{
+    static const std::string kPause = "{pause}";
+    static const std::string kEndless = "{endless}";
+    std::string text = reply;
+    const bool endless = text.size() >= kEndless.size() &&
+                         text.compare(text.size() - kEndless.size(), kEndless.size(), kEndless) == 0;
+    if (endless)
+        text.resize(text.size() - kEndless.size());
+    for (std::size_t at = 0;;)
+    {
+        const std::size_t pause = text.find(kPause, at);
+        SendText(control, text.substr(at, pause == std::string::npos ? std::string::npos : pause - at));
+        if (pause == std::string::npos)
+            break;
+        std::this_thread::sleep_for(kPartPause);
+        at = pause + kPause.size();
+    }
+    SendText(control, "\r\n");
+    if (!endless)
+        return;
+    const std::string line = text.substr(text.rfind('\n') == std::string::npos ? 0 : text.rfind('\n') + 1) + "\r\n";
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(kSafetySeconds);
+    while (std::chrono::steady_clock::now() < until)
+    {
+        SendText(control, line);  // raises once the client has gone
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+void CScriptedFtpServer::Intrude()
+{
+    // Linux answers every 127.0.0.0/8 address on loopback: the intruder is another host to the client.
+    nsSocket::CBlockingSocket intruder;
+    intruder.Create(nsSocket::kStreamSocket);
+    intruder.Bind(nsSocket::CSocketAddress("127.0.0.2", 0));
+    intruder.Connect(nsSocket::CSocketAddress(m_nActiveHost, m_nActivePort));
+    intruder.SendAll(kIntruderBytes, std::char_traits<char>::length(kIntruderBytes), kSafetySeconds);
+    char buffer[4096];
+    try
+    {
+        // Whatever the client gives the intruder arrives at once, or never.
+        std::size_t received;
+        while ((received = intruder.Receive(buffer, sizeof buffer, 1)) != 0)
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_strIntruderReceived.append(buffer, received);
+        }
+    }
+    catch (const nsSocket::CBlockingSocketException&)
+    {
+        // Nothing more: the client keeps the connection open or reset it.
+    }
 }
 
 std::string CScriptedFtpServer::PassiveText()
@@ -174,20 +232,31 @@ void CScriptedFtpServer::Serve(nsSocket::CBlockingSocket& control)
         if (const std::size_t at = reply.find("{pasv}"); at != std::string::npos)
             reply.replace(at, 6, PassiveText());
         if (!reply.empty())
-            SendText(control, reply + "\r\n");
+            SendReply(control, reply);
         if (script.data == EData::None)
             continue;
 
+        const bool intruder = script.data == EData::IntruderThenSend || script.data == EData::IntruderThenReceive;
+        if (intruder)
+            Intrude();
         nsSocket::CBlockingSocket data;
         OpenData(data);
         if (script.data == EData::Hold)
         {
+            SendText(data, script.payload);
             m_held = std::move(data);
             continue;
         }
-        if (script.data == EData::Send)
+        if (script.data == EData::Send || script.data == EData::IntruderThenSend)
         {
-            SendText(data, script.payload);
+            try
+            {
+                SendText(data, script.payload);
+            }
+            catch (const nsSocket::CBlockingSocketException&)
+            {
+                // The client closed the data connection early; a real server still sends its reply.
+            }
         }
         else
         {

@@ -20,8 +20,14 @@ enum class EData
     None,     // nothing: no data connection is made
     Send,     // open it, send the payload, close it, send the final reply
     Receive,  // open it, read until the client closes it, send the final reply
-    Hold,     // open it and keep it open; later command lines are answered meanwhile
+    Hold,     // open it, send the payload and keep it open; later command lines are answered meanwhile
+    // Active mode: a third party on 127.0.0.2 reaches the PORT address first and sends kIntruderBytes
+    // (or, uploading, waits for what it is given); then as Send or Receive.
+    IntruderThenSend,
+    IntruderThenReceive,
 };
+
+inline constexpr const char* kIntruderBytes = "INJECTED";
 
 // The answer to one command line.
 struct CScriptStep
@@ -34,10 +40,12 @@ struct CScriptStep
     CScriptStep(const char* replyText) : CScriptStep(std::string(replyText)) {}  // NOLINT: a step is its reply
 
     // Sent with "\r\n" appended; "" stays silent. "{pasv}" becomes "h1,h2,h3,h4,p1,p2" of a fresh
-    // passive listener on 127.0.0.1 (the host part as given to the server).
+    // passive listener on 127.0.0.1 (the host part as given to the server). "{pause}" splits the text
+    // into pieces sent kPartPause apart. A reply ending in "{endless}" sends its last line again and
+    // again, without end, until the client closes the connection (or the server's patience ends).
     std::string reply;
     EData data = EData::None;
-    std::string payload;     // EData::Send
+    std::string payload;     // EData::Send and EData::Hold
     std::string finalReply;  // EData::Send and EData::Receive; "" sends nothing
 };
 
@@ -67,6 +75,8 @@ public:
     const std::vector<bool>& HeldDataClosedAtCommand() const noexcept { return m_vHeldClosed; }
     // The PORT address the client gave last (host order), 0 when none.
     std::uint16_t LastPortLinePort() const noexcept { return m_nActivePort; }
+    // What the intruder of IntruderThenReceive was given.
+    const std::string& IntruderReceived() const noexcept { return m_strIntruderReceived; }
 
     // Greeting parts are separated by this pause.
     static constexpr std::chrono::milliseconds kPartPause{200};
@@ -76,6 +86,8 @@ private:
     void Serve(nsSocket::CBlockingSocket& control);
     bool ReadCommand(nsSocket::CBlockingSocket& control, std::string& pending, std::string& line);
     void SendText(nsSocket::CBlockingSocket& socket, const std::string& text);
+    void SendReply(nsSocket::CBlockingSocket& control, const std::string& reply);
+    void Intrude();
     void OpenData(nsSocket::CBlockingSocket& data);
     void DrainHeld();
     std::string PassiveText();
@@ -93,6 +105,7 @@ private:
     mutable std::mutex m_mutex;
     std::vector<std::string> m_commands;
     std::string m_strDataReceived;
+    std::string m_strIntruderReceived;
     bool m_bDataConnectionMade = false;
     std::vector<bool> m_vHeldClosed;
     std::thread m_thread;
