@@ -1,4 +1,4 @@
-// CDirListingStream: line assembly across pieces, the line cap, and the whole-text form.
+// CDirListingStream: listing lines from the line splitter through the parser to the handler.
 #include "ftp/DirListingStream.h"
 
 #include <utility>
@@ -7,14 +7,12 @@ namespace nsFTP
 {
 
 CDirListingStream::CDirListingStream(CDirListingParser& parser, Handler handler)
-    : m_parser(parser), m_handler(std::move(handler))
+    : m_parser(parser), m_handler(std::move(handler)), m_splitter([this](std::string_view line) { Take(line); })
 {
 }
 
 void CDirListingStream::Take(std::string_view line)
 {
-    if (!line.empty() && line.back() == '\r')
-        line.remove_suffix(1);
     ++m_nLines;
     const bool understood = m_parser.ParseLine(m_status, line);
     if (understood)
@@ -22,54 +20,20 @@ void CDirListingStream::Take(std::string_view line)
     m_handler(line, understood ? &m_status : nullptr);
 }
 
-void CDirListingStream::Feed(std::string_view bytes)
+bool CDirListingStream::Feed(std::string_view bytes)
 {
-    while (!bytes.empty())
-    {
-        const std::size_t end = bytes.find('\n');
-        const std::string_view piece = bytes.substr(0, end);
-        const bool closed = end != std::string_view::npos;
-        bytes.remove_prefix(closed ? end + 1 : bytes.size());
-
-        if (m_bSkipping)
-        {
-            m_bSkipping = !closed;
-            continue;
-        }
-        if (m_strPending.empty() && closed && piece.size() <= kMaxLine)
-        {
-            Take(piece);  // the common case: a whole line within one piece, handed on without a copy
-            continue;
-        }
-        const std::size_t room = kMaxLine - m_strPending.size();
-        m_strPending.append(piece.substr(0, room));
-        if (piece.size() > room)
-        {
-            // Cut: hand on what fits, drop the rest of the line.
-            Take(m_strPending);
-            m_strPending.clear();
-            m_bSkipping = !closed;
-        }
-        else if (closed)
-        {
-            Take(m_strPending);
-            m_strPending.clear();
-        }
-    }
+    return m_splitter.Take(bytes.data(), bytes.size());
 }
 
 void CDirListingStream::Finish()
 {
-    if (!m_strPending.empty())
-        Take(m_strPending);
-    m_strPending.clear();
-    m_bSkipping = false;
+    m_splitter.Finish();
 }
 
 std::size_t ParseListing(CDirListingParser& parser, std::string_view text, const CDirListingStream::Handler& handler)
 {
     CDirListingStream stream(parser, handler);
-    stream.Feed(text);
+    stream.Feed(text);  // one piece: its lines are all complete or the last one, never overlong
     stream.Finish();
     return stream.Entries();
 }

@@ -3,11 +3,11 @@
 
 #include <cstddef>
 #include <functional>
-#include <string>
 #include <string_view>
 
 #include "ftp/DirListingParser.h"
 #include "ftp/FTPFileStatus.h"
+#include "ftp/ListingLines.h"
 
 namespace nsFTP
 {
@@ -22,15 +22,11 @@ public:
     // next line: a handler that keeps an entry copies it.
     using Handler = std::function<void(std::string_view line, const CFTPFileStatus* entry)>;
 
-    // A line beyond this length is handed on cut to it, as a line not understood, and the rest of it
-    // up to its line end is skipped: no real listing line comes near it, and a hostile one cannot grow
-    // the unfinished line without bound.
-    static constexpr std::size_t kMaxLine = 64 * 1024;
-
     CDirListingStream(CDirListingParser& parser, Handler handler);
 
-    // Lines end in LF; a CR right before the LF is dropped. Pieces may split lines anywhere.
-    void Feed(std::string_view bytes);
+    // Lines end in LF or CR LF; pieces may split them anywhere. False, and nothing more is taken,
+    // once an unfinished line grows beyond kMaxListingLine.
+    bool Feed(std::string_view bytes);
     // Hands on the last line when the listing did not end with a line end.
     void Finish();
 
@@ -43,13 +39,12 @@ private:
     CDirListingParser& m_parser;
     Handler m_handler;
     CFTPFileStatus m_status;  // reused: its strings keep their storage from line to line
-    std::string m_strPending;  // the unfinished line
-    bool m_bSkipping = false;  // inside the rest of a cut line
+    CListingLineSplitter m_splitter;
     std::size_t m_nLines = 0;
     std::size_t m_nEntries = 0;
 };
 
-// Every line of a whole listing text through a stream: the callback form of filling a vector.
+// Every line of a whole listing text to the handler: the callback form of filling a vector.
 // Returns the number of entries understood.
 std::size_t ParseListing(CDirListingParser& parser, std::string_view text, const CDirListingStream::Handler& handler);
 

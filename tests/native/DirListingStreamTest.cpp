@@ -58,23 +58,20 @@ TEST(DirListingStream, LinesAreTheSameWhateverThePieces)
         }
 }
 
-TEST(DirListingStream, AnOverlongLineIsCutAndTheRestSkipped)
+TEST(DirListingStream, AnOverlongUnfinishedLineStopsTheStream)
 {
-    const std::size_t cap = nsFTP::CDirListingStream::kMaxLine;
-    const std::string a = "-rw-r--r-- 1 u g 5 Jan  1  2020 a";
-    const std::string text = a + "\n" + std::string(cap + 10, 'x') + "\n" + a + "\n" + std::string(cap, 'y') + "\n" +
-                             std::string(3 * cap, 'z');
-    for (std::size_t piece : {std::size_t{1000}, cap - 1, cap + 1, 3 * cap})
-    {
-        SCOPED_TRACE(piece);
-        const CSeen seen = Feed(text, piece);
-        ASSERT_EQ(seen.lines.size(), 5u);
-        EXPECT_EQ(seen.lines[1], std::string(cap, 'x'));
-        EXPECT_EQ(seen.lines[2], a);
-        EXPECT_EQ(seen.lines[3], std::string(cap, 'y'));  // exactly at the cap: whole
-        EXPECT_EQ(seen.lines[4], std::string(cap, 'z'));
-        EXPECT_EQ(seen.names, (std::vector<std::string>{"a", "-", "a", "-", "-"}));
-    }
+    nsFTP::CDirListingParser parser;
+    std::size_t lines = 0;
+    nsFTP::CDirListingStream stream(parser, [&lines](std::string_view, const nsFTP::CFTPFileStatus*) { ++lines; });
+    const std::string piece(64 * 1024, 'x');
+    EXPECT_TRUE(stream.Feed("first line\n"));
+    bool taken = true;
+    for (std::size_t fed = 0; taken && fed <= nsFTP::kMaxListingLine + piece.size(); fed += piece.size())
+        taken = stream.Feed(piece);
+    EXPECT_FALSE(taken);
+    EXPECT_FALSE(stream.Feed("\nmore\n"));
+    stream.Finish();
+    EXPECT_EQ(lines, 1u);
 }
 
 TEST(DirListingStream, WholeTextThroughTheCallback)

@@ -152,6 +152,7 @@ int RunCli(const std::vector<std::string>& words, const CConsole& console)
         client.AddObserver(meter.get());
     }
     client.SetResume(options.resume);
+    client.SetReplyPause(std::chrono::milliseconds(options.replyPauseMs));
     if (!client.Logon(logon))
     {
         console.err << "tovalo-ftp: no logon to " << Escaped(logon.Hostname()) << ':' << logon.Port() << ": "

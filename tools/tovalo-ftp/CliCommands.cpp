@@ -6,6 +6,7 @@
 #include <ostream>
 #include <string_view>
 
+#include "ftp/DirListingParser.h"
 #include "tools/tovalo-ftp/CliObserver.h"
 #include "tools/tovalo-ftp/EntryLine.h"
 #include "tools/tovalo-ftp/TextEscape.h"
@@ -69,39 +70,46 @@ void PrintReply(CSession& session)
     }
 }
 
-bool PrintLines(CSession& session, const nsFTP::CFTPClient::TStringVector& lines)
+// Every line of the listing printed, escaped, as it arrives.
+bool RunLines(CSession& s, const CCommand& c,
+              bool (nsFTP::CFTPClient::*list)(const std::string&, const nsFTP::CFTPClient::TLineHandler&, bool))
 {
-    for (const std::string& line : lines)
-        PrintEscapedLine(session, line);
-    return true;
+    std::string text;
+    return (s.client.*list)(
+        ArgOrEmpty(c),
+        [&s, &text](std::string_view line) {
+            text.clear();
+            AppendEscaped(text, line);
+            text += '\n';
+            s.out << text;
+        },
+        s.options.passive);
 }
 
+// Each entry printed as soon as its line is parsed: nothing of the listing is kept.
 bool RunLs(CSession& s, const CCommand& c)
 {
-    nsFTP::CFTPClient::TFileStatusVector entries;
-    if (!s.client.ListEntries(ArgOrEmpty(c), entries, s.options.passive))
-        return false;
+    std::string directory = ArgOrEmpty(c);
+    if (!directory.empty() && directory.back() != '/')
+        directory += '/';
+    nsFTP::CDirListingParser parser;
+    nsFTP::CFTPFileStatus entry;
     std::string text;
-    for (const auto& entry : entries)
-    {
-        AppendEntryLine(text, *entry);
-        text += '\n';
-    }
-    s.out << text;
-    return true;
+    return s.client.ListLines(
+        directory,
+        [&](std::string_view line) {
+            if (!parser.ParseLine(entry, line))
+                return;
+            text.clear();
+            AppendEntryLine(text, entry);
+            text += '\n';
+            s.out << text;
+        },
+        s.options.passive);
 }
 
-bool RunList(CSession& s, const CCommand& c)
-{
-    nsFTP::CFTPClient::TStringVector lines;
-    return s.client.ListLines(ArgOrEmpty(c), lines, s.options.passive) && PrintLines(s, lines);
-}
-
-bool RunNlst(CSession& s, const CCommand& c)
-{
-    nsFTP::CFTPClient::TStringVector lines;
-    return s.client.NameLines(ArgOrEmpty(c), lines, s.options.passive) && PrintLines(s, lines);
-}
+bool RunList(CSession& s, const CCommand& c) { return RunLines(s, c, &nsFTP::CFTPClient::ListLines); }
+bool RunNlst(CSession& s, const CCommand& c) { return RunLines(s, c, &nsFTP::CFTPClient::NameLines); }
 
 bool RunGet(CSession& s, const CCommand& c)
 {

@@ -106,12 +106,13 @@ int RunParseCommand(const std::vector<std::string>& args, std::istream& in, std:
         printer.Line(line, entry);
     });
     std::string chunk(kChunk, '\0');
-    for (;;)
+    bool overlong = false;
+    while (!overlong)
     {
         const std::streamsize got = in.readsome(chunk.data(), static_cast<std::streamsize>(chunk.size()));
         if (got > 0)
         {
-            stream.Feed(std::string_view(chunk.data(), static_cast<std::size_t>(got)));
+            overlong = !stream.Feed(std::string_view(chunk.data(), static_cast<std::size_t>(got)));
             continue;
         }
         // Nothing waiting: show what is parsed before blocking, so that entries from a slow pipe
@@ -125,6 +126,11 @@ int RunParseCommand(const std::vector<std::string>& args, std::istream& in, std:
     printer.Flush();
     out.flush();
 
+    if (overlong)
+    {
+        err << "tovalo-ftp parse: a line longer than " << (nsFTP::kMaxListingLine >> 20) << " MiB; stopped there\n";
+        return 1;
+    }
     if (in.bad())
     {
         err << "tovalo-ftp parse: cannot read the input\n";
