@@ -253,7 +253,8 @@ TEST(Cli, AskedPasswordsNeedALine)
     // No line on standard input: nothing to log on with, and no connection is tried.
     const CRun run = RunTool(Words("-H 127.0.0.1 -P 1 -p - noop"), "");
     EXPECT_EQ(run.status, nsFtpCli::kExitUsage);
-    EXPECT_NE(run.err.find("no password to read"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("tovalo-ftp: no line to read the password for anonymous@127.0.0.1 from"), std::string::npos)
+        << run.err;
 
     const CRun missing = RunTool(Words("-H 127.0.0.1 -P 1 --netrc-file /nonexistent/tovalo-netrc noop"));
     EXPECT_EQ(missing.status, nsFtpCli::kExitUsage);

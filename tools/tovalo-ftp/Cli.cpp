@@ -33,11 +33,12 @@ double SteadySeconds()
 }
 
 // A password asked for: from the terminal without echo, or the next line of standard input.
-bool AskPassword(const CConsole& console, const std::string& prompt, std::string& password, std::string& error)
+// whose: "Password for user@host" and the like, the prompt without its colon.
+bool AskPassword(const CConsole& console, const std::string& whose, std::string& password, std::string& error)
 {
     bool read = false;
     if (console.inIsTerminal && console.readHidden)
-        read = console.readHidden(prompt, password);
+        read = console.readHidden(whose + ": ", password);
     else
     {
         read = static_cast<bool>(std::getline(console.in, password));
@@ -45,7 +46,7 @@ bool AskPassword(const CConsole& console, const std::string& prompt, std::string
             password.pop_back();
     }
     if (!read)
-        error = "no password to read for " + prompt.substr(0, prompt.find(':'));
+        error = "no line to read the " + whose + " from";
     return read;
 }
 
@@ -96,12 +97,11 @@ bool BuildLogon(const COptions& options, const CConsole& console, nsFTP::CLogonD
                 accountName = entry->account;
         }
     }
-    if (account.askPassword && !AskPassword(console, "Password for " + user + "@" + account.host + ": ", password, error))
+    if (account.askPassword && !AskPassword(console, "password for " + user + "@" + account.host, password, error))
         return false;
     std::string fwPassword = account.fwPassword;
     if (account.askFwPassword &&
-        !AskPassword(console, "Firewall password for " + account.fwUser + "@" + account.fwHost + ": ", fwPassword,
-                     error))
+        !AskPassword(console, "firewall password for " + account.fwUser + "@" + account.fwHost, fwPassword, error))
         return false;
     logon = nsFTP::CLogonData(account.host, account.port, user, password, accountName, account.fwHost,
                               account.fwUser, fwPassword, account.fwPort,

@@ -91,7 +91,11 @@ bool IsTerminal(EStandardStream stream) noexcept
 
 bool ReadHiddenLine(const std::string& prompt, std::string& line)
 {
-    std::cerr << prompt << std::flush;
+    // The prompt starts with a capital: "password for me@host: " becomes "Password for me@host: ".
+    std::string shown = prompt;
+    if (!shown.empty() && shown[0] >= 'a' && shown[0] <= 'z')
+        shown[0] = static_cast<char>(shown[0] - 'a' + 'A');
+    std::cerr << shown << std::flush;
     bool read = false;
     {
         const CEchoOff echoOff;
