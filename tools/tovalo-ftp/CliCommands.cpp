@@ -74,16 +74,8 @@ void PrintReply(CSession& session)
 bool RunLines(CSession& s, const CCommand& c,
               bool (nsFTP::CFTPClient::*list)(const std::string&, const nsFTP::CFTPClient::TLineHandler&, bool))
 {
-    std::string text;
     return (s.client.*list)(
-        ArgOrEmpty(c),
-        [&s, &text](std::string_view line) {
-            text.clear();
-            AppendEscaped(text, line);
-            text += '\n';
-            s.out << text;
-        },
-        s.options.passive);
+        ArgOrEmpty(c), [&s](std::string_view line) { PrintEscapedLine(s, line); }, s.options.passive);
 }
 
 // Each entry printed as soon as its line is parsed: nothing of the listing is kept.
