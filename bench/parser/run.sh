@@ -50,7 +50,7 @@ perl -MFile::Listing -e 1 2>/dev/null && have_perl=1
 
 cat <<'TEXT'
 Fields each side produces per entry:
-  tovalo (CFTPFileStatus): name, may-cd and may-get flags, size and size type, modification time
+  tovalo (CFTPFileStatus, one counted record per entry as the client's ListEntries keeps it): name, may-cd and may-get flags, size and size type, modification time
     converted to seconds since 1970 UTC (year guessed for dates without one) and its type,
     permissions, owner, group and link count as text (EPLF also an identifier).
   basic-ftp parseList (FileInfo): name, type, size, user, group, hard-link count, permissions split
