@@ -50,8 +50,8 @@ perl -MFile::Listing -e 1 2>/dev/null && have_perl=1
 
 cat <<'TEXT'
 Fields each side produces per entry:
-  tovalo (CFTPFileStatus, one counted record per entry as the client's ListEntries keeps it): name, may-cd and may-get flags, size and size type, modification time
-    converted to seconds since 1970 UTC (year guessed for dates without one) and its type,
+  tovalo (CFTPFileStatus, one counted record per entry, kept as the client's ListEntries keeps
+    it): name, may-cd and may-get flags, size and size type, modification time converted to seconds since 1970 UTC (year guessed for dates without one) and its type,
     permissions, owner, group and link count as text (EPLF also an identifier).
   basic-ftp parseList (FileInfo): name, type, size, user, group, hard-link count, permissions split
     into user/group/world sets, link target, and the date only as the raw text of the line (no time).
@@ -72,7 +72,8 @@ for lines in $sizes; do
   vec_ms=$(one_decimal "$vec_ms")
   cb_ms=$(one_decimal "$cb_ms")
   if ((have_node)); then
-    read -r peer_ms peer_entries peer_version <<<"$(node "$here/basic-ftp-time.js" "$node_dir/node_modules" "$listing" "$runs")"
+    read -r peer_ms peer_entries peer_version \
+      <<<"$(node "$here/basic-ftp-time.js" "$node_dir/node_modules" "$listing" "$runs")"
     peer_ms=$(one_decimal "$peer_ms")
     echo "in-process, fresh list of entries: tovalo $vec_ms ms ($vec_entries) vs basic-ftp $peer_version" \
          "$peer_ms ms ($peer_entries): $(ratio "$vec_ms" "$peer_ms") (target >= 10x)"
