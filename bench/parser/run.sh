@@ -51,8 +51,9 @@ perl -MFile::Listing -e 1 2>/dev/null && have_perl=1
 cat <<'TEXT'
 Fields each side produces per entry:
   tovalo (CFTPFileStatus, one counted record per entry, kept as the client's ListEntries keeps
-    it): name, may-cd and may-get flags, size and size type, modification time converted to seconds since 1970 UTC (year guessed for dates without one) and its type,
-    permissions, owner, group and link count as text (EPLF also an identifier).
+    it): name, may-cd and may-get flags, size and size type, modification time converted to
+    seconds since 1970 UTC (year guessed for dates without one) and its type, permissions, owner,
+    group and link count as text (EPLF also an identifier).
   basic-ftp parseList (FileInfo): name, type, size, user, group, hard-link count, permissions split
     into user/group/world sets, link target, and the date only as the raw text of the line (no time).
   File::Listing parse_dir: name, type (with link target), size, modification time (epoch), mode.
