@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 #include "ftp/SocketPlatform.h"
@@ -60,11 +61,21 @@ std::chrono::milliseconds SecondsWait(unsigned timeoutSeconds) noexcept
     return std::chrono::seconds(timeoutSeconds);
 }
 
-// Rounded up, so that a wait never ends before its deadline.
-std::chrono::milliseconds TimeLeft(std::chrono::steady_clock::time_point deadline) noexcept
+// Rounded up, so that a wait never ends before its deadline; none once it has passed.
+std::optional<std::chrono::milliseconds> TimeLeft(std::chrono::steady_clock::time_point deadline) noexcept
 {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    return std::max(left, std::chrono::milliseconds(0));
+    if (left.count() <= 0)
+        return std::nullopt;
+    return left;
+}
+
+// Whether the socket became ready before the deadline. A passed deadline ends the wait even while
+// bytes keep arriving: a peer that never stops sending is bounded like one that never starts.
+bool ReadyBefore(SocketHandle socket, std::chrono::steady_clock::time_point deadline) noexcept
+{
+    const std::optional<std::chrono::milliseconds> left = TimeLeft(deadline);
+    return left && platform::WaitReady(socket, false, *left) != 0;
 }
 
 }  // namespace
@@ -185,7 +196,7 @@ bool CBlockingSocket::Accept(CBlockingSocket& target, CSocketAddress& address, u
 bool CBlockingSocket::Accept(CBlockingSocket& target, CSocketAddress& address,
                              std::chrono::steady_clock::time_point deadline, unsigned timeoutSeconds)
 {
-    if (platform::WaitReady(m_hSocket, false, TimeLeft(deadline)) == 0)
+    if (!ReadyBefore(m_hSocket, deadline))
         throw CBlockingSocketException::Timeout("Accept timeout", "no connection", timeoutSeconds);
     return Accept(target, address);
 }
@@ -242,14 +253,21 @@ std::size_t CBlockingSocket::SendAll(const char* data, std::size_t count, unsign
 
 std::size_t CBlockingSocket::Receive(char* buffer, std::size_t size, unsigned timeoutSeconds)
 {
-    return Receive(buffer, size, std::chrono::steady_clock::now() + SecondsWait(timeoutSeconds), timeoutSeconds);
+    if (platform::WaitReady(m_hSocket, false, SecondsWait(timeoutSeconds)) == 0)
+        throw CBlockingSocketException::Timeout("Receive timeout", "no answer", timeoutSeconds);
+    return ReceiveReady(buffer, size);
 }
 
 std::size_t CBlockingSocket::Receive(char* buffer, std::size_t size, std::chrono::steady_clock::time_point deadline,
                                      unsigned timeoutSeconds)
 {
-    if (platform::WaitReady(m_hSocket, false, TimeLeft(deadline)) == 0)
-        throw CBlockingSocketException::Timeout("Receive timeout", "no answer", timeoutSeconds);
+    if (!ReadyBefore(m_hSocket, deadline))
+        throw CBlockingSocketException::Timeout("Receive timeout", "no complete answer", timeoutSeconds);
+    return ReceiveReady(buffer, size);
+}
+
+std::size_t CBlockingSocket::ReceiveReady(char* buffer, std::size_t size)
+{
     const std::ptrdiff_t received = platform::Receive(m_hSocket, buffer, size);
     if (received < 0)
         throw CBlockingSocketException("Receive");

@@ -120,6 +120,9 @@ public:
     static std::string GetHostByAddr(const CSocketAddress& address);
 
 private:
+    // The receive itself, once the socket is readable.
+    std::size_t ReceiveReady(char* buffer, std::size_t size);
+
     SocketHandle m_hSocket = kNoSocket;
 };
 

@@ -117,6 +117,8 @@ public:
     int Quit();
     int Abort();
     int PrintDirectory();
+    // The same, giving the directory of the 257 reply (left as it was unless the result is 0).
+    int PrintDirectory(std::string& directory);
     int System();
     int Noop();
     int ChangeDirectory(const std::string& path);
@@ -181,6 +183,8 @@ private:
 
     enum class ESimpleCommand;
     bool LogonSteps(const CLogonData& logonData);
+    // SIZE; size is set only when the reply states a number.
+    int QuerySize(const std::string& path, std::optional<std::int64_t>& size);
     int RunSimpleCommand(ESimpleCommand command, const std::string& argument);
     // Makes type the server's current type, sending TYPE only when it differs.
     bool EnsureType(const CTransferType& type);
@@ -210,10 +214,10 @@ private:
     bool StartDataCommand(CDataCommand command, const std::string& path);
     EDataState SendData(CLocalData& local, nsSocket::CBlockingSocket& dataSocket);
     EDataState ReceiveData(CLocalData& local, nsSocket::CBlockingSocket& dataSocket);
-    // The state after a block loop: an abort asked for meanwhile is sent now.
-    EDataState EndTransferLoop(bool abortRequested, EDataState state);
-    // Sends ABOR for a running transfer and reads the transfer's end and the ABOR's own reply.
-    EDataState AbortTransfer();
+    // The state after a block loop: an abort asked for meanwhile is carried out now.
+    EDataState EndTransferLoop(bool abortRequested, EDataState state, nsSocket::CBlockingSocket& dataSocket);
+    // Closes the data connection, sends ABOR, and reads the transfer's end and the ABOR's own reply.
+    EDataState AbortTransfer(nsSocket::CBlockingSocket& dataSocket);
     // Reads what the data command still owes; the result is whether the transfer succeeded.
     bool FinishDataCommand(EDataState state);
     // Closes the control connection of a server that went silent, so that nothing waits on it again.

@@ -1,10 +1,12 @@
 // The FTP client's simple commands: one table of verbs for the plain ones, small rules for the rest.
 #include <charconv>
 #include <cstddef>
+#include <optional>
 #include <string_view>
 
 #include "ftp/FtpClient.h"
 #include "ftp/NoThrow.h"
+#include "ftp/ReplyFields.h"
 #include "ftp/ReplyReader.h"
 
 namespace nsFTP
@@ -70,15 +72,6 @@ int IntermediateOutcome(int replyClass) noexcept
     if (replyClass == 3)
         return 0;
     return replyClass == 4 || replyClass == 5 ? 1 : -1;
-}
-
-// A decimal number at the start of text (0 when there is none or it does not fit).
-std::int64_t LeadingDecimal(std::string_view text) noexcept
-{
-    std::int64_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    static_cast<void>(end);
-    return error == std::errc() ? value : 0;
 }
 
 int DigitsValue(std::string_view digits) noexcept
@@ -259,12 +252,21 @@ int CFTPClient::Rename(const std::string& from, const std::string& to)
 
 int CFTPClient::FileSize(const std::string& path, std::int64_t& size)
 {
+    std::optional<std::int64_t> stated;
+    const int result = QuerySize(path, stated);
+    size = stated.value_or(0);
+    return result;
+}
+
+int CFTPClient::QuerySize(const std::string& path, std::optional<std::int64_t>& size)
+{
     return NoThrow(-1, [&] {
+        size.reset();
         std::string reply;
         int replyClass = -1;
         if (!Exchange("SIZE " + path, reply, replyClass))
             return -1;
-        size = reply.size() > 4 ? LeadingDecimal(std::string_view(reply).substr(4)) : 0;
+        size = SizeOfReply(reply);
         return ReplyOutcome(replyClass);
     });
 }
@@ -277,14 +279,22 @@ int CFTPClient::ModificationTime(const std::string& path, std::string& text)
         int replyClass = -1;
         if (!Exchange("MDTM " + path, reply, replyClass))
             return -1;
-        if (reply.size() > 17)
-        {
-            std::string stamp = reply.substr(4);
-            stamp = stamp.substr(0, stamp.find('.'));
-            if (stamp.size() == 14)
-                text = std::move(stamp);
-        }
+        text = TimestampOfReply(reply);
         return text.empty() ? -1 : ReplyOutcome(replyClass);
+    });
+}
+
+int CFTPClient::PrintDirectory(std::string& directory)
+{
+    return NoThrow(-1, [&] {
+        std::string reply;
+        int replyClass = -1;
+        if (!Exchange("PWD", reply, replyClass))
+            return -1;
+        const int result = ReplyOutcome(replyClass);
+        if (result == 0)
+            directory = DirectoryOfReply(reply);
+        return result;
     });
 }
 

@@ -1,13 +1,13 @@
 // Data connections: PASV and PORT, opening active and passive connections, moving blocks, aborting.
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <climits>
 
 #include "ftp/FtpClient.h"
 #include "ftp/FtpReportSites.h"
 #include "ftp/LocalData.h"
 #include "ftp/NoThrow.h"
+#include "ftp/ReplyFields.h"
 #include "ftp/ReplyReader.h"
 #include "ftp/SocketPlatform.h"
 
@@ -33,29 +33,6 @@ const DataCommandRow* RowOf(CDataCommand command) noexcept
 {
     const auto index = static_cast<std::size_t>(command);
     return index < std::size(kDataCommands) ? &kDataCommands[index] : nullptr;
-}
-
-// The six numbers of "(h1,h2,h3,h4,p1,p2)"; false unless each is a byte followed by one separator and
-// the separators add up to five commas and a closing parenthesis.
-bool ParsePassiveNumbers(const std::string& reply, std::array<int, 6>& numbers)
-{
-    const std::size_t open = reply.find('(');
-    if (open == std::string::npos)
-        return false;
-    const char* at = reply.data() + open + 1;
-    const char* const end = reply.data() + reply.size();
-    int separators = 0;
-    for (int& number : numbers)
-    {
-        while (at != end && *at == ' ')
-            ++at;
-        const auto [next, error] = std::from_chars(at, end, number);
-        if (error != std::errc() || next == end || number < 0 || number > 255)
-            return false;
-        separators += static_cast<unsigned char>(*next);
-        at = next + 1;
-    }
-    return separators == 5 * ',' + ')';
 }
 
 // The transfer's block count as the observers take it (a block never exceeds the client's buffer).
@@ -113,12 +90,13 @@ int CFTPClient::Passive(std::string& host, unsigned& port)
             return -1;
         if (replyClass == 2)
         {
-            std::array<int, 6> numbers{};
-            if (!ParsePassiveNumbers(reply, numbers))
+            const std::optional<std::array<int, 6>> numbers = PassiveNumbersOfReply(reply);
+            if (!numbers)
                 return -1;
-            host = std::to_string(numbers[0]) + "." + std::to_string(numbers[1]) + "." +
-                   std::to_string(numbers[2]) + "." + std::to_string(numbers[3]);
-            port = static_cast<unsigned>(numbers[4] * 256 + numbers[5]);
+            const std::array<int, 6>& n = *numbers;
+            host = std::to_string(n[0]) + "." + std::to_string(n[1]) + "." + std::to_string(n[2]) + "." +
+                   std::to_string(n[3]);
+            port = static_cast<unsigned>(n[4] * 256 + n[5]);
         }
         return ReplyOutcome(replyClass);
     });
@@ -299,23 +277,27 @@ CFTPClient::EDataState CFTPClient::OpenPassiveData(nsSocket::CBlockingSocket& da
     return EDataState::Ready;
 }
 
-CFTPClient::EDataState CFTPClient::EndTransferLoop(bool abortRequested, EDataState state)
+CFTPClient::EDataState CFTPClient::EndTransferLoop(bool abortRequested, EDataState state,
+                                                   nsSocket::CBlockingSocket& dataSocket)
 {
-    // Sent now, while the data connection is still open.
-    return abortRequested ? AbortTransfer() : state;
+    return abortRequested ? AbortTransfer(dataSocket) : state;
 }
 
-CFTPClient::EDataState CFTPClient::AbortTransfer()
+CFTPClient::EDataState CFTPClient::AbortTransfer(nsSocket::CBlockingSocket& dataSocket)
 {
     m_bAbortRequested = false;
+    // The data connection goes first: a server that reads no command while it moves data (vsftpd
+    // without urgent data) would otherwise never see the ABOR, and both would wait out the time-out.
+    // Its close ends the transfer on any server; the ABOR then tells the rest.
+    dataSocket.CloseQuietly();
     const TClock::time_point deadline = Deadline();
     std::string reply;
     int replyClass = -1;
     if (!SendCommand("ABOR") || !ReadReply(reply, replyClass, deadline))
         return EDataState::Aborted;
-    // Servers answer an ABOR that meets a transfer twice: first the transfer's end (426, or 226 when
-    // it had just completed), then the ABOR's own reply. 225 is the ABOR's own reply when nothing was
-    // left to abort, so nothing follows it.
+    // Two replies follow: the transfer's end (426, or 226 when it completed first), then the ABOR's
+    // own. A server that took the ABOR before it saw the close and had nothing left to abort answers
+    // 225 alone.
     const bool transferEnd = replyClass == 1 || replyClass == 4 || replyClass == 5 || ReplyCode(reply) == 226;
     if (transferEnd)
     {
@@ -357,7 +339,7 @@ CFTPClient::EDataState CFTPClient::SendData(CLocalData& local, nsSocket::CBlocki
         dataSocket.CloseQuietly();
         return EDataState::ReplyOwed;
     }
-    return EndTransferLoop(abortRequested, EDataState::Ready);
+    return EndTransferLoop(abortRequested, EDataState::Ready, dataSocket);
 }
 
 CFTPClient::EDataState CFTPClient::ReceiveData(CLocalData& local, nsSocket::CBlockingSocket& dataSocket)
@@ -400,10 +382,9 @@ CFTPClient::EDataState CFTPClient::ReceiveData(CLocalData& local, nsSocket::CBlo
             ReportSystemError(nsSocket::platform::LastSystemError(), report::kReceiveData);
         else
             NotifyError(failure, report::kSource, report::kReceiveData);
-        dataSocket.CloseQuietly();
-        return abortRequested ? AbortTransfer() : EDataState::ReplyOwed;
+        return EndTransferLoop(abortRequested, EDataState::ReplyOwed, dataSocket);
     }
-    return EndTransferLoop(abortRequested, EDataState::Ready);
+    return EndTransferLoop(abortRequested, EDataState::Ready, dataSocket);
 }
 
 }  // namespace nsFTP

@@ -1,4 +1,5 @@
 // File transfers and listings built on the data commands: upload with resume, download with restart, LIST/NLST.
+#include <optional>
 #include <string_view>
 
 #include "ftp/DirListingParser.h"
@@ -78,8 +79,9 @@ bool CFTPClient::DownloadFile(const std::string& remotePath, const std::string& 
         }
 
         // The size in the transfer's own type (some servers answer SIZE in image type only).
-        std::int64_t remoteSize = 0;
-        const bool sizeKnown = EnsureType(type) && FileSize(remotePath, remoteSize) == 0;
+        std::optional<std::int64_t> announced;
+        const bool sizeKnown = EnsureType(type) && QuerySize(remotePath, announced) == 0 && announced;
+        const std::int64_t remoteSize = announced.value_or(0);
         std::int64_t offset = file->SeekToEnd();
         if (m_bResume && sizeKnown && offset > remoteSize)
         {

@@ -33,7 +33,7 @@ bool CListingLineSplitter::Take(const char* bytes, std::size_t count)
         const std::size_t lineFeed = rest.find('\n');
         if (lineFeed == std::string_view::npos)
         {
-            if (m_strPartial.size() + rest.size() > kMaxListingLine)
+            if (m_strPartial.size() + rest.size() > m_nMaxLine)
             {
                 m_bOverlong = true;
                 m_strPartial.clear();
@@ -44,18 +44,19 @@ bool CListingLineSplitter::Take(const char* bytes, std::size_t count)
         }
         const std::string_view piece = rest.substr(0, lineFeed);
         rest.remove_prefix(lineFeed + 1);
+        // The same bound whichever way the line was split, so that the outcome never depends on TCP.
+        if (m_strPartial.size() + piece.size() > m_nMaxLine)
+        {
+            m_bOverlong = true;
+            m_strPartial.clear();
+            return false;
+        }
         if (m_strPartial.empty())
         {
             Hand(piece);
         }
         else
         {
-            if (m_strPartial.size() + piece.size() > kMaxListingLine)
-            {
-                m_bOverlong = true;
-                m_strPartial.clear();
-                return false;
-            }
             m_strPartial.append(piece);
             std::string line;
             line.swap(m_strPartial);

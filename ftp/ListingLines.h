@@ -24,10 +24,13 @@ class CListingLineSplitter
 public:
     using TLineHandler = std::function<void(std::string_view line)>;
 
-    explicit CListingLineSplitter(TLineHandler onLine) : m_onLine(std::move(onLine)) {}
+    explicit CListingLineSplitter(TLineHandler onLine, std::size_t maxLine = kMaxListingLine)
+        : m_onLine(std::move(onLine)), m_nMaxLine(maxLine)
+    {
+    }
 
     // Hands every line that bytes complete to the handler; false (and nothing more is taken) once a
-    // line grows beyond kMaxListingLine. The handler's exceptions pass through.
+    // line grows beyond maxLine. The handler's exceptions pass through.
     bool Take(const char* bytes, std::size_t count);
     // Hands on the last line when the text did not end with a line end.
     void Finish();
@@ -36,6 +39,7 @@ private:
     void Hand(std::string_view line);
 
     TLineHandler m_onLine;
+    std::size_t m_nMaxLine;
     std::string m_strPartial;
     bool m_bOverlong = false;
 };

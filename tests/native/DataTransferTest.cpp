@@ -1,6 +1,7 @@
 // Data connections against a scripted server: uploads, downloads, resume, listings, aborts and time-outs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <new>
@@ -418,8 +419,9 @@ TEST(DataTransfer, MovesFilesAndListingsOverDataConnections)
          .expectedOut = "0 idle, DELE 1",
          .check = [](const CDataOutcome& o) {
              EXPECT_EQ(o.observer.sent, (std::vector<int>{2048}));
-             // ABOR went out while the data connection was still open; by DELE it was closed.
-             EXPECT_EQ(o.heldClosed, (std::vector<bool>{false, true}));
+             // The data connection was closed before ABOR went out: a server that reads no command
+             // during a transfer sees the abort all the same.
+             EXPECT_EQ(o.heldClosed, (std::vector<bool>{true, true}));
          }},
         {.label = "a data command cannot start while a transfer runs",
          .steps = {"200 binary", "213 1", pasv, {"150 go", EData::Send, "x", "226 done"}},
@@ -736,8 +738,8 @@ TEST(DataTransfer, MovesFilesAndListingsOverDataConnections)
         SCOPED_TRACE(row.label);
         EXPECT_EQ(outcome.result, row.expectedResult);
         // PORT lines carry a port the system chose: the rows give their fixed start and "*".
-        ASSERT_EQ(outcome.lines.size(), row.expectedLines.size()) << ::testing::PrintToString(outcome.lines);
-        for (std::size_t line = 0; line < row.expectedLines.size(); ++line)
+        EXPECT_EQ(outcome.lines.size(), row.expectedLines.size()) << ::testing::PrintToString(outcome.lines);
+        for (std::size_t line = 0; line < std::min(row.expectedLines.size(), outcome.lines.size()); ++line)
         {
             const std::string& expected = row.expectedLines[line];
             const bool wildcard = !expected.empty() && expected.back() == '*';

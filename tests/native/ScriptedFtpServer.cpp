@@ -96,13 +96,15 @@ void CScriptedFtpServer::SendReply(nsSocket::CBlockingSocket& control, const std
     for (std::size_t at = 0;;)
     {
         const std::size_t pause = text.find(kPause, at);
-        SendText(control, text.substr(at, pause == std::string::npos ? std::string::npos : pause - at));
         if (pause == std::string::npos)
+        {
+            SendText(control, text.substr(at) + "\r\n");  // the last piece and its line end in one send
             break;
+        }
+        SendText(control, text.substr(at, pause - at));
         std::this_thread::sleep_for(kPartPause);
         at = pause + kPause.size();
     }
-    SendText(control, "\r\n");
     if (!endless)
         return;
     const std::string line = text.substr(text.rfind('\n') == std::string::npos ? 0 : text.rfind('\n') + 1) + "\r\n";

@@ -4,6 +4,7 @@
 #include <ostream>
 #include <string_view>
 
+#include "ftp/ReplyReader.h"
 #include "tools/tovalo-ftp/TextEscape.h"
 
 namespace nsFtpCli
@@ -67,13 +68,13 @@ void CReplyRecorder::OnCommandSent(const std::string& command)
 
 void CReplyRecorder::OnReplyLine(const std::string& line)
 {
-    // A reply that never ends must not grow the recorder without bound: lines beyond the cap are
-    // shown with -v but not kept.
-    if (m_strReply.size() + 1 + line.size() <= kMaxReplyKept)
+    // A reply that never ends must not grow the recorder without end: it keeps what the client's
+    // own reply assembly keeps.
+    if (m_strReply.size() < nsFTP::kMaxReplyText)
     {
         if (!m_strReply.empty())
             m_strReply += '\n';
-        m_strReply += line;
+        m_strReply.append(line, 0, nsFTP::kMaxReplyText - m_strReply.size());
     }
     if (m_pVerbose)
         *m_pVerbose << "< " << Escaped(line) << '\n' << std::flush;

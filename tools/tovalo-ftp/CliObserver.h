@@ -1,7 +1,6 @@
 // tovalo-ftp's observer of the client: keeps the last reply and error for printing and, with -v, shows the exchange.
 #pragma once
 
-#include <cstddef>
 #include <iosfwd>
 #include <string>
 
@@ -21,10 +20,7 @@ public:
 
     // Forgets the reply and the error of the command before.
     void BeginCommand();
-    // Reply text kept for one command; the lines beyond it are dropped.
-    static constexpr std::size_t kMaxReplyKept = 64 * 1024;
-
-    // The reply lines to the last command, joined by "\n".
+    // The reply lines to the last command, joined by "\n" (cut at nsFTP::kMaxReplyText).
     const std::string& LastReply() const noexcept { return m_strReply; }
     // The last error report as one line, or empty.
     const std::string& LastError() const noexcept { return m_strError; }
