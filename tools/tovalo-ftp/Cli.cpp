@@ -33,7 +33,7 @@ double SteadySeconds()
 }
 
 // A password asked for: from the terminal without echo, or the next line of standard input.
-// whose: "Password for user@host" and the like, the prompt without its colon.
+// whose: "password for user@host" and the like: the prompt without its colon, and the error's words.
 bool AskPassword(const CConsole& console, const std::string& whose, std::string& password, std::string& error)
 {
     bool read = false;
