@@ -15,6 +15,7 @@
 #include "ftp/DirListingParser.h"
 #include "ftp/DirListingStream.h"
 #include "ftp/FtpClient.h"
+#include "ftp/ListingLines.h"
 
 namespace
 {
@@ -98,10 +99,13 @@ int Generate(std::size_t count, const char* path)
 std::size_t ParseIntoList(std::string_view text, nsFTP::CFTPClient::TFileStatusVector& entries)
 {
     nsFTP::CDirListingParser parser;
-    nsFTP::ParseListing(parser, text, [&entries](std::string_view, const nsFTP::CFTPFileStatus* entry) {
-        if (entry)
-            entries.push_back(nsSP::MakeRCIPtr<nsFTP::CFTPFileStatus>(*entry));
+    nsFTP::CFTPFileStatus status;
+    nsFTP::CListingLineSplitter lines([&](std::string_view line) {
+        if (parser.ParseLine(status, line))
+            entries.push_back(nsSP::MakeRCIPtr<nsFTP::CFTPFileStatus>(std::move(status)));
     });
+    lines.Take(text.data(), text.size());
+    lines.Finish();
     return entries.size();
 }
 
