@@ -97,6 +97,18 @@ for lines in $sizes; do
 
   if [[ -x /usr/bin/time ]]; then
     /usr/bin/time -f %M -o "$work/time.out" "$cli" parse <"$listing" >/dev/null
-    echo "peak resident memory of tovalo-ftp parse: $(tail -n 1 "$work/time.out") KiB"
+    parse_kib=$(tail -n 1 "$work/time.out")
+    # The same listing as a server's LIST, through tovalo-ftp ls (entries printed as they arrive).
+    rm -f "$work/port"
+    /usr/bin/python3 "$here/listing-server.py" "$listing" "$work/port" &
+    server_pid=$!
+    for _ in $(seq 100); do [[ -s $work/port ]] && break; sleep 0.05; done
+    /usr/bin/time -f %M -o "$work/time.out" "$cli" -H 127.0.0.1 -P "$(cat "$work/port")" --passive ls \
+      >"$work/ls.out" || echo "parser bench: tovalo-ftp ls failed" >&2
+    kill "$server_pid" 2>/dev/null
+    wait "$server_pid" 2>/dev/null || true
+    ls_kib=$(tail -n 1 "$work/time.out")
+    echo "peak resident memory: tovalo-ftp parse $parse_kib KiB; tovalo-ftp ls $ls_kib KiB" \
+         "($(grep -c '^OK' "$work/ls.out") entries printed)"
   fi
 done
