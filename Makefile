@@ -7,7 +7,7 @@ CMAKE_WIN    := cmake -S . -B build/win -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLC
 CMAKE_FUZZ   := cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOVALO_FUZZ=ON \
                 -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 
-.PHONY: all build demo test bench fuzz deps native native-asan win fuzz-build clean
+.PHONY: all build demo test bench fuzz deps native native-asan win fuzz-build format clean
 
 all: build
 
@@ -39,6 +39,10 @@ bench: native
 
 fuzz: deps
 	@scripts/fuzz --seconds $(or $(FUZZ_SECONDS),60)
+
+# The house style (.clang-format) applied to every tracked C/C++ file; `make test` checks it.
+format: deps
+	@scripts/format
 
 clean:
 	rm -rf build

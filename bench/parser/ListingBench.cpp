@@ -1,4 +1,4 @@
-// Listing parser benchmark tool: writes a vsftpd-like UNIX listing, or times parsing one into entry records.
+// Listing parser benchmark tool: writes a vsftpd-like UNIX listing, or times parsing one into entry records or a callback.
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -13,6 +13,9 @@
 #include <vector>
 
 #include "ftp/DirListingParser.h"
+#include "ftp/DirListingStream.h"
+#include "ftp/FtpClient.h"
+#include "ftp/ListingLines.h"
 
 namespace
 {
@@ -90,38 +93,49 @@ int Generate(std::size_t count, const char* path)
     return out ? 0 : 1;
 }
 
-// Splits the text into lines and parses each into a record of its own, appended to entries, as a
-// client's listing does; returns the number of entries understood.
-std::size_t ParseListing(std::string_view text, std::vector<nsFTP::CFTPFileStatus>& entries)
+// Parses every line and keeps each entry understood as the client's listing does: a record of its
+// own on the heap, in the list the client hands its callers (as basic-ftp keeps one object per
+// entry in an array). Returns the number of entries understood.
+std::size_t ParseIntoList(std::string_view text, nsFTP::CFTPClient::TFileStatusVector& entries)
 {
     nsFTP::CDirListingParser parser;
-    while (!text.empty())
-    {
-        const std::size_t newline = text.find('\n');
-        std::string_view line = text.substr(0, newline);
-        text = newline == std::string_view::npos ? std::string_view() : text.substr(newline + 1);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        if (!parser.ParseLine(entries.emplace_back(), line))
-            entries.pop_back();
-    }
+    nsFTP::CFTPFileStatus status;
+    nsFTP::CListingLineSplitter lines([&](std::string_view line) {
+        if (parser.ParseLine(status, line))
+            entries.push_back(nsSP::MakeRCIPtr<nsFTP::CFTPFileStatus>(std::move(status)));
+    });
+    lines.Take(text.data(), text.size());
+    lines.Finish();
     return entries.size();
 }
 
-int Time(const char* path, int runs)
+// Hands every entry to a callback that only counts it: what a caller that prints entries as they
+// come (tovalo-ftp ls) pays for the parse.
+std::size_t ParseThroughCallback(std::string_view text)
+{
+    nsFTP::CDirListingParser parser;
+    std::size_t count = 0;
+    nsFTP::ParseListing(parser, text, [&count](std::string_view, const nsFTP::CFTPFileStatus* entry) {
+        count += entry != nullptr;
+    });
+    return count;
+}
+
+// Best time of several runs. Every run builds its result afresh, as the peer's parseList does: the
+// list starts empty and unreserved, and is freed after the clock stops.
+int Time(const char* path, int runs, bool intoList)
 {
     std::ifstream in(path, std::ios::binary);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (!in && !in.eof())
         return 1;
-    std::vector<nsFTP::CFTPFileStatus> entries;
     double best = 1e300;
     std::size_t understood = 0;
     for (int run = 0; run < runs; ++run)
     {
-        entries.clear();  // the previous run's records go before the clock starts
+        nsFTP::CFTPClient::TFileStatusVector entries;
         const auto start = std::chrono::steady_clock::now();
-        understood = ParseListing(text, entries);
+        understood = intoList ? ParseIntoList(text, entries) : ParseThroughCallback(text);
         const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
         best = std::min(best, took.count());
     }
@@ -136,9 +150,11 @@ int main(int argc, char** argv)
     const std::vector<std::string_view> args(argv + 1, argv + argc);
     if (args.size() == 3 && args[0] == "generate")
         return Generate(std::stoul(std::string(args[1])), argv[3]);
-    if (args.size() == 3 && args[0] == "time")
-        return Time(argv[2], std::stoi(std::string(args[2])));
-    std::cerr << "usage: tovalo_parser_bench generate COUNT FILE | time FILE RUNS\n"
-                 "  time prints the best parse time in milliseconds and the number of entries understood\n";
+    if (args.size() == 3 && (args[0] == "time" || args[0] == "stream"))
+        return Time(argv[2], std::stoi(std::string(args[2])), args[0] == "time");
+    std::cerr << "usage: tovalo_parser_bench generate COUNT FILE | time FILE RUNS | stream FILE RUNS\n"
+                 "  time: entries into a fresh list each run, as the client keeps them; stream: entries to a\n"
+                 "  counting callback;\n"
+                 "  both print the best parse time in milliseconds and the number of entries understood\n";
     return 2;
 }

@@ -23,7 +23,11 @@ recent=$(( (now - 3 * 86400) / 60 * 60 ))        # listed with a clock time, to 
 old=$(date -u -d '2019-03-04 12:34:56' +%s)      # listed with a year: the date only
 old_day=$(date -u -d '2019-03-04' +%s)
 korean='한글 이름.txt'
-mkdir -p "$root/list/sub" "$root/resume" "$root/ops" "$root/uniq"
+mkdir -p "$root/list/sub" "$root/resume" "$root/ops" "$root/uniq" "$root/odd"
+# Names a server lists as they are: a TAB, an escape sequence, a backslash.
+odd_name=$'tab\there\e[31mred\\back'
+odd_escaped='tab\there\033[31mred\\back'
+printf 'odd' >"$root/odd/$odd_name"
 head -c 1234 /dev/urandom >"$root/list/recent.txt"
 head -c 77 /dev/urandom >"$root/list/old.bin"
 printf 'hello' >"$root/list/$korean"
@@ -162,6 +166,18 @@ section_listing() {
   count=$(awk -F'\t' '$1 == "OK" && $2 ~ /^entry-[0-9]+-x+$/ { print $2 }' "$IT_OUT" | sort -u | wc -l)
   it_expect_true "ls of $many_files entries: all there" "$count distinct entries" test "$count" = $many_files
 
+  # A listed name cannot add a column or reach the terminal raw: ls, list and nlst escape it.
+  local cmd
+  for cmd in ls list nlst; do
+    it_ftp "$cmd" odd
+    it_expect_rc "$cmd of an odd name" 0
+    it_expect_no_line "$cmd prints no escape byte" "$IT_OUT" $'\e'
+    it_expect_true "$cmd shows the name escaped" "no line holds '$odd_escaped'" grep -qF -- "$odd_escaped" "$IT_OUT"
+  done
+  it_ftp ls odd
+  it_expect_true "ls: the escaped name is column 2 of 14" "$(cat "$IT_OUT")" \
+    env N="$odd_escaped" awk -F'\t' '$2 == ENVIRON["N"] && NF == 14 { found = 1 } END { exit !found }' "$IT_OUT"
+
   it_ftp list list
   it_expect_rc "list (raw)" 0
   it_expect_line "list shows the raw line of big.img" "$IT_OUT" '5368709120 .*big\.img$'
@@ -210,6 +226,27 @@ section_transfers() {
     it_expect_same "get $name" "$local_dir/$name" "$local_dir/back-$name"
   done
 
+  # On a terminal (and without -v) get and put draw a meter on stderr that ends at 100%.
+  if command -v script >/dev/null; then
+    local meter=$IT_WORK/meter
+    for name in get put; do
+      rm -f "$local_dir/meter.dat" "$root/up/meter.dat"
+      if [ $name = get ]; then
+        set -- get up/binary.dat "$local_dir/meter.dat"
+      else
+        set -- put "$local_dir/binary.dat" up/meter.dat
+      fi
+      IT_CMD="script -qec 'tovalo-ftp $*' /dev/null"
+      timeout 120 script -qec "$(printf '%q ' "${IT_CLIENT[@]}" "${IT_CONNECT[@]}" "$@")" /dev/null \
+        >"$meter" 2>&1 </dev/null
+      IT_RC=$?
+      it_expect_rc "$name on a terminal" 0
+      it_expect_line "$name on a terminal: the meter reaches 100%" "$meter" '3\.0 MiB of 3\.0 MiB  100%'
+    done
+  else
+    it_skip "progress meter" "script(1) is missing"
+  fi
+
   # Several transfers on one logon, in both directions.
   it_ftp put "$local_dir/crlf.txt" up/one.txt , put "$local_dir/binary.dat" up/two.dat , \
     get up/two.dat "$local_dir/two-back.dat"
@@ -240,8 +277,8 @@ section_resume() {
   part=300001
   head -c $part "$local_dir/resume.dat" >"$root/resume/up.dat"
   ftp_server_own "$root/resume/up.dat"
-  it_ftp put "$local_dir/resume.dat" resume/up.dat
-  it_expect_same "put resumes a partial upload" "$local_dir/resume.dat" "$root/resume/up.dat"
+  it_ftp -C put "$local_dir/resume.dat" resume/up.dat
+  it_expect_same "put -C resumes a partial upload" "$local_dir/resume.dat" "$root/resume/up.dat"
   it_expect_line "resumed upload asks SIZE" "$IT_ERR" '^> SIZE resume/up\.dat$'
   it_expect_line "resumed upload appends" "$IT_ERR" '^> APPE resume/up\.dat$'
   it_expect_no_line "resumed upload does not store over" "$IT_ERR" '^> STOR '
@@ -255,8 +292,8 @@ section_resume() {
   cp "$local_dir/resume.dat" "$root/resume/down.dat"
   ftp_server_own "$root/resume/down.dat"
   head -c 200003 "$local_dir/resume.dat" >"$local_dir/down.dat"
-  it_ftp get resume/down.dat "$local_dir/down.dat"
-  it_expect_same "get resumes a partial download" "$local_dir/resume.dat" "$local_dir/down.dat"
+  it_ftp -C get resume/down.dat "$local_dir/down.dat"
+  it_expect_same "get -C resumes a partial download" "$local_dir/resume.dat" "$local_dir/down.dat"
   it_expect_line "resumed download restarts at the local length" "$IT_ERR" '^> REST 200003$'
 
   head -c 500000 /dev/urandom >"$local_dir/down2.dat"
@@ -269,28 +306,48 @@ section_resume() {
   truncate -s $near "$root/resume/huge-up.img"
   ftp_server_own "$root/resume/huge-up.img"
   truncate -s $five "$local_dir/huge.img"
-  it_ftp put "$local_dir/huge.img" resume/huge-up.img
+  it_ftp -C put "$local_dir/huge.img" resume/huge-up.img
   it_expect_rc "put resumes past 4 GiB" 0
   it_expect_line "put past 4 GiB appends" "$IT_ERR" '^> APPE resume/huge-up\.img$'
   it_expect_true "put past 4 GiB: remote size" "$(stat -c %s "$root/resume/huge-up.img") bytes" \
     test "$(stat -c %s "$root/resume/huge-up.img")" = $five
   truncate -s $near "$local_dir/huge-down.img"
-  it_ftp get list/big.img "$local_dir/huge-down.img"
+  it_ftp -C get list/big.img "$local_dir/huge-down.img"
   it_expect_rc "get resumes past 4 GiB" 0
   it_expect_line "get past 4 GiB restarts there" "$IT_ERR" "^> REST $near\$"
   it_expect_true "get past 4 GiB: local size" "$(stat -c %s "$local_dir/huge-down.img") bytes" \
     test "$(stat -c %s "$local_dir/huge-down.img")" = $five
 
+  # Without -C every put and get replaces its target, whatever is there: the same size (where a
+  # resume would move nothing and report done), shorter, or longer.
+  local row remote_len local_len
+  # remote bytes before | local bytes
+  replace_rows=("6000|6000" "3000|6000" "9000|6000")
+  for row in "${replace_rows[@]}"; do
+    IFS='|' read -r remote_len local_len <<<"$row"
+    head -c "$remote_len" /dev/urandom >"$root/resume/replace.dat"
+    ftp_server_own "$root/resume/replace.dat"
+    head -c "$local_len" /dev/urandom >"$local_dir/replace.dat"
+    it_ftp put "$local_dir/replace.dat" resume/replace.dat
+    it_expect_same "put over $remote_len bytes replaces them" "$local_dir/replace.dat" "$root/resume/replace.dat"
+    it_expect_no_line "put without -C never appends" "$IT_ERR" '^> (APPE|SIZE) '
+    head -c "$remote_len" /dev/urandom >"$root/resume/replace.dat"
+    ftp_server_own "$root/resume/replace.dat"
+    it_ftp get resume/replace.dat "$local_dir/replace.dat"
+    it_expect_same "get into $local_len local bytes replaces them" "$root/resume/replace.dat" "$local_dir/replace.dat"
+    it_expect_no_line "get without -C never restarts" "$IT_ERR" '^> REST '
+  done
+
   head -c 4000 /dev/urandom >"$local_dir/short.dat"
   head -c 9000 /dev/urandom >"$root/resume/longer.dat"
   ftp_server_own "$root/resume/longer.dat"
-  it_ftp put "$local_dir/short.dat" resume/longer.dat
+  it_ftp -C put "$local_dir/short.dat" resume/longer.dat
   expect_replaced_or_refused "put over a longer remote file" "$local_dir/short.dat" "$root/resume/longer.dat"
 
   head -c 4000 /dev/urandom >"$root/resume/shorter.dat"
   ftp_server_own "$root/resume/shorter.dat"
   head -c 9000 /dev/urandom >"$local_dir/longer.dat"
-  it_ftp get resume/shorter.dat "$local_dir/longer.dat"
+  it_ftp -C get resume/shorter.dat "$local_dir/longer.dat"
   expect_replaced_or_refused "get into a longer local file" "$root/resume/shorter.dat" "$local_dir/longer.dat"
 }
 
@@ -326,19 +383,25 @@ section_commands() {
 
 # Refusals: exit 1, and the first failure stops the run.
 section_refusals() {
-  local row
+  local row cmd said
+  # command | what stderr says of it (the server's reply or the local error)
   refused_rows=(
-    "get missing.bin $local_dir/never.bin"
-    "rm missing.bin"
-    "cd missing"
-    "rmdir missing"
-    "size missing.bin"
-    "mv missing.bin other.bin"
-    "put $local_dir/no-such-local-file remote.bin"
+    "get missing.bin $local_dir/never.bin|^tovalo-ftp: get missing\.bin .*never\.bin: refused: 5[0-9][0-9] "
+    "rm missing.bin|^tovalo-ftp: rm missing\.bin: refused: 5[0-9][0-9] "
+    "cd missing|^tovalo-ftp: cd missing: refused: 5[0-9][0-9] "
+    "rmdir missing|^tovalo-ftp: rmdir missing: refused: 5[0-9][0-9] "
+    "size missing.bin|^tovalo-ftp: size missing\.bin: refused: 5[0-9][0-9] "
+    "mv missing.bin other.bin|^tovalo-ftp: mv missing\.bin other\.bin: refused: 5[0-9][0-9] "
+    "put $local_dir/no-such-local-file remote.bin|^tovalo-ftp: put .*no-such-local-file remote\.bin: failed: No such file"
   )
   for row in "${refused_rows[@]}"; do
-    eval "it_ftp $row"
-    it_expect_rc "refused: $row" 1
+    cmd=${row%%|*}
+    said=${row#*|}
+    eval "it_ftp $cmd"
+    it_expect_rc "refused: $cmd" 1
+    it_expect_line "refused: $cmd: named on stderr" "$IT_ERR" "$said"
+    it_run "${IT_CONNECT[@]}" $cmd
+    it_expect_line "refused: $cmd: named without -v too" "$IT_ERR" "$said"
   done
 
   it_ftp rm missing.bin , mkdir after-failure
@@ -346,9 +409,48 @@ section_refusals() {
   it_expect_true "nothing runs after the failure" "after-failure was made" test ! -e "$root/after-failure"
 }
 
+# Passwords off the command line, the help, and the reference page that must agree with it.
+section_accounts() {
+  local word netrc_home=$IT_WORK/home
+  mkdir -p "$netrc_home"
+  printf 'machine other.example login nobody password nothing\nmachine %s\n  login %s\n  password "%s"\n' \
+    "$FTP_HOST" "$FTP_USER" "$FTP_PASS" >"$netrc_home/.netrc"
+  chmod 600 "$netrc_home/.netrc"
+
+  printf '%s\n' "$FTP_PASS" >"$IT_WORK/password"
+  it_run_input "$IT_WORK/password" -v -H "$FTP_HOST" -P "$FTP_PORT" -u "$FTP_USER" -p - noop
+  it_expect_rc "-p - reads a line of stdin" 0
+  it_expect_no_line "-p -: the password is never shown" "$IT_ERR" "$FTP_PASS"
+  it_run_input /dev/null -H "$FTP_HOST" -P "$FTP_PORT" -u "$FTP_USER" -p - noop
+  it_expect_rc "-p - with nothing on stdin" 2
+
+  HOME=$netrc_home it_run -v -H "$FTP_HOST" -P "$FTP_PORT" -n noop
+  it_expect_rc "-n logs on with ~/.netrc" 0
+  it_expect_line "-n: the user from ~/.netrc" "$IT_ERR" "^> USER $FTP_USER\$"
+  it_run -H "$FTP_HOST" -P "$FTP_PORT" --netrc-file "$netrc_home/.netrc" noop
+  it_expect_rc "--netrc-file logs on" 0
+  HOME=$netrc_home it_run -H "$FTP_HOST" -P "$FTP_PORT" -n -p wrong-password --timeout 10 noop
+  it_expect_rc "-p wins over ~/.netrc" 3
+  it_expect_no_line "a refused logon never shows the password" "$IT_ERR" "wrong-password"
+
+  it_run --help
+  it_expect_rc "--help" 0
+  cp "$IT_OUT" "$IT_WORK/help"
+  # Every option and command of --help is in the reference page, and the page names no option
+  # that --help lacks.
+  local doc=$IT_REPO/docs/tovalo-ftp.md
+  for word in $(grep -oE '^  (-[A-Za-z]|--[a-z-]+)(, --[a-z-]+)?' "$IT_WORK/help" | tr -d ',') \
+              $(awk '/^COMMANDS/ { on = 1; next } /^[A-Z]/ { on = 0 } on && /^  [a-z]/ { print $1 }' "$IT_WORK/help"); do
+    it_expect_true "docs/tovalo-ftp.md names $word" "not found" grep -qF -- "\`$word" "$doc"
+  done
+  for word in $(grep -oE '`--?[a-zA-Z][a-z-]*' "$doc" | tr -d '`' | sort -u); do
+    it_expect_true "--help names $word of the docs" "not found" grep -qE -- "(^|[ [])$word([] ,]|\$)" "$IT_WORK/help"
+  done
+}
+
 # Commands without a data connection do not depend on the mode: they run in the active pass.
 sections=(listing transfers resume)
-[ "$mode" = passive ] || sections=(logon listing info transfers resume commands refusals)
+[ "$mode" = passive ] || sections=(logon accounts listing info transfers resume commands refusals)
 for section in "${sections[@]}"; do
   "section_$section"
 done

@@ -56,6 +56,15 @@ it_run() {
   IT_RC=$?
 }
 
+# Runs the client with exactly the given arguments and the file as standard input.
+it_run_input() { # file args...
+  local input=$1
+  shift
+  IT_CMD="tovalo-ftp $* < $(basename "$input")"
+  timeout 120 "${IT_CLIENT[@]}" "$@" >"$IT_OUT" 2>"$IT_ERR" <"$input"
+  IT_RC=$?
+}
+
 it_pass() { it_passed=$((it_passed + 1)); }
 
 it_fail() { # name detail...

@@ -28,9 +28,9 @@ constexpr Ambient kAmbients[] = {
 
 } // namespace
 
-ComPtr<ContainerSite> ContainerSite::create(HWND frame, const RECT& place)
+fw::ComPtr<ContainerSite> ContainerSite::create(HWND frame, const RECT& place)
 {
-    return ComPtr<ContainerSite>::adopt(new ContainerSite(frame, place));
+    return fw::ComPtr<ContainerSite>::Adopt(new ContainerSite(frame, place));
 }
 
 STDMETHODIMP ContainerSite::QueryInterface(REFIID iid, void** object)

@@ -2,7 +2,7 @@
 // site, and the ambient properties the control may ask for.
 #pragma once
 
-#include "tools/pagehost/ComPtr.h"
+#include "framework/Raii.h"
 #include "tools/pagehost/RefCount.h"
 
 #include <ocidl.h>
@@ -17,7 +17,7 @@ class ContainerSite final : public IOleClientSite,
                             public IDispatch {
 public:
     // frame: the top-level window that holds the control at `place` (client coordinates).
-    static ComPtr<ContainerSite> create(HWND frame, const RECT& place);
+    static fw::ComPtr<ContainerSite> create(HWND frame, const RECT& place);
 
     IOleClientSite* clientSite() { return static_cast<IOleClientSite*>(this); }
 

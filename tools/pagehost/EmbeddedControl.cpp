@@ -39,7 +39,7 @@ std::wstring EmbeddedControl::embed(const PageObject& object, HWND frame)
     if (FAILED(CLSIDFromString(object.classId.c_str(), &clsid))) {
         return L"\"" + object.classId + L"\" is not a class id";
     }
-    HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, m_object.putVoid());
+    HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, m_object.PutVoid());
     if (FAILED(hr)) {
         return L"cannot create " + object.classId + L" (" + hresultText(hr) + L")";
     }
@@ -60,12 +60,12 @@ std::wstring EmbeddedControl::embed(const PageObject& object, HWND frame)
     if (FAILED(hr)) {
         return L"the control cannot be activated in place (" + hresultText(hr) + L")";
     }
-    m_inPlace = m_object.query<IOleInPlaceObject>(IID_IOleInPlaceObject);
+    m_inPlace = m_object.As<IOleInPlaceObject>(IID_IOleInPlaceObject);
     if (m_inPlace) {
         m_inPlace->GetWindow(&m_window);
-        m_site->setInPlaceObject(m_inPlace.get());
+        m_site->setInPlaceObject(m_inPlace.Get());
     }
-    m_dispatch = m_object.query<IDispatch>(IID_IDispatch);
+    m_dispatch = m_object.As<IDispatch>(IID_IDispatch);
     if (!m_dispatch) {
         return L"the control has no dispatch interface";
     }
@@ -74,17 +74,17 @@ std::wstring EmbeddedControl::embed(const PageObject& object, HWND frame)
 
 std::wstring EmbeddedControl::load(const PageObject& object)
 {
-    const auto bagLoader = m_object.query<IPersistPropertyBag>(IID_IPersistPropertyBag);
+    const auto bagLoader = m_object.As<IPersistPropertyBag>(IID_IPersistPropertyBag);
     if (!object.params.empty()) {
         if (!bagLoader) {
             return L"the control cannot take <param> values (no IPersistPropertyBag)";
         }
         const auto bag = PropertyBag::create(object.params);
-        const HRESULT hr = bagLoader->Load(bag.get(), nullptr);
+        const HRESULT hr = bagLoader->Load(bag.Get(), nullptr);
         return FAILED(hr) ? L"the control cannot load its params (" + hresultText(hr) + L")" : std::wstring();
     }
     HRESULT hr = S_OK;
-    if (const auto streamInit = m_object.query<IPersistStreamInit>(IID_IPersistStreamInit)) {
+    if (const auto streamInit = m_object.As<IPersistStreamInit>(IID_IPersistStreamInit)) {
         hr = streamInit->InitNew();
     } else if (bagLoader) {
         hr = bagLoader->InitNew();
@@ -94,20 +94,20 @@ std::wstring EmbeddedControl::load(const PageObject& object)
 
 void EmbeddedControl::close()
 {
-    m_dispatch.reset();
+    m_dispatch.Reset();
     if (m_site) {
         m_site->setInPlaceObject(nullptr);
     }
     if (m_inPlace) {
         m_inPlace->InPlaceDeactivate();
-        m_inPlace.reset();
+        m_inPlace.Reset();
     }
     if (m_object) {
         m_object->Close(OLECLOSE_NOSAVE);
         m_object->SetClientSite(nullptr);
-        m_object.reset();
+        m_object.Reset();
     }
-    m_site.reset();
+    m_site.Reset();
     m_window = nullptr;
 }
 

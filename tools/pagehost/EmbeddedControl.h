@@ -2,7 +2,7 @@
 // given a site, loaded from the params and activated in place in the frame window.
 #pragma once
 
-#include "tools/pagehost/ComPtr.h"
+#include "framework/Raii.h"
 #include "tools/pagehost/ContainerSite.h"
 #include "tools/pagehost/Page.h"
 
@@ -25,16 +25,16 @@ public:
     // Deactivates and closes the control and lets go of it.
     void close();
 
-    IDispatch* dispatch() const { return m_dispatch.get(); }
+    IDispatch* dispatch() const { return m_dispatch.Get(); }
     HWND window() const { return m_window; }
 
 private:
     std::wstring load(const PageObject& object);
 
-    ComPtr<IOleObject> m_object;
-    ComPtr<IOleInPlaceObject> m_inPlace;
-    ComPtr<ContainerSite> m_site;
-    ComPtr<IDispatch> m_dispatch;
+    fw::ComPtr<IOleObject> m_object;
+    fw::ComPtr<IOleInPlaceObject> m_inPlace;
+    fw::ComPtr<ContainerSite> m_site;
+    fw::ComPtr<IDispatch> m_dispatch;
     HWND m_window = nullptr;
 };
 

@@ -5,6 +5,7 @@
 #include "tools/pagehost/DialogProbes.h"
 #include "tools/pagehost/HostError.h"
 #include "tools/pagehost/ListView.h"
+#include "tools/pagehost/OleValues.h"
 #include "tools/pagehost/Output.h"
 #include "tools/pagehost/Screenshot.h"
 #include "tools/pagehost/Text.h"
@@ -377,9 +378,9 @@ void pumpMessages(DWORD milliseconds)
     }
 }
 
-ComPtr<IDispatch> HostObject::create(const HostContext& context)
+fw::ComPtr<IDispatch> HostObject::create(const HostContext& context)
 {
-    return ComPtr<IDispatch>::adopt(new HostObject(context));
+    return fw::ComPtr<IDispatch>::Adopt(new HostObject(context));
 }
 
 STDMETHODIMP HostObject::QueryInterface(REFIID iid, void** object)

@@ -2,7 +2,7 @@
 // messages, look into the control's list view, arrange dialog answers and take screenshots.
 #pragma once
 
-#include "tools/pagehost/ComPtr.h"
+#include "framework/Raii.h"
 #include "tools/pagehost/DialogHook.h"
 #include "tools/pagehost/RefCount.h"
 #include "tools/pagehost/Watchdog.h"
@@ -23,7 +23,7 @@ struct HostContext {
 
 class HostObject final : public IDispatch {
 public:
-    static ComPtr<IDispatch> create(const HostContext& context);
+    static fw::ComPtr<IDispatch> create(const HostContext& context);
 
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
     STDMETHODIMP_(ULONG) AddRef() override { return m_refs.add(); }

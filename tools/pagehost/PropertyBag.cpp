@@ -5,9 +5,9 @@
 
 namespace pagehost {
 
-ComPtr<IPropertyBag> PropertyBag::create(std::vector<PageParam> params)
+fw::ComPtr<IPropertyBag> PropertyBag::create(std::vector<PageParam> params)
 {
-    return ComPtr<IPropertyBag>::adopt(new PropertyBag(std::move(params)));
+    return fw::ComPtr<IPropertyBag>::Adopt(new PropertyBag(std::move(params)));
 }
 
 STDMETHODIMP PropertyBag::QueryInterface(REFIID iid, void** object)

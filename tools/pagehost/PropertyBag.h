@@ -1,7 +1,7 @@
 // The property bag through which the control loads the <param> values of its <object>.
 #pragma once
 
-#include "tools/pagehost/ComPtr.h"
+#include "framework/Raii.h"
 #include "tools/pagehost/Page.h"
 #include "tools/pagehost/RefCount.h"
 
@@ -15,7 +15,7 @@ namespace pagehost {
 // handed out as VT_BSTR, or converted when the reader asks for another type.
 class PropertyBag final : public IPropertyBag {
 public:
-    static ComPtr<IPropertyBag> create(std::vector<PageParam> params);
+    static fw::ComPtr<IPropertyBag> create(std::vector<PageParam> params);
 
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
     STDMETHODIMP_(ULONG) AddRef() override { return m_refs.add(); }

@@ -128,7 +128,7 @@ public:
                 item.object->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(unknown));
             }
             if ((mask & SCRIPTINFO_ITYPEINFO) && typeInfo) {
-                if (auto classInfo = item.object.query<IProvideClassInfo>(IID_IProvideClassInfo)) {
+                if (auto classInfo = item.object.As<IProvideClassInfo>(IID_IProvideClassInfo)) {
                     classInfo->GetClassInfo(typeInfo);
                 }
                 if (!*typeInfo && !(mask & SCRIPTINFO_IUNKNOWN)) {
@@ -187,19 +187,19 @@ private:
 
 bool runScripts(const std::vector<PageScript>& scripts, const std::vector<NamedItem>& items, HWND frame)
 {
-    const auto site = ComPtr<ScriptSite>::adopt(new ScriptSite(items, frame));
+    const auto site = fw::ComPtr<ScriptSite>::Adopt(new ScriptSite(items, frame));
     CLSID engineClass{};
-    ComPtr<IActiveScript> engine;
+    fw::ComPtr<IActiveScript> engine;
     HRESULT hr = CLSIDFromProgID(L"JScript", &engineClass);
     if (SUCCEEDED(hr)) {
-        hr = CoCreateInstance(engineClass, nullptr, CLSCTX_INPROC_SERVER, IID_IActiveScript, engine.putVoid());
+        hr = CoCreateInstance(engineClass, nullptr, CLSCTX_INPROC_SERVER, IID_IActiveScript, engine.PutVoid());
     }
     if (FAILED(hr)) {
         site->fail(L"no JScript engine (" + hresultText(hr) + L")");
         return false;
     }
-    const auto parser = engine.query<IActiveScriptParse32>(kIidActiveScriptParse32);
-    if (!parser || FAILED(engine->SetScriptSite(static_cast<IActiveScriptSite*>(site.get())))
+    const auto parser = engine.As<IActiveScriptParse32>(kIidActiveScriptParse32);
+    if (!parser || FAILED(engine->SetScriptSite(static_cast<IActiveScriptSite*>(site.Get())))
         || FAILED(parser->InitNew())) {
         site->fail(L"the JScript engine cannot be set up");
         engine->Close();

@@ -2,7 +2,7 @@
 // object as named items; script errors are printed and end the run.
 #pragma once
 
-#include "tools/pagehost/ComPtr.h"
+#include "framework/Raii.h"
 #include "tools/pagehost/Page.h"
 
 #include <windows.h>
@@ -14,7 +14,7 @@ namespace pagehost {
 
 struct NamedItem {
     std::wstring name;
-    ComPtr<IDispatch> object;
+    fw::ComPtr<IDispatch> object;
     bool eventSource; // the control: the engine may bind handlers to it
 };
 

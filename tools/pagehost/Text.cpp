@@ -1,7 +1,8 @@
 // Text helpers: UTF-8 <-> UTF-16 and the textual form of script values.
 #include "tools/pagehost/Text.h"
 
-#include "tools/pagehost/ComPtr.h"
+#include "framework/Raii.h"
+#include "tools/pagehost/OleValues.h"
 
 #include <cmath>
 #include <cstdio>

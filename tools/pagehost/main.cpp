@@ -157,7 +157,7 @@ int runPage(const Options& options)
         if (std::wstring error = control.embed(*page.object, frame.get()); !error.empty()) {
             return fail(kNoControl, error);
         }
-        items.push_back({page.object->id, ComPtr<IDispatch>::share(control.dispatch()), true});
+        items.push_back({page.object->id, fw::ComPtr<IDispatch>(control.dispatch()), true});
     }
     HostContext context{frame.get(), control.window(), &dialogs, folderOf(options.page), &watchdog};
     items.push_back({L"host", HostObject::create(context), false});

@@ -1,6 +1,7 @@
 // tovalo-ftp as a function: parses the words, logs on once, runs the commands, returns the exit status.
 #pragma once
 
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -17,7 +18,26 @@ inline constexpr int kExitNoLogon = 3;
 // transfers close to what the disk and the kernel can do.
 inline constexpr unsigned kCliBufferSize = 256 * 1024;
 
+// Where the run reads and writes, and what it knows of the terminal. A test gives streams and leaves
+// the rest as it is: no terminal, no ~/.netrc.
+struct CConsole
+{
+    CConsole(std::istream& input, std::ostream& output, std::ostream& errors) : in(input), out(output), err(errors) {}
+
+    std::istream& in;
+    std::ostream& out;
+    std::ostream& err;
+    bool inIsTerminal = false;   // "-p -" then reads through readHidden instead of a line of in
+    bool errIsTerminal = false;  // the progress meter needs it
+    std::string netrcPath;       // what -n reads
+    // Prompts and reads one line without echo; called only when inIsTerminal.
+    std::function<bool(const std::string& prompt, std::string& line)> readHidden;
+    // Seconds on a clock that only moves forward (the progress meter's).
+    std::function<double()> clock;
+};
+
 // words: the program's arguments without its name.
+int RunCli(const std::vector<std::string>& words, const CConsole& console);
 int RunCli(const std::vector<std::string>& words, std::istream& in, std::ostream& out, std::ostream& err);
 
 }  // namespace nsFtpCli

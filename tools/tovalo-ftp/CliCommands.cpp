@@ -4,9 +4,12 @@
 #include <charconv>
 #include <cstddef>
 #include <ostream>
+#include <string_view>
 
+#include "ftp/DirListingParser.h"
 #include "tools/tovalo-ftp/CliObserver.h"
 #include "tools/tovalo-ftp/EntryLine.h"
+#include "tools/tovalo-ftp/TextEscape.h"
 
 namespace nsFtpCli
 {
@@ -21,6 +24,8 @@ struct CCommandRow
     std::size_t minArgs;
     std::size_t maxArgs;  // kRestOfLine: the remaining words form one text
     THandler run;
+    const char* synopsis;
+    const char* help;
 };
 
 constexpr std::size_t kRestOfLine = static_cast<std::size_t>(-1);
@@ -45,45 +50,58 @@ std::string JoinedArgs(const CCommand& command)
     return text;
 }
 
+// Each line escaped (TextEscape.h): a server's text cannot add a line or reach the terminal raw.
+void PrintEscapedLine(CSession& session, std::string_view line)
+{
+    std::string text;
+    AppendEscaped(text, line);
+    text += '\n';
+    session.out << text;
+}
+
 void PrintReply(CSession& session)
 {
-    if (!session.replies.LastReply().empty())
-        session.out << session.replies.LastReply() << '\n';
+    std::string_view reply = session.replies.LastReply();
+    while (!reply.empty())
+    {
+        const std::size_t end = reply.find('\n');
+        PrintEscapedLine(session, reply.substr(0, end));
+        reply.remove_prefix(end == std::string_view::npos ? reply.size() : end + 1);
+    }
 }
 
-bool PrintLines(CSession& session, const nsFTP::CFTPClient::TStringVector& lines)
+// Every line of the listing printed, escaped, as it arrives.
+bool RunLines(CSession& s, const CCommand& c,
+              bool (nsFTP::CFTPClient::*list)(const std::string&, const nsFTP::CFTPClient::TLineHandler&, bool))
 {
-    for (const std::string& line : lines)
-        session.out << line << '\n';
-    return true;
+    return (s.client.*list)(
+        ArgOrEmpty(c), [&s](std::string_view line) { PrintEscapedLine(s, line); }, s.options.passive);
 }
 
+// Each entry printed as soon as its line is parsed: nothing of the listing is kept.
 bool RunLs(CSession& s, const CCommand& c)
 {
-    nsFTP::CFTPClient::TFileStatusVector entries;
-    if (!s.client.ListEntries(ArgOrEmpty(c), entries, s.options.passive))
-        return false;
+    std::string directory = ArgOrEmpty(c);
+    if (!directory.empty() && directory.back() != '/')
+        directory += '/';
+    nsFTP::CDirListingParser parser;
+    nsFTP::CFTPFileStatus entry;
     std::string text;
-    for (const auto& entry : entries)
-    {
-        AppendEntryLine(text, *entry);
-        text += '\n';
-    }
-    s.out << text;
-    return true;
+    return s.client.ListLines(
+        directory,
+        [&](std::string_view line) {
+            if (!parser.ParseLine(entry, line))
+                return;
+            text.clear();
+            AppendEntryLine(text, entry);
+            text += '\n';
+            s.out << text;
+        },
+        s.options.passive);
 }
 
-bool RunList(CSession& s, const CCommand& c)
-{
-    nsFTP::CFTPClient::TStringVector lines;
-    return s.client.ListLines(ArgOrEmpty(c), lines, s.options.passive) && PrintLines(s, lines);
-}
-
-bool RunNlst(CSession& s, const CCommand& c)
-{
-    nsFTP::CFTPClient::TStringVector lines;
-    return s.client.NameLines(ArgOrEmpty(c), lines, s.options.passive) && PrintLines(s, lines);
-}
+bool RunList(CSession& s, const CCommand& c) { return RunLines(s, c, &nsFTP::CFTPClient::ListLines); }
+bool RunNlst(CSession& s, const CCommand& c) { return RunLines(s, c, &nsFTP::CFTPClient::NameLines); }
 
 bool RunGet(CSession& s, const CCommand& c)
 {
@@ -122,7 +140,7 @@ bool RunPwd(CSession& s, const CCommand&)
 {
     if (s.client.PrintDirectory() != 0)
         return false;
-    s.out << DirectoryOfReply(s.replies.LastReply()) << '\n';
+    PrintEscapedLine(s, DirectoryOfReply(s.replies.LastReply()));
     return true;
 }
 
@@ -162,27 +180,30 @@ bool RunType(CSession& s, const CCommand& c)
 }
 
 constexpr CCommandRow kCommands[] = {
-    {"ls", 0, 1, RunLs},
-    {"list", 0, 1, RunList},
-    {"nlst", 0, 1, RunNlst},
-    {"get", 2, 2, RunGet},
-    {"put", 2, 2, RunPut},
-    {"putu", 2, 2, RunPutUnique},
-    {"size", 1, 1, RunSize},
-    {"mdtm", 1, 1, RunMdtm},
-    {"mkdir", 1, 1, RunPathCommand<&nsFTP::CFTPClient::MakeDirectory>},
-    {"rmdir", 1, 1, RunPathCommand<&nsFTP::CFTPClient::RemoveDirectory>},
-    {"rm", 1, 1, RunPathCommand<&nsFTP::CFTPClient::Delete>},
-    {"mv", 2, 2, RunMv},
-    {"cd", 1, 1, RunPathCommand<&nsFTP::CFTPClient::ChangeDirectory>},
-    {"cdup", 0, 0, RunCdup},
-    {"pwd", 0, 0, RunPwd},
-    {"site", 1, kRestOfLine, RunShowReplyWithText<&nsFTP::CFTPClient::Site>},
-    {"noop", 0, 0, RunNoop},
-    {"syst", 0, 0, RunShowReply<&nsFTP::CFTPClient::System>},
-    {"stat", 0, 1, RunShowReplyWithText<&nsFTP::CFTPClient::Status>},
-    {"help", 0, kRestOfLine, RunShowReplyWithText<&nsFTP::CFTPClient::Help>},
-    {"type", 1, 1, RunType},
+    {"ls", 0, 1, RunLs, "ls [PATH]", "entries of a folder as parsed lines, printed as they arrive (LIST)"},
+    {"list", 0, 1, RunList, "list [PATH]", "the folder's listing lines as the server sent them, escaped (LIST)"},
+    {"nlst", 0, 1, RunNlst, "nlst [PATH]", "the names in a folder, escaped (NLST)"},
+    {"get", 2, 2, RunGet, "get REMOTE LOCAL", "download a file (replaces LOCAL; -C resumes)"},
+    {"put", 2, 2, RunPut, "put LOCAL REMOTE", "upload a file (replaces REMOTE; -C resumes)"},
+    {"putu", 2, 2, RunPutUnique, "putu LOCAL REMOTE", "upload under a new name that the server chooses (STOU)"},
+    {"size", 1, 1, RunSize, "size PATH", "size in bytes, in the current type (SIZE; type I first for most servers)"},
+    {"mdtm", 1, 1, RunMdtm, "mdtm PATH", "modification time as YYYYMMDDhhmmss, UTC (MDTM)"},
+    {"mkdir", 1, 1, RunPathCommand<&nsFTP::CFTPClient::MakeDirectory>, "mkdir PATH", "make a folder (MKD)"},
+    {"rmdir", 1, 1, RunPathCommand<&nsFTP::CFTPClient::RemoveDirectory>, "rmdir PATH", "remove a folder (RMD)"},
+    {"rm", 1, 1, RunPathCommand<&nsFTP::CFTPClient::Delete>, "rm PATH", "delete a file (DELE)"},
+    {"mv", 2, 2, RunMv, "mv FROM TO", "rename (RNFR, RNTO)"},
+    {"cd", 1, 1, RunPathCommand<&nsFTP::CFTPClient::ChangeDirectory>, "cd PATH", "change folder (CWD)"},
+    {"cdup", 0, 0, RunCdup, "cdup", "go to the parent folder (CDUP)"},
+    {"pwd", 0, 0, RunPwd, "pwd", "print the current folder (PWD)"},
+    {"site", 1, kRestOfLine, RunShowReplyWithText<&nsFTP::CFTPClient::Site>, "site TEXT...",
+     "a server-specific command, e.g. site chmod 644 FILE; prints the reply"},
+    {"noop", 0, 0, RunNoop, "noop", "check that the connection answers (NOOP)"},
+    {"syst", 0, 0, RunShowReply<&nsFTP::CFTPClient::System>, "syst", "print the server's system type (SYST)"},
+    {"stat", 0, 1, RunShowReplyWithText<&nsFTP::CFTPClient::Status>, "stat [PATH]",
+     "server status, or a listing of PATH over the control connection (STAT)"},
+    {"help", 0, kRestOfLine, RunShowReplyWithText<&nsFTP::CFTPClient::Help>, "help [TEXT...]",
+     "print the server's help (HELP)"},
+    {"type", 1, 1, RunType, "type A|I|E|L<bits>", "transfer type from here on (image I is the default)"},
 };
 
 const CCommandRow* FindCommand(const std::string& name)
@@ -194,6 +215,14 @@ const CCommandRow* FindCommand(const std::string& name)
 }
 
 }  // namespace
+
+std::vector<CCommandHelp> CommandHelp()
+{
+    std::vector<CCommandHelp> rows;
+    for (const CCommandRow& row : kCommands)
+        rows.push_back({row.synopsis, row.help});
+    return rows;
+}
 
 bool ParseTypeWord(const std::string& word, nsFTP::CTransferType& type)
 {
@@ -258,13 +287,38 @@ bool ValidateCommand(const CCommand& command, std::string& error)
     return true;
 }
 
+std::string CommandText(const CCommand& command)
+{
+    std::string text = command.name;
+    for (const std::string& arg : command.args)
+        text += ' ' + arg;
+    return Escaped(text);
+}
+
+std::string FailureText(const CReplyRecorder& replies)
+{
+    if (!replies.LastError().empty())
+        return "failed: " + replies.LastError();
+    const std::string& reply = replies.LastReply();
+    if (reply.empty())
+        return "failed without a reply";
+    const char first = reply.front();
+    const std::string oneLine = OneLine(reply);
+    return first == '4' || first == '5' ? "refused: " + oneLine : "failed, the server answered: " + oneLine;
+}
+
 bool RunCommands(CSession& session, const std::vector<CCommand>& commands)
 {
     for (const CCommand& command : commands)
     {
         const CCommandRow* row = FindCommand(command.name);
+        session.replies.BeginCommand();
         if (!row || !row->run(session, command))
+        {
+            session.out.flush();
+            session.err << "tovalo-ftp: " << CommandText(command) << ": " << FailureText(session.replies) << '\n';
             return false;
+        }
         session.out.flush();
     }
     return true;

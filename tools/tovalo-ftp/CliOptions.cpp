@@ -1,9 +1,10 @@
-// Reading tovalo-ftp's options and splitting its commands at the "," words.
+// Reading tovalo-ftp's options from one table (which --help prints) and splitting its commands at the "," words.
 #include "tools/tovalo-ftp/CliOptions.h"
 
 #include <charconv>
 #include <cstdint>
 
+#include "ftp/FtpTypes.h"
 #include "tools/tovalo-ftp/CliCommands.h"
 
 namespace nsFtpCli
@@ -15,83 +16,84 @@ bool ParseUnsigned(const std::string& text, unsigned minimum, unsigned maximum, 
 {
     unsigned parsed = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), parsed);
-    if (error != std::errc() || end != text.data() + text.size() || parsed < minimum || parsed > maximum)
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || parsed < minimum ||
+        parsed > maximum)
         return false;
     value = parsed;
     return true;
 }
 
-// Everything an option can set, gathered before the logon record is built.
-struct CRawOptions
+// A password option's value: "-" asks for it instead.
+bool SetPassword(const std::string& value, std::string& password, bool& ask)
 {
-    std::string host;
-    unsigned port = 21;
-    std::string user = "anonymous";
-    std::string password;
-    std::string account;
-    unsigned fwMode = 0;
-    std::string fwHost;
-    unsigned fwPort = 21;
-    std::string fwUser;
-    std::string fwPassword;
-};
-
-enum class EValue
-{
-    None,
-    Text,
-    Port,
-    FirewallMode,
-    Seconds,
-};
+    ask = value == "-";
+    password = ask ? std::string() : value;
+    return true;
+}
 
 struct COptionRow
 {
     const char* name;
-    EValue value;
-    std::string CRawOptions::*text;
-    unsigned CRawOptions::*number;
-    bool COptions::*flag;
-    bool flagValue;
+    const char* alias;  // another spelling, or null
+    const char* value;  // what the value is, for the help; null: the option takes none
+    const char* help;
+    bool (*apply)(COptions& options, const std::string& value);
 };
 
+constexpr unsigned kMaxFirewallMode = static_cast<unsigned>(nsFTP::CFirewallMode::kCount - 1);
+
 constexpr COptionRow kOptionRows[] = {
-    {"-H", EValue::Text, &CRawOptions::host, nullptr, nullptr, false},
-    {"-P", EValue::Port, nullptr, &CRawOptions::port, nullptr, false},
-    {"-u", EValue::Text, &CRawOptions::user, nullptr, nullptr, false},
-    {"-p", EValue::Text, &CRawOptions::password, nullptr, nullptr, false},
-    {"-a", EValue::Text, &CRawOptions::account, nullptr, nullptr, false},
-    {"--fw-mode", EValue::FirewallMode, nullptr, &CRawOptions::fwMode, nullptr, false},
-    {"--fw-host", EValue::Text, &CRawOptions::fwHost, nullptr, nullptr, false},
-    {"--fw-port", EValue::Port, nullptr, &CRawOptions::fwPort, nullptr, false},
-    {"--fw-user", EValue::Text, &CRawOptions::fwUser, nullptr, nullptr, false},
-    {"--fw-pass", EValue::Text, &CRawOptions::fwPassword, nullptr, nullptr, false},
-    {"--timeout", EValue::Seconds, nullptr, nullptr, nullptr, false},
-    {"--passive", EValue::None, nullptr, nullptr, &COptions::passive, true},
-    {"--no-resume", EValue::None, nullptr, nullptr, &COptions::resume, false},
-    {"-v", EValue::None, nullptr, nullptr, &COptions::verbose, true},
+    {"-H", nullptr, "HOST", "server host name or address (required)",
+     [](COptions& o, const std::string& v) { o.account.host = v; return !v.empty(); }},
+    {"-P", nullptr, "PORT", "server port (21)",
+     [](COptions& o, const std::string& v) { return ParseUnsigned(v, 1, 65535, o.account.port); }},
+    {"-u", nullptr, "USER", "user name (anonymous, or the one in ~/.netrc with -n)",
+     [](COptions& o, const std::string& v) { o.account.user = v; o.account.userGiven = true; return true; }},
+    {"-p", nullptr, "PASS", "password; - reads it from the terminal without echo, or a line of stdin",
+     [](COptions& o, const std::string& v) {
+         o.account.passwordGiven = true;
+         return SetPassword(v, o.account.password, o.account.askPassword);
+     }},
+    {"-a", nullptr, "ACCOUNT", "account for a server that asks for one (ACCT)",
+     [](COptions& o, const std::string& v) { o.account.account = v; return true; }},
+    {"-n", "--netrc", nullptr, "user and password of HOST from ~/.netrc (-u and -p win)",
+     [](COptions& o, const std::string&) { o.account.netrc = true; return true; }},
+    {"--netrc-file", nullptr, "FILE", "as -n, from FILE",
+     [](COptions& o, const std::string& v) { o.account.netrcFile = v; o.account.netrc = true; return true; }},
+    {"--fw-mode", nullptr, "N", "firewall logon method, 0 to 8 (0: none; see FIREWALLS)",
+     [](COptions& o, const std::string& v) { return ParseUnsigned(v, 0, kMaxFirewallMode, o.account.fwMode); }},
+    {"--fw-host", nullptr, "HOST", "firewall host (needed by modes 1 to 8)",
+     [](COptions& o, const std::string& v) { o.account.fwHost = v; return !v.empty(); }},
+    {"--fw-port", nullptr, "PORT", "firewall port (21)",
+     [](COptions& o, const std::string& v) { return ParseUnsigned(v, 1, 65535, o.account.fwPort); }},
+    {"--fw-user", nullptr, "USER", "firewall user name",
+     [](COptions& o, const std::string& v) { o.account.fwUser = v; return true; }},
+    {"--fw-pass", nullptr, "PASS", "firewall password; - asks for it as -p - does",
+     [](COptions& o, const std::string& v) {
+         return SetPassword(v, o.account.fwPassword, o.account.askFwPassword);
+     }},
+    {"--passive", nullptr, nullptr, "passive data connections (PASV) instead of active ones (PORT)",
+     [](COptions& o, const std::string&) { o.passive = true; return true; }},
+    {"--timeout", nullptr, "S", "seconds that any one wait may last, 1 to 86400 (100)",
+     [](COptions& o, const std::string& v) { return ParseUnsigned(v, 1, 86400, o.timeoutSeconds); }},
+    {"--reply-pause", nullptr, "MS", "pause after each receive of a reply, 0 to 10000 ms (0)",
+     [](COptions& o, const std::string& v) { return ParseUnsigned(v, 0, 10000, o.replyPauseMs); }},
+    {"-C", "--continue", nullptr, "resume: put appends to a shorter remote file, get to a shorter local one",
+     [](COptions& o, const std::string&) { o.resume = true; return true; }},
+    {"--no-resume", nullptr, nullptr, "replace the target of put and get (the default)",
+     [](COptions& o, const std::string&) { o.resume = false; return true; }},
+    {"-v", "--verbose", nullptr, "show the exchange with the server on stderr (passwords masked)",
+     [](COptions& o, const std::string&) { o.verbose = true; return true; }},
+    {"-h", "--help", nullptr, "print this reference and exit",
+     [](COptions& o, const std::string&) { o.help = true; return true; }},
 };
 
 const COptionRow* FindOption(const std::string& word)
 {
     for (const COptionRow& row : kOptionRows)
-        if (word == row.name)
+        if (word == row.name || (row.alias && word == row.alias))
             return &row;
     return nullptr;
-}
-
-bool ApplyValue(const COptionRow& row, const std::string& value, CRawOptions& raw, COptions& options)
-{
-    switch (row.value)
-    {
-    case EValue::Text: raw.*row.text = value; return true;
-    case EValue::Port: return ParseUnsigned(value, 1, 65535, raw.*row.number);
-    case EValue::FirewallMode:
-        return ParseUnsigned(value, 0, static_cast<unsigned>(nsFTP::CFirewallMode::kCount - 1), raw.*row.number);
-    case EValue::Seconds: return ParseUnsigned(value, 1, 86400, options.timeoutSeconds);
-    case EValue::None: return true;
-    }
-    return false;
 }
 
 bool SplitCommands(const std::vector<std::string>& words, std::size_t first, COptions& options, std::string& error)
@@ -117,11 +119,16 @@ bool SplitCommands(const std::vector<std::string>& words, std::size_t first, COp
     return true;
 }
 
+void AppendPadded(std::string& text, const std::string& item, std::size_t width)
+{
+    text += item;
+    text.append(item.size() < width ? width - item.size() : 1, ' ');
+}
+
 }  // namespace
 
 bool ParseArguments(const std::vector<std::string>& words, COptions& options, std::string& error)
 {
-    CRawOptions raw;
     std::size_t at = 0;
     for (; at < words.size(); ++at)
     {
@@ -139,53 +146,107 @@ bool ParseArguments(const std::vector<std::string>& words, COptions& options, st
             error = "unknown option " + word;
             return false;
         }
-        if (row->value == EValue::None)
+        if (!row->value)
         {
-            options.*row->flag = row->flagValue;
+            row->apply(options, std::string());
             continue;
         }
         if (at + 1 == words.size())
         {
-            error = "option " + word + " needs a value";
+            error = "option " + word + " needs a value (" + row->value + ")";
             return false;
         }
-        if (!ApplyValue(*row, words[++at], raw, options))
+        if (!row->apply(options, words[++at]))
         {
             error = "bad value for " + word + ": " + words[at];
             return false;
         }
     }
+    if (options.help)
+        return true;
     if (!SplitCommands(words, at, options, error))
         return false;
-    if (raw.host.empty())
+    const CAccountOptions& account = options.account;
+    if (account.host.empty())
     {
         error = "no host given (-H HOST)";
         return false;
     }
-    if (raw.fwMode != 0 && raw.fwHost.empty())
+    if (account.fwMode != 0 && account.fwHost.empty())
     {
-        error = "a firewall mode needs --fw-host";
+        error = "firewall mode " + std::to_string(account.fwMode) + " needs --fw-host";
         return false;
     }
-    options.logon = nsFTP::CLogonData(raw.host, raw.port, raw.user, raw.password, raw.account, raw.fwHost,
-                                      raw.fwUser, raw.fwPassword, raw.fwPort,
-                                      nsFTP::CFirewallMode(static_cast<std::int32_t>(raw.fwMode)));
+    if (account.askPassword && account.askFwPassword)
+    {
+        error = "only one of -p and --fw-pass can be -";
+        return false;
+    }
     return true;
 }
 
-const char* UsageText() noexcept
+std::string HelpText()
 {
-    return "usage: tovalo-ftp [options] COMMAND [ARG...] [, COMMAND [ARG...]]...\n"
-           "       tovalo-ftp parse [--now EPOCH]   (listing lines on stdin, entry lines on stdout)\n"
-           "options:\n"
-           "  -H HOST  -P PORT (21)  -u USER (anonymous)  -p PASS  -a ACCOUNT\n"
-           "  --fw-mode N (0-8)  --fw-host H  --fw-port P (21)  --fw-user U  --fw-pass P\n"
-           "  --passive  --timeout S (100)  --no-resume  -v (show the exchange on stderr)\n"
-           "commands:\n"
-           "  ls [PATH]  list [PATH]  nlst [PATH]  get REMOTE LOCAL  put LOCAL REMOTE  putu LOCAL REMOTE\n"
-           "  size PATH  mdtm PATH  mkdir PATH  rmdir PATH  rm PATH  mv FROM TO  cd PATH  cdup  pwd\n"
-           "  site TEXT  noop  syst  stat [PATH]  help [TEXT]  type A|I|E|L8\n"
-           "exit status: 0 all done, 1 a command refused or failed, 2 usage, 3 no connection or logon refused\n";
+    std::string text =
+        "tovalo-ftp: an FTP client for the command line; one logon, then the commands in order.\n"
+        "\n"
+        "usage: tovalo-ftp [OPTIONS] COMMAND [ARG...] [, COMMAND [ARG...]]...\n"
+        "       tovalo-ftp parse [--now EPOCH] < LISTING\n"
+        "\n"
+        "OPTIONS\n";
+    constexpr std::size_t kOptionWidth = 24;
+    for (const COptionRow& row : kOptionRows)
+    {
+        std::string item = "  " + std::string(row.name);
+        if (row.alias)
+            item += std::string(", ") + row.alias;
+        if (row.value)
+            item += std::string(" ") + row.value;
+        AppendPadded(text, item, kOptionWidth);
+        text += row.help;
+        text += '\n';
+    }
+    text += "\nCOMMANDS (separated by a lone \",\"; the first one refused or failed ends the run)\n";
+    for (const CCommandHelp& command : CommandHelp())
+    {
+        AppendPadded(text, "  " + std::string(command.synopsis), kOptionWidth);
+        text += command.help;
+        text += '\n';
+    }
+    text +=
+        "  parse [--now EPOCH]   no server: listing lines on stdin become entry lines as ls prints them,\n"
+        "                        and FAIL<TAB>line for lines not understood; EPOCH fixes \"now\" for dates\n"
+        "                        without a year\n"
+        "\n"
+        "OUTPUT\n"
+        "  ls and parse print one line per entry: OK, name, may-cd (0/1), may-get (0/1), size type, size,\n"
+        "  time type, time (seconds since 1970 UTC), id type, id, permissions, owner, group, links, joined\n"
+        "  by TABs. Texts from the server (names, listing lines, replies) are printed with C escapes: \\t \\n\n"
+        "  \\r \\\\ and \\ooo (octal) for other control bytes, so no name can add a line, shift a column or\n"
+        "  send an escape sequence to the terminal. get and put draw a progress line on stderr when it is\n"
+        "  a terminal and -v is off.\n"
+        "\n"
+        "FIREWALLS (--fw-mode)\n";
+    for (const nsFTP::CFirewallMode& mode : nsFTP::CFirewallMode::GetAllValues())
+        text += "  " + std::to_string(mode.AsInt()) + "  " + mode.AsDisplayString() + '\n';
+    text +=
+        "\n"
+        "EXAMPLES\n"
+        "  check a server, password asked for without echo:\n"
+        "    tovalo-ftp -H ftp.example.com -u admin -p - syst , pwd , ls\n"
+        "  upload through a firewall (SITE hostname), resuming a broken upload:\n"
+        "    tovalo-ftp -H ftp.example.com -n --fw-mode 1 --fw-host fw.example.com --fw-user me \\\n"
+        "      --fw-pass - -C put backup.tar incoming/backup.tar\n"
+        "\n"
+        "EXIT STATUS\n"
+        "  0 every command done, 1 a command refused or failed (named on stderr with the server's reply\n"
+        "  or the local error), 2 usage error, 3 no connection or the logon refused\n";
+    return text;
+}
+
+const char* UsageHint() noexcept
+{
+    return "usage: tovalo-ftp [OPTIONS] COMMAND [ARG...] [, COMMAND [ARG...]]...  (tovalo-ftp --help)\n";
 }
 
 }  // namespace nsFtpCli

@@ -3,8 +3,9 @@
 
 #include <charconv>
 #include <cstdint>
-#include <cstring>
 #include <string_view>
+
+#include "tools/tovalo-ftp/TextEscape.h"
 
 namespace
 {
@@ -19,8 +20,7 @@ char* WriteEntryLine(char* p, const nsFTP::CFTPFileStatus& status)
 {
     const auto text = [&p](std::string_view s) {
         *p++ = '\t';
-        std::memcpy(p, s.data(), s.size());
-        p += s.size();
+        p = nsFtpCli::WriteEscaped(p, s);
     };
     const auto number = [&p](std::int64_t value) {
         *p++ = '\t';
@@ -54,7 +54,8 @@ void AppendEntryLine(std::string& out, const nsFTP::CFTPFileStatus& status)
 {
     const std::size_t textLength = status.Name().size() + status.Identifier().size() + status.Permissions().size() +
                                    status.Owner().size() + status.Group().size() + status.LinkCount().size();
-    const std::size_t bound = 2 + 6 + textLength + kNumericFieldsMax;  // "OK", six tabs before texts
+    // "OK", six tabs before texts, each text escaped
+    const std::size_t bound = 2 + 6 + nsFtpCli::kEscapedPerByte * textLength + kNumericFieldsMax;
     const std::size_t start = out.size();
     // Growing the string zero-fills the new room: cheap next to formatting, and the room is reused
     // by the caller's next line once the string is large enough.

@@ -9,7 +9,9 @@
 #include <string_view>
 
 #include "ftp/DirListingParser.h"
+#include "ftp/DirListingStream.h"
 #include "tools/tovalo-ftp/EntryLine.h"
+#include "tools/tovalo-ftp/TextEscape.h"
 
 namespace
 {
@@ -57,25 +59,20 @@ std::optional<Options> ParseArgs(const std::vector<std::string>& args, std::ostr
     return options;
 }
 
-// Parses whole lines and collects the output, handing it to the stream in large pieces.
+// Collects entry lines and hands them to the stream in large pieces.
 class CLinePrinter
 {
 public:
-    CLinePrinter(nsFTP::CDirListingParser& parser, std::ostream& out) : m_parser(parser), m_out(out)
-    {
-        m_buffer.reserve(2 * kChunk);
-    }
+    explicit CLinePrinter(std::ostream& out) : m_out(out) { m_buffer.reserve(2 * kChunk); }
 
-    void Line(std::string_view line)
+    void Line(std::string_view line, const nsFTP::CFTPFileStatus* entry)
     {
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        if (m_parser.ParseLine(m_status, line))
-            AppendEntryLine(m_buffer, m_status);
+        if (entry)
+            AppendEntryLine(m_buffer, *entry);
         else
         {
             m_buffer.append("FAIL\t");
-            m_buffer.append(line);
+            nsFtpCli::AppendEscaped(m_buffer, line);
         }
         m_buffer += '\n';
         if (m_buffer.size() >= kChunk)
@@ -89,9 +86,7 @@ public:
     }
 
 private:
-    nsFTP::CDirListingParser& m_parser;
     std::ostream& m_out;
-    nsFTP::CFTPFileStatus m_status;  // reused: its strings keep their storage from line to line
     std::string m_buffer;
 };
 
@@ -106,44 +101,36 @@ int RunParseCommand(const std::vector<std::string>& args, std::istream& in, std:
     // One parser for the whole input, as for one listing.
     nsFTP::CDirListingParser parser = options->now ? nsFTP::CDirListingParser(nsFTP::CDirListingParser::FixedClock(*options->now))
                                                    : nsFTP::CDirListingParser();
-    CLinePrinter printer(parser, out);
-
-    std::string pending;  // the unfinished last line of what has been read
+    CLinePrinter printer(out);
+    nsFTP::CDirListingStream stream(parser, [&printer](std::string_view line, const nsFTP::CFTPFileStatus* entry) {
+        printer.Line(line, entry);
+    });
     std::string chunk(kChunk, '\0');
-    while (in)
+    bool overlong = false;
+    while (!overlong)
     {
-        in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-        const auto got = static_cast<std::size_t>(in.gcount());
-        if (got == 0)
-            break;
-        std::string_view data(chunk.data(), got);
-        std::size_t newline = data.find('\n');
-        if (newline == std::string_view::npos)
+        const std::streamsize got = in.readsome(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+        if (got > 0)
         {
-            pending.append(data);
+            overlong = !stream.Feed(std::string_view(chunk.data(), static_cast<std::size_t>(got)));
             continue;
         }
-        if (!pending.empty())
-        {
-            pending.append(data.substr(0, newline));
-            printer.Line(pending);
-            pending.clear();
-            data.remove_prefix(newline + 1);
-            newline = data.find('\n');
-        }
-        while (newline != std::string_view::npos)
-        {
-            printer.Line(data.substr(0, newline));
-            data.remove_prefix(newline + 1);
-            newline = data.find('\n');
-        }
-        pending.assign(data);
+        // Nothing waiting: show what is parsed before blocking, so that entries from a slow pipe
+        // appear as they arrive.
+        printer.Flush();
+        out.flush();
+        if (in.peek() == std::istream::traits_type::eof())
+            break;
     }
-    if (!pending.empty())
-        printer.Line(pending);
+    stream.Finish();
     printer.Flush();
     out.flush();
 
+    if (overlong)
+    {
+        err << "tovalo-ftp parse: a line longer than " << (nsFTP::kMaxListingLine >> 20) << " MiB; stopped there\n";
+        return 1;
+    }
     if (in.bad())
     {
         err << "tovalo-ftp parse: cannot read the input\n";

@@ -15,35 +15,35 @@ HWND desktopAsFrame() { return GetDesktopWindow(); }
 TEST(ContainerSiteTest, EverySiteInterfaceIsOneObject)
 {
     const auto site = ContainerSite::create(desktopAsFrame(), kPlace);
-    ComPtr<IUnknown> identity;
-    ASSERT_EQ(site->clientSite()->QueryInterface(IID_IUnknown, identity.putVoid()), S_OK);
+    fw::ComPtr<IUnknown> identity;
+    ASSERT_EQ(site->clientSite()->QueryInterface(IID_IUnknown, identity.PutVoid()), S_OK);
     const IID interfaces[] = {IID_IOleClientSite, IID_IOleInPlaceSite, IID_IOleWindow,   IID_IOleInPlaceFrame,
                               IID_IOleInPlaceUIWindow, IID_IOleControlSite, IID_IDispatch};
     for (const IID& iid : interfaces) {
-        ComPtr<IUnknown> object;
-        ASSERT_EQ(site->clientSite()->QueryInterface(iid, object.putVoid()), S_OK);
-        ComPtr<IUnknown> itsIdentity;
-        object->QueryInterface(IID_IUnknown, itsIdentity.putVoid());
-        EXPECT_EQ(itsIdentity.get(), identity.get());
+        fw::ComPtr<IUnknown> object;
+        ASSERT_EQ(site->clientSite()->QueryInterface(iid, object.PutVoid()), S_OK);
+        fw::ComPtr<IUnknown> itsIdentity;
+        object->QueryInterface(IID_IUnknown, itsIdentity.PutVoid());
+        EXPECT_EQ(itsIdentity.Get(), identity.Get());
     }
-    ComPtr<IUnknown> none;
-    EXPECT_EQ(site->clientSite()->QueryInterface(IID_IPersistStream, none.putVoid()), E_NOINTERFACE);
+    fw::ComPtr<IUnknown> none;
+    EXPECT_EQ(site->clientSite()->QueryInterface(IID_IPersistStream, none.PutVoid()), E_NOINTERFACE);
     EXPECT_FALSE(none);
 }
 
 TEST(ContainerSiteTest, WindowContextGivesFramePlaceAndFrameInfo)
 {
     const auto site = ContainerSite::create(desktopAsFrame(), kPlace);
-    const auto inPlace = ComPtr<IOleClientSite>::share(site->clientSite()).query<IOleInPlaceSite>(IID_IOleInPlaceSite);
+    const auto inPlace = fw::ComPtr<IOleClientSite>(site->clientSite()).As<IOleInPlaceSite>(IID_IOleInPlaceSite);
     ASSERT_TRUE(inPlace);
     EXPECT_EQ(inPlace->CanInPlaceActivate(), S_OK);
-    ComPtr<IOleInPlaceFrame> frame;
-    ComPtr<IOleInPlaceUIWindow> document;
+    fw::ComPtr<IOleInPlaceFrame> frame;
+    fw::ComPtr<IOleInPlaceUIWindow> document;
     RECT position{};
     RECT clip{};
     OLEINPLACEFRAMEINFO info{};
     info.cb = sizeof(info);
-    ASSERT_EQ(inPlace->GetWindowContext(frame.put(), document.put(), &position, &clip, &info), S_OK);
+    ASSERT_EQ(inPlace->GetWindowContext(frame.Put(), document.Put(), &position, &clip, &info), S_OK);
     EXPECT_TRUE(frame);
     EXPECT_EQ(position.right, 320);
     EXPECT_EQ(clip.bottom, 200);
@@ -54,16 +54,16 @@ TEST(ContainerSiteTest, WindowContextGivesFramePlaceAndFrameInfo)
 
     const RECT larger{0, 0, 640, 480};
     EXPECT_EQ(inPlace->OnPosRectChange(&larger), S_OK);
-    frame.reset();
-    document.reset();
-    ASSERT_EQ(inPlace->GetWindowContext(frame.put(), document.put(), &position, &clip, &info), S_OK);
+    frame.Reset();
+    document.Reset();
+    ASSERT_EQ(inPlace->GetWindowContext(frame.Put(), document.Put(), &position, &clip, &info), S_OK);
     EXPECT_EQ(position.right, 640);
 }
 
 TEST(ContainerSiteTest, AmbientPropertiesOfARunningPage)
 {
     const auto site = ContainerSite::create(desktopAsFrame(), kPlace);
-    const auto ambient = ComPtr<IOleClientSite>::share(site->clientSite()).query<IDispatch>(IID_IDispatch);
+    const auto ambient = fw::ComPtr<IOleClientSite>(site->clientSite()).As<IDispatch>(IID_IDispatch);
     ASSERT_TRUE(ambient);
     struct Case {
         DISPID id;

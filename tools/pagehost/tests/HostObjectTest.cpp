@@ -37,7 +37,7 @@ protected:
     }
 
     DialogHook m_dialogs;
-    ComPtr<IDispatch> m_host = HostObject::create(HostContext{nullptr, nullptr, &m_dialogs, L"C:\\pages", nullptr});
+    fw::ComPtr<IDispatch> m_host = HostObject::create(HostContext{nullptr, nullptr, &m_dialogs, L"C:\\pages", nullptr});
 };
 
 TEST_F(HostObjectTest, NamesBindExactly)
