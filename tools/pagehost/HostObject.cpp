@@ -295,6 +295,16 @@ Result onStatus(const HostContext& context, const Args& args)
 
 Result uploadLog(const HostContext& context, const Args&) { return context.dialogs->upload().log(); }
 
+// Takes a file away after the control listed it: a file that cannot be opened when it is sent.
+Result removeFile(const HostContext&, const Args& args)
+{
+    const std::wstring path = windowsPath(args.text(0));
+    if (!DeleteFileW(path.c_str())) {
+        throw HostError(L"host.removeFile cannot remove " + path);
+    }
+    return {};
+}
+
 Result probeOpenFile(const HostContext& context, const Args& args)
 {
     return openFileProbe(context.frame, wantsAnsi(args));
@@ -365,6 +375,7 @@ constexpr Member kMembers[] = {
     {L"pagePath", 1, 1, pagePath},
     {L"onStatus", 2, 2, onStatus},
     {L"uploadLog", 0, 0, uploadLog},
+    {L"removeFile", 1, 1, removeFile},
     {L"probeOpenFile", 0, 1, probeOpenFile},
     {L"probeFolderPicker", 0, 1, probeFolderPicker},
     {L"probeMessageBox", 1, 2, probeMessageBox},

@@ -42,12 +42,11 @@ _upload_env_fixtures() { # folder
   mkdir -p "$files"
   printf '0123456789' >"$files/a.txt"
   head -c 5000 /dev/urandom >"$files/b.bin"
+  head -c 200000 /dev/urandom >"$files/mid.bin"
   head -c 2048 /dev/urandom >"$files/보고서.txt"
   : >"$files/empty.txt"
   printf 'a file with a blank in its name\n' >"$files/with space.txt"
   head -c $((3 * 1024 * 1024)) /dev/urandom >"$files/big.bin"
-  # Four different bytes whose last is a backslash in CP949 trail position would matter only
-  # for other code pages; Korean names are covered by 보고서.txt.
 }
 
 upload_env_start() { # scratch
@@ -63,7 +62,10 @@ upload_env_start() { # scratch
   ln -sfn "$TOVALO_UPLOAD_FILES" "$WINEPREFIX/dosdevices/u:"
   _upload_env_server TOVALO_FTP pyftpdlib "$_upload_env_scratch/pyftpdlib"
   _upload_env_server TOVALO_SLOW_FTP pyftpdlib "$_upload_env_scratch/slow" FTP_SERVER_THROTTLE=65536
-  _upload_env_server TOVALO_NOCHMOD_FTP pyftpdlib "$_upload_env_scratch/nochmod" FTP_SERVER_PERM=elradfmwT
+  # Its password holds every printable character: the pages encode it with the pages' encoder
+  # and the control must decode it exactly to log on.
+  _upload_env_server TOVALO_NOCHMOD_FTP pyftpdlib "$_upload_env_scratch/nochmod" FTP_SERVER_PERM=elradfmwT \
+    "FTP_SERVER_PASSWORD= !\"#\$%&'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_\`abcdefghijklmnopqrstuvwxyz{|}~"
   _upload_env_server TOVALO_VSFTPD vsftpd "$_upload_env_scratch/vsftpd"
 
   export TOVALO_REPORTS=$_upload_env_scratch/reports
