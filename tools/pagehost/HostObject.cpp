@@ -2,6 +2,7 @@
 // messages, look into the control's list view, arrange dialog answers and take screenshots.
 #include "tools/pagehost/HostObject.h"
 
+#include "tools/pagehost/DebugOutput.h"
 #include "tools/pagehost/DialogProbes.h"
 #include "tools/pagehost/Fixtures.h"
 #include "tools/pagehost/HostError.h"
@@ -316,6 +317,8 @@ Result fileSizeMember(const HostContext&, const Args& args)
     return std::to_wstring(static_cast<unsigned long long>(size));
 }
 
+Result debugOutput(const HostContext&, const Args&) { return takeDebugOutput(); }
+
 Result headerPixelMember(const HostContext& context, const Args& args)
 {
     return headerPixel(findListWindow(context.controlWindow), args.index(0), args.index(1));
@@ -364,6 +367,7 @@ constexpr Member kMembers[] = {
     {L"probeDialog", 0, 0, probeDialog},
     {L"makeFile", 2, 3, makeFileMember},
     {L"fileSize", 1, 1, fileSizeMember},
+    {L"debugOutput", 0, 0, debugOutput},
     {L"headerPixel", 2, 2, headerPixelMember},
     {L"uploading", 1, 1, uploading},
 };
