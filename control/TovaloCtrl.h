@@ -2,6 +2,7 @@
 #pragma once
 
 #include "framework/OleControl.h"
+#include "upload/SkinHeaderCtrl.h"
 
 #include <objsafe.h>
 
@@ -48,6 +49,8 @@ private:
     // Window messages.
     LRESULT OnCreate(CREATESTRUCTW* cs);
     void OnDestroy();
+    LRESULT OnLButtonDblClk(WPARAM wp, LPARAM lp);  // file list: open the row's file
+    LRESULT OnTimer(WPARAM wp, LPARAM lp);          // server entries: the refresh pass
 
     // Members of the scripting surface whose work lives in their own files.
     void AboutBox();
@@ -63,7 +66,29 @@ private:
     void ChangeListView(std::int32_t type);         // icon sets and view modes
     void ChangeIconSet(std::int32_t set);
 
+    // The file list (FileList.cpp, ProbeFiles.cpp): rows, the checks of a local file, the totals.
+    int InsertFileItem(int icon, const std::string& name, const std::string& typeText, std::uint32_t size,
+                       const std::string& path);
+    int GetShellIcon(const std::string& path, std::string& typeName);
+    std::string GetProbeFolder();
+    int ProbeIcon(const std::string& extension, std::string& typeText);
+    bool AddLocalFile(const std::string& path, bool quiet);
+    void LoadFolder(const std::string& folder);
+    bool BrowseForFolder(std::string& path, const char* title, int rootCsidl, UINT flags);
+    void CountSize(std::uint32_t size);
+    void RearrangeRows();
+    // Whether the list takes changes now: it has its window, and no upload is running (an upload
+    // hands over the rows it found and must not see them change).
+    bool ListAcceptsChanges() const { return !m_uploading && Hwnd() != nullptr; }
+
+    // Server entries (ServerEntries.cpp).
+    void ParseFileShow(const std::string& text, bool timerPass);
+    bool AddServerFile(const std::string& name, std::uint32_t size, const std::string& serverPath);
+    bool RefreshServerFile(const std::string& name, std::uint32_t size, const std::string& serverPath);
+
     XObjSafe m_xObjSafe{*this};
+    // Takes over the list's header the first time the report view shows it.
+    CSkinHeaderCtrl m_header;
     fw::UniqueImageList m_ilCustomLarge;
     fw::UniqueImageList m_ilCustomSmall;
     fw::UniqueImageList m_ilShellLarge;
@@ -87,6 +112,7 @@ private:
     std::uint64_t m_currentSize64 = 0;
     std::uint32_t m_showLogButton = 0;
     std::uint32_t m_retryCount = 10;
+    bool m_headerSkinned = false;
     bool m_uploading = false;
     std::string m_pendingFileShow;
     std::int32_t m_iconSet = 0;

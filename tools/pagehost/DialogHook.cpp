@@ -104,6 +104,40 @@ void postPress(HWND dialog, int id)
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
+constexpr int kFolderAttempts = 200;  // ten seconds: the tree fills slowly on a busy machine
+constexpr DWORD kFolderRetryMs = 50;
+
+// The label of the folder picker's selected tree item.
+std::wstring selectedTreeText(HWND dialog)
+{
+    const HWND tree = FindWindowExW(dialog, nullptr, WC_TREEVIEWW, nullptr);
+    const auto item = tree ? reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0)) : nullptr;
+    if (!item) {
+        return {};
+    }
+    wchar_t text[MAX_PATH] = {};
+    TVITEMW request{};
+    request.mask = TVIF_TEXT;
+    request.hItem = item;
+    request.pszText = text;
+    request.cchTextMax = MAX_PATH;
+    SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&request));
+    return text;
+}
+
+void pumpFor(DWORD milliseconds)
+{
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < milliseconds) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        Sleep(5);
+    }
+}
+
 HWND defaultButton(HWND dialog)
 {
     for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
@@ -179,6 +213,7 @@ LRESULT CALLBACK DialogHook::cbtProc(int code, WPARAM wParam, LPARAM lParam)
         self->onActivate(reinterpret_cast<HWND>(wParam));
     } else if (self && code == HCBT_DESTROYWND) {
         self->m_seen.erase(reinterpret_cast<HWND>(wParam));
+        self->m_upload.onDestroy(reinterpret_cast<HWND>(wParam));
     }
     return CallNextHookEx(self ? self->m_hook : nullptr, code, wParam, lParam);
 }
@@ -199,7 +234,11 @@ void DialogHook::onActivate(HWND window)
         schedule(window, kind);
         break;
     case DialogKind::Other:
-        answerOther(window);
+        if (UploadWatch::isUploadDialog(window)) {
+            m_upload.onOpen(window); // it works and closes itself: no default button is pressed
+        } else {
+            answerOther(window);
+        }
         break;
     }
 }
@@ -291,8 +330,18 @@ void DialogHook::fillFolderPicker(HWND dialog)
     if (!folder) {
         return;
     }
-    SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(folder->c_str()));
-    press(dialog, IDOK);
+    // The picker fills its tree lazily and may not reach a folder at the first request (Wine's
+    // does not, the first time it walks a drive): ask again until the tree's selection is that
+    // folder, and never press OK on another one (which would hand the control a wrong folder).
+    const std::wstring leaf = folder->substr(folder->find_last_of(L'\\') + 1);
+    for (int attempt = 0; attempt < kFolderAttempts; ++attempt) {
+        SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(folder->c_str()));
+        if (lstrcmpiW(selectedTreeText(dialog).c_str(), leaf.c_str()) == 0) {
+            press(dialog, IDOK);
+            return;
+        }
+        pumpFor(kFolderRetryMs);
+    }
 }
 
 

@@ -2,7 +2,9 @@
 // messages, look into the control's list view, arrange dialog answers and take screenshots.
 #include "tools/pagehost/HostObject.h"
 
+#include "tools/pagehost/DebugOutput.h"
 #include "tools/pagehost/DialogProbes.h"
+#include "tools/pagehost/Fixtures.h"
 #include "tools/pagehost/HostError.h"
 #include "tools/pagehost/ListView.h"
 #include "tools/pagehost/OleValues.h"
@@ -11,6 +13,7 @@
 #include "tools/pagehost/Text.h"
 #include "tools/pagehost/WinPath.h"
 
+#include <cstdint>
 #include <cwchar>
 #include <exception>
 #include <string>
@@ -48,6 +51,18 @@ public:
     }
 
     int index(unsigned position) const { return static_cast<int>(integer(position)); }
+
+    // A count of bytes: script numbers are doubles, exact up to 2^53.
+    std::uint64_t byteCount(unsigned index) const
+    {
+        Variant number;
+        if (FAILED(VariantChangeType(number.get(), const_cast<VARIANT*>(&at(index)), 0, VT_R8)) ||
+            !(number->dblVal >= 0 && number->dblVal <= 9007199254740992.0)) {
+            throw HostError(L"argument " + std::to_wstring(index + 1) + L" of host." + std::wstring(m_member) +
+                            L" must be a count of bytes");
+        }
+        return static_cast<std::uint64_t>(number->dblVal);
+    }
 
 private:
     std::wstring_view m_member;
@@ -264,6 +279,36 @@ bool wantsAnsi(const Args& args)
     return true;
 }
 
+// The upload dialog: act when its status line first contains a text; read its log.
+Result onStatus(const HostContext& context, const Args& args)
+{
+    UploadAction action{};
+    if (!UploadWatch::parseAction(args.text(1), action)) {
+        throw HostError(L"host.onStatus does not know the action \"" + args.text(1) +
+                        L"\" (stop, log, end, close)");
+    }
+    const std::wstring text = args.text(0);
+    if (text.empty()) {
+        throw HostError(L"host.onStatus needs a text to wait for");
+    }
+    context.dialogs->upload().arrange(text, action);
+    return {};
+}
+
+Result uploadLog(const HostContext& context, const Args&) { return context.dialogs->upload().log(); }
+
+Result uploadBars(const HostContext& context, const Args&) { return context.dialogs->upload().bars(); }
+
+// Takes a file away after the control listed it: a file that cannot be opened when it is sent.
+Result removeFile(const HostContext&, const Args& args)
+{
+    const std::wstring path = windowsPath(args.text(0));
+    if (!DeleteFileW(path.c_str())) {
+        throw HostError(L"host.removeFile cannot remove " + path);
+    }
+    return {};
+}
+
 Result probeOpenFile(const HostContext& context, const Args& args)
 {
     return openFileProbe(context.frame, wantsAnsi(args));
@@ -287,6 +332,40 @@ Result probeMessageBox(const HostContext&, const Args& args)
 }
 
 Result probeDialog(const HostContext& context, const Args&) { return dialogProbe(context.frame); }
+
+Result makeFileMember(const HostContext&, const Args& args)
+{
+    return makeFile(args.text(0), args.byteCount(1), args.size() > 2 ? args.text(2) : std::wstring());
+}
+
+// Sizes beyond 2^31 are told as text, which script compares and prints alike.
+Result fileSizeMember(const HostContext&, const Args& args)
+{
+    const double size = fileSize(args.text(0));
+    if (size < 2147483648.0) {
+        return static_cast<long>(size);
+    }
+    return std::to_wstring(static_cast<unsigned long long>(size));
+}
+
+Result debugOutput(const HostContext&, const Args&) { return takeDebugOutput(); }
+
+Result headerPixelMember(const HostContext& context, const Args& args)
+{
+    return headerPixel(findListWindow(context.controlWindow), args.index(0), args.index(1));
+}
+
+Result uploading(const HostContext& context, const Args& args)
+{
+    Variant flag;
+    if (FAILED(VariantChangeType(flag.get(), const_cast<VARIANT*>(&args.at(0)), 0, VT_BOOL))) {
+        throw HostError(L"host.uploading takes true or false");
+    }
+    if (!setUploading(findListWindow(context.controlWindow), flag->boolVal != VARIANT_FALSE)) {
+        throw HostError(L"host.uploading: the control does not take the test switch");
+    }
+    return {};
+}
 
 constexpr Member kMembers[] = {
     {L"echo", 0, kAnyCount, echo},
@@ -313,10 +392,19 @@ constexpr Member kMembers[] = {
     {L"winPath", 1, 1, winPath},
     {L"env", 1, 1, environment},
     {L"pagePath", 1, 1, pagePath},
+    {L"onStatus", 2, 2, onStatus},
+    {L"uploadLog", 0, 0, uploadLog},
+    {L"uploadBars", 0, 0, uploadBars},
+    {L"removeFile", 1, 1, removeFile},
     {L"probeOpenFile", 0, 1, probeOpenFile},
     {L"probeFolderPicker", 0, 1, probeFolderPicker},
     {L"probeMessageBox", 1, 2, probeMessageBox},
     {L"probeDialog", 0, 0, probeDialog},
+    {L"makeFile", 2, 3, makeFileMember},
+    {L"fileSize", 1, 1, fileSizeMember},
+    {L"debugOutput", 0, 0, debugOutput},
+    {L"headerPixel", 2, 2, headerPixelMember},
+    {L"uploading", 1, 1, uploading},
 };
 
 void storeResult(Result&& value, VARIANT* out)
