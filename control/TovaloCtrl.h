@@ -14,7 +14,8 @@ class CTovaloCtrl final : public fw::OleControl {
 public:
     CTovaloCtrl();
 
-    // Scripting safety: always safe for untrusted callers and data; answers for the control.
+    // Scripting safety: safe for untrusted callers and data on every page the build admits
+    // (every page when it names no sites); answers for the control.
     class XObjSafe final : public IObjectSafety {
     public:
         explicit XObjSafe(CTovaloCtrl& outer) : outer_(outer) {}
@@ -62,6 +63,11 @@ private:
     void UpdateHideIcons();
     void ChangeListView(std::int32_t type);         // icon sets and view modes
     void ChangeIconSet(std::int32_t set);
+
+    // The page that hosts the control (page site): its URL as the container tells it ("" when it
+    // does not), and whether the build's site list admits it.
+    std::string PageUrl();
+    bool PageAllowed();
 
     XObjSafe m_xObjSafe{*this};
     fw::UniqueImageList m_ilCustomLarge;
