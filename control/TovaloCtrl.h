@@ -1,12 +1,14 @@
 // CTovaloCtrl: the Tovalo control, a superclassed list view with the page's scripting surface.
 #pragma once
 
+#include "control/FileDrop.h"
 #include "framework/OleControl.h"
 
 #include <objsafe.h>
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tovalo {
 
@@ -69,6 +71,11 @@ private:
     std::string PageUrl();
     bool PageAllowed();
 
+    // Files and folders dropped from the shell.
+    bool AcceptsDrops();
+    void OnDropFiles(HDROP drop);
+    void AddDroppedPaths(const std::vector<std::string>& paths);
+
     XObjSafe m_xObjSafe{*this};
     fw::UniqueImageList m_ilCustomLarge;
     fw::UniqueImageList m_ilCustomSmall;
@@ -98,6 +105,7 @@ private:
     std::int32_t m_iconSet = 0;
     std::int32_t m_tempFileCounter = 0;
     std::uint32_t m_uploadResult = 1;
+    FileDropRegistration m_fileDrop;
 };
 
 // Class factory entry: creates a control.

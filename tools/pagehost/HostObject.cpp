@@ -7,6 +7,7 @@
 #include "tools/pagehost/ListView.h"
 #include "tools/pagehost/Output.h"
 #include "tools/pagehost/Screenshot.h"
+#include "tools/pagehost/ShellDrop.h"
 #include "tools/pagehost/Text.h"
 #include "tools/pagehost/WinPath.h"
 
@@ -287,6 +288,19 @@ Result probeMessageBox(const HostContext&, const Args& args)
 
 Result probeDialog(const HostContext& context, const Args&) { return dialogProbe(context.frame); }
 
+// Drops the paths on the control's window as the shell would, then lets the control handle
+// what the drop left queued, as a browser's message loop would at once.
+Result drop(const HostContext& context, const Args& args)
+{
+    std::vector<std::wstring> paths;
+    for (unsigned i = 0; i < args.size(); ++i) {
+        paths.push_back(windowsPath(args.text(i)));
+    }
+    std::wstring effect = dropFiles(context.controlWindow, paths);
+    pumpMessages(0);
+    return effect;
+}
+
 constexpr Member kMembers[] = {
     {L"echo", 0, kAnyCount, echo},
     {L"pump", 1, 1, pump},
@@ -316,6 +330,7 @@ constexpr Member kMembers[] = {
     {L"probeFolderPicker", 0, 1, probeFolderPicker},
     {L"probeMessageBox", 1, 2, probeMessageBox},
     {L"probeDialog", 0, 0, probeDialog},
+    {L"dropFiles", 1, kAnyCount, drop},
 };
 
 void storeResult(Result&& value, VARIANT* out)
