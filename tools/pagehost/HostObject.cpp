@@ -380,7 +380,6 @@ constexpr Member kMembers[] = {
     {L"probeMessageBox", 1, 2, probeMessageBox},
     {L"probeDialog", 0, 0, probeDialog},
     {L"dropFiles", 1, kAnyCount, drop},
-    {L"makeFile", 2, 2, makeFileMember},
     {L"makeFile", 2, 3, makeFileMember},
     {L"fileSize", 1, 1, fileSizeMember},
     {L"debugOutput", 0, 0, debugOutput},
