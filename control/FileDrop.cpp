@@ -50,16 +50,17 @@ public:
 
     STDMETHODIMP DragEnter(IDataObject* data, DWORD, POINTL, DWORD* effect) override {
         FORMATETC format = kFileList;
-        hasFiles_ = data && data->QueryGetData(&format) == S_OK;
+        // Asked once per drag (it may ask the container for the page's URL); the drop asks again.
+        taking_ = data && data->QueryGetData(&format) == S_OK && Accepts();
         return Answer(effect);
     }
     STDMETHODIMP DragOver(DWORD, POINTL, DWORD* effect) override { return Answer(effect); }
     STDMETHODIMP DragLeave() override {
-        hasFiles_ = false;
+        taking_ = false;
         return S_OK;
     }
     STDMETHODIMP Drop(IDataObject* data, DWORD, POINTL, DWORD* effect) override {
-        hasFiles_ = false;
+        taking_ = false;
         if (!effect) return E_INVALIDARG;
         *effect = DROPEFFECT_NONE;
         if (!data || !Accepts()) return S_OK;
@@ -97,14 +98,14 @@ private:
     HRESULT Answer(DWORD* effect) const {
         if (!effect) return E_INVALIDARG;
         // The shell offers copy, move and link; a dropped file is always copied into the list.
-        *effect = hasFiles_ && Accepts() ? (*effect & DROPEFFECT_COPY) : DROPEFFECT_NONE;
+        *effect = taking_ ? (*effect & DROPEFFECT_COPY) : DROPEFFECT_NONE;
         return S_OK;
     }
 
     LONG refs_ = 1;
     HWND window_;
     std::function<bool()> accepts_;
-    bool hasFiles_ = false;
+    bool taking_ = false;  // the drag carries files and the control takes them
     std::vector<std::string> pending_;
 };
 
