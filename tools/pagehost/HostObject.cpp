@@ -297,6 +297,8 @@ Result onStatus(const HostContext& context, const Args& args)
 
 Result uploadLog(const HostContext& context, const Args&) { return context.dialogs->upload().log(); }
 
+Result uploadBars(const HostContext& context, const Args&) { return context.dialogs->upload().bars(); }
+
 // Takes a file away after the control listed it: a file that cannot be opened when it is sent.
 Result removeFile(const HostContext&, const Args& args)
 {
@@ -405,6 +407,7 @@ constexpr Member kMembers[] = {
     {L"pagePath", 1, 1, pagePath},
     {L"onStatus", 2, 2, onStatus},
     {L"uploadLog", 0, 0, uploadLog},
+    {L"uploadBars", 0, 0, uploadBars},
     {L"removeFile", 1, 1, removeFile},
     {L"probeOpenFile", 0, 1, probeOpenFile},
     {L"probeFolderPicker", 0, 1, probeFolderPicker},
