@@ -27,6 +27,8 @@ public:
 
     // Returns an empty text when the control runs, otherwise why it does not.
     std::wstring embed(const PageObject& object, HWND frame, const PageZone& zone);
+    // As a program embeds it: no page URL, no safety questions.
+    std::wstring embed(const PageObject& object, HWND frame) { return embed(object, frame, PageZone{L"", false}); }
 
     // Whether embed failed because the control does not declare itself safe for the page.
     bool refusedAsUnsafe() const { return m_unsafe; }
