@@ -50,12 +50,12 @@ void Show(const wchar_t* text) { fw::ShowMessageBox(text, MB_OK | MB_ICONEXCLAMA
 
 int CTovaloCtrl::InsertFileItem(int icon, const std::string& name, const std::string& typeText, std::uint32_t size,
                                 const std::string& path) {
+    HWND list = Hwnd();
+    if (!list) return -1;
     std::string type = typeText;
     if (m_iconSet == 0) {
         icon = IsServerPath(path) ? ProbeIcon(typeText, type) : GetShellIcon(path, type);
     }
-    HWND list = Hwnd();
-    if (!list) return -1;
     const int row = rows::InsertAtTop(list, name, icon);
     if (row < 0) return -1;
     char sizeDigits[16];
