@@ -7,6 +7,7 @@
 
 #include <winsock2.h>
 
+#include <cstring>
 #include <utility>
 
 namespace tovalo::upload {
@@ -34,7 +35,7 @@ u_long ResolveHost(const char* host) {
     const hostent* entry = ::gethostbyname(host);
     if (!entry || entry->h_addrtype != AF_INET || !entry->h_addr_list || !entry->h_addr_list[0]) return INADDR_NONE;
     in_addr address{};
-    memcpy(&address, entry->h_addr_list[0], sizeof address);
+    std::memcpy(&address, entry->h_addr_list[0], sizeof address);
     return address.s_addr;
 }
 

@@ -99,7 +99,6 @@ bool CFileUploadSlg::OnSysCommand(WPARAM command) {
         }
         return true;
     }
-    m_errorSocket.Flush(kReportGraceMs);
     m_notify.Mute(true);
     m_strUploadedFiles.clear();
     return false;  // the default processing closes the dialog through OnCancel
@@ -116,16 +115,20 @@ void CFileUploadSlg::OnToggleLog() {
 void CFileUploadSlg::OnStopTransfer() { m_bTransferring = false; }
 
 void CFileUploadSlg::OnEndSession() {
-    m_errorSocket.Flush(kReportGraceMs);
     m_notify.Mute(true);
     OnCancel();
 }
 
 void CFileUploadSlg::CloseSelf() {
-    // A report made just now still has a moment to go out before its socket dies with the dialog.
-    m_errorSocket.Flush(kReportGraceMs);
     m_notify.Mute(true);
     OnCancel();
+}
+
+// Every way the dialog ends passes here (its own closing, "종료", the close command, Escape).
+void CFileUploadSlg::OnCancel() {
+    // A report made just now still has a moment to go out before its socket dies with the dialog.
+    m_errorSocket.Flush(kReportGraceMs);
+    fw::Dialog::OnCancel();
 }
 
 void CFileUploadSlg::SetStatus(const std::string& text) { ::SetDlgItemTextA(Hwnd(), IDC_UPLOAD_STATUS, text.c_str()); }

@@ -50,6 +50,7 @@ protected:
     BOOL OnInitDialog() override;
     bool OnCommand(WORD id, WORD code, HWND control) override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR* result) override;
+    void OnCancel() override;
 
 private:
     // Handlers: they only change flags or the window's size while a file is being sent.

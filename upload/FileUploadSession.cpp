@@ -8,14 +8,12 @@
 #include "upload/Password.h"
 #include "upload/StoredName.h"
 
-#include "framework/Text.h"
 #include "res/resource.h"
 
 #include <commctrl.h>
 
 #include <cinttypes>
 #include <cstdio>
-#include <utility>
 
 namespace tovalo::upload {
 

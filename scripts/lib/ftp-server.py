@@ -2,13 +2,25 @@
 # A pyftpdlib server on loopback for tests and benchmarks: one writable account, optional
 # anonymous read-only access, times in UTC; writes its port to a file once it listens.
 import argparse
+import errno
 import logging
 import os
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler
+from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler, _FileReadWriteError
 from pyftpdlib.servers import FTPServer
+
+
+def disk_full_dtp(limit):
+    """A data channel whose file write fails as on a full disk once the upload passed limit bytes."""
+    class DiskFullDTPHandler(DTPHandler):
+        def handle_read(self):
+            if self.tot_bytes_received >= limit and self.receive:
+                raise _FileReadWriteError(OSError(errno.ENOSPC, os.strerror(errno.ENOSPC)))
+            DTPHandler.handle_read(self)
+        handle_read_event = handle_read  # the base class binds its own under this name too
+    return DiskFullDTPHandler
 
 
 def dropping_dtp(base, flag, after):
@@ -51,6 +63,8 @@ def main():
     ap.add_argument("--anonymous", action="store_true")
     ap.add_argument("--perm", default="elradfmwMT",
                     help="the account's pyftpdlib permissions; without M it may not SITE CHMOD")
+    ap.add_argument("--disk-full-after", type=int, default=0,
+                    help="an upload fails as on a full disk once it holds this many bytes (0: never)")
     ap.add_argument("--throttle", type=int, default=0,
                     help="bytes per second the server reads from a data connection (0: no limit)")
     ap.add_argument("--drop-flag",
@@ -78,6 +92,8 @@ def main():
     handler.permit_foreign_addresses = False
     # A test of a wrong password should not wait out the usual penalty.
     handler.auth_failed_timeout = 0
+    if args.disk_full_after > 0:
+        handler.dtp_handler = disk_full_dtp(args.disk_full_after)
     if args.throttle > 0:
         # A slow server: uploads that a test must stop part way are still running when it does.
         dtp = ThrottledDTPHandler

@@ -4,9 +4,11 @@
 #   upload_env_start SCRATCH   starts everything; exports what the pages read through host.env
 #   upload_env_stop            stops everything it started
 # Servers: pyftpdlib (TOVALO_FTP_*), a throttled pyftpdlib (TOVALO_SLOW_FTP_*), a pyftpdlib whose
-# account may not SITE CHMOD (TOVALO_NOCHMOD_FTP_*), vsftpd when it can run here (TOVALO_VSFTPD_*,
+# account may not SITE CHMOD (TOVALO_NOCHMOD_FTP_*), a pyftpdlib whose disk is full after 64 KiB of
+# an upload (TOVALO_FULL_FTP_*), vsftpd when it can run here (TOVALO_VSFTPD_*,
 # else TOVALO_VSFTPD_PORT is empty), a pyftpdlib that loses a data connection once on demand
-# (TOVALO_FLAKY_FTP_*) and one that refuses active mode (TOVALO_PASSIVE_FTP_*). Reports go to the host the control was built with
+# (TOVALO_FLAKY_FTP_*) and one that refuses active mode (TOVALO_PASSIVE_FTP_*). Reports go to the
+# host the control was built with
 # (TOVALO_REPORT_HOST in the build's cache), port 80, and land in TOVALO_REPORTS as request-N.
 
 _upload_env_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../.." && pwd)
@@ -69,6 +71,7 @@ upload_env_start() { # scratch
   # and the control must decode it exactly to log on.
   _upload_env_server TOVALO_NOCHMOD_FTP pyftpdlib "$_upload_env_scratch/nochmod" FTP_SERVER_PERM=elradfmwT \
     "FTP_SERVER_PASSWORD= !\"#\$%&'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_\`abcdefghijklmnopqrstuvwxyz{|}~"
+  _upload_env_server TOVALO_FULL_FTP pyftpdlib "$_upload_env_scratch/full" FTP_SERVER_DISK_FULL_AFTER=65536
   _upload_env_server TOVALO_VSFTPD vsftpd "$_upload_env_scratch/vsftpd"
   # For retries: a server that loses one upload's data connection 100000 bytes in whenever a page
   # has made the file TOVALO_FLAKY_DROP_FLAG, and one that refuses active mode.
