@@ -10,6 +10,7 @@
 #include "tools/pagehost/OleValues.h"
 #include "tools/pagehost/Output.h"
 #include "tools/pagehost/Screenshot.h"
+#include "tools/pagehost/ShellDrop.h"
 #include "tools/pagehost/Text.h"
 #include "tools/pagehost/WinPath.h"
 
@@ -333,6 +334,19 @@ Result probeMessageBox(const HostContext&, const Args& args)
 
 Result probeDialog(const HostContext& context, const Args&) { return dialogProbe(context.frame); }
 
+// Drops the paths on the control's window as the shell would, then lets the control handle
+// what the drop left queued, as a browser's message loop would at once.
+Result drop(const HostContext& context, const Args& args)
+{
+    std::vector<std::wstring> paths;
+    for (unsigned i = 0; i < args.size(); ++i) {
+        paths.push_back(windowsPath(args.text(i)));
+    }
+    std::wstring effect = dropFiles(context.controlWindow, paths);
+    pumpMessages(0);
+    return effect;
+}
+
 Result makeFileMember(const HostContext&, const Args& args)
 {
     return makeFile(args.text(0), args.byteCount(1), args.size() > 2 ? args.text(2) : std::wstring());
@@ -400,6 +414,7 @@ constexpr Member kMembers[] = {
     {L"probeFolderPicker", 0, 1, probeFolderPicker},
     {L"probeMessageBox", 1, 2, probeMessageBox},
     {L"probeDialog", 0, 0, probeDialog},
+    {L"dropFiles", 1, kAnyCount, drop},
     {L"makeFile", 2, 3, makeFileMember},
     {L"fileSize", 1, 1, fileSizeMember},
     {L"debugOutput", 0, 0, debugOutput},
