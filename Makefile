@@ -7,7 +7,7 @@ CMAKE_WIN    := cmake -S . -B build/win -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLC
 CMAKE_FUZZ   := cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOVALO_FUZZ=ON \
                 -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 
-.PHONY: all build demo test bench fuzz deps native native-asan win fuzz-build clean
+.PHONY: all build demo test bench fuzz deps native native-asan win fuzz-build clean package
 
 all: build
 
@@ -27,6 +27,10 @@ fuzz-build: deps
 	@$(CMAKE_FUZZ) >/dev/null && cmake --build build/fuzz -j$(JOBS)
 
 build: native win
+
+# build/win/Tovalo.cab: the OCX and its INF for a page's codebase (docs/deploying.md).
+package: win
+	@cmake --build build/win --target tovalo_cab && gcab -t build/win/Tovalo.cab
 
 demo: build
 	@scripts/demo
