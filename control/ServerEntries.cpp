@@ -1,13 +1,79 @@
-// Server entries: files the page says are already on the server (getFileShow) and their refresh.
+// Server entries: files the page says are already on the server (getFileShow), counted against
+// the limit, and the refresh timer that applies the last text once more without counting it.
 #include "control/TovaloCtrl.h"
 
+#include "control/FileListRules.h"
+#include "control/ListMessages.h"
+#include "control/ListRows.h"
+#include "framework/Dialog.h"
+
 namespace tovalo {
+namespace {
+
+constexpr UINT_PTR kRefreshTimer = 257;
+constexpr UINT kRefreshPeriodMs = 1000;
+
+}  // namespace
+
+void CTovaloCtrl::ParseFileShow(const std::string& text, bool timerPass) {
+    for (const ServerRecord& record : ParseServerRecords(text)) {
+        const std::string path = std::string(kServerPrefix) + record.reference;
+        // A refused entry does not hold up the ones after it.
+        if (timerPass) {
+            RefreshServerFile(record.name, record.size, path);
+        } else {
+            AddServerFile(record.name, record.size, path);
+        }
+    }
+    RearrangeRows();
+}
+
+bool CTovaloCtrl::AddServerFile(const std::string& name, std::uint32_t size, const std::string& serverPath) {
+    switch (JudgeLimit({m_totalSize, m_currentSize, m_totalSize64, m_currentSize64}, size)) {
+    case LimitVerdict::kFits:
+        if (InsertFileItem(SizeCategory(size), name, ExtensionOf(name), size, serverPath) < 0) return false;
+        CountSize(size);
+        return true;
+    case LimitVerdict::kOverLimit:
+        fw::ShowMessageBox(msg::kOverLimit, MB_OK | MB_ICONEXCLAMATION);
+        return false;
+    case LimitVerdict::kNoLimit:
+        fw::ShowMessageBox(msg::kNoLimitEntry, MB_OK | MB_ICONEXCLAMATION);
+        return false;
+    }
+    return false;
+}
+
+bool CTovaloCtrl::RefreshServerFile(const std::string& name, std::uint32_t size, const std::string& serverPath) {
+    HWND list = Hwnd();
+    for (int row = 0, count = rows::Count(list); row < count; ++row) {
+        if (rows::Cell(list, row, rows::kName) == name) {
+            ::InvalidateRect(list, nullptr, TRUE);
+            return false;
+        }
+    }
+    // The refresh shows what is missing; the setter already counted (or refused) it.
+    return InsertFileItem(SizeCategory(size), name, ExtensionOf(name), size, serverPath) >= 0;
+}
 
 void CTovaloCtrl::SetFileShow(const std::string& text) {
-    // The text waits here for the refresh timer; its rows are added with the server entries.
+    ParseFileShow(text, false);
     m_pendingFileShow = text;
 }
 
-void CTovaloCtrl::UpdateHideIcons() {}
+void CTovaloCtrl::UpdateHideIcons() {
+    if (HWND list = Hwnd()) ::SetTimer(list, kRefreshTimer, kRefreshPeriodMs, nullptr);
+}
+
+LRESULT CTovaloCtrl::OnTimer(WPARAM wp, LPARAM lp) {
+    if (wp != kRefreshTimer) return DefaultWindowProc(WM_TIMER, wp, lp);
+    if (m_pendingFileShow.empty()) return 0;
+    ::KillTimer(Hwnd(), kRefreshTimer);
+    // Taken out first: the pass may show nothing, but it must run once only.
+    const std::string text = std::move(m_pendingFileShow);
+    m_pendingFileShow.clear();
+    ParseFileShow(text, true);
+    return 0;
+}
 
 }  // namespace tovalo

@@ -48,6 +48,8 @@ private:
     // Window messages.
     LRESULT OnCreate(CREATESTRUCTW* cs);
     void OnDestroy();
+    LRESULT OnLButtonDblClk(WPARAM wp, LPARAM lp);  // file list: open the row's file
+    LRESULT OnTimer(WPARAM wp, LPARAM lp);          // server entries: the refresh pass
 
     // Members of the scripting surface whose work lives in their own files.
     void AboutBox();
@@ -62,6 +64,23 @@ private:
     void UpdateHideIcons();
     void ChangeListView(std::int32_t type);         // icon sets and view modes
     void ChangeIconSet(std::int32_t set);
+
+    // The file list (FileList.cpp, ProbeFiles.cpp): rows, the checks of a local file, the totals.
+    int InsertFileItem(int icon, const std::string& name, const std::string& typeText, std::uint32_t size,
+                       const std::string& path);
+    int GetShellIcon(const std::string& path, std::string& typeName);
+    std::string GetProbeFolder();
+    int ProbeIcon(const std::string& extension, std::string& typeText);
+    bool AddLocalFile(const std::string& path, bool quiet);
+    void LoadFolder(const std::string& folder);
+    bool BrowseForFolder(std::string& path, const char* title, int rootCsidl, UINT flags);
+    void CountSize(std::uint32_t size);
+    void RearrangeRows();
+
+    // Server entries (ServerEntries.cpp).
+    void ParseFileShow(const std::string& text, bool timerPass);
+    bool AddServerFile(const std::string& name, std::uint32_t size, const std::string& serverPath);
+    bool RefreshServerFile(const std::string& name, std::uint32_t size, const std::string& serverPath);
 
     XObjSafe m_xObjSafe{*this};
     fw::UniqueImageList m_ilCustomLarge;

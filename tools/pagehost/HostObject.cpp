@@ -3,6 +3,7 @@
 #include "tools/pagehost/HostObject.h"
 
 #include "tools/pagehost/DialogProbes.h"
+#include "tools/pagehost/Fixtures.h"
 #include "tools/pagehost/HostError.h"
 #include "tools/pagehost/ListView.h"
 #include "tools/pagehost/Output.h"
@@ -10,6 +11,7 @@
 #include "tools/pagehost/Text.h"
 #include "tools/pagehost/WinPath.h"
 
+#include <cstdint>
 #include <cwchar>
 #include <exception>
 #include <string>
@@ -47,6 +49,18 @@ public:
     }
 
     int index(unsigned position) const { return static_cast<int>(integer(position)); }
+
+    // A count of bytes: script numbers are doubles, exact up to 2^53.
+    std::uint64_t byteCount(unsigned index) const
+    {
+        Variant number;
+        if (FAILED(VariantChangeType(number.get(), const_cast<VARIANT*>(&at(index)), 0, VT_R8)) ||
+            !(number->dblVal >= 0 && number->dblVal <= 9007199254740992.0)) {
+            throw HostError(L"argument " + std::to_wstring(index + 1) + L" of host." + std::wstring(m_member) +
+                            L" must be a count of bytes");
+        }
+        return static_cast<std::uint64_t>(number->dblVal);
+    }
 
 private:
     std::wstring_view m_member;
@@ -287,6 +301,25 @@ Result probeMessageBox(const HostContext&, const Args& args)
 
 Result probeDialog(const HostContext& context, const Args&) { return dialogProbe(context.frame); }
 
+Result makeFileMember(const HostContext&, const Args& args) { return makeFile(args.text(0), args.byteCount(1)); }
+
+Result headerPixelMember(const HostContext& context, const Args& args)
+{
+    return headerPixel(findListWindow(context.controlWindow), args.index(0), args.index(1));
+}
+
+Result uploading(const HostContext& context, const Args& args)
+{
+    Variant flag;
+    if (FAILED(VariantChangeType(flag.get(), const_cast<VARIANT*>(&args.at(0)), 0, VT_BOOL))) {
+        throw HostError(L"host.uploading takes true or false");
+    }
+    if (!setUploading(findListWindow(context.controlWindow), flag->boolVal != VARIANT_FALSE)) {
+        throw HostError(L"host.uploading: the control does not take the test switch");
+    }
+    return {};
+}
+
 constexpr Member kMembers[] = {
     {L"echo", 0, kAnyCount, echo},
     {L"pump", 1, 1, pump},
@@ -316,6 +349,9 @@ constexpr Member kMembers[] = {
     {L"probeFolderPicker", 0, 1, probeFolderPicker},
     {L"probeMessageBox", 1, 2, probeMessageBox},
     {L"probeDialog", 0, 0, probeDialog},
+    {L"makeFile", 2, 2, makeFileMember},
+    {L"headerPixel", 2, 2, headerPixelMember},
+    {L"uploading", 1, 1, uploading},
 };
 
 void storeResult(Result&& value, VARIANT* out)

@@ -1,0 +1,121 @@
+// The file list's rules that need no window (see FileListRules.h).
+#include "control/FileListRules.h"
+
+#include <cstdio>
+#include <limits>
+
+namespace tovalo {
+
+std::string SizeText(std::uint32_t size) {
+    const auto bytes = static_cast<std::int32_t>(size);
+    char text[48];
+    if (bytes <= 1024) {
+        std::snprintf(text, sizeof text, "%d Bytes", static_cast<int>(bytes));
+        return text;
+    }
+    // The bytes below a whole kilobyte are dropped before any further step.
+    const double kilo = static_cast<double>(bytes / 1024);
+    if (kilo <= 1024) {
+        std::snprintf(text, sizeof text, "%0.1f KBytes", kilo);
+        return text;
+    }
+    const double mega = kilo / 1024;
+    if (mega <= 1024) {
+        std::snprintf(text, sizeof text, "%0.1f MBytes", mega);
+    } else {
+        std::snprintf(text, sizeof text, "%0.1f GBytes", mega / 1024);
+    }
+    return text;
+}
+
+int SizeCategory(std::uint64_t size) {
+    if (size > 0xA00000) return 3;
+    if (size > 0x500000) return 2;
+    if (size > 0x100000) return 1;
+    return 0;
+}
+
+std::string ExtensionOf(std::string_view name) {
+    const size_t dot = name.find('.');
+    return dot == std::string_view::npos ? std::string("-") : std::string(name.substr(dot + 1));
+}
+
+std::string FileNameOf(std::string_view path) {
+    size_t cut = path.rfind('/');
+    if (cut == std::string_view::npos) cut = path.rfind('\\');
+    return std::string(cut == std::string_view::npos ? path : path.substr(cut + 1));
+}
+
+bool IsPlainExtension(std::string_view extension) {
+    return extension.find_first_of("\\/:") == std::string_view::npos &&
+           extension.find("..") == std::string_view::npos;
+}
+
+bool FitsUnderLimit(std::uint64_t limit, std::uint64_t current, std::uint64_t size) {
+    return size < limit && current < limit - size;
+}
+
+LimitVerdict JudgeLimit(const SizeTotals& totals, std::uint64_t size) {
+    if (totals.limit32 != 0) {
+        return FitsUnderLimit(totals.limit32, totals.current32, size) ? LimitVerdict::kFits : LimitVerdict::kOverLimit;
+    }
+    if (totals.limit64 == 0) return LimitVerdict::kNoLimit;
+    return FitsUnderLimit(totals.limit64, totals.current64, size) ? LimitVerdict::kFits : LimitVerdict::kOverLimit;
+}
+
+namespace {
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+}  // namespace
+
+std::int32_t ParseLong(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size() && IsBlank(text[i])) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    // 2^31 is the magnitude of the smallest value; anything above stops there.
+    constexpr std::int64_t kCap = std::int64_t{1} << 31;
+    std::int64_t magnitude = 0;
+    for (; i < text.size() && IsDigit(text[i]); ++i) {
+        magnitude = magnitude * 10 + (text[i] - '0');
+        if (magnitude > kCap) magnitude = kCap;
+    }
+    if (negative) return static_cast<std::int32_t>(-magnitude);
+    return static_cast<std::int32_t>(magnitude < kCap ? magnitude : kCap - 1);
+}
+
+std::uint64_t ParseUnsigned(std::string_view text) {
+    constexpr auto kMax = std::numeric_limits<std::uint64_t>::max();
+    std::uint64_t value = 0;
+    for (size_t i = 0; i < text.size() && IsDigit(text[i]); ++i) {
+        const auto digit = static_cast<std::uint64_t>(text[i] - '0');
+        if (value > (kMax - digit) / 10) return kMax;
+        value = value * 10 + digit;
+    }
+    return value;
+}
+
+std::vector<std::string_view> Tokens(std::string_view text, char separator) {
+    std::vector<std::string_view> tokens;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find(separator, start);
+        if (end == std::string_view::npos) end = text.size();
+        if (end > start) tokens.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return tokens;
+}
+
+std::vector<ServerRecord> ParseServerRecords(std::string_view text) {
+    std::vector<ServerRecord> records;
+    for (std::string_view record : Tokens(text, ':')) {
+        const auto fields = Tokens(record, '|');
+        if (fields.size() < 3) continue;
+        records.push_back({std::string(fields.front()), static_cast<std::uint32_t>(ParseLong(fields[1])),
+                           std::string(fields.back())});
+    }
+    return records;
+}
+
+}  // namespace tovalo

@@ -1,0 +1,31 @@
+// The control's rows through the list view's own messages: counting, inserting at the top, whole
+// column texts of any length, images, arranging.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace tovalo::rows {
+
+// The list's five columns.
+enum Column : int { kName = 0, kType = 1, kSizeText = 2, kPath = 3, kSize = 4 };
+
+int Count(HWND list);
+
+// The whole text of a cell, however long (an empty text for a row that does not exist).
+std::string Cell(HWND list, int row, int column);
+
+// Inserts a row at index 0 with its name and image; returns the index the list view reports.
+int InsertAtTop(HWND list, const std::string& name, int image);
+
+void SetCell(HWND list, int row, int column, const std::string& text);
+void SetImage(HWND list, int row, int image);
+
+// The index of the first row at or after from + 1 that is selected, or -1.
+int NextSelected(HWND list, int from);
+
+// Lays the items out again after rows came or went (icon view).
+void Arrange(HWND list);
+
+}  // namespace tovalo::rows

@@ -1,0 +1,100 @@
+// Probe files: a server entry has no local file to ask the shell about, so an empty file with
+// its extension is made for a moment in a folder every user may write to.
+#include "control/TovaloCtrl.h"
+
+#include "control/FileListRules.h"
+#include "control/ListMessages.h"
+#include "framework/Dialog.h"
+#include "framework/Raii.h"
+
+#include <shlobj.h>
+
+#include <cstdio>
+#include <ctime>
+#include <memory>
+
+namespace tovalo {
+namespace {
+
+// The low-integrity local application data folder, where even a protected-mode browser may write.
+const GUID kFolderLocalAppDataLow = {0xA520A1A4, 0x1780, 0x4FF6, {0xBD, 0x18, 0x16, 0x73, 0x43, 0xC5, 0xAF, 0x16}};
+
+using GetKnownFolderPathFn = HRESULT(WINAPI*)(REFGUID, DWORD, HANDLE, PWSTR*);
+
+struct LibraryCloser {
+    void operator()(HMODULE library) const { ::FreeLibrary(library); }
+};
+
+bool IsVistaOrLater() {
+    OSVERSIONINFOEXA extended{};
+    extended.dwOSVersionInfoSize = sizeof extended;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    if (::GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&extended))) return extended.dwMajorVersion > 5;
+    OSVERSIONINFOA plain{};
+    plain.dwOSVersionInfoSize = sizeof plain;
+    if (::GetVersionExA(&plain)) return plain.dwMajorVersion > 5;
+#pragma GCC diagnostic pop
+    return false;
+}
+
+// The known folder in the system code page, or "" (after saying why where the user should know).
+std::string KnownFolderLocalAppDataLow() {
+    std::unique_ptr<HINSTANCE__, LibraryCloser> shell(::LoadLibraryA("shell32.dll"));
+    const auto getPath = shell ? reinterpret_cast<GetKnownFolderPathFn>(
+                                     reinterpret_cast<void*>(::GetProcAddress(shell.get(), "SHGetKnownFolderPath")))
+                               : nullptr;
+    if (!getPath) {
+        fw::ShowMessageBox(msg::kNoKnownFolder, MB_OK | MB_ICONEXCLAMATION);
+        return {};
+    }
+    PWSTR wide = nullptr;
+    if (FAILED(getPath(kFolderLocalAppDataLow, 0, nullptr, &wide)) || !wide) {
+        ::CoTaskMemFree(wide);
+        return {};
+    }
+    std::string folder;
+    const int length = ::WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+    if (length <= 0) {
+        fw::ShowMessageBox(msg::kNoConversion, MB_OK | MB_ICONEXCLAMATION);
+    } else if (length <= MAX_PATH) {
+        folder.resize(static_cast<size_t>(length));
+        ::WideCharToMultiByte(CP_ACP, 0, wide, -1, folder.data(), length, nullptr, nullptr);
+        folder.resize(static_cast<size_t>(length - 1));
+    }
+    ::CoTaskMemFree(wide);
+    return folder;
+}
+
+std::string CommonAppData() {
+    char folder[MAX_PATH] = {};
+    return ::SHGetSpecialFolderPathA(nullptr, folder, CSIDL_COMMON_APPDATA, TRUE) ? std::string(folder) : std::string();
+}
+
+}  // namespace
+
+std::string CTovaloCtrl::GetProbeFolder() {
+    return (IsVistaOrLater() ? KnownFolderLocalAppDataLow() : CommonAppData()) + "\\";
+}
+
+int CTovaloCtrl::ProbeIcon(const std::string& extension, std::string& typeText) {
+    typeText = extension;
+    // The extension comes from a name the page gives: it must not lead the probe out of its folder.
+    if (!IsPlainExtension(extension)) return 0;
+    char stem[40];
+    std::snprintf(stem, sizeof stem, "%d%u.", static_cast<int>(m_tempFileCounter),
+                  static_cast<unsigned>(static_cast<std::uint32_t>(std::time(nullptr))));
+    ++m_tempFileCounter;
+    const std::string path = GetProbeFolder() + stem + extension;
+    // Someone else's file of that name is neither used nor removed.
+    if (::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return 0;
+    const HANDLE probe =
+        ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (probe == INVALID_HANDLE_VALUE) return 0;
+    ::CloseHandle(probe);
+    const int icon = GetShellIcon(path, typeText);
+    ::DeleteFileA(path.c_str());
+    return icon;
+}
+
+}  // namespace tovalo

@@ -1,0 +1,175 @@
+// The file list's window-free rules: size texts at their bounds, size categories, names and
+// extensions, the strict limit without wrap-around, decimal readings and the getFileShow text.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "control/FileListRules.h"
+
+using namespace tovalo;
+
+namespace {
+
+TEST(FileListRules, SizeTextAtItsBounds) {
+    const struct {
+        std::uint32_t size;
+        const char* text;
+    } rows[] = {
+        {0, "0 Bytes"},
+        {1024, "1024 Bytes"},
+        {1025, "1.0 KBytes"},
+        {2047, "1.0 KBytes"},  // the fraction is dropped before formatting
+        {2048, "2.0 KBytes"},
+        {1048575, "1023.0 KBytes"},
+        {1048576, "1024.0 KBytes"},
+        {1049599, "1024.0 KBytes"},
+        {1049600, "1.0 MBytes"},
+        {6000000, "5.7 MBytes"},
+        {1073741824, "1024.0 MBytes"},
+        {1073742848, "1.0 GBytes"},
+        {0x7FFFFFFF, "2.0 GBytes"},
+        // Sizes are read as signed 32-bit counts, as the list has always shown them.
+        {0xFFFFFFFF, "-1 Bytes"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.size);
+        EXPECT_EQ(SizeText(row.size), row.text);
+    }
+}
+
+TEST(FileListRules, SizeCategoryBoundsBelongBelow) {
+    const struct {
+        std::uint64_t size;
+        int category;
+    } rows[] = {
+        {0, 0},        {1048576, 0},  {1048577, 1},  {5242880, 1},          {5242881, 2},
+        {6000000, 2},  {10485760, 2}, {10485761, 3}, {0x100000000ull, 3},  {0x100000001ull, 3},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.size);
+        EXPECT_EQ(SizeCategory(row.size), row.category);
+    }
+}
+
+TEST(FileListRules, NamesAndExtensions) {
+    const struct {
+        const char* path;
+        const char* name;
+        const char* extension;
+    } rows[] = {
+        {"C:\\docs\\report.2009.doc", "report.2009.doc", "2009.doc"},
+        {"C:\\docs/sub\\mixed.txt", "sub\\mixed.txt", "txt"},  // "/" wins over "\"
+        {"C:\\docs\\README", "README", "-"},
+        {"plain.txt", "plain.txt", "txt"},
+        {"C:\\docs\\", "", "-"},
+        {"C:\\문서\\가나다.한글", "가나다.한글", "한글"},
+        {"C:\\x\\.profile", ".profile", "profile"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.path);
+        EXPECT_EQ(FileNameOf(row.path), row.name);
+        EXPECT_EQ(ExtensionOf(FileNameOf(row.path)), row.extension);
+    }
+}
+
+TEST(FileListRules, ProbeExtensionsStayInTheirFolder) {
+    const struct {
+        const char* extension;
+        bool plain;
+    } rows[] = {
+        {"txt", true},          {"2009.doc", true},    {"-", true},         {"한글", true},
+        {"a\\..\\..\\x", false}, {"x/y", false},        {"txt:stream", false}, {"..", false},
+        {"a..b", false},        {"\\windows\\x", false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.extension);
+        EXPECT_EQ(IsPlainExtension(row.extension), row.plain);
+    }
+}
+
+TEST(FileListRules, TheLimitIsStrictAndNeverWraps) {
+    constexpr std::uint64_t k4G = 0x100000000ull;
+    const struct {
+        std::uint32_t limit32, current32;
+        std::uint64_t limit64, current64, size;
+        LimitVerdict verdict;
+    } rows[] = {
+        {3000, 0, 0, 0, 1000, LimitVerdict::kFits},
+        {3000, 1000, 0, 0, 2000, LimitVerdict::kOverLimit},  // reaching the limit is refused
+        {3000, 1000, 0, 0, 1999, LimitVerdict::kFits},
+        // A 32-bit limit above 3 GiB: 3.5 GiB + 1 GiB wraps in 32 bits to below the limit.
+        {0xF0000000u, 0xE0000000u, 0, 0, 0x40000000, LimitVerdict::kOverLimit},
+        {0xFFFFFFFFu, 0xBFFFFFFFu, 0, 0, 0x40000000, LimitVerdict::kFits},
+        {0xFFFFFFFFu, 0xBFFFFFFFu, 0, 0, 0x40000001, LimitVerdict::kOverLimit},
+        // The 32-bit limit rules while set; the 64-bit totals are not looked at.
+        {10, 0, 1, 5, 5, LimitVerdict::kFits},
+        {0, 0, 0, 0, 1, LimitVerdict::kNoLimit},
+        {0, 0, 0, 0, 0, LimitVerdict::kNoLimit},
+        {0, 0, 5 * k4G, 4 * k4G, 100, LimitVerdict::kFits},
+        {0, 0, 5 * k4G, 5 * k4G - 100, 100, LimitVerdict::kOverLimit},
+        // A limit near 2^64 (totalSizeStr "-1"): the sum would wrap to a small number.
+        {0, 0, UINT64_MAX, UINT64_MAX - 10, 0x40000000, LimitVerdict::kOverLimit},
+        {0, 0, 1, 0, 0, LimitVerdict::kFits},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.limit32 << " " << row.current32 << " " << row.limit64 << " "
+                                        << row.current64 << " " << row.size);
+        EXPECT_EQ(JudgeLimit({row.limit32, row.current32, row.limit64, row.current64}, row.size), row.verdict);
+    }
+}
+
+TEST(FileListRules, DecimalReadings) {
+    const struct {
+        const char* text;
+        std::int32_t asLong;
+        std::uint64_t asUnsigned;
+    } rows[] = {
+        {"100", 100, 100},
+        {"  42abc", 42, 0},
+        {"-5", -5, 0},
+        {"+7", 7, 0},
+        {"", 0, 0},
+        {"x1", 0, 0},
+        {"2147483647", 2147483647, 2147483647},
+        {"2147483648", 2147483647, 2147483648u},  // a long stops at its ends
+        {"99999999999999999999999", 2147483647, UINT64_MAX},
+        {"-2147483648", INT32_MIN, 0},
+        {"-99999999999", INT32_MIN, 0},
+        {"4294967295", 2147483647, 4294967295u},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.text);
+        EXPECT_EQ(ParseLong(row.text), row.asLong);
+        EXPECT_EQ(ParseUnsigned(row.text), row.asUnsigned);
+    }
+}
+
+TEST(FileListRules, ServerRecordsSkipEmptyFieldsAndShortRecords) {
+    const struct {
+        const char* text;
+        std::vector<std::string> records;  // "reference size name"
+    } rows[] = {
+        {"a1|100|x.txt:a2||200|y.doc", {"a1 100 x.txt", "a2 200 y.doc"}},
+        {"a1|100", {}},
+        {"a1|100|old|x.txt", {"a1 100 x.txt"}},
+        {"::a1|100|x.txt::", {"a1 100 x.txt"}},
+        {"|a1||100|||x.txt|", {"a1 100 x.txt"}},
+        {"", {}},
+        {":|:", {}},
+        {"r|-5|neg.bin", {"r 4294967291 neg.bin"}},
+        {"r|12kb|a.txt:s|x|b.txt", {"r 12 a.txt", "s 0 b.txt"}},
+        {"참조|300|문서.hwp", {"참조 300 문서.hwp"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.text);
+        std::vector<std::string> seen;
+        for (const ServerRecord& r : ParseServerRecords(row.text)) {
+            seen.push_back(r.reference + " " + std::to_string(r.size) + " " + r.name);
+        }
+        EXPECT_EQ(seen, row.records);
+    }
+}
+
+}  // namespace

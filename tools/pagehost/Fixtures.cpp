@@ -1,0 +1,80 @@
+// Things a page arranges around the control (see Fixtures.h).
+#include "tools/pagehost/Fixtures.h"
+
+#include "tools/pagehost/HostError.h"
+#include "tools/pagehost/WinPath.h"
+
+#include <commctrl.h>
+
+#include <cwchar>
+
+namespace pagehost {
+namespace {
+
+// Long paths (beyond MAX_PATH) need the "\\?\" form in the file functions.
+std::wstring fileApiPath(const std::wstring& path)
+{
+    if (path.size() >= MAX_PATH && path.size() > 2 && path[1] == L':') {
+        return L"\\\\?\\" + path;
+    }
+    return path;
+}
+
+void makeFolders(const std::wstring& path)
+{
+    for (size_t slash = path.find(L'\\', 3); slash != std::wstring::npos; slash = path.find(L'\\', slash + 1)) {
+        const std::wstring folder = fileApiPath(path.substr(0, slash));
+        if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+            throw HostError(L"host.makeFile cannot make the folder " + path.substr(0, slash));
+        }
+    }
+}
+
+} // namespace
+
+std::wstring makeFile(const std::wstring& givenPath, std::uint64_t size)
+{
+    const std::wstring path = windowsPath(givenPath);
+    makeFolders(path);
+    const HANDLE file = CreateFileW(fileApiPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        throw HostError(L"host.makeFile cannot create " + path);
+    }
+    LARGE_INTEGER end{};
+    end.QuadPart = static_cast<LONGLONG>(size);
+    const bool sized = SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+    CloseHandle(file);
+    if (!sized) {
+        throw HostError(L"host.makeFile cannot give " + path + L" its size");
+    }
+    return path;
+}
+
+std::wstring headerPixel(HWND list, int x, int y)
+{
+    const HWND header = list ? reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0)) : nullptr;
+    RECT client{};
+    if (!header || !IsWindowVisible(header) || !GetClientRect(header, &client)) {
+        throw HostError(L"host.headerPixel: the list shows no header");
+    }
+    const POINT point{x, y};
+    if (!PtInRect(&client, point)) {
+        throw HostError(L"host.headerPixel: the point is outside the header");
+    }
+    RedrawWindow(header, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    const HDC dc = GetDC(header);
+    const COLORREF colour = GetPixel(dc, x, y);
+    ReleaseDC(header, dc);
+    wchar_t text[8];
+    std::swprintf(text, 8, L"%02X%02X%02X", GetRValue(colour), GetGValue(colour), GetBValue(colour));
+    return text;
+}
+
+bool setUploading(HWND list, bool running)
+{
+    const UINT message = RegisterWindowMessageW(L"Tovalo.Test.Uploading");
+    return list && message && SendMessageW(list, message, running ? 1 : 0, 0) == 1;
+}
+
+} // namespace pagehost
