@@ -32,7 +32,7 @@ build: native win
 package: win
 	@cmake --build build/win --target tovalo_cab && gcab -t build/win/Tovalo.cab
 
-demo: build
+demo:
 	@scripts/demo
 
 test: deps
