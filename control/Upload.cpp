@@ -1,8 +1,83 @@
-// The upload run started by setting startUpload to "start".
+// The upload run started by setting startUpload to "start": the checks, the queue handed to the
+// upload dialog, the server entries' result entries, and the merged results afterwards.
 #include "control/TovaloCtrl.h"
 
-namespace tovalo {
+#include "control/ListRows.h"
+#include "framework/Dialog.h"
+#include "upload/FileUploadDlg.h"
+#include "upload/StoredName.h"
 
-void CTovaloCtrl::StartUpload() {}
+#include <commctrl.h>
+
+namespace tovalo {
+namespace {
+
+constexpr char kServerMark[] = "^^^";
+// Column texts of the queue are read as the list kept them, at most 259 bytes.
+constexpr size_t kColumnBytes = 259;
+
+bool IsServerEntry(const std::string& path) { return path.compare(0, 3, kServerMark) == 0; }
+
+std::string CellCapped(HWND list, int row, int column) {
+    std::string text = rows::Cell(list, row, column);
+    if (text.size() > kColumnBytes) text.resize(kColumnBytes);
+    return text;
+}
+
+// "T(reference<>name)" for a row whose path column holds "^^^reference".
+std::string ServerResultEntry(const std::string& path, const std::string& name) {
+    return upload::StoredName(upload::CurrentTime32(), path.substr(3) + "<>" + name);
+}
+
+// "new|old", or either alone when the other is empty; never a leading "|".
+std::string Merge(const std::string& first, const std::string& rest) {
+    std::string merged = rest.empty() ? first : first + "|" + rest;
+    if (!merged.empty() && merged.front() == '|') merged.erase(0, 1);
+    return merged;
+}
+
+}  // namespace
+
+void CTovaloCtrl::StartUpload() {
+    if (m_currentSize > m_totalSize || m_currentSize64 > m_totalSize64) {
+        fw::ShowMessageBox(L"파일 크기가 제한된 용량을 초과하였습니다.");
+        return;
+    }
+    HWND list = Hwnd();
+    const int count = rows::Count(list);
+    if (count <= 0) return;
+    if (m_ftpHost.empty() || m_ftpId.empty() || m_ftpPass.empty()) {
+        fw::ShowMessageBox(L"FTP 정보가 없습니다.");
+        return;
+    }
+
+    m_uploading = true;
+    m_uploadResult = 1;
+    upload::CFileUploadSlg dialog(m_ftpHost, m_ftpPort, m_ftpId, m_ftpPass, m_uploadPath);
+    dialog.m_nRetryCount = static_cast<std::int32_t>(m_retryCount);
+    dialog.m_bShowLogButton = m_showLogButton;
+    m_retFiles.clear();
+    m_retFilesize.clear();
+    for (int row = 0; row < count; ++row) {
+        const std::string path = CellCapped(list, row, rows::kPath);
+        if (!IsServerEntry(path)) {
+            dialog.AddFile(path);
+        } else {
+            upload::PrependEntry(m_retFiles, ServerResultEntry(path, CellCapped(list, row, rows::kName)));
+        }
+    }
+
+    dialog.DoModal();
+    m_uploadResult = static_cast<std::uint32_t>(dialog.m_nUploadResult);
+    m_uploading = false;
+
+    m_retFiles = Merge(dialog.m_strUploadedFiles, m_retFiles);
+    m_retFilesize = Merge(dialog.m_strUploadedSizes, m_retFilesize);
+    if (!m_retFiles.empty()) {
+        ::SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+        m_currentSize = 0;
+        m_currentSize64 = 0;
+    }
+}
 
 }  // namespace tovalo

@@ -13,5 +13,15 @@
 
 #define IDD_ABOUTBOX_TOVALO   1
 #define IDD_PROPPAGE_TOVALO   200
+#define IDD_FILE_UPLOAD       209  // the upload dialog
+
+// Controls of the upload dialog.
+#define IDC_UPLOAD_TOTAL      201  // bar: the whole queue
+#define IDC_UPLOAD_STATUS     202  // the status line
+#define IDC_UPLOAD_FILE       203  // bar: the current file
+#define IDC_UPLOAD_LOG        204  // the transfer log
+#define IDC_UPLOAD_TOGGLE_LOG 205  // "L"
+#define IDC_UPLOAD_STOP       206  // "S"
+#define IDC_UPLOAD_END        207  // "종료"
 
 #define IDC_STATIC            -1

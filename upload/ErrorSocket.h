@@ -1,0 +1,56 @@
+// CErrorSocket: sends one error report to the web server over an asynchronous socket, without
+// waiting and without telling the user; nothing depends on the answer.
+#pragma once
+
+#include "framework/Raii.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+namespace tovalo::upload {
+
+class CErrorSocket {
+public:
+    CErrorSocket() = default;
+    ~CErrorSocket();
+    CErrorSocket(const CErrorSocket&) = delete;
+    CErrorSocket& operator=(const CErrorSocket&) = delete;
+
+    // Starts a report to host:port and returns at once. A report that is still connecting is kept
+    // (it names the failure that stopped the session) and this one is dropped: false. False also
+    // when no socket can be made or the host is unknown; every failure is silent otherwise.
+    bool Report(std::int32_t error, const std::string& responseText, const char* host, std::uint16_t port);
+
+    // Gives a report that is still connecting up to timeoutMs, with the thread's messages
+    // dispatched, to be sent; then it is given up. For a dialog about to close itself.
+    void Flush(DWORD timeoutMs);
+
+    bool Connecting() const { return m_state == State::Connecting; }
+    bool Sent() const { return m_bSent; }
+    const std::string& Request() const { return m_strRequest; }
+
+    void SetRequest(std::int32_t error, const std::string& responseText, const char* host);
+
+private:
+    enum class State { Idle, Connecting, Sent, Closed };
+
+    // Socket notifications, delivered as window messages to the notification window.
+    void OnConnect(int error);
+    void OnReceive();
+    void OnClose();
+    void HandleNotification(WPARAM socket, LPARAM event);
+    static LRESULT CALLBACK NotifyProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+
+    bool CreateNotifyWindow();
+    void CloseSocket();
+
+    std::string m_strRequest;
+    bool m_bSent = false;
+    State m_state = State::Idle;
+    UINT_PTR m_socket = ~static_cast<UINT_PTR>(0);  // INVALID_SOCKET
+    fw::UniqueHwnd m_notifyWnd;
+};
+
+}  // namespace tovalo::upload

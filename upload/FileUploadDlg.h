@@ -1,0 +1,102 @@
+// CFileUploadSlg: the modal upload dialog (resource 209). One second after it shows, its timer runs
+// the whole session: connect, send every queued file in 1024-byte blocks through the WinINet
+// channel, set each stored file's permissions, disconnect; with a status line, two bars, a stop
+// button and error reports. The control reads back the result and the stored names and sizes.
+#pragma once
+
+#include "framework/Dialog.h"
+#include "ftp/FtpClient.h"
+#include "upload/ErrorNotify.h"
+#include "upload/ErrorSocket.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tovalo::upload {
+
+class CInetFtpChannel;
+class LocalFile;
+
+class CFileUploadSlg final : public fw::Dialog {
+public:
+    // The account as the page gave it: the password in its code-group form; remotePath is put in
+    // front of every stored name unchanged. Port 0 means FTP's own port, 21.
+    CFileUploadSlg(std::string host, std::uint32_t port, std::string userId, std::string password,
+                   std::string remotePath, HWND parent = nullptr);
+    ~CFileUploadSlg() override;
+
+    // Queues one local path; files are sent in the order they were added.
+    void AddFile(const std::string& path) { m_arrFiles.push_back(path); }
+    INT_PTR DoModal() { return RunModal(); }
+
+    // Set by the control before the dialog runs. No step is retried.
+    std::int32_t m_nRetryCount = 10;
+    // Non-zero shows "L" and "S" and keeps the dialog open after a stopped, failed or empty session.
+    std::uint32_t m_bShowLogButton = 0;
+
+    // Read by the control afterwards: 1 when every queued file was sent; the stored names and
+    // their sizes, "|"-joined, newest first (both empty unless the session ended normally).
+    std::int32_t m_nUploadResult = 0;
+    std::string m_strUploadedFiles;
+    std::string m_strUploadedSizes;
+
+protected:
+    BOOL OnInitDialog() override;
+    bool OnCommand(WORD id, WORD code, HWND control) override;
+    bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR* result) override;
+
+private:
+    // Handlers: they only change flags or the window's size while a file is being sent.
+    void OnTimer(UINT_PTR id);
+    bool OnSysCommand(WPARAM command);
+    void OnToggleLog();
+    void OnStopTransfer();
+    void OnEndSession();
+
+    // The session and its steps (FileUploadSession.cpp).
+    void RunSession();
+    bool OpenChannel(CInetFtpChannel& channel);
+    bool ConnectChannel(CInetFtpChannel& channel, const std::string& password);
+    void ConnectFailed();
+    int SendQueue(CInetFtpChannel& channel);
+    bool SendFile(CInetFtpChannel& channel, int index, int count);
+    void SendBlocks(CInetFtpChannel& channel, LocalFile& file, const std::string& path);
+    void AdvanceFileBar(int percent);
+    void SetPermissions(CInetFtpChannel& channel, const std::string& remotePath);
+    void EndSession(int sent, int count);
+    void PumpOneMessage();
+
+    // Error reports: WinINet's last response after a failed channel step, or a local file's error.
+    void ReportError();
+    void ReportLocalError(DWORD error, const std::string& path);
+
+    void CloseSelf();
+    void SetStatus(const std::string& text);
+    void ShowItem(int id, bool show);
+
+    // The transfer log: a socket-level FTP client that the session never starts, and its observer.
+    nsFTP::CFTPClient m_ftpClient{100, 2048, true};
+    CErrorNotify m_notify;
+
+    bool m_bLogHidden = false;
+    std::string m_strHost;
+    std::uint32_t m_nPort;
+    std::string m_strUserId;
+    std::string m_strPassword;
+    std::string m_strRemotePath;
+    std::vector<std::string> m_arrFiles;
+
+    HWND m_ctlFileProgress = nullptr;   // 203: the current file, 0 to 100
+    HWND m_ctlTotalProgress = nullptr;  // 201: the whole queue, one step per file
+    CErrorSocket m_errorSocket;
+
+    std::uint64_t m_ullBytesSent = 0;
+    std::uint64_t m_ullFileLength = 0;
+    std::int32_t m_nLastPercent = 0;
+    bool m_bTransferring = false;
+};
+
+}  // namespace tovalo::upload

@@ -1,0 +1,227 @@
+// CFileUploadSlg's session: connect, send the queue block by block, set permissions, disconnect.
+// It runs synchronously inside the timer handler and keeps the window alive by dispatching one
+// waiting message after every block.
+#include "upload/FileUploadDlg.h"
+
+#include "upload/ErrorReport.h"
+#include "upload/InetFtpChannel.h"
+#include "upload/Password.h"
+#include "upload/StoredName.h"
+
+#include "framework/Text.h"
+#include "res/resource.h"
+
+#include <commctrl.h>
+
+#include <cinttypes>
+#include <cstdio>
+#include <utility>
+
+namespace tovalo::upload {
+
+// A local file open for reading, shared with every other reader and writer; closed on every path.
+class LocalFile {
+public:
+    explicit LocalFile(const std::string& path)
+        : m_handle(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr)) {}
+    ~LocalFile() {
+        if (IsOpen()) ::CloseHandle(m_handle);
+    }
+    LocalFile(const LocalFile&) = delete;
+    LocalFile& operator=(const LocalFile&) = delete;
+
+    bool IsOpen() const { return m_handle != INVALID_HANDLE_VALUE; }
+    bool Length(std::uint64_t& length) const {
+        LARGE_INTEGER size{};
+        if (!::GetFileSizeEx(m_handle, &size)) return false;
+        length = static_cast<std::uint64_t>(size.QuadPart);
+        return true;
+    }
+    bool Read(void* buffer, DWORD capacity, DWORD& read) { return ::ReadFile(m_handle, buffer, capacity, &read, nullptr) != FALSE; }
+
+private:
+    HANDLE m_handle;
+};
+
+namespace {
+
+constexpr DWORD kBlockSize = 1024;
+constexpr char kAgent[] = "Tovalo";
+
+std::string FormatStatus(int index, int count, const std::string& name, const std::string& path) {
+    std::string status = "[";
+    status += std::to_string(index);
+    status += '/';
+    status += std::to_string(count);
+    status += "] ";
+    status += name;
+    status += ' ';
+    status += path;
+    return status;
+}
+
+}  // namespace
+
+void CFileUploadSlg::RunSession() {
+    m_notify.Mute(false);
+    const std::string password = DecodePassword(m_strPassword);
+
+    CInetFtpChannel channel;
+    if (!OpenChannel(channel)) return;
+    const int count = static_cast<int>(m_arrFiles.size());
+    if (!ConnectChannel(channel, password)) return;
+
+    m_nUploadResult = 0;
+    const int sent = SendQueue(channel);
+    channel.CloseConnection();
+    channel.CloseSession();
+    EndSession(sent, count);
+}
+
+bool CFileUploadSlg::OpenChannel(CInetFtpChannel& channel) {
+    if (channel.OpenSession(kAgent)) return true;
+    ConnectFailed();
+    return false;
+}
+
+bool CFileUploadSlg::ConnectChannel(CInetFtpChannel& channel, const std::string& password) {
+    if (channel.ConnectServer(m_strHost, m_nPort, m_strUserId, password)) return true;
+    ConnectFailed();
+    return false;
+}
+
+// No file is tried; the dialog stays open until "종료".
+void CFileUploadSlg::ConnectFailed() {
+    SetStatus("Session Connect Error.");
+    ShowItem(IDC_UPLOAD_END, true);
+    ReportError();
+}
+
+int CFileUploadSlg::SendQueue(CInetFtpChannel& channel) {
+    const int count = static_cast<int>(m_arrFiles.size());
+    int sent = 0;
+    for (int i = 0; i < count; ++i) {
+        if (!SendFile(channel, i, count)) break;  // a failed or stopped file ends the queue
+        ++sent;
+    }
+    return sent;
+}
+
+bool CFileUploadSlg::SendFile(CInetFtpChannel& channel, int index, int count) {
+    const std::string& path = m_arrFiles[static_cast<size_t>(index)];
+    const std::string name = FileNameOfPath(path);
+    const std::string stored = StoredName(CurrentTime32(), name);
+    const std::string remotePath = m_strRemotePath + stored;
+
+    // The local file is opened before the remote one, so that a file that cannot be read leaves
+    // no empty file on the server.
+    LocalFile file(path);
+    std::uint64_t length = 0;
+    if (!file.IsOpen() || !file.Length(length)) {
+        m_bTransferring = false;
+        ReportLocalError(::GetLastError(), path);
+        return false;
+    }
+    if (!channel.OpenRemoteFile(remotePath)) {
+        m_bTransferring = false;
+        ReportError();
+        return false;
+    }
+
+    ::SendMessageW(m_ctlFileProgress, PBM_SETRANGE32, 0, 100);
+    ::SendMessageW(m_ctlFileProgress, PBM_SETSTEP, 1, 0);
+    ::SendMessageW(m_ctlFileProgress, PBM_SETPOS, 0, 0);
+    m_ullBytesSent = 0;
+    m_nLastPercent = 0;
+    SetStatus(FormatStatus(index, count, name, path));
+    m_ullFileLength = length;
+    char sizeText[24];
+    std::snprintf(sizeText, sizeof sizeText, "%" PRIu64, length);
+
+    m_bTransferring = true;
+    SendBlocks(channel, file, path);
+    channel.CloseRemoteFile();
+    if (!m_bTransferring) return false;
+
+    AdvanceFileBar(100);  // every byte is there, also for an empty file
+    ::SendMessageW(m_ctlTotalProgress, PBM_STEPIT, 0, 0);
+    PrependEntry(m_strUploadedFiles, stored);
+    PrependEntry(m_strUploadedSizes, sizeText);
+    SetPermissions(channel, remotePath);
+    return true;
+}
+
+void CFileUploadSlg::SendBlocks(CInetFtpChannel& channel, LocalFile& file, const std::string& path) {
+    char buffer[kBlockSize];
+    while (m_bTransferring) {
+        DWORD read = 0;
+        if (!file.Read(buffer, kBlockSize, read)) {
+            m_bTransferring = false;
+            ReportLocalError(::GetLastError(), path);
+            break;
+        }
+        if (read == 0) break;
+        DWORD written = 0;
+        if (!channel.WriteBlock(buffer, read, &written)) {
+            m_bTransferring = false;
+            ReportError();
+            break;
+        }
+        m_ullBytesSent += written;
+        if (m_ullFileLength != 0) {
+            const std::uint64_t percent = m_ullBytesSent * 100 / m_ullFileLength;
+            AdvanceFileBar(percent > 100 ? 100 : static_cast<int>(percent));
+        }
+        PumpOneMessage();
+    }
+}
+
+// The bar shows the file's real percentage; it never moves back.
+void CFileUploadSlg::AdvanceFileBar(int percent) {
+    if (percent <= m_nLastPercent) return;
+    m_nLastPercent = percent;
+    ::SendMessageW(m_ctlFileProgress, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
+}
+
+void CFileUploadSlg::SetPermissions(CInetFtpChannel& channel, const std::string& remotePath) {
+    // A refusal is reported; the file stays counted as sent.
+    if (!channel.SiteCommand("chmod 777 " + remotePath)) ReportError();
+}
+
+void CFileUploadSlg::EndSession(int sent, int count) {
+    SetStatus("Session Disconnecting.");
+    m_nUploadResult = sent == count ? 1 : 0;
+    if (m_nUploadResult == 0) ShowItem(IDC_UPLOAD_END, true);
+    if (m_bTransferring) {
+        CloseSelf();  // the last file ended normally
+        return;
+    }
+    // Stopped, failed, or nothing was queued.
+    m_strUploadedFiles.clear();
+    m_strUploadedSizes.clear();
+    if (m_bShowLogButton == 0) CloseSelf();
+}
+
+// Exactly one waiting message, translated and dispatched without the dialog's keyboard handling.
+void CFileUploadSlg::PumpOneMessage() {
+    MSG msg;
+    if (!::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) return;
+    if (msg.message == WM_QUIT) {
+        ::PostQuitMessage(static_cast<int>(msg.wParam));
+        return;
+    }
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+}
+
+void CFileUploadSlg::ReportError() {
+    const LastResponse response = ReadLastResponse();
+    m_errorSocket.Report(response.error, response.text, ReportHost(), kReportPort);
+}
+
+void CFileUploadSlg::ReportLocalError(DWORD error, const std::string& path) {
+    m_errorSocket.Report(static_cast<std::int32_t>(error), "local file: " + path, ReportHost(), kReportPort);
+}
+
+}  // namespace tovalo::upload
