@@ -1,9 +1,55 @@
-// Icon sets and view modes of the list: the entry points the page calls.
+// Icon sets and view modes of the list: shell icons or size-category icons, icon or report view
+// (whose header the skinned header takes over).
 #include "control/TovaloCtrl.h"
+
+#include "control/FileListRules.h"
+#include "control/ListRows.h"
+
+#include <commctrl.h>
 
 namespace tovalo {
 
-void CTovaloCtrl::ChangeListView(std::int32_t) {}
-void CTovaloCtrl::ChangeIconSet(std::int32_t) {}
+void CTovaloCtrl::ChangeIconSet(std::int32_t set) {
+    if (set == m_iconSet) return;
+    HWND list = Hwnd();
+    if (set != 0) {
+        ListView_SetImageList(list, m_ilCustomSmall.Get(), LVSIL_SMALL);
+        ListView_SetImageList(list, m_ilCustomLarge.Get(), LVSIL_NORMAL);
+    } else {
+        // Every row gets its shell icon anew, so the shell lists start empty.
+        ::ImageList_Remove(m_ilShellSmall.Get(), -1);
+        ::ImageList_Remove(m_ilShellLarge.Get(), -1);
+        ListView_SetImageList(list, m_ilShellSmall.Get(), LVSIL_SMALL);
+        ListView_SetImageList(list, m_ilShellLarge.Get(), LVSIL_NORMAL);
+    }
+    for (int row = 0, count = rows::Count(list); row < count; ++row) {
+        const std::string name = rows::Cell(list, row, rows::kName);
+        std::string type = ExtensionOf(name);
+        int icon = 0;
+        if (set != 0) {
+            icon = SizeCategory(ParseUnsigned(rows::Cell(list, row, rows::kSize)) & 0xFFFFFFFFu);
+        } else if (const std::string path = rows::Cell(list, row, rows::kPath); !IsServerPath(path)) {
+            icon = GetShellIcon(path, type);
+        } else {
+            icon = ProbeIcon(type, type);
+        }
+        rows::SetImage(list, row, icon);
+        rows::SetCell(list, row, rows::kType, type);
+    }
+    ::InvalidateRect(list, nullptr, TRUE);
+    RearrangeRows();
+    m_iconSet = set;
+}
+
+void CTovaloCtrl::ChangeListView(std::int32_t type) {
+    if (m_uploading) return;
+    HWND list = Hwnd();
+    if (!list) return;
+    const auto style = static_cast<DWORD>(::GetWindowLongW(list, GWL_STYLE)) & ~static_cast<DWORD>(LVS_TYPEMASK);
+    ::SetWindowLongW(list, GWL_STYLE, static_cast<LONG>(type != 0 ? style | LVS_REPORT : style | LVS_ICON));
+    if (type == 0 || m_headerSkinned) return;
+    // The header is taken over once; it keeps its skin through later switches of the view.
+    if (HWND header = ListView_GetHeader(list)) m_headerSkinned = m_header.SubclassWindow(header);
+}
 
 }  // namespace tovalo

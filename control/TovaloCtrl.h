@@ -2,6 +2,7 @@
 #pragma once
 
 #include "framework/OleControl.h"
+#include "upload/SkinHeaderCtrl.h"
 
 #include <objsafe.h>
 
@@ -83,6 +84,8 @@ private:
     bool RefreshServerFile(const std::string& name, std::uint32_t size, const std::string& serverPath);
 
     XObjSafe m_xObjSafe{*this};
+    // Takes over the list's header the first time the report view shows it.
+    CSkinHeaderCtrl m_header;
     fw::UniqueImageList m_ilCustomLarge;
     fw::UniqueImageList m_ilCustomSmall;
     fw::UniqueImageList m_ilShellLarge;
@@ -106,6 +109,7 @@ private:
     std::uint64_t m_currentSize64 = 0;
     std::uint32_t m_showLogButton = 0;
     std::uint32_t m_retryCount = 10;
+    bool m_headerSkinned = false;
     bool m_uploading = false;
     std::string m_pendingFileShow;
     std::int32_t m_iconSet = 0;

@@ -5,6 +5,8 @@ Tovalo.bmp      16x16, 8 bpp: the toolbox bitmap.
 SizeLarge.bmp  128x32, 24 bpp: four 32x32 size-category cells.
 SizeSmall.bmp   64x16, 24 bpp: four 16x16 size-category cells.
 Tovalo.ico      32x32 and 16x16, 32 bpp: the About box icon (the toolbox picture, enlarged).
+HeaderRight.bmp   2x12, HeaderMiddle.bmp 1x12, HeaderFirst.bmp 2x12, 24 bpp: the skin of the
+                list's column header, all white (the header draws its separators itself).
 
 A size-category cell is a sheet of paper with a gauge beside it: category n fills n + 1 of the
 four gauge steps, and the colour runs from green (small) to red (largest), so the four cells are
@@ -144,5 +146,8 @@ if __name__ == "__main__":
     write_bmp8("Tovalo.bmp", toolbox_image())
     write_bmp24("SizeLarge.bmp", strip(32))
     write_bmp24("SizeSmall.bmp", strip(16))
+    write_bmp24("HeaderRight.bmp", blank(2, 12, PAPER))
+    write_bmp24("HeaderMiddle.bmp", blank(1, 12, PAPER))
+    write_bmp24("HeaderFirst.bmp", blank(2, 12, PAPER))
     app = toolbox_image(TRANSPARENT)
     write_ico("Tovalo.ico", [doubled(app), app])

@@ -101,8 +101,8 @@ TEST(FileListRules, TheLimitIsStrictAndNeverWraps) {
         {3000, 1000, 0, 0, 1999, LimitVerdict::kFits},
         // A 32-bit limit above 3 GiB: 3.5 GiB + 1 GiB wraps in 32 bits to below the limit.
         {0xF0000000u, 0xE0000000u, 0, 0, 0x40000000, LimitVerdict::kOverLimit},
-        {0xFFFFFFFFu, 0xBFFFFFFFu, 0, 0, 0x40000000, LimitVerdict::kFits},
-        {0xFFFFFFFFu, 0xBFFFFFFFu, 0, 0, 0x40000001, LimitVerdict::kOverLimit},
+        {0xFFFFFFFFu, 0xBFFFFFFEu, 0, 0, 0x40000000, LimitVerdict::kFits},
+        {0xFFFFFFFFu, 0xBFFFFFFEu, 0, 0, 0x40000001, LimitVerdict::kOverLimit},
         // The 32-bit limit rules while set; the 64-bit totals are not looked at.
         {10, 0, 1, 5, 5, LimitVerdict::kFits},
         {0, 0, 0, 0, 1, LimitVerdict::kNoLimit},

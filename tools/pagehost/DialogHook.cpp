@@ -104,6 +104,40 @@ void postPress(HWND dialog, int id)
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
+constexpr int kFolderAttempts = 40;
+constexpr DWORD kFolderRetryMs = 50;
+
+// The label of the folder picker's selected tree item.
+std::wstring selectedTreeText(HWND dialog)
+{
+    const HWND tree = FindWindowExW(dialog, nullptr, WC_TREEVIEWW, nullptr);
+    const auto item = tree ? reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0)) : nullptr;
+    if (!item) {
+        return {};
+    }
+    wchar_t text[MAX_PATH] = {};
+    TVITEMW request{};
+    request.mask = TVIF_TEXT;
+    request.hItem = item;
+    request.pszText = text;
+    request.cchTextMax = MAX_PATH;
+    SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&request));
+    return text;
+}
+
+void pumpFor(DWORD milliseconds)
+{
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < milliseconds) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        Sleep(5);
+    }
+}
+
 HWND defaultButton(HWND dialog)
 {
     for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
@@ -291,8 +325,18 @@ void DialogHook::fillFolderPicker(HWND dialog)
     if (!folder) {
         return;
     }
-    SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(folder->c_str()));
-    press(dialog, IDOK);
+    // The picker fills its tree lazily and may not reach a folder at the first request (Wine's
+    // does not, the first time it walks a drive): ask again until the tree's selection is that
+    // folder, and never press OK on another one (which would hand the control a wrong folder).
+    const std::wstring leaf = folder->substr(folder->find_last_of(L'\\') + 1);
+    for (int attempt = 0; attempt < kFolderAttempts; ++attempt) {
+        SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(folder->c_str()));
+        if (lstrcmpiW(selectedTreeText(dialog).c_str(), leaf.c_str()) == 0) {
+            press(dialog, IDOK);
+            return;
+        }
+        pumpFor(kFolderRetryMs);
+    }
 }
 
 

@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include <cwchar>
+#include <string>
 
 namespace pagehost {
 namespace {
@@ -32,7 +33,7 @@ void makeFolders(const std::wstring& path)
 
 } // namespace
 
-std::wstring makeFile(const std::wstring& givenPath, std::uint64_t size)
+std::wstring makeFile(const std::wstring& givenPath, std::uint64_t size, const std::wstring& text)
 {
     const std::wstring path = windowsPath(givenPath);
     makeFolders(path);
@@ -40,6 +41,15 @@ std::wstring makeFile(const std::wstring& givenPath, std::uint64_t size)
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         throw HostError(L"host.makeFile cannot create " + path);
+    }
+    std::string bytes(static_cast<size_t>(WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
+                                                              nullptr, 0, nullptr, nullptr)), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), bytes.data(),
+                        static_cast<int>(bytes.size()), nullptr, nullptr);
+    DWORD written = 0;
+    if (!bytes.empty() && !WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
+        CloseHandle(file);
+        throw HostError(L"host.makeFile cannot write " + path);
     }
     LARGE_INTEGER end{};
     end.QuadPart = static_cast<LONGLONG>(size);
@@ -49,6 +59,16 @@ std::wstring makeFile(const std::wstring& givenPath, std::uint64_t size)
         throw HostError(L"host.makeFile cannot give " + path + L" its size");
     }
     return path;
+}
+
+double fileSize(const std::wstring& givenPath)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(fileApiPath(windowsPath(givenPath)).c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        return -1;
+    }
+    return static_cast<double>((std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow);
 }
 
 std::wstring headerPixel(HWND list, int x, int y)

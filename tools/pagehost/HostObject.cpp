@@ -2,6 +2,7 @@
 // messages, look into the control's list view, arrange dialog answers and take screenshots.
 #include "tools/pagehost/HostObject.h"
 
+#include "tools/pagehost/DebugOutput.h"
 #include "tools/pagehost/DialogProbes.h"
 #include "tools/pagehost/Fixtures.h"
 #include "tools/pagehost/HostError.h"
@@ -301,7 +302,22 @@ Result probeMessageBox(const HostContext&, const Args& args)
 
 Result probeDialog(const HostContext& context, const Args&) { return dialogProbe(context.frame); }
 
-Result makeFileMember(const HostContext&, const Args& args) { return makeFile(args.text(0), args.byteCount(1)); }
+Result makeFileMember(const HostContext&, const Args& args)
+{
+    return makeFile(args.text(0), args.byteCount(1), args.size() > 2 ? args.text(2) : std::wstring());
+}
+
+// Sizes beyond 2^31 are told as text, which script compares and prints alike.
+Result fileSizeMember(const HostContext&, const Args& args)
+{
+    const double size = fileSize(args.text(0));
+    if (size < 2147483648.0) {
+        return static_cast<long>(size);
+    }
+    return std::to_wstring(static_cast<unsigned long long>(size));
+}
+
+Result debugOutput(const HostContext&, const Args&) { return takeDebugOutput(); }
 
 Result headerPixelMember(const HostContext& context, const Args& args)
 {
@@ -349,7 +365,9 @@ constexpr Member kMembers[] = {
     {L"probeFolderPicker", 0, 1, probeFolderPicker},
     {L"probeMessageBox", 1, 2, probeMessageBox},
     {L"probeDialog", 0, 0, probeDialog},
-    {L"makeFile", 2, 2, makeFileMember},
+    {L"makeFile", 2, 3, makeFileMember},
+    {L"fileSize", 1, 1, fileSizeMember},
+    {L"debugOutput", 0, 0, debugOutput},
     {L"headerPixel", 2, 2, headerPixelMember},
     {L"uploading", 1, 1, uploading},
 };
