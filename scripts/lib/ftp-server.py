@@ -7,7 +7,7 @@ import os
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
 
 
@@ -19,12 +19,16 @@ def main():
     ap.add_argument("--port-file", required=True)
     ap.add_argument("--passive-ports", help="FIRST-LAST; default: any free port")
     ap.add_argument("--anonymous", action="store_true")
+    ap.add_argument("--perm", default="elradfmwMT",
+                    help="the account's pyftpdlib permissions; without M it may not SITE CHMOD")
+    ap.add_argument("--throttle", type=int, default=0,
+                    help="bytes per second the server reads from a data connection (0: no limit)")
     args = ap.parse_args()
 
     authorizer = DummyAuthorizer()
     # e l r: change dir, list, retrieve; a d f m w: append, delete, rename, mkdir, store;
     # M: SITE CHMOD; T: MFMT.
-    authorizer.add_user(args.user, args.password, args.root, perm="elradfmwMT")
+    authorizer.add_user(args.user, args.password, args.root, perm=args.perm)
     if args.anonymous:
         authorizer.add_anonymous(args.root)
 
@@ -35,6 +39,11 @@ def main():
     handler.permit_foreign_addresses = False
     # A test of a wrong password should not wait out the usual penalty.
     handler.auth_failed_timeout = 0
+    if args.throttle > 0:
+        # A slow server: uploads that a test must stop part way are still running when it does.
+        dtp = ThrottledDTPHandler
+        dtp.read_limit = args.throttle
+        handler.dtp_handler = dtp
     if args.passive_ports:
         first, last = (int(p) for p in args.passive_ports.split("-"))
         handler.passive_ports = range(first, last + 1)

@@ -11,7 +11,10 @@
 #   ftp_server_env               prints the FTP_ variables as shell assignments
 #
 # Optional: FTP_SERVER_PASV=FIRST-LAST passive port range (default: any free port, so that
-# servers started in parallel never collide). The server inherits TZ; both kinds are set up to
+# servers started in parallel never collide). For pyftpdlib only: FTP_SERVER_THROTTLE=BYTES a
+# second it reads from a data connection (a slow server), FTP_SERVER_PERM=PERMS the account's
+# permissions (e.g. without M it may not SITE CHMOD). FTP_SERVER_PASSWORD sets the account's
+# password (default tovalo-pass). The server inherits TZ; both kinds are set up to
 # show times in UTC whatever TZ says.
 
 FTP_SERVER_LIB_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -20,7 +23,7 @@ FTP_SERVER_PYTHON=${FTP_SERVER_PYTHON:-/usr/bin/python3}
 FTP_SERVER_VSFTPD=${FTP_SERVER_VSFTPD:-/usr/sbin/vsftpd}
 # The system account vsftpd logs on; its shell is nologin and it has no home of its own.
 FTP_SERVER_VSFTPD_USER=tovaloftp
-FTP_SERVER_PASSWORD=tovalo-pass
+FTP_SERVER_PASSWORD=${FTP_SERVER_PASSWORD:-tovalo-pass}
 FTP_SERVER_PAM_SERVICE=tovalo-ftp-test
 
 _ftp_server_log() { echo "ftp-server: $*" >&2; }
@@ -61,6 +64,8 @@ _ftp_server_start_pyftpdlib() { # root state
     return 77
   }
   [ -z "${FTP_SERVER_PASV:-}" ] || args+=(--passive-ports "$FTP_SERVER_PASV")
+  [ -z "${FTP_SERVER_THROTTLE:-}" ] || args+=(--throttle "$FTP_SERVER_THROTTLE")
+  [ -z "${FTP_SERVER_PERM:-}" ] || args+=(--perm "$FTP_SERVER_PERM")
   setsid "$FTP_SERVER_PYTHON" "$FTP_SERVER_LIB_DIR/ftp-server.py" --root "$root" \
     --user tovalo --password "$FTP_SERVER_PASSWORD" --port-file "$state/port" --anonymous \
     "${args[@]}" </dev/null >"$state/server.log" 2>&1 &

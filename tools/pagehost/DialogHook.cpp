@@ -213,6 +213,7 @@ LRESULT CALLBACK DialogHook::cbtProc(int code, WPARAM wParam, LPARAM lParam)
         self->onActivate(reinterpret_cast<HWND>(wParam));
     } else if (self && code == HCBT_DESTROYWND) {
         self->m_seen.erase(reinterpret_cast<HWND>(wParam));
+        self->m_upload.onDestroy(reinterpret_cast<HWND>(wParam));
     }
     return CallNextHookEx(self ? self->m_hook : nullptr, code, wParam, lParam);
 }
@@ -233,7 +234,11 @@ void DialogHook::onActivate(HWND window)
         schedule(window, kind);
         break;
     case DialogKind::Other:
-        answerOther(window);
+        if (UploadWatch::isUploadDialog(window)) {
+            m_upload.onOpen(window); // it works and closes itself: no default button is pressed
+        } else {
+            answerOther(window);
+        }
         break;
     }
 }

@@ -3,6 +3,8 @@
 // and any other dialog is reported and closed with its default button if it has one.
 #pragma once
 
+#include "tools/pagehost/UploadWatch.h"
+
 #include <windows.h>
 
 #include <optional>
@@ -36,6 +38,7 @@ public:
 
     bool installed() const { return m_hook != nullptr; }
     DialogAnswers& answers() { return m_answers; }
+    UploadWatch& upload() { return m_upload; }
 
     // Arranges (or with an empty text, withdraws all arrangements) that a button with this text
     // is pressed when a dialog of this thread shows it.
@@ -68,6 +71,7 @@ private:
     std::set<HWND> m_seen;
     std::vector<Pending> m_pending;
     UINT_PTR m_pollTimer = 0;
+    UploadWatch m_upload;
 };
 
 } // namespace pagehost

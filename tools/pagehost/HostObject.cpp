@@ -278,6 +278,34 @@ bool wantsAnsi(const Args& args)
     return true;
 }
 
+// The upload dialog: act when its status line first contains a text; read its log.
+Result onStatus(const HostContext& context, const Args& args)
+{
+    UploadAction action{};
+    if (!UploadWatch::parseAction(args.text(1), action)) {
+        throw HostError(L"host.onStatus does not know the action \"" + args.text(1) +
+                        L"\" (stop, log, end, close)");
+    }
+    const std::wstring text = args.text(0);
+    if (text.empty()) {
+        throw HostError(L"host.onStatus needs a text to wait for");
+    }
+    context.dialogs->upload().arrange(text, action);
+    return {};
+}
+
+Result uploadLog(const HostContext& context, const Args&) { return context.dialogs->upload().log(); }
+
+// Takes a file away after the control listed it: a file that cannot be opened when it is sent.
+Result removeFile(const HostContext&, const Args& args)
+{
+    const std::wstring path = windowsPath(args.text(0));
+    if (!DeleteFileW(path.c_str())) {
+        throw HostError(L"host.removeFile cannot remove " + path);
+    }
+    return {};
+}
+
 Result probeOpenFile(const HostContext& context, const Args& args)
 {
     return openFileProbe(context.frame, wantsAnsi(args));
@@ -361,6 +389,9 @@ constexpr Member kMembers[] = {
     {L"winPath", 1, 1, winPath},
     {L"env", 1, 1, environment},
     {L"pagePath", 1, 1, pagePath},
+    {L"onStatus", 2, 2, onStatus},
+    {L"uploadLog", 0, 0, uploadLog},
+    {L"removeFile", 1, 1, removeFile},
     {L"probeOpenFile", 0, 1, probeOpenFile},
     {L"probeFolderPicker", 0, 1, probeFolderPicker},
     {L"probeMessageBox", 1, 2, probeMessageBox},

@@ -320,8 +320,9 @@ private:
 
     std::wstring addScript(const Tag& tag, size_t pos)
     {
-        if (tag.attribute(L"src")) {
-            return L"scripts from files (src) are not supported";
+        const std::wstring* source = tag.attribute(L"src");
+        if (source && source->empty()) {
+            return L"<script src> needs a file name";
         }
         const std::wstring* language = tag.attribute(L"language");
         if (!language) {
@@ -348,7 +349,9 @@ private:
         if (close == std::wstring_view::npos) {
             return L"</script> is never closed";
         }
-        m_page.scripts.push_back({std::wstring(m_text.substr(tag.end, end - tag.end)), lineAt(tag.end)});
+        // A script from a file runs instead of the block's own text, as in a browser.
+        m_page.scripts.push_back({source ? std::wstring() : std::wstring(m_text.substr(tag.end, end - tag.end)),
+                                  lineAt(tag.end), source ? *source : std::wstring()});
         m_resume = close + 1;
         return {};
     }

@@ -25,6 +25,7 @@ struct PageObject {
 struct PageScript {
     std::wstring code;
     unsigned line = 0; // zero-based line of the page on which the code starts
+    std::wstring source; // <script src>: a file relative to the page, read before the page runs
 };
 
 struct Page {

@@ -130,7 +130,22 @@ int runPage(const Options& options)
     if (!parsed.error.empty()) {
         return fail(kBadPage, fileName(options.page) + L": " + parsed.error);
     }
-    const Page& page = parsed.page;
+    Page page = parsed.page;
+    // Scripts from files, relative to the page's folder.
+    for (auto& script : page.scripts) {
+        if (script.source.empty()) {
+            continue;
+        }
+        std::wstring relative = script.source;
+        for (auto& ch : relative) {
+            ch = ch == L'/' ? L'\\' : ch;
+        }
+        const std::optional<std::string> code = readFile(folderOf(options.page) + L"\\" + relative);
+        if (!code) {
+            return fail(kBadPage, fileName(options.page) + L": cannot read the script " + script.source);
+        }
+        script.code = fromUtf8(*code);
+    }
 
     const OleSession ole;
     if (!ole.ok()) {

@@ -80,7 +80,7 @@ TEST(PageTest, RefusedMarkup)
         {L"<object id=a classid=clsid:{1}><param value=b></object>", L"<param> needs a name"},
         {L"<script>host.echo(1)", L"the script on line 1 is never closed"},
         {L"\n<script language=vbscript>x</script>", L"unsupported script language \"vbscript\""},
-        {L"<script src=a.js></script>", L"scripts from files (src) are not supported"},
+        {L"<script src=\"\"></script>", L"<script src> needs a file name"},
         {L"<!-- open", L"a comment is never closed"},
         {L"\n\n<object id=\"a", L"the tag on line 3 is never closed"},
     };
@@ -88,6 +88,17 @@ TEST(PageTest, RefusedMarkup)
         SCOPED_TRACE(testing::Message() << "markup #" << (&c - cases));
         EXPECT_EQ(parsePage(c.markup).error, c.error);
     }
+}
+
+TEST(PageTest, ScriptFromFile)
+{
+    const PageParseResult result = parsePage(L"<script src=\"../lib/a.js\">ignored</script><script>b()</script>");
+    ASSERT_EQ(result.error, L"");
+    ASSERT_EQ(result.page.scripts.size(), 2u);
+    EXPECT_EQ(result.page.scripts[0].source, L"../lib/a.js");
+    EXPECT_EQ(result.page.scripts[0].code, L"");
+    EXPECT_EQ(result.page.scripts[1].source, L"");
+    EXPECT_EQ(result.page.scripts[1].code, L"b()");
 }
 
 TEST(PageTest, CharacterReferences)

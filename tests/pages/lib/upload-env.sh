@@ -1,0 +1,104 @@
+# shellcheck shell=bash
+# Sourced by tests/pages/run when upload pages run: the servers they upload to and the web server
+# that receives error reports, all on loopback, with the fixture files the pages send.
+#   upload_env_start SCRATCH   starts everything; exports what the pages read through host.env
+#   upload_env_stop            stops everything it started
+# Servers: pyftpdlib (TOVALO_FTP_*), a throttled pyftpdlib (TOVALO_SLOW_FTP_*), a pyftpdlib whose
+# account may not SITE CHMOD (TOVALO_NOCHMOD_FTP_*), vsftpd when it can run here (TOVALO_VSFTPD_*,
+# else TOVALO_VSFTPD_PORT is empty). Reports go to the host the control was built with
+# (TOVALO_REPORT_HOST in the build's cache), port 80, and land in TOVALO_REPORTS as request-N.
+
+_upload_env_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../.." && pwd)
+source "$_upload_env_root/scripts/lib/ftp-server.sh"
+_upload_env_listener=""
+
+_upload_env_server() { # prefix kind root [VAR=VALUE...]
+  local prefix=$1 kind=$2 root=$3
+  shift 3
+  local FTP_KIND FTP_HOST FTP_PORT FTP_USER FTP_PASS FTP_ROOT FTP_PID FTP_STATE FTP_OWNER
+  if ! ( [ $# -eq 0 ] || export "$@"; ftp_server_start "$kind" "$root" >/dev/null && ftp_server_env) >"$root.env" 2>>"$_upload_env_scratch/servers.log"; then
+    echo "upload pages: $kind could not start (see $_upload_env_scratch/servers.log)" >&2
+    export "${prefix}_PORT="
+    return 1
+  fi
+  # shellcheck disable=SC1090
+  source "$root.env"
+  echo "$FTP_PID $FTP_STATE" >>"$_upload_env_scratch/servers"
+  export "${prefix}_PORT=$FTP_PORT" "${prefix}_USER=$FTP_USER" "${prefix}_PASS=$FTP_PASS" "${prefix}_ROOT=$FTP_ROOT"
+}
+
+# The report host as the control was built: its IPv4 loopback address, or nothing.
+_upload_env_report_address() {
+  local build=${TOVALO_WIN_BUILD:-$_upload_env_root/build/win} host
+  host=$(sed -n 's/^TOVALO_REPORT_HOST:STRING=//p' "$build/CMakeCache.txt" 2>/dev/null)
+  host=${host:-localhost}
+  /usr/bin/python3 -c 'import socket, sys
+a = socket.getaddrinfo(sys.argv[1], 80, socket.AF_INET)[0][4][0]
+print(a if a.startswith("127.") else "")' "$host" 2>/dev/null
+}
+
+_upload_env_fixtures() { # folder
+  local files=$1
+  mkdir -p "$files"
+  printf '0123456789' >"$files/a.txt"
+  head -c 5000 /dev/urandom >"$files/b.bin"
+  head -c 200000 /dev/urandom >"$files/mid.bin"
+  head -c 2048 /dev/urandom >"$files/보고서.txt"
+  : >"$files/empty.txt"
+  printf 'a file with a blank in its name\n' >"$files/with space.txt"
+  head -c $((3 * 1024 * 1024)) /dev/urandom >"$files/big.bin"
+}
+
+upload_env_start() { # scratch
+  _upload_env_scratch=$1/upload
+  mkdir -p "$_upload_env_scratch"
+  chmod 755 "$1" "$_upload_env_scratch"
+  : >"$_upload_env_scratch/servers"
+  _upload_env_fixtures "$_upload_env_scratch/files"
+  export TOVALO_UPLOAD_FILES=$_upload_env_scratch/files
+  # The pages see the fixtures as drive U:, so that status lines and paths read the same in every run.
+  source "$_upload_env_root/scripts/lib/wine-env.sh"
+  _wine_env_make_prefix
+  ln -sfn "$TOVALO_UPLOAD_FILES" "$WINEPREFIX/dosdevices/u:"
+  _upload_env_server TOVALO_FTP pyftpdlib "$_upload_env_scratch/pyftpdlib"
+  _upload_env_server TOVALO_SLOW_FTP pyftpdlib "$_upload_env_scratch/slow" FTP_SERVER_THROTTLE=65536
+  # Its password holds every printable character: the pages encode it with the pages' encoder
+  # and the control must decode it exactly to log on.
+  _upload_env_server TOVALO_NOCHMOD_FTP pyftpdlib "$_upload_env_scratch/nochmod" FTP_SERVER_PERM=elradfmwT \
+    "FTP_SERVER_PASSWORD= !\"#\$%&'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_\`abcdefghijklmnopqrstuvwxyz{|}~"
+  _upload_env_server TOVALO_VSFTPD vsftpd "$_upload_env_scratch/vsftpd"
+
+  export TOVALO_REPORTS=$_upload_env_scratch/reports
+  mkdir -p "$TOVALO_REPORTS"
+  local address
+  address=$(_upload_env_report_address)
+  if [ -z "$address" ]; then
+    echo "upload pages: the report host is not a loopback address; no listener" >&2
+  else
+    setsid /usr/bin/python3 "$_upload_env_root/scripts/lib/report-listener.py" "$address" "$TOVALO_REPORTS" \
+      </dev/null >"$_upload_env_scratch/listener.log" 2>&1 &
+    _upload_env_listener=$!
+    for _ in $(seq 100); do
+      [ -e "$TOVALO_REPORTS/ready" ] && break
+      kill -0 "$_upload_env_listener" 2>/dev/null || break
+      sleep 0.05
+    done
+    [ -e "$TOVALO_REPORTS/ready" ] || { echo "upload pages: the report listener did not start:" >&2; cat "$_upload_env_scratch/listener.log" >&2; }
+    rm -f "$TOVALO_REPORTS/ready"
+  fi
+}
+
+upload_env_stop() {
+  if [ -n "$_upload_env_listener" ]; then
+    kill "$_upload_env_listener" 2>/dev/null
+    wait "$_upload_env_listener" 2>/dev/null
+    _upload_env_listener=""
+  fi
+  local pid state
+  if [ -f "${_upload_env_scratch:-}/servers" ]; then
+    while read -r pid state; do
+      ftp_server_stop "$pid" "$state"
+    done <"$_upload_env_scratch/servers"
+    : >"$_upload_env_scratch/servers"
+  fi
+}

@@ -1,0 +1,219 @@
+// Watches the control's upload dialog: its opening and closing, its status line, its log, and
+// the actions a page arranged for given status texts.
+#include "tools/pagehost/UploadWatch.h"
+
+#include "tools/pagehost/Output.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <utility>
+
+namespace pagehost {
+namespace {
+
+constexpr wchar_t kCaption[] = L"파일 업로드 ";
+constexpr int kStatusId = 202;
+constexpr int kLogId = 204;
+constexpr UINT_PTR kSubclassId = 0x7A1;
+constexpr UINT kDueCheckMs = 50;
+
+struct ActionName {
+    const wchar_t* name;
+    UploadAction action;
+    const wchar_t* button; // the label clicked; none for the close command
+};
+constexpr ActionName kActions[] = {
+    {L"stop", UploadAction::Stop, L"S"},
+    {L"log", UploadAction::Log, L"L"},
+    {L"end", UploadAction::End, L"종료"},
+    {L"close", UploadAction::Close, nullptr},
+};
+
+std::wstring windowText(HWND window)
+{
+    const int length = GetWindowTextLengthW(window);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(window, text.data(), length + 1)));
+    return text;
+}
+
+const ActionName& describe(UploadAction action)
+{
+    return *std::find_if(std::begin(kActions), std::end(kActions),
+                         [action](const ActionName& a) { return a.action == action; });
+}
+
+HWND findButton(HWND dialog, const wchar_t* label)
+{
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t className[16] = {};
+        GetClassNameW(child, className, 16);
+        if (lstrcmpiW(className, WC_BUTTONW) == 0 && windowText(child) == label) {
+            return child;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+UploadWatch* UploadWatch::s_active = nullptr;
+
+UploadWatch::~UploadWatch()
+{
+    stopTimer();
+    if (m_status) {
+        RemoveWindowSubclass(m_status, statusProc, kSubclassId);
+    }
+    if (m_logWindow) {
+        RemoveWindowSubclass(m_logWindow, logProc, kSubclassId);
+    }
+}
+
+bool UploadWatch::isUploadDialog(HWND dialog) { return windowText(dialog) == kCaption; }
+
+bool UploadWatch::parseAction(const std::wstring& name, UploadAction& action)
+{
+    for (const auto& known : kActions) {
+        if (name == known.name) {
+            action = known.action;
+            return true;
+        }
+    }
+    return false;
+}
+
+void UploadWatch::onOpen(HWND dialog)
+{
+    m_dialog = dialog;
+    m_log.clear();
+    m_lastStatus.clear();
+    printLine(L"UPLOAD OPEN");
+    m_status = GetDlgItem(dialog, kStatusId);
+    m_logWindow = GetDlgItem(dialog, kLogId);
+    if (m_status) {
+        SetWindowSubclass(m_status, statusProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+        statusChanged(windowText(m_status));
+    }
+    if (m_logWindow) {
+        SetWindowSubclass(m_logWindow, logProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+        m_log = windowText(m_logWindow);
+    }
+}
+
+void UploadWatch::onDestroy(HWND window)
+{
+    if (window == m_status) {
+        RemoveWindowSubclass(m_status, statusProc, kSubclassId);
+        m_status = nullptr;
+    } else if (window == m_logWindow) {
+        m_log = windowText(m_logWindow);
+        RemoveWindowSubclass(m_logWindow, logProc, kSubclassId);
+        m_logWindow = nullptr;
+    } else if (window == m_dialog) {
+        if (m_logWindow) {
+            m_log = windowText(m_logWindow);
+        }
+        m_dialog = nullptr;
+        m_due.clear();
+        stopTimer();
+        printLine(L"UPLOAD CLOSED");
+    }
+}
+
+void UploadWatch::arrange(const std::wstring& text, UploadAction action)
+{
+    m_arranged.push_back({text, action});
+    if (m_dialog) {
+        matchArrangements(); // the status line may show it already
+        runDue();
+    }
+}
+
+LRESULT CALLBACK UploadWatch::statusProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                         DWORD_PTR self)
+{
+    const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+    if (message == WM_SETTEXT) {
+        reinterpret_cast<UploadWatch*>(self)->statusChanged(windowText(window));
+    }
+    return result;
+}
+
+LRESULT CALLBACK UploadWatch::logProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                      DWORD_PTR self)
+{
+    const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+    if (message == WM_SETTEXT) {
+        reinterpret_cast<UploadWatch*>(self)->m_log = windowText(window);
+    }
+    return result;
+}
+
+void UploadWatch::statusChanged(const std::wstring& text)
+{
+    if (text == m_lastStatus) {
+        return;
+    }
+    m_lastStatus = text;
+    printLine(L"STATUS " + text);
+    matchArrangements();
+    runDue();
+}
+
+void UploadWatch::matchArrangements()
+{
+    for (auto it = m_arranged.begin(); it != m_arranged.end();) {
+        if (m_lastStatus.find(it->text) != std::wstring::npos) {
+            m_due.push_back(it->action);
+            it = m_arranged.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void UploadWatch::runDue()
+{
+    // Everything is posted: the dialog sees it when it next dispatches a message (between two
+    // blocks of a file, or in its own message loop), as it would see a user's click.
+    for (auto it = m_due.begin(); it != m_due.end();) {
+        const ActionName& what = describe(*it);
+        if (!what.button) {
+            PostMessageW(m_dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+            it = m_due.erase(it);
+            continue;
+        }
+        const HWND button = findButton(m_dialog, what.button);
+        if (button && IsWindowVisible(button) && IsWindowEnabled(button)) {
+            PostMessageW(m_dialog, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
+                         reinterpret_cast<LPARAM>(button));
+            it = m_due.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    if (m_due.empty()) {
+        stopTimer();
+    } else if (!m_timer) {
+        s_active = this;
+        m_timer = SetTimer(nullptr, 0, kDueCheckMs, onDueTimer);
+    }
+}
+
+void CALLBACK UploadWatch::onDueTimer(HWND, UINT, UINT_PTR, DWORD)
+{
+    if (s_active && s_active->m_dialog) {
+        s_active->runDue();
+    }
+}
+
+void UploadWatch::stopTimer()
+{
+    if (m_timer) {
+        KillTimer(nullptr, std::exchange(m_timer, 0));
+    }
+}
+
+} // namespace pagehost
