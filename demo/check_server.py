@@ -56,7 +56,7 @@ def main() -> int:
         sent.add(name)
         status = "ok  " if not problems else "FAIL"
         detail = ", ".join(problems) or f"identical, mode 777, name in {encoding}"
-        print(f"{status} {stored:<34} {int(size):>9} bytes  {detail}")
+        print(f"{status} {int(size):>9} bytes  {stored}: {detail}")
         failures += bool(problems)
     expected = set(locals_by_name) - REFUSED
     for name in sorted(expected - sent):
