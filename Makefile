@@ -30,7 +30,8 @@ build: native win
 
 # build/win/Tovalo.cab: the OCX and its INF for a page's codebase (docs/deploying.md).
 package: win
-	@cmake --build build/win --target tovalo_cab && gcab -t build/win/Tovalo.cab
+	@out=$$(cmake --build build/win --target tovalo_cab 2>&1) || { echo "$$out"; exit 1; }; \
+	  echo "build/win/Tovalo.cab ($$(stat -c %s build/win/Tovalo.cab) bytes):"; gcab -t build/win/Tovalo.cab
 
 demo:
 	@scripts/demo
