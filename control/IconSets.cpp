@@ -23,15 +23,15 @@ void CTovaloCtrl::ChangeIconSet(std::int32_t set) {
         ListView_SetImageList(list, m_ilShellLarge.Get(), LVSIL_NORMAL);
     }
     for (int row = 0, count = rows::Count(list); row < count; ++row) {
-        const std::string name = rows::Cell(list, row, rows::kName);
-        std::string type = ExtensionOf(name);
+        const std::string extension = ExtensionOf(rows::Cell(list, row, rows::kName));
+        std::string type = extension;
         int icon = 0;
         if (set != 0) {
             icon = SizeCategory(ParseUnsigned(rows::Cell(list, row, rows::kSize)) & 0xFFFFFFFFu);
         } else if (const std::string path = rows::Cell(list, row, rows::kPath); !IsServerPath(path)) {
             icon = GetShellIcon(path, type);
         } else {
-            icon = ProbeIcon(type, type);
+            icon = ProbeIcon(extension, type);
         }
         rows::SetImage(list, row, icon);
         rows::SetCell(list, row, rows::kType, type);
