@@ -39,6 +39,9 @@ std::string Merge(const std::string& first, const std::string& rest) {
 }  // namespace
 
 void CTovaloCtrl::StartUpload() {
+    // A start that reaches the control through the dialog's own message loop would send the same
+    // rows a second time from a dialog inside the first: only one upload runs at a time.
+    if (m_uploading) return;
     if (m_currentSize > m_totalSize || m_currentSize64 > m_totalSize64) {
         fw::ShowMessageBox(L"파일 크기가 제한된 용량을 초과하였습니다.");
         return;

@@ -36,6 +36,9 @@ def main():
     handler.authorizer = authorizer
     handler.masquerade_address = None
     handler.use_gmt_times = True
+    # Names that are not UTF-8 (a client in code page 949) keep their bytes, as on a real server,
+    # instead of becoming U+FFFD.
+    handler.unicode_errors = "surrogateescape"
     handler.permit_foreign_addresses = False
     # A test of a wrong password should not wait out the usual penalty.
     handler.auth_failed_timeout = 0

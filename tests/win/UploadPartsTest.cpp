@@ -1,0 +1,231 @@
+// The upload session's parts that need no FTP server: the password code groups, the report's
+// request bytes, file and stored names, the transfer log's filter and progress.
+#include "framework/Raii.h"
+#include "framework/Text.h"
+#include "upload/ErrorNotify.h"
+#include "upload/ErrorReport.h"
+#include "upload/Password.h"
+#include "upload/StoredName.h"
+
+#include <gtest/gtest.h>
+#include <commctrl.h>
+
+#include <set>
+#include <string>
+
+namespace {
+
+using namespace tovalo::upload;
+
+std::string Ansi(const wchar_t* text) { return fw::ToAnsi(text); }
+
+TEST(PasswordTest, CodeGroupsAreDistinctLettersAndADigit) {
+    EXPECT_EQ(CodeGroup(0), "Aa0");  // space
+    EXPECT_EQ(CodeGroup(1), "Hl1");  // "!"
+    EXPECT_EQ(CodeGroup(95), "");
+    EXPECT_EQ(CodeGroup(-1), "");
+    std::set<std::string> seen;
+    for (int i = 0; i < 95; ++i) {
+        SCOPED_TRACE(i);
+        const std::string group = CodeGroup(i);
+        ASSERT_EQ(group.size(), 3u);
+        EXPECT_TRUE(group[0] >= 'A' && group[0] <= 'Z');
+        EXPECT_TRUE(group[1] >= 'a' && group[1] <= 'z');
+        EXPECT_TRUE(group[2] >= '0' && group[2] <= '9');
+        EXPECT_TRUE(seen.insert(group).second);
+    }
+}
+
+TEST(PasswordTest, EveryPrintableCharacterSurvivesEncodeThenDecode) {
+    std::string all;
+    for (char c = 0x20; c <= 0x7E; ++c) {
+        SCOPED_TRACE(static_cast<int>(c));
+        const std::string one(1, c);
+        EXPECT_EQ(DecodePassword(EncodePassword(one)), one);
+        all += c;
+    }
+    EXPECT_EQ(DecodePassword(EncodePassword(all)), all);
+    EXPECT_EQ(DecodePassword(EncodePassword("Tovalo!2026 pass~")), "Tovalo!2026 pass~");
+}
+
+TEST(PasswordTest, DecodeTable) {
+    struct Case {
+        const char* text;
+        const char* plain;
+    };
+    const Case cases[] = {
+        {"", ""},
+        {"l1H", "!"},
+        {"Hl1", ""},  // a group given without the rotation is no group
+        // The groups " !" are "Aa0Hl1"; the text starts at the group count: "0Hl1" + "Aa".
+        {"0Hl1Aa", " !"},
+        // Not a multiple of three: the password as it is.
+        {"tovalo-pass", "tovalo-pass"},
+        {"ab", "ab"},
+        // A plain text of three characters matches no group and is lost.
+        {"abc", ""},
+        // Groups that match nothing add nothing; the others still count.
+        {"1xyzHl", "!"},  // groups "Hl1" and "xyz"
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(DecodePassword(c.text), c.plain);
+    }
+    EXPECT_EQ(EncodePassword(" !"), "0Hl1Aa");
+    EXPECT_EQ(EncodePassword(Ansi(L"한")), "");  // outside the printable range: left out
+}
+
+TEST(ErrorReportTest, RequestBytes) {
+    struct Case {
+        int error;
+        std::string text;
+        const char* query;  // what follows "etc_text=" up to the blank
+    };
+    const Case cases[] = {
+        {12015, "530 Login incorrect.", "530%20Login%20incorrect."},
+        {12003, "", ""},
+        {-1, "226 a\r\n226 b\r\n", "226%20a%0D%0A226%20b%0D%0A"},
+        {0, "&=?/%+#~-._09AZaz", "%26%3D%3F%2F%25%2B%23~-._09AZaz"},
+        {5, "\xB0\xA1\xFF\x00", "%B0%A1%FF"},  // stops at the NUL of the literal
+        {5, std::string("\0x", 2), "%00x"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.query);
+        const std::string expected = "GET /cwi/design/order/upload_err.log.php?state=" + std::to_string(c.error) +
+                                     "&etc_text=" + c.query + " HTTP/1.1\nHOST:reports.example\n\n";
+        const std::string request = FormatReportRequest(c.error, c.text, "reports.example");
+        EXPECT_EQ(request, expected);
+        EXPECT_EQ(request.find('\r'), std::string::npos);
+    }
+    EXPECT_EQ(kReportPort, 80);
+    EXPECT_STRNE(ReportHost(), "");
+}
+
+TEST(StoredNameTest, FileNameOfPath) {
+    struct Case {
+        std::string path;
+        std::string name;
+    };
+    const Case cases[] = {
+        {"C:\\dir/sub\\a.txt", "sub\\a.txt"},  // the last slash wins over a later backslash
+        {"C:\\dir\\a.txt", "a.txt"},
+        {"/up/a.txt", "a.txt"},
+        {"a.txt", "a.txt"},
+        {"C:\\dir\\", ""},
+        {"", ""},
+        {Ansi(L"C:\\문서\\보고서.hwp"), Ansi(L"보고서.hwp")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(FileNameOfPath(c.path), c.name);
+    }
+}
+
+TEST(StoredNameTest, StoredNamesAndResultLists) {
+    EXPECT_EQ(StoredName(1230000000, Ansi(L"보고서.hwp")), Ansi(L"1230000000(보고서.hwp)"));
+    EXPECT_EQ(StoredName(4294967295u, "a b"), "4294967295(a b)");
+    std::string list;
+    PrependEntry(list, "1(a)");
+    PrependEntry(list, "2(b)");
+    PrependEntry(list, "3(c)");
+    EXPECT_EQ(list, "3(c)|2(b)|1(a)");
+    const auto now = CurrentTime32();
+    EXPECT_GT(now, 1700000000u);
+}
+
+// The observer writing into real controls: an edit for the log and a progress bar.
+class ErrorNotifyTest : public testing::Test {
+protected:
+    void SetUp() override {
+        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
+        ::InitCommonControlsEx(&controls);
+        log_.Reset(::CreateWindowExW(0, L"EDIT", L"", ES_MULTILINE, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr));
+        bar_.Reset(::CreateWindowExW(0, PROGRESS_CLASSW, L"", 0, 0, 0, 100, 10, nullptr, nullptr, nullptr, nullptr));
+        ASSERT_TRUE(log_ && bar_);
+        ::SendMessageW(bar_.Get(), PBM_SETRANGE32, 0, 100);
+        notify_.SetLogWindow(log_.Get());
+        notify_.SetProgress(bar_.Get());
+    }
+    std::string WindowLog() const {
+        char text[4096] = {};
+        ::GetWindowTextA(log_.Get(), text, sizeof text);
+        return text;
+    }
+    int BarPosition() const { return static_cast<int>(::SendMessageW(bar_.Get(), PBM_GETPOS, 0, 0)); }
+
+    fw::UniqueHwnd log_;
+    fw::UniqueHwnd bar_;
+    CErrorNotify notify_;
+};
+
+TEST_F(ErrorNotifyTest, CommandsAndRepliesThatCarryTheAccountStayOut) {
+    struct Case {
+        bool command;
+        const char* line;
+        bool logged;
+    };
+    const Case cases[] = {
+        {true, "USER anna", false}, {true, "user anna", false}, {true, "PASS secret", false},
+        {true, "pAsS x", false},    {true, "STOR x", true},     {true, "USE", true},
+        {true, "SITE chmod 777 /a", true},
+        {false, "331 Password required", false}, {false, "230 Logged on", false},
+        {false, "226 Transfer complete", true},  {false, "33", true},
+        {false, "530 Login incorrect.", true},
+    };
+    std::string expected;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        if (c.command) {
+            notify_.OnCommandSent(c.line);
+        } else {
+            notify_.OnReplyLine(c.line);
+        }
+        if (c.logged) expected += std::string(c.line) + "\r\n";
+        EXPECT_EQ(notify_.Log(), expected);
+    }
+    EXPECT_EQ(WindowLog(), expected);
+}
+
+TEST_F(ErrorNotifyTest, TransferLinesAndErrors) {
+    notify_.OnUploadStart("C:\\a.txt", "/up/a.txt", 10);
+    notify_.OnUploadEnd("C:\\a.txt", "/up/a.txt", 10);
+    notify_.OnErrorReport("Logon failed.", "ftp/FtpClient", 123);
+    EXPECT_EQ(notify_.Log(),
+              "[start transfer] source file : C:\\a.txttarget file : /up/a.txtSize : 10\r\n"
+              "[end transfer] source file : C:\\a.txttarget file : /up/a.txtSize : 10\r\n"
+              "Logon failed.\r\n");
+}
+
+TEST_F(ErrorNotifyTest, MutedChangesNothing) {
+    notify_.OnCommandSent("NOOP");
+    notify_.Mute(true);
+    notify_.OnErrorReport("late", "ftp/FtpClient", 1);
+    notify_.OnReplyLine("226 late");
+    notify_.OnUploadStart("a", "b", 100);
+    notify_.OnDataSent(100);
+    EXPECT_EQ(notify_.Log(), "NOOP\r\n");
+    EXPECT_EQ(WindowLog(), "NOOP\r\n");
+    EXPECT_EQ(BarPosition(), 0);
+}
+
+TEST_F(ErrorNotifyTest, ProgressCountsEachTransferFromItsOwnSize) {
+    // No transfer started: nothing to measure against, the bar stays.
+    notify_.OnDataSent(50);
+    EXPECT_EQ(BarPosition(), 0);
+
+    notify_.OnUploadStart("a", "b", 1000);
+    notify_.OnDataSent(250);
+    EXPECT_EQ(BarPosition(), 25);
+    notify_.OnDataSent(749);
+    EXPECT_EQ(BarPosition(), 99);
+    notify_.OnDataSent(1);
+    EXPECT_EQ(BarPosition(), 100);
+
+    // The next transfer starts from zero with its own total.
+    notify_.OnDownloadStart("r", "l", 200);
+    notify_.OnDataSent(100);
+    EXPECT_EQ(notify_.Percent(), 50);
+    EXPECT_EQ(BarPosition(), 50);
+}
+
+}  // namespace
