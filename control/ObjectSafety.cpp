@@ -1,4 +1,5 @@
-// IObjectSafety of the control: safe for untrusted callers and data, always; nothing is stored.
+// IObjectSafety of the control: safe for untrusted callers and data on every page that the build's
+// site list admits (every page without a list), unsafe on any other; nothing is stored.
 #include "control/TovaloCtrl.h"
 
 #include "framework/Module.h"
@@ -21,9 +22,10 @@ HRESULT HasInterface(IUnknown& outer, REFIID riid) {
 STDMETHODIMP CTovaloCtrl::XObjSafe::GetInterfaceSafetyOptions(REFIID riid, DWORD* supported, DWORD* enabled) {
     fw::ModuleStateGuard guard;
     const HRESULT hr = HasInterface(*this, riid);
-    // Both options are reported whatever the answer: the control is safe as a whole.
+    // Both options are reported whatever the interface: the control is safe as a whole, or, on a
+    // page its site list does not admit, not at all.
     if (supported) *supported = kSafeBits;
-    if (enabled) *enabled = kSafeBits;
+    if (enabled) *enabled = outer_.PageAllowed() ? kSafeBits : 0;
     return hr;
 }
 
@@ -33,6 +35,8 @@ STDMETHODIMP CTovaloCtrl::XObjSafe::SetInterfaceSafetyOptions(REFIID riid, DWORD
     if (mask & ~kSafeBits) return E_FAIL;
     // Options can be switched on (they are on already) but never off.
     if (mask & ~(enabled & kSafeBits)) return E_FAIL;
+    // A page that the site list does not admit cannot have the control marked safe.
+    if (mask && !outer_.PageAllowed()) return E_FAIL;
     return S_OK;
 }
 

@@ -114,6 +114,12 @@ LRESULT CTovaloCtrl::OnWindowMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return OnTimer(wp, lp);
     case OCM_COMMAND:
         return 0;
+    case WM_DROPFILES:
+        OnDropFiles(reinterpret_cast<HDROP>(wp));
+        return 0;
+    case FileDropRegistration::kDropPendingMessage:
+        AddDroppedPaths(m_fileDrop.TakePending());
+        return 0;
     default:
         if (msg != 0 && msg == UploadingTestMessage()) {
             m_uploading = wp != 0;
@@ -146,10 +152,12 @@ LRESULT CTovaloCtrl::OnCreate(CREATESTRUCTW* cs) {
         column.pszText = header.data();
         ::SendMessageA(list, LVM_INSERTCOLUMNA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
     }
+    m_fileDrop.Register(list, [this] { return AcceptsDrops(); });
     return 0;
 }
 
 void CTovaloCtrl::OnDestroy() {
+    m_fileDrop.Revoke();
     // The image lists belong to this object, not to the list view: take them back before the
     // list view's own destruction would free them.
     ListView_SetImageList(Hwnd(), nullptr, LVSIL_SMALL);

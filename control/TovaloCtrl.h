@@ -1,6 +1,7 @@
 // CTovaloCtrl: the Tovalo control, a superclassed list view with the page's scripting surface.
 #pragma once
 
+#include "control/FileDrop.h"
 #include "framework/OleControl.h"
 #include "upload/SkinHeaderCtrl.h"
 
@@ -8,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tovalo {
 
@@ -15,7 +17,8 @@ class CTovaloCtrl final : public fw::OleControl {
 public:
     CTovaloCtrl();
 
-    // Scripting safety: always safe for untrusted callers and data; answers for the control.
+    // Scripting safety: safe for untrusted callers and data on every page the build admits
+    // (every page when it names no sites); answers for the control.
     class XObjSafe final : public IObjectSafety {
     public:
         explicit XObjSafe(CTovaloCtrl& outer) : outer_(outer) {}
@@ -83,6 +86,16 @@ private:
     bool AddServerFile(const std::string& name, std::uint32_t size, const std::string& serverPath);
     bool RefreshServerFile(const std::string& name, std::uint32_t size, const std::string& serverPath);
 
+    // The page that hosts the control (page site): its URL as the container tells it ("" when it
+    // does not), and whether the build's site list admits it.
+    std::string PageUrl();
+    bool PageAllowed();
+
+    // Files and folders dropped from the shell.
+    bool AcceptsDrops();
+    void OnDropFiles(HDROP drop);
+    void AddDroppedPaths(const std::vector<std::string>& paths);
+
     XObjSafe m_xObjSafe{*this};
     // Takes over the list's header the first time the report view shows it.
     CSkinHeaderCtrl m_header;
@@ -115,6 +128,7 @@ private:
     std::int32_t m_iconSet = 0;
     std::int32_t m_tempFileCounter = 0;
     std::uint32_t m_uploadResult = 1;
+    FileDropRegistration m_fileDrop;
 };
 
 // Class factory entry: creates a control.

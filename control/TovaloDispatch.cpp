@@ -58,6 +58,7 @@ constexpr fw::DispMember<CTovaloCtrl> CTovaloCtrl::TextProperty(const wchar_t* n
         });
 }
 
+// Members that add files or start an upload do nothing on a page that the site list refuses.
 const fw::DispMember<CTovaloCtrl> CTovaloCtrl::kDispatch[] = {
     // Methods.
     fw::DispMethod<C>(L"AboutBox", DISPID_ABOUTBOX, VT_EMPTY, {}, [](C& c, DispArgs, VARIANT&) { c.AboutBox(); }),
@@ -65,9 +66,13 @@ const fw::DispMember<CTovaloCtrl> CTovaloCtrl::kDispatch[] = {
     fw::DispMethod<C>(L"SetAccount", 3, VT_EMPTY, {VT_BSTR, VT_I4, VT_BSTR, VT_BSTR}, [](C&, DispArgs, VARIANT&) {}),
     // An upload starts through startUpload; this entry only answers 0.
     fw::DispMethod<C>(L"UpLoadFiles", 4, VT_I4, {}, [](C&, DispArgs, VARIANT& r) { fw::SetResultI4(r, 0); }),
-    fw::DispMethod<C>(L"SelectFile", 5, VT_EMPTY, {}, [](C& c, DispArgs, VARIANT&) { c.SelectFile(); }),
+    fw::DispMethod<C>(L"SelectFile", 5, VT_EMPTY, {}, [](C& c, DispArgs, VARIANT&) {
+                          if (c.PageAllowed()) c.SelectFile();
+                      }),
     fw::DispMethod<C>(L"LoadDirFiles", 6, VT_EMPTY, {VT_BSTR},
-                      [](C& c, DispArgs a, VARIANT&) { c.LoadDirFiles(fw::ArgText(a[0])); }),
+                      [](C& c, DispArgs a, VARIANT&) {
+                          if (c.PageAllowed()) c.LoadDirFiles(fw::ArgText(a[0]));
+                      }),
     fw::DispMethod<C>(L"ChangeListView", 7, VT_EMPTY, {VT_I4},
                       [](C& c, DispArgs a, VARIANT&) { c.ChangeListView(a[0].lVal); }),
     fw::DispMethod<C>(L"DeleteAllItemInList", 8, VT_EMPTY, {},
@@ -75,9 +80,13 @@ const fw::DispMember<CTovaloCtrl> CTovaloCtrl::kDispatch[] = {
     fw::DispMethod<C>(L"DeleteSelectedItem", 9, VT_EMPTY, {},
                       [](C& c, DispArgs, VARIANT&) { c.DeleteSelectedItem(); }),
     fw::DispMethod<C>(L"AddFileToList", 24, VT_EMPTY, {VT_BSTR},
-                      [](C& c, DispArgs a, VARIANT&) { c.AddFileToList(fw::ArgText(a[0])); }),
+                      [](C& c, DispArgs a, VARIANT&) {
+                          if (c.PageAllowed()) c.AddFileToList(fw::ArgText(a[0]));
+                      }),
     fw::DispMethod<C>(L"LoadFilesFromDialog", 25, VT_EMPTY, {},
-                      [](C& c, DispArgs, VARIANT&) { c.LoadFilesFromDialog(); }),
+                      [](C& c, DispArgs, VARIANT&) {
+                          if (c.PageAllowed()) c.LoadFilesFromDialog();
+                      }),
     fw::DispMethod<C>(L"UpdateHideIcons", 26, VT_EMPTY, {}, [](C& c, DispArgs, VARIANT&) { c.UpdateHideIcons(); }),
     fw::DispMethod<C>(L"ChangeIconSet", 27, VT_EMPTY, {VT_I4},
                       [](C& c, DispArgs a, VARIANT&) { c.ChangeIconSet(a[0].lVal); }),
@@ -126,7 +135,7 @@ const fw::DispMember<CTovaloCtrl> CTovaloCtrl::kDispatch[] = {
     fw::DispProperty<C>(
         L"startUpload", 23, VT_BSTR, [](C& c, DispArgs, VARIANT& r) { fw::SetResultText(r, c.m_retFiles); },
         [](C& c, const VARIANT& v) {
-            if (fw::ArgText(v) == "start") c.StartUpload();
+            if (fw::ArgText(v) == "start" && c.PageAllowed()) c.StartUpload();
             c.SetModifiedFlag();
         }),
     fw::DispProperty<C>(

@@ -13,14 +13,15 @@ namespace tovalo {
 namespace {
 
 constexpr char kServerMark[] = "^^^";
-// Column texts of the queue are read as the list kept them, at most 259 bytes.
-constexpr size_t kColumnBytes = 259;
+// A server entry's texts count up to 259 bytes, as the page has always got them back. A local
+// path is read whole: cut short, it would name another file.
+constexpr size_t kServerTextBytes = 259;
 
 bool IsServerEntry(const std::string& path) { return path.compare(0, 3, kServerMark) == 0; }
 
 std::string CellCapped(HWND list, int row, int column) {
     std::string text = rows::Cell(list, row, column);
-    if (text.size() > kColumnBytes) text.resize(kColumnBytes);
+    if (text.size() > kServerTextBytes) text.resize(kServerTextBytes);
     return text;
 }
 
@@ -62,11 +63,12 @@ void CTovaloCtrl::StartUpload() {
     m_retFiles.clear();
     m_retFilesize.clear();
     for (int row = 0; row < count; ++row) {
-        const std::string path = CellCapped(list, row, rows::kPath);
+        const std::string path = rows::Cell(list, row, rows::kPath);
         if (!IsServerEntry(path)) {
             dialog.AddFile(path);
         } else {
-            upload::PrependEntry(m_retFiles, ServerResultEntry(path, CellCapped(list, row, rows::kName)));
+            upload::PrependEntry(m_retFiles, ServerResultEntry(CellCapped(list, row, rows::kPath),
+                                                               CellCapped(list, row, rows::kName)));
         }
     }
 

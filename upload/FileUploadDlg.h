@@ -8,10 +8,12 @@
 #include "ftp/FtpClient.h"
 #include "upload/ErrorNotify.h"
 #include "upload/ErrorSocket.h"
+#include "upload/RetryPolicy.h"
 
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,7 +34,8 @@ public:
     void AddFile(const std::string& path) { m_arrFiles.push_back(path); }
     INT_PTR DoModal() { return RunModal(); }
 
-    // Set by the control before the dialog runs. No step is retried.
+    // Set by the control before the dialog runs: how many times one session may retry after a
+    // transient failure (0: none, every step is tried once).
     std::int32_t m_nRetryCount = 10;
     // Non-zero shows "L" and "S" and keeps the dialog open after a stopped, failed or empty session.
     std::uint32_t m_bShowLogButton = 0;
@@ -61,7 +64,7 @@ private:
     bool OpenChannel(CInetFtpChannel& channel);
     bool ConnectChannel(CInetFtpChannel& channel, const std::string& password);
     void ConnectFailed();
-    int SendQueue(CInetFtpChannel& channel);
+    int SendQueue(CInetFtpChannel& channel, int first);
     bool SendFile(CInetFtpChannel& channel, int index, int count);
     void SendBlocks(CInetFtpChannel& channel, LocalFile& file, const std::string& path);
     void AdvanceFileBar(int percent);
@@ -72,6 +75,21 @@ private:
     // Error reports: WinINet's last response after a failed channel step, or a local file's error.
     void ReportError();
     void ReportLocalError(DWORD error, const std::string& path);
+
+    // Retries (SessionRetry.cpp): a failed step is noted where it fails; after the attempt the
+    // session judges it and, while retries are left, waits, reconnects and goes on from the file
+    // that failed.
+    enum class RetryDecision { Retry, GiveUp, Stopped };
+    struct FailedStep {
+        SessionStep step;
+        DWORD error;           // GetLastError right after the failed call
+        std::string response;  // WinINet's last response then
+    };
+    void NoteFailure(SessionStep step, DWORD error);
+    void NotePartialFile(const std::string& remotePath);
+    RetryDecision DecideRetry();
+    bool WaitBeforeRetry(unsigned seconds);
+    void DeletePartialFile(CInetFtpChannel& channel);
 
     void CloseSelf();
     void SetStatus(const std::string& text);
@@ -97,6 +115,11 @@ private:
     std::uint64_t m_ullFileLength = 0;
     std::int32_t m_nLastPercent = 0;
     bool m_bTransferring = false;
+
+    std::optional<FailedStep> m_failure;  // of the current attempt
+    std::string m_strPartialRemotePath;   // left by a lost data connection, removed on the retry
+    std::int32_t m_nRetriesUsed = 0;
+    bool m_bPassive = false;              // after active mode failed: passive for the rest
 };
 
 }  // namespace tovalo::upload

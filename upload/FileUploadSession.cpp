@@ -66,42 +66,69 @@ std::string FormatStatus(int index, int count, const std::string& name, const st
 void CFileUploadSlg::RunSession() {
     m_notify.Mute(false);
     const std::string password = DecodePassword(m_strPassword);
-
-    CInetFtpChannel channel;
-    if (!OpenChannel(channel)) return;
     const int count = static_cast<int>(m_arrFiles.size());
-    if (!ConnectChannel(channel, password)) return;
-
-    m_nUploadResult = 0;
-    const int sent = SendQueue(channel);
-    channel.CloseConnection();
-    channel.CloseSession();
-    EndSession(sent, count);
+    int sent = 0;
+    // Each attempt has a channel of its own. One that fails part way is followed, while the
+    // retry rules allow, by another that goes on from the file that failed.
+    for (;;) {
+        m_failure.reset();
+        bool connected = false;
+        {
+            CInetFtpChannel channel;
+            channel.UsePassive(m_bPassive);
+            if (!OpenChannel(channel)) {
+                m_strUploadedFiles.clear();
+                m_strUploadedSizes.clear();
+                return;
+            }
+            connected = ConnectChannel(channel, password);
+            if (connected) {
+                DeletePartialFile(channel);
+                m_nUploadResult = 0;
+                sent += SendQueue(channel, sent);
+                channel.CloseConnection();
+                channel.CloseSession();
+            }
+        }
+        const RetryDecision decision = m_failure ? DecideRetry() : RetryDecision::GiveUp;
+        if (decision == RetryDecision::Retry) continue;
+        if (!connected && decision == RetryDecision::GiveUp) {
+            // Files sent by earlier attempts are not reported either: the session failed.
+            m_strUploadedFiles.clear();
+            m_strUploadedSizes.clear();
+            ConnectFailed();
+            return;
+        }
+        EndSession(sent, count);
+        if (decision == RetryDecision::Stopped) m_nUploadResult = 0;
+        return;
+    }
 }
 
 bool CFileUploadSlg::OpenChannel(CInetFtpChannel& channel) {
     if (channel.OpenSession(kAgent)) return true;
     ConnectFailed();
+    ReportError();
     return false;
 }
 
 bool CFileUploadSlg::ConnectChannel(CInetFtpChannel& channel, const std::string& password) {
     if (channel.ConnectServer(m_strHost, m_nPort, m_strUserId, password)) return true;
-    ConnectFailed();
+    NoteFailure(SessionStep::Connect, ::GetLastError());
+    ReportError();
     return false;
 }
 
-// No file is tried; the dialog stays open until "종료".
+// No (further) file is tried; the dialog stays open until "종료".
 void CFileUploadSlg::ConnectFailed() {
     SetStatus("Session Connect Error.");
     ShowItem(IDC_UPLOAD_END, true);
-    ReportError();
 }
 
-int CFileUploadSlg::SendQueue(CInetFtpChannel& channel) {
+int CFileUploadSlg::SendQueue(CInetFtpChannel& channel, int first) {
     const int count = static_cast<int>(m_arrFiles.size());
     int sent = 0;
-    for (int i = 0; i < count; ++i) {
+    for (int i = first; i < count; ++i) {
         if (!SendFile(channel, i, count)) break;  // a failed or stopped file ends the queue
         ++sent;
     }
@@ -119,12 +146,15 @@ bool CFileUploadSlg::SendFile(CInetFtpChannel& channel, int index, int count) {
     LocalFile file(path);
     std::uint64_t length = 0;
     if (!file.IsOpen() || !file.Length(length)) {
+        const DWORD error = ::GetLastError();
         m_bTransferring = false;
-        ReportLocalError(::GetLastError(), path);
+        NoteFailure(SessionStep::ReadLocalFile, error);
+        ReportLocalError(error, path);
         return false;
     }
     if (!channel.OpenRemoteFile(remotePath)) {
         m_bTransferring = false;
+        NoteFailure(SessionStep::OpenRemoteFile, ::GetLastError());
         ReportError();
         return false;
     }
@@ -142,7 +172,10 @@ bool CFileUploadSlg::SendFile(CInetFtpChannel& channel, int index, int count) {
     m_bTransferring = true;
     SendBlocks(channel, file, path);
     channel.CloseRemoteFile();
-    if (!m_bTransferring) return false;
+    if (!m_bTransferring) {
+        NotePartialFile(remotePath);
+        return false;
+    }
 
     AdvanceFileBar(100);  // every byte is there, also for an empty file
     ::SendMessageW(m_ctlTotalProgress, PBM_STEPIT, 0, 0);
@@ -157,14 +190,17 @@ void CFileUploadSlg::SendBlocks(CInetFtpChannel& channel, LocalFile& file, const
     while (m_bTransferring) {
         DWORD read = 0;
         if (!file.Read(buffer, kBlockSize, read)) {
+            const DWORD error = ::GetLastError();
             m_bTransferring = false;
-            ReportLocalError(::GetLastError(), path);
+            NoteFailure(SessionStep::ReadLocalFile, error);
+            ReportLocalError(error, path);
             break;
         }
         if (read == 0) break;
         DWORD written = 0;
         if (!channel.WriteBlock(buffer, read, &written)) {
             m_bTransferring = false;
+            NoteFailure(SessionStep::WriteBlock, ::GetLastError());
             ReportError();
             break;
         }

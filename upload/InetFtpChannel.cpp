@@ -31,9 +31,9 @@ bool CInetFtpChannel::ConnectServer(const std::string& host, std::uint32_t port,
         return false;
     }
     const auto ftpPort = static_cast<INTERNET_PORT>(port == 0 ? INTERNET_DEFAULT_FTP_PORT : port);
-    // Flags 0: active data connections.
+    // Flags 0: active data connections, unless a fallback asked for passive ones.
     m_hConnect = ::InternetConnectA(m_hInternet, host.c_str(), ftpPort, user.c_str(), password.c_str(),
-                                    INTERNET_SERVICE_FTP, 0, 0);
+                                    INTERNET_SERVICE_FTP, m_passive ? INTERNET_FLAG_PASSIVE : 0, 0);
     return m_hConnect != nullptr;
 }
 
@@ -52,6 +52,10 @@ bool CInetFtpChannel::WriteBlock(const void* buffer, DWORD count, DWORD* written
 bool CInetFtpChannel::SiteCommand(const std::string& text) {
     const std::string command = "SITE " + text;
     return ::FtpCommandA(m_hConnect, FALSE, FTP_TRANSFER_TYPE_ASCII, command.c_str(), 0, nullptr) != FALSE;
+}
+
+bool CInetFtpChannel::DeleteRemoteFile(const std::string& remotePath) {
+    return ::FtpDeleteFileA(m_hConnect, remotePath.c_str()) != FALSE;
 }
 
 bool CInetFtpChannel::CloseRemoteFile() { return Close(m_hFile); }

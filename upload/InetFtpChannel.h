@@ -21,6 +21,8 @@ public:
     CInetFtpChannel& operator=(const CInetFtpChannel&) = delete;
 
     bool OpenSession(const std::string& agent);
+    // Passive data connections from the next ConnectServer on (active until then).
+    void UsePassive(bool passive) { m_passive = passive; }
     // port 0 is FTP's own port, 21; a port above 65535 is refused without a call.
     bool ConnectServer(const std::string& host, std::uint32_t port, const std::string& user,
                        const std::string& password);
@@ -28,6 +30,8 @@ public:
     // A zero byte count is never issued: it succeeds with nothing written.
     bool WriteBlock(const void* buffer, DWORD count, DWORD* written);
     bool SiteCommand(const std::string& text);
+    // Removes a remote file (what a lost data connection left of an upload that is sent again).
+    bool DeleteRemoteFile(const std::string& remotePath);
     bool CloseRemoteFile();
     bool CloseConnection();
     bool CloseSession();
@@ -38,6 +42,7 @@ private:
     HINTERNET m_hInternet = nullptr;
     HINTERNET m_hConnect = nullptr;
     HINTERNET m_hFile = nullptr;
+    bool m_passive = false;
 };
 
 // The error number and the server's last response that WinINet kept for this thread (the text

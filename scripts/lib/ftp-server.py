@@ -7,8 +7,38 @@ import os
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
+from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
+
+
+def dropping_dtp(base, flag, after):
+    """A data channel that, while the flag file exists, closes the first upload passing `after`
+    bytes without a word on the data connection, and removes the flag: a connection lost once."""
+
+    class DroppingDTPHandler(base):
+        def handle_read(self):
+            super().handle_read()
+            if self.receive and self.tot_bytes_received >= after and os.path.exists(flag):
+                os.remove(flag)
+                logging.info("dropping the data connection after %d bytes", self.tot_bytes_received)
+                self._resp = ("426 Data connection lost; transfer aborted.", logging.info)
+                self.close()
+
+        # The base binds its read event to its own handle_read.
+        handle_read_event = handle_read
+
+    return DroppingDTPHandler
+
+
+def refusing_active_mode(base):
+    class RefusingActiveHandler(base):
+        def ftp_PORT(self, line):
+            self.respond("500 Active mode is not allowed here.")
+
+        def ftp_EPRT(self, line):
+            self.respond("500 Active mode is not allowed here.")
+
+    return RefusingActiveHandler
 
 
 def main():
@@ -23,6 +53,12 @@ def main():
                     help="the account's pyftpdlib permissions; without M it may not SITE CHMOD")
     ap.add_argument("--throttle", type=int, default=0,
                     help="bytes per second the server reads from a data connection (0: no limit)")
+    ap.add_argument("--drop-flag",
+                    help="a file: while it exists, the next upload that passes --drop-after bytes has its "
+                         "data connection closed there, and the file is removed (a connection lost once)")
+    ap.add_argument("--drop-after", type=int, default=65536)
+    ap.add_argument("--refuse-port", action="store_true",
+                    help="refuse PORT and EPRT, as a server behind a firewall that allows no active mode")
     args = ap.parse_args()
 
     authorizer = DummyAuthorizer()
@@ -47,6 +83,10 @@ def main():
         dtp = ThrottledDTPHandler
         dtp.read_limit = args.throttle
         handler.dtp_handler = dtp
+    if args.drop_flag:
+        handler.dtp_handler = dropping_dtp(handler.dtp_handler, args.drop_flag, args.drop_after)
+    if args.refuse_port:
+        handler = refusing_active_mode(handler)
     if args.passive_ports:
         first, last = (int(p) for p in args.passive_ports.split("-"))
         handler.passive_ports = range(first, last + 1)

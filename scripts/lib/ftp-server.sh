@@ -13,7 +13,9 @@
 # Optional: FTP_SERVER_PASV=FIRST-LAST passive port range (default: any free port, so that
 # servers started in parallel never collide). For pyftpdlib only: FTP_SERVER_THROTTLE=BYTES a
 # second it reads from a data connection (a slow server), FTP_SERVER_PERM=PERMS the account's
-# permissions (e.g. without M it may not SITE CHMOD). FTP_SERVER_PASSWORD sets the account's
+# permissions (e.g. without M it may not SITE CHMOD), FTP_SERVER_DROP_FLAG=FILE loses the data
+# connection of one upload after FTP_SERVER_DROP_AFTER bytes (default 65536) whenever FILE exists
+# (and removes FILE), FTP_SERVER_REFUSE_PORT=1 refuses active mode. FTP_SERVER_PASSWORD sets the account's
 # password (default tovalo-pass). The server inherits TZ; both kinds are set up to
 # show times in UTC whatever TZ says.
 
@@ -66,6 +68,8 @@ _ftp_server_start_pyftpdlib() { # root state
   [ -z "${FTP_SERVER_PASV:-}" ] || args+=(--passive-ports "$FTP_SERVER_PASV")
   [ -z "${FTP_SERVER_THROTTLE:-}" ] || args+=(--throttle "$FTP_SERVER_THROTTLE")
   [ -z "${FTP_SERVER_PERM:-}" ] || args+=(--perm "$FTP_SERVER_PERM")
+  [ -z "${FTP_SERVER_DROP_FLAG:-}" ] || args+=(--drop-flag "$FTP_SERVER_DROP_FLAG" --drop-after "${FTP_SERVER_DROP_AFTER:-65536}")
+  [ -z "${FTP_SERVER_REFUSE_PORT:-}" ] || args+=(--refuse-port)
   setsid "$FTP_SERVER_PYTHON" "$FTP_SERVER_LIB_DIR/ftp-server.py" --root "$root" \
     --user tovalo --password "$FTP_SERVER_PASSWORD" --port-file "$state/port" --anonymous \
     "${args[@]}" </dev/null >"$state/server.log" 2>&1 &

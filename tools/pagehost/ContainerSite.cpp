@@ -3,6 +3,7 @@
 #include "tools/pagehost/ContainerSite.h"
 
 #include <olectl.h>
+#include <urlmon.h>
 
 namespace pagehost {
 namespace {
@@ -65,12 +66,18 @@ STDMETHODIMP_(ULONG) ContainerSite::Release()
     return left;
 }
 
-STDMETHODIMP ContainerSite::GetMoniker(DWORD, DWORD, IMoniker** moniker)
+STDMETHODIMP ContainerSite::GetMoniker(DWORD, DWORD which, IMoniker** moniker)
 {
-    if (moniker) {
-        *moniker = nullptr;
+    if (!moniker) {
+        return E_POINTER;
     }
-    return E_NOTIMPL;
+    *moniker = nullptr;
+    // The container is the page's document: its moniker names the page's URL, as a browser's does.
+    // The control within has no moniker of its own.
+    if (which != OLEWHICHMK_CONTAINER || m_pageUrl.empty()) {
+        return E_FAIL;
+    }
+    return CreateURLMonikerEx(nullptr, m_pageUrl.c_str(), moniker, URL_MK_UNIFORM);
 }
 
 STDMETHODIMP ContainerSite::GetContainer(IOleContainer** container)

@@ -8,6 +8,9 @@
 #include <ocidl.h>
 #include <oleidl.h>
 
+#include <string>
+#include <utility>
+
 namespace pagehost {
 
 class ContainerSite final : public IOleClientSite,
@@ -20,6 +23,10 @@ public:
     static ComPtr<ContainerSite> create(HWND frame, const RECT& place);
 
     IOleClientSite* clientSite() { return static_cast<IOleClientSite*>(this); }
+
+    // The URL of the page, which the control reads from the container's moniker, as in a browser;
+    // empty: the container has no moniker.
+    void setPageUrl(std::wstring url) { m_pageUrl = std::move(url); }
 
     // The active control, told of new places it asks for; not owned (set while it is active).
     void setInPlaceObject(IOleInPlaceObject* object) { m_inPlace = object; }
@@ -93,6 +100,7 @@ private:
     RECT m_place;
     IOleInPlaceObject* m_inPlace = nullptr;
     bool m_placing = false;
+    std::wstring m_pageUrl;
 };
 
 } // namespace pagehost

@@ -3,6 +3,7 @@
 #include "tools/pagehost/EmbeddedControl.h"
 
 #include "tools/pagehost/PropertyBag.h"
+#include "tools/pagehost/ZoneSafety.h"
 
 #include <ocidl.h>
 
@@ -31,9 +32,26 @@ SIZEL pixelsToHimetric(int width, int height)
     return {MulDiv(width, kHimetricPerInch, dpiX), MulDiv(height, kHimetricPerInch, dpiY)};
 }
 
+// The interface through which the control's state is initialised: the params' bag, or a fresh
+// stream state when there are none (as load below does).
+const IID& initialisedThrough(const PageObject& object, const ComPtr<IOleObject>& control)
+{
+    if (object.params.empty() && control.query<IPersistStreamInit>(IID_IPersistStreamInit)) {
+        return IID_IPersistStreamInit;
+    }
+    return IID_IPersistPropertyBag;
+}
+
 } // namespace
 
-std::wstring EmbeddedControl::embed(const PageObject& object, HWND frame)
+std::wstring EmbeddedControl::refuseUnsafe(const std::wstring& what, const PageZone& zone)
+{
+    m_unsafe = true;
+    return L"the control is not safe for " + what + L" on " +
+           (zone.url.empty() ? std::wstring(L"a page without a URL") : zone.url);
+}
+
+std::wstring EmbeddedControl::embed(const PageObject& object, HWND frame, const PageZone& zone)
 {
     CLSID clsid{};
     if (FAILED(CLSIDFromString(object.classId.c_str(), &clsid))) {
@@ -45,10 +63,15 @@ std::wstring EmbeddedControl::embed(const PageObject& object, HWND frame)
     }
     const RECT place{0, 0, object.width, object.height};
     m_site = ContainerSite::create(frame, place);
-    // Browsers hand over the site before loading: controls read ambient properties while loading.
+    m_site->setPageUrl(zone.url);
+    // Browsers hand over the site before loading: controls read ambient properties while loading,
+    // and learn from it which page they are on.
     hr = m_object->SetClientSite(m_site->clientSite());
     if (FAILED(hr)) {
         return L"the control refuses its client site (" + hresultText(hr) + L")";
+    }
+    if (zone.askSafety && !safeForInitialisation(m_object.get(), initialisedThrough(object, m_object))) {
+        return refuseUnsafe(L"initialisation", zone) + L": its params are not loaded";
     }
     if (std::wstring error = load(object); !error.empty()) {
         return error;
@@ -68,6 +91,10 @@ std::wstring EmbeddedControl::embed(const PageObject& object, HWND frame)
     m_dispatch = m_object.query<IDispatch>(IID_IDispatch);
     if (!m_dispatch) {
         return L"the control has no dispatch interface";
+    }
+    if (zone.askSafety && !safeForScripting(m_object.get())) {
+        m_dispatch.reset();
+        return refuseUnsafe(L"scripting", zone) + L": the page's scripts do not run";
     }
     return {};
 }

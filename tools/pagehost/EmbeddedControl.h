@@ -12,6 +12,12 @@
 
 namespace pagehost {
 
+// The zone the page is in, as a browser sees it.
+struct PageZone {
+    std::wstring url;        // the page's URL, told to the control through the site's moniker
+    bool askSafety = true;   // Internet zone: the control must be safe for initialisation and scripting
+};
+
 class EmbeddedControl {
 public:
     EmbeddedControl() = default;
@@ -20,7 +26,12 @@ public:
     ~EmbeddedControl() { close(); }
 
     // Returns an empty text when the control runs, otherwise why it does not.
-    std::wstring embed(const PageObject& object, HWND frame);
+    std::wstring embed(const PageObject& object, HWND frame, const PageZone& zone);
+    // As a program embeds it: no page URL, no safety questions.
+    std::wstring embed(const PageObject& object, HWND frame) { return embed(object, frame, PageZone{L"", false}); }
+
+    // Whether embed failed because the control does not declare itself safe for the page.
+    bool refusedAsUnsafe() const { return m_unsafe; }
 
     // Deactivates and closes the control and lets go of it.
     void close();
@@ -30,12 +41,14 @@ public:
 
 private:
     std::wstring load(const PageObject& object);
+    std::wstring refuseUnsafe(const std::wstring& what, const PageZone& zone);
 
     ComPtr<IOleObject> m_object;
     ComPtr<IOleInPlaceObject> m_inPlace;
     ComPtr<ContainerSite> m_site;
     ComPtr<IDispatch> m_dispatch;
     HWND m_window = nullptr;
+    bool m_unsafe = false;
 };
 
 } // namespace pagehost

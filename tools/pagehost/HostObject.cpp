@@ -9,6 +9,7 @@
 #include "tools/pagehost/ListView.h"
 #include "tools/pagehost/Output.h"
 #include "tools/pagehost/Screenshot.h"
+#include "tools/pagehost/ShellDrop.h"
 #include "tools/pagehost/Text.h"
 #include "tools/pagehost/WinPath.h"
 
@@ -296,6 +297,8 @@ Result onStatus(const HostContext& context, const Args& args)
 
 Result uploadLog(const HostContext& context, const Args&) { return context.dialogs->upload().log(); }
 
+Result uploadBars(const HostContext& context, const Args&) { return context.dialogs->upload().bars(); }
+
 // Takes a file away after the control listed it: a file that cannot be opened when it is sent.
 Result removeFile(const HostContext&, const Args& args)
 {
@@ -329,6 +332,19 @@ Result probeMessageBox(const HostContext&, const Args& args)
 }
 
 Result probeDialog(const HostContext& context, const Args&) { return dialogProbe(context.frame); }
+
+// Drops the paths on the control's window as the shell would, then lets the control handle
+// what the drop left queued, as a browser's message loop would at once.
+Result drop(const HostContext& context, const Args& args)
+{
+    std::vector<std::wstring> paths;
+    for (unsigned i = 0; i < args.size(); ++i) {
+        paths.push_back(windowsPath(args.text(i)));
+    }
+    std::wstring effect = dropFiles(context.controlWindow, paths);
+    pumpMessages(0);
+    return effect;
+}
 
 Result makeFileMember(const HostContext&, const Args& args)
 {
@@ -391,11 +407,13 @@ constexpr Member kMembers[] = {
     {L"pagePath", 1, 1, pagePath},
     {L"onStatus", 2, 2, onStatus},
     {L"uploadLog", 0, 0, uploadLog},
+    {L"uploadBars", 0, 0, uploadBars},
     {L"removeFile", 1, 1, removeFile},
     {L"probeOpenFile", 0, 1, probeOpenFile},
     {L"probeFolderPicker", 0, 1, probeFolderPicker},
     {L"probeMessageBox", 1, 2, probeMessageBox},
     {L"probeDialog", 0, 0, probeDialog},
+    {L"dropFiles", 1, kAnyCount, drop},
     {L"makeFile", 2, 3, makeFileMember},
     {L"fileSize", 1, 1, fileSizeMember},
     {L"debugOutput", 0, 0, debugOutput},

@@ -15,6 +15,8 @@ namespace {
 constexpr wchar_t kCaption[] = L"파일 업로드 ";
 constexpr int kStatusId = 202;
 constexpr int kLogId = 204;
+constexpr int kFileBarId = 203;
+constexpr int kTotalBarId = 201;
 constexpr UINT_PTR kSubclassId = 0x7A1;
 constexpr UINT kDueCheckMs = 50;
 
@@ -56,6 +58,16 @@ HWND findButton(HWND dialog, const wchar_t* label)
     return nullptr;
 }
 
+std::wstring barsText(HWND dialog)
+{
+    const auto position = [dialog](int id) {
+        return std::to_wstring(SendMessageW(GetDlgItem(dialog, id), PBM_GETPOS, 0, 0));
+    };
+    const LRESULT totalEnd = SendMessageW(GetDlgItem(dialog, kTotalBarId), PBM_GETRANGE, FALSE, 0);
+    return L"file " + position(kFileBarId) + L", total " + position(kTotalBarId) + L" of " +
+           std::to_wstring(totalEnd);
+}
+
 } // namespace
 
 UploadWatch* UploadWatch::s_active = nullptr;
@@ -88,6 +100,7 @@ void UploadWatch::onOpen(HWND dialog)
 {
     m_dialog = dialog;
     m_log.clear();
+    m_bars.clear();
     m_lastStatus.clear();
     printLine(L"UPLOAD OPEN");
     m_status = GetDlgItem(dialog, kStatusId);
@@ -112,6 +125,7 @@ void UploadWatch::onDestroy(HWND window)
         RemoveWindowSubclass(m_logWindow, logProc, kSubclassId);
         m_logWindow = nullptr;
     } else if (window == m_dialog) {
+        m_bars = barsText(window);
         if (m_logWindow) {
             m_log = windowText(m_logWindow);
         }

@@ -31,6 +31,8 @@ public:
     // The first time the status line contains text, act. Several may be pending at once.
     void arrange(const std::wstring& text, UploadAction action);
     const std::wstring& log() const { return m_log; }
+    // The two bars as the dialog last showed them: "file P, total N of M".
+    const std::wstring& bars() const { return m_bars; }
 
 private:
     struct Arrangement {
@@ -55,6 +57,7 @@ private:
     HWND m_logWindow = nullptr;
     std::wstring m_lastStatus;
     std::wstring m_log;
+    std::wstring m_bars;
     std::vector<Arrangement> m_arranged;
     std::vector<UploadAction> m_due;
     UINT_PTR m_timer = 0;

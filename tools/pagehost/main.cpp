@@ -1,5 +1,6 @@
 // pagehost: a small browser-like container. It reads a page, embeds the page's <object> and runs
-// the page's scripts against it, printing what they echo. Usage: pagehost [--timeout SECONDS] PAGE
+// the page's scripts against it, printing what they echo.
+// Usage: pagehost [--timeout SECONDS] [--url URL] [--trusted] PAGE
 #include "tools/pagehost/DialogHook.h"
 #include "tools/pagehost/EmbeddedControl.h"
 #include "tools/pagehost/FrameWindow.h"
@@ -14,6 +15,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <ole2.h>
+#include <shlwapi.h>
 
 #include <cwchar>
 #include <memory>
@@ -23,16 +25,19 @@
 namespace pagehost {
 namespace {
 
-enum ExitCode : int { kRan = 0, kScriptFailed = 1, kBadPage = 2, kNoControl = 3 };
+enum ExitCode : int { kRan = 0, kScriptFailed = 1, kBadPage = 2, kNoControl = 3, kUnsafeControl = 4 };
 
 constexpr DWORD kDefaultTimeoutSeconds = 120;
 constexpr DWORD kMaxPageBytes = 16u << 20;
 constexpr int kNoObjectWidth = 320;
 constexpr int kNoObjectHeight = 120;
+constexpr DWORD kMaxUrl = 2084; // what browsers take
 
 struct Options {
     DWORD timeoutSeconds = kDefaultTimeoutSeconds;
     std::wstring page;
+    std::optional<std::wstring> url; // the page's URL; its file URL when not given
+    bool trusted = false;            // a trusted zone: no safety questions asked of the control
 };
 
 std::optional<Options> parseOptions(int argc, wchar_t** argv)
@@ -46,6 +51,10 @@ std::optional<Options> parseOptions(int argc, wchar_t** argv)
                 return std::nullopt;
             }
             options.timeoutSeconds = static_cast<DWORD>(seconds);
+        } else if (arg == L"--url" && i + 1 < argc) {
+            options.url = argv[++i];
+        } else if (arg == L"--trusted") {
+            options.trusted = true;
         } else if (options.page.empty() && !arg.empty() && arg[0] != L'-') {
             options.page = arg;
         } else {
@@ -120,6 +129,14 @@ std::wstring folderOf(const std::wstring& path)
     return slash == std::wstring::npos ? full : full.substr(0, slash);
 }
 
+// file:///Z:/tmp/page.html: what a browser calls a page it opened from disk.
+std::wstring fileUrl(const std::wstring& path)
+{
+    wchar_t url[kMaxUrl];
+    DWORD length = kMaxUrl;
+    return SUCCEEDED(UrlCreateFromPathW(windowsPath(path).c_str(), url, &length, 0)) ? std::wstring(url) : L"";
+}
+
 int runPage(const Options& options)
 {
     const std::optional<std::string> bytes = readFile(options.page);
@@ -169,8 +186,9 @@ int runPage(const Options& options)
     EmbeddedControl control;
     std::vector<NamedItem> items;
     if (page.object) {
-        if (std::wstring error = control.embed(*page.object, frame.get()); !error.empty()) {
-            return fail(kNoControl, error);
+        const PageZone zone{options.url ? *options.url : fileUrl(options.page), !options.trusted};
+        if (std::wstring error = control.embed(*page.object, frame.get(), zone); !error.empty()) {
+            return fail(control.refusedAsUnsafe() ? kUnsafeControl : kNoControl, error);
         }
         items.push_back({page.object->id, ComPtr<IDispatch>::share(control.dispatch()), true});
     }
@@ -190,7 +208,7 @@ int wmain(int argc, wchar_t** argv)
 {
     const auto options = pagehost::parseOptions(argc, argv);
     if (!options) {
-        pagehost::printLine(L"SCRIPT ERROR: usage: pagehost [--timeout SECONDS] PAGE.html");
+        pagehost::printLine(L"SCRIPT ERROR: usage: pagehost [--timeout SECONDS] [--url URL] [--trusted] PAGE.html");
         return pagehost::kBadPage;
     }
     return pagehost::runPage(*options);

@@ -5,7 +5,8 @@
 #   upload_env_stop            stops everything it started
 # Servers: pyftpdlib (TOVALO_FTP_*), a throttled pyftpdlib (TOVALO_SLOW_FTP_*), a pyftpdlib whose
 # account may not SITE CHMOD (TOVALO_NOCHMOD_FTP_*), vsftpd when it can run here (TOVALO_VSFTPD_*,
-# else TOVALO_VSFTPD_PORT is empty). Reports go to the host the control was built with
+# else TOVALO_VSFTPD_PORT is empty), a pyftpdlib that loses a data connection once on demand
+# (TOVALO_FLAKY_FTP_*) and one that refuses active mode (TOVALO_PASSIVE_FTP_*). Reports go to the host the control was built with
 # (TOVALO_REPORT_HOST in the build's cache), port 80, and land in TOVALO_REPORTS as request-N.
 
 _upload_env_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../.." && pwd)
@@ -67,6 +68,12 @@ upload_env_start() { # scratch
   _upload_env_server TOVALO_NOCHMOD_FTP pyftpdlib "$_upload_env_scratch/nochmod" FTP_SERVER_PERM=elradfmwT \
     "FTP_SERVER_PASSWORD= !\"#\$%&'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_\`abcdefghijklmnopqrstuvwxyz{|}~"
   _upload_env_server TOVALO_VSFTPD vsftpd "$_upload_env_scratch/vsftpd"
+  # For retries: a server that loses one upload's data connection 100000 bytes in whenever a page
+  # has made the file TOVALO_FLAKY_DROP_FLAG, and one that refuses active mode.
+  export TOVALO_FLAKY_DROP_FLAG=$_upload_env_scratch/flaky.drop
+  _upload_env_server TOVALO_FLAKY_FTP pyftpdlib "$_upload_env_scratch/flaky" \
+    FTP_SERVER_DROP_FLAG="$TOVALO_FLAKY_DROP_FLAG" FTP_SERVER_DROP_AFTER=100000
+  _upload_env_server TOVALO_PASSIVE_FTP pyftpdlib "$_upload_env_scratch/passive" FTP_SERVER_REFUSE_PORT=1
 
   export TOVALO_REPORTS=$_upload_env_scratch/reports
   mkdir -p "$TOVALO_REPORTS"

@@ -101,5 +101,31 @@ TEST(ContainerSiteTest, AmbientPropertiesOfARunningPage)
               DISP_E_MEMBERNOTFOUND);
 }
 
+// The page's URL reaches the control as the display name of the container's moniker.
+TEST(ContainerSiteTest, ContainerMonikerNamesThePage)
+{
+    const auto site = ContainerSite::create(desktopAsFrame(), kPlace);
+    ComPtr<IMoniker> moniker;
+    EXPECT_EQ(site->GetMoniker(OLEGETMONIKER_ONLYIFTHERE, OLEWHICHMK_CONTAINER, moniker.put()), E_FAIL);
+    EXPECT_FALSE(moniker);
+
+    const wchar_t* const urls[] = {L"https://mail.example.com/compose?to=a", L"file:///Z:/tmp/page.html"};
+    for (const wchar_t* url : urls) {
+        site->setPageUrl(url);
+        ASSERT_EQ(site->GetMoniker(OLEGETMONIKER_ONLYIFTHERE, OLEWHICHMK_CONTAINER, moniker.put()), S_OK);
+        ASSERT_TRUE(moniker);
+        ComPtr<IBindCtx> context;
+        ASSERT_EQ(CreateBindCtx(0, context.put()), S_OK);
+        LPOLESTR name = nullptr;
+        ASSERT_EQ(moniker->GetDisplayName(context.get(), nullptr, &name), S_OK);
+        EXPECT_STREQ(name, url);
+        CoTaskMemFree(name);
+        // The control itself has no moniker of its own in the page.
+        EXPECT_EQ(site->GetMoniker(OLEGETMONIKER_ONLYIFTHERE, OLEWHICHMK_OBJFULL, moniker.put()), E_FAIL);
+        EXPECT_FALSE(moniker);
+    }
+    EXPECT_EQ(site->GetMoniker(OLEGETMONIKER_ONLYIFTHERE, OLEWHICHMK_CONTAINER, nullptr), E_POINTER);
+}
+
 } // namespace
 } // namespace pagehost

@@ -1,0 +1,28 @@
+// Files and folders dropped onto the control's list: added as AddFileToList and LoadDirFiles add
+// them, with their messages; nothing while an upload runs or on a page the site list refuses.
+#include "control/TovaloCtrl.h"
+
+namespace tovalo {
+
+bool CTovaloCtrl::AcceptsDrops() { return !m_uploading && PageAllowed(); }
+
+void CTovaloCtrl::OnDropFiles(HDROP drop) {
+    std::vector<std::string> paths = DroppedPaths(drop);
+    ::DragFinish(drop);
+    AddDroppedPaths(paths);
+}
+
+void CTovaloCtrl::AddDroppedPaths(const std::vector<std::string>& paths) {
+    // Asked again: an upload may have started between the drop and its message.
+    if (!AcceptsDrops()) return;
+    for (const std::string& path : paths) {
+        const DWORD attributes = ::GetFileAttributesA(path.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            LoadDirFiles(path);
+        } else {
+            AddFileToList(path);
+        }
+    }
+}
+
+}  // namespace tovalo

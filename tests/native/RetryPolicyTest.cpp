@@ -1,0 +1,117 @@
+// The upload's retry rules: which failed steps are retried, when passive mode takes over, the waits.
+#include "upload/RetryPolicy.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string_view>
+
+namespace tovalo::upload {
+namespace {
+
+constexpr std::uint32_t kTimeout = 12002;
+constexpr std::uint32_t kExtended = 12003;
+constexpr std::uint32_t kNameNotResolved = 12007;
+constexpr std::uint32_t kLoginFailure = 12015;
+constexpr std::uint32_t kCannotConnect = 12029;
+constexpr std::uint32_t kAborted = 12030;
+constexpr std::uint32_t kReset = 12031;
+constexpr std::uint32_t kDropped = 12111;
+constexpr std::uint32_t kFileNotFound = 2;
+
+constexpr bool kActive = false;
+constexpr bool kPassive = true;
+
+struct Case {
+    const char* label;
+    SessionStep step;
+    bool passive;
+    std::uint32_t error;
+    std::string_view response;
+    bool retry;
+    bool usePassive;
+};
+
+constexpr Case kCases[] = {
+    // Connecting and logging on.
+    {"server unreachable", SessionStep::Connect, kActive, kCannotConnect, "", true, false},
+    {"connect timed out", SessionStep::Connect, kActive, kTimeout, "", true, false},
+    {"name not resolved (the network is down)", SessionStep::Connect, kActive, kNameNotResolved, "", true, false},
+    {"log-on refused", SessionStep::Connect, kActive, kLoginFailure, "530 Login incorrect.", false, false},
+    {"log-on refused, told as a reply", SessionStep::Connect, kActive, kExtended, "530 Login incorrect.", false, false},
+    {"server busy", SessionStep::Connect, kActive, kExtended, "421 Too many connections.", true, false},
+    {"account needed", SessionStep::Connect, kActive, kExtended, "332 Need account\r\n532 No.", false, false},
+    // Opening the remote file in active mode.
+    {"file refused", SessionStep::OpenRemoteFile, kActive, kExtended, "550 Permission denied.", false, false},
+    {"name refused", SessionStep::OpenRemoteFile, kActive, kExtended, "553 Could not create file.", false, false},
+    {"disk full for good", SessionStep::OpenRemoteFile, kActive, kExtended, "552 Quota exceeded.", false, false},
+    {"not logged in any more", SessionStep::OpenRemoteFile, kActive, kExtended, "530 Please login.", false, false},
+    {"PORT refused", SessionStep::OpenRemoteFile, kActive, kExtended, "500 Illegal PORT command.", true, true},
+    {"EPRT not known", SessionStep::OpenRemoteFile, kActive, kExtended, "502 Command not implemented.", true, true},
+    {"data connection not made (reply)", SessionStep::OpenRemoteFile, kActive, kExtended,
+     "200 PORT ok\r\n425 Can't open data connection.", true, true},
+    {"data connection not made (WinINet)", SessionStep::OpenRemoteFile, kActive, kCannotConnect,
+     "200 PORT command successful.", true, true},
+    {"data connection timed out", SessionStep::OpenRemoteFile, kActive, kTimeout, "", true, true},
+    {"control connection lost", SessionStep::OpenRemoteFile, kActive, kDropped, "226 Transfer complete.", true, false},
+    {"connection reset", SessionStep::OpenRemoteFile, kActive, kReset, "", true, false},
+    {"transient local error of the server", SessionStep::OpenRemoteFile, kActive, kExtended,
+     "451 Local error in processing.", true, false},
+    {"server closing", SessionStep::OpenRemoteFile, kActive, kExtended, "421 Timeout.", true, false},
+    // The same in passive mode: a refused PASV does not change by waiting.
+    {"PASV refused", SessionStep::OpenRemoteFile, kPassive, kExtended, "500 PASV not understood.", false, false},
+    {"passive data connection not made", SessionStep::OpenRemoteFile, kPassive, kExtended,
+     "425 Can't open data connection.", true, false},
+    {"passive connect failed", SessionStep::OpenRemoteFile, kPassive, kCannotConnect, "", true, false},
+    {"file refused, passive", SessionStep::OpenRemoteFile, kPassive, kExtended, "550 No.", false, false},
+    // A stale reply of an earlier command is not the reason of a failure WinINet names itself.
+    {"stale 550 beside a lost connection", SessionStep::OpenRemoteFile, kActive, kAborted, "550 old", true, false},
+    // Writing and reading.
+    {"block write failed", SessionStep::WriteBlock, kActive, kAborted, "", true, false},
+    {"block write failed, passive", SessionStep::WriteBlock, kPassive, kReset, "", true, false},
+    {"local file unreadable", SessionStep::ReadLocalFile, kActive, kFileNotFound, "", false, false},
+};
+
+TEST(RetryPolicy, FailedSteps) {
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.label);
+        const FailureVerdict verdict = JudgeFailure(c.step, c.passive, c.error, c.response);
+        EXPECT_EQ(verdict.retry, c.retry);
+        EXPECT_EQ(verdict.usePassive, c.usePassive);
+    }
+}
+
+TEST(RetryPolicy, LastReplyCode) {
+    const struct {
+        std::string_view response;
+        int code;
+    } cases[] = {
+        {"", 0},
+        {"550 No such file.", 550},
+        {"550", 550},
+        {"550 first\r\n226 second\r\n", 226},
+        {"230-Welcome\r\n230-to the server\r\n230 Logged in.\r\n", 230},
+        {"230-Welcome\r\n 550 is not a reply line\r\n", 0},
+        {"226-more to come", 0},
+        {"55 short", 0},
+        {"abc def", 0},
+        {"4250 too long", 0},
+        {"421 Bye.\n", 421},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.response);
+        EXPECT_EQ(LastReplyCode(c.response), c.code);
+    }
+}
+
+TEST(RetryPolicy, WaitsDoubleUpToThirtySeconds) {
+    const unsigned expected[] = {1, 2, 4, 8, 16, 30, 30, 30};
+    for (unsigned retry = 1; retry <= 8; ++retry) {
+        SCOPED_TRACE(retry);
+        EXPECT_EQ(RetryDelaySeconds(retry), expected[retry - 1]);
+    }
+    EXPECT_EQ(RetryDelaySeconds(1000000), 30u);
+}
+
+}  // namespace
+}  // namespace tovalo::upload

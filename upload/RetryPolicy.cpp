@@ -1,0 +1,95 @@
+// Which failures of an upload session are worth another attempt, and how long to wait before it.
+#include "upload/RetryPolicy.h"
+
+namespace tovalo::upload {
+namespace {
+
+// WinINet's error numbers, written out so that this file builds on any platform.
+constexpr std::uint32_t kErrorTimeout = 12002;
+constexpr std::uint32_t kErrorExtended = 12003;       // the server's reply says why
+constexpr std::uint32_t kErrorLoginFailure = 12015;
+constexpr std::uint32_t kErrorCannotConnect = 12029;
+
+// Replies to a store command that name the file or the account, not the data connection: the
+// same request gets the same answer however long one waits.
+constexpr int kFileOrAccountRefusals[] = {530, 532, 550, 551, 552, 553};
+
+constexpr unsigned kMaxDelaySeconds = 30;
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool IsFileOrAccountRefusal(int code) {
+    for (const int refusal : kFileOrAccountRefusals) {
+        if (code == refusal) return true;
+    }
+    return false;
+}
+
+// The server's own verdict on a step: 4xx transient, 5xx permanent (RFC 959).
+FailureVerdict ByReplyClass(int code) { return {code >= 400 && code < 500, false}; }
+
+FailureVerdict JudgeConnect(std::uint32_t error, int code) {
+    if (error == kErrorLoginFailure) return {};
+    if (code >= 400) return ByReplyClass(code);
+    // No reply to go by: the server could not be reached or the connection broke.
+    return {true, false};
+}
+
+FailureVerdict JudgeOpen(bool passive, std::uint32_t error, int code) {
+    if (code == 425) return {true, !passive};  // "can't open data connection"
+    if (code >= 500 && !passive && !IsFileOrAccountRefusal(code)) {
+        // In active mode the store is preceded by PORT or EPRT; a server (or a firewall's FTP
+        // helper) that refuses those refuses active mode, and passive may still work.
+        return {true, true};
+    }
+    if (code >= 400) return ByReplyClass(code);
+    // No reply: in active mode the server's connection back to us never came (a NAT, a
+    // firewall without an FTP helper); otherwise the connection broke.
+    const bool noDataConnection = error == kErrorCannotConnect || error == kErrorTimeout;
+    return {true, !passive && noDataConnection};
+}
+
+}  // namespace
+
+int LastReplyCode(std::string_view response) {
+    int code = 0;
+    while (!response.empty()) {
+        const size_t end = response.find('\n');
+        const std::string_view line = response.substr(0, end);
+        // A reply's last line is "NNN text" (or just "NNN"); "NNN-text" opens a multi-line one.
+        if (line.size() >= 3 && IsDigit(line[0]) && IsDigit(line[1]) && IsDigit(line[2]) &&
+            (line.size() == 3 || line[3] == ' ' || line[3] == '\r')) {
+            code = (line[0] - '0') * 100 + (line[1] - '0') * 10 + (line[2] - '0');
+        }
+        if (end == std::string_view::npos) break;
+        response.remove_prefix(end + 1);
+    }
+    return code;
+}
+
+FailureVerdict JudgeFailure(SessionStep step, bool passive, std::uint32_t error, std::string_view response) {
+    // A reply code counts only where WinINet says the reply is the reason; otherwise the text
+    // is an older reply (the log-on's, say) left from before the failure.
+    const int code = error == kErrorExtended || error == kErrorLoginFailure ? LastReplyCode(response) : 0;
+    switch (step) {
+    case SessionStep::Connect:
+        return JudgeConnect(error, code);
+    case SessionStep::OpenRemoteFile:
+        return JudgeOpen(passive, error, code);
+    case SessionStep::WriteBlock:
+        // The data connection was made and then lost.
+        return {true, false};
+    case SessionStep::ReadLocalFile:
+        return {};
+    }
+    return {};
+}
+
+unsigned RetryDelaySeconds(unsigned retry) {
+    if (retry == 0) return 1;
+    if (retry > 5) return kMaxDelaySeconds;
+    const unsigned delay = 1u << (retry - 1);
+    return delay < kMaxDelaySeconds ? delay : kMaxDelaySeconds;
+}
+
+}  // namespace tovalo::upload

@@ -1,0 +1,36 @@
+// Which failures of an upload session are worth another attempt, whether the next attempt must
+// use passive data connections, and how long to wait before it. Portable and pure: it judges a
+// failed step from WinINet's error number and the server's last response, nothing else.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace tovalo::upload {
+
+// The step of a session that failed.
+enum class SessionStep {
+    Connect,         // the connection and log-on (InternetConnect)
+    OpenRemoteFile,  // the store command and its data connection (FtpOpenFile)
+    WriteBlock,      // a block of the file on the data connection (InternetWriteFile)
+    ReadLocalFile,   // the local file could not be opened or read
+};
+
+struct FailureVerdict {
+    bool retry = false;        // a transient failure: waiting and trying again may help
+    bool usePassive = false;   // the data connection could not be made in active mode
+};
+
+// error: the failed call's error number (GetLastError right after it); response: the server's
+// last response as WinINet keeps it (one or more lines, maybe empty); passive: the mode of the
+// failed attempt. A refusal that waiting will not change (a log-on refused with 530, a remote
+// file refused with 550 and its kin, a local file that cannot be read) is never retried.
+FailureVerdict JudgeFailure(SessionStep step, bool passive, std::uint32_t error, std::string_view response);
+
+// The code of the last complete reply line ("550 ..." gives 550) in a response; 0 when none.
+int LastReplyCode(std::string_view response);
+
+// Seconds before retry number n (1 for the first): 1, 2, 4, 8, 16, then 30 for every later one.
+unsigned RetryDelaySeconds(unsigned retry);
+
+}  // namespace tovalo::upload

@@ -1,0 +1,92 @@
+// CFileUploadSlg's retries: after an attempt that failed transiently, the status line says so,
+// the dialog waits (1, 2, 4 ... 30 s, messages pumped, "S" and the close question end the wait),
+// and the session reconnects, in passive mode for good once active mode could not make a data
+// connection, and sends the failed file again from its start under a new stored name.
+#include "upload/FileUploadDlg.h"
+
+#include "upload/InetFtpChannel.h"
+
+#include "framework/Text.h"
+
+namespace tovalo::upload {
+namespace {
+
+// WinINet's error numbers after which the server's last response says why a step failed.
+constexpr DWORD kReplyErrors[] = {ERROR_INTERNET_EXTENDED_ERROR, ERROR_INTERNET_LOGIN_FAILURE};
+
+const char* StepText(SessionStep step) {
+    switch (step) {
+    case SessionStep::Connect: return "connection failed";
+    case SessionStep::OpenRemoteFile: return "data connection failed";
+    case SessionStep::WriteBlock: return "connection lost";
+    case SessionStep::ReadLocalFile: return "local file unreadable";
+    }
+    return "failed";
+}
+
+// The server's last reply line when it is the reason, else what failed and WinINet's number.
+std::string Reason(SessionStep step, DWORD error, const std::string& response) {
+    for (const DWORD replyError : kReplyErrors) {
+        if (error != replyError) continue;
+        std::string line = response;
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+        const size_t start = line.find_last_of('\n');
+        if (start != std::string::npos) line.erase(0, start + 1);
+        if (!line.empty()) return line;
+    }
+    return std::string(StepText(step)) + " (error " + std::to_string(error) + ")";
+}
+
+}  // namespace
+
+void CFileUploadSlg::NoteFailure(SessionStep step, DWORD error) {
+    m_failure = FailedStep{step, error, ReadLastResponse().text};
+}
+
+void CFileUploadSlg::NotePartialFile(const std::string& remotePath) {
+    if (m_failure && m_failure->step == SessionStep::WriteBlock) m_strPartialRemotePath = remotePath;
+}
+
+void CFileUploadSlg::DeletePartialFile(CInetFtpChannel& channel) {
+    if (m_strPartialRemotePath.empty()) return;
+    // The file is sent again in full under a new name; what the lost connection left goes.
+    channel.DeleteRemoteFile(m_strPartialRemotePath);
+    m_strPartialRemotePath.clear();
+}
+
+CFileUploadSlg::RetryDecision CFileUploadSlg::DecideRetry() {
+    const FailureVerdict verdict = JudgeFailure(m_failure->step, m_bPassive, m_failure->error, m_failure->response);
+    if (!verdict.retry || m_nRetriesUsed >= m_nRetryCount) return RetryDecision::GiveUp;
+    ++m_nRetriesUsed;
+    if (verdict.usePassive) m_bPassive = true;
+    // The status line is in the system code page, as the file names in it are.
+    const std::wstring retry = L"재시도 " + std::to_wstring(m_nRetriesUsed) + L"/" + std::to_wstring(m_nRetryCount) + L" … ";
+    SetStatus(fw::ToAnsi(retry) + Reason(m_failure->step, m_failure->error, m_failure->response));
+    return WaitBeforeRetry(RetryDelaySeconds(static_cast<unsigned>(m_nRetriesUsed))) ? RetryDecision::Retry
+                                                                                   : RetryDecision::Stopped;
+}
+
+bool CFileUploadSlg::WaitBeforeRetry(unsigned seconds) {
+    // While the flag is set, "S" and a yes to the close question clear it, as during a transfer.
+    m_bTransferring = true;
+    const ULONGLONG deadline = ::GetTickCount64() + seconds * 1000ull;
+    for (ULONGLONG now = ::GetTickCount64(); m_bTransferring && now < deadline; now = ::GetTickCount64()) {
+        ::MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(deadline - now), QS_ALLINPUT,
+                                      MWMO_INPUTAVAILABLE);
+        MSG msg;
+        while (m_bTransferring && ::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                ::PostQuitMessage(static_cast<int>(msg.wParam));
+                m_bTransferring = false;
+                break;
+            }
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+    }
+    const bool goOn = m_bTransferring;
+    m_bTransferring = false;
+    return goOn;
+}
+
+}  // namespace tovalo::upload
