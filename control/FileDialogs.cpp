@@ -66,7 +66,7 @@ private:
 }  // namespace
 
 void CTovaloCtrl::SelectFile() {
-    if (m_uploading) return;
+    if (!ListAcceptsChanges()) return;
     std::vector<char> names(kNameBufferSize, '\0');
     const char initial[] = "*.*";
     std::copy(std::begin(initial), std::end(initial), names.begin());
@@ -111,7 +111,7 @@ bool CTovaloCtrl::BrowseForFolder(std::string& path, const char* title, int root
 }
 
 void CTovaloCtrl::LoadFilesFromDialog() {
-    if (m_uploading) return;
+    if (!ListAcceptsChanges()) return;
     std::string folder;
     if (!BrowseForFolder(folder, "select directory", 0, BIF_BROWSEINCLUDEFILES)) return;
     LoadFolder(folder);

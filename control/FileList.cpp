@@ -50,12 +50,12 @@ void Show(const wchar_t* text) { fw::ShowMessageBox(text, MB_OK | MB_ICONEXCLAMA
 
 int CTovaloCtrl::InsertFileItem(int icon, const std::string& name, const std::string& typeText, std::uint32_t size,
                                 const std::string& path) {
+    HWND list = Hwnd();
+    if (!list) return -1;
     std::string type = typeText;
     if (m_iconSet == 0) {
         icon = IsServerPath(path) ? ProbeIcon(typeText, type) : GetShellIcon(path, type);
     }
-    HWND list = Hwnd();
-    if (!list) return -1;
     const int row = rows::InsertAtTop(list, name, icon);
     if (row < 0) return -1;
     char sizeDigits[16];
@@ -132,7 +132,7 @@ bool CTovaloCtrl::AddLocalFile(const std::string& path, bool quiet) {
 }
 
 void CTovaloCtrl::AddFileToList(const std::string& path) {
-    if (m_uploading) return;
+    if (!ListAcceptsChanges()) return;
     if (AddLocalFile(path, false)) RearrangeRows();
 }
 
@@ -150,20 +150,20 @@ void CTovaloCtrl::LoadFolder(const std::string& folder) {
 }
 
 void CTovaloCtrl::LoadDirFiles(const std::string& path) {
-    if (m_uploading) return;
+    if (!ListAcceptsChanges()) return;
     LoadFolder(path);
     RearrangeRows();
 }
 
 void CTovaloCtrl::DeleteAllItemInList() {
-    if (m_uploading) return;
+    if (!ListAcceptsChanges()) return;
     ::SendMessageA(Hwnd(), LVM_DELETEALLITEMS, 0, 0);
     m_currentSize = 0;
     m_currentSize64 = 0;
 }
 
 void CTovaloCtrl::DeleteSelectedItem() {
-    if (m_uploading) return;
+    if (!ListAcceptsChanges()) return;
     HWND list = Hwnd();
     // Without a window every message answers 0, which would read as "row 0 is selected" for ever.
     if (!list) return;
@@ -184,7 +184,7 @@ void CTovaloCtrl::DeleteSelectedItem() {
 }
 
 LRESULT CTovaloCtrl::OnLButtonDblClk(WPARAM wp, LPARAM lp) {
-    if (m_uploading) return 0;
+    if (!ListAcceptsChanges()) return 0;
     HWND list = Hwnd();
     const auto mark = static_cast<int>(::SendMessageA(list, LVM_GETSELECTIONMARK, 0, 0));
     if (mark < 0) return 0;

@@ -3,15 +3,23 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace tovalo::rows {
 
 int Count(HWND list) { return static_cast<int>(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)); }
 
+namespace {
+// Far above any path (32,767 characters of at most two bytes); a text from a page may be longer
+// and is then read up to here.
+constexpr size_t kMaxCellBytes = size_t{1} << 20;
+}  // namespace
+
 std::string Cell(HWND list, int row, int column) {
     // A path may be longer than MAX_PATH: read until the text no longer fills the buffer, so that
-    // no caller ever sees a cut path (which could name another file).
+    // no caller ever sees a cut path (which could name another file). A multi-byte character that
+    // does not fit is left out whole, so a text is complete only with two bytes to spare.
     std::vector<char> buffer(MAX_PATH);
     for (;;) {
         LVITEMA item{};
@@ -20,7 +28,9 @@ std::string Cell(HWND list, int row, int column) {
         item.cchTextMax = static_cast<int>(buffer.size());
         const auto length = static_cast<size_t>(
             ::SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item)));
-        if (length + 1 < buffer.size()) return std::string(buffer.data(), length);
+        if (length + 2 < buffer.size() || buffer.size() >= kMaxCellBytes) {
+            return std::string(buffer.data(), std::min(length, buffer.size() - 1));
+        }
         buffer.resize(buffer.size() * 2);
     }
 }

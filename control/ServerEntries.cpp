@@ -16,6 +16,8 @@ constexpr UINT kRefreshPeriodMs = 1000;
 }  // namespace
 
 void CTovaloCtrl::ParseFileShow(const std::string& text, bool timerPass) {
+    // Without its window the control has no rows to add to (and no one to show a message to).
+    if (!Hwnd()) return;
     for (const ServerRecord& record : ParseServerRecords(text)) {
         const std::string path = std::string(kServerPrefix) + record.reference;
         // A refused entry does not hold up the ones after it.

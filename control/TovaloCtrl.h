@@ -80,6 +80,9 @@ private:
     bool BrowseForFolder(std::string& path, const char* title, int rootCsidl, UINT flags);
     void CountSize(std::uint32_t size);
     void RearrangeRows();
+    // Whether the list takes changes now: it has its window, and no upload is running (an upload
+    // hands over the rows it found and must not see them change).
+    bool ListAcceptsChanges() const { return !m_uploading && Hwnd() != nullptr; }
 
     // Server entries (ServerEntries.cpp).
     void ParseFileShow(const std::string& text, bool timerPass);
