@@ -165,8 +165,6 @@ void CTovaloCtrl::DeleteAllItemInList() {
 void CTovaloCtrl::DeleteSelectedItem() {
     if (!ListAcceptsChanges()) return;
     HWND list = Hwnd();
-    // Without a window every message answers 0, which would read as "row 0 is selected" for ever.
-    if (!list) return;
     for (int row = rows::NextSelected(list, -1); row != -1; row = rows::NextSelected(list, row - 1)) {
         // The size column holds "%u"; the totals never go below 0.
         const std::uint64_t size = ParseUnsigned(rows::Cell(list, row, rows::kSize));

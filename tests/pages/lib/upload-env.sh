@@ -17,6 +17,8 @@ _upload_env_server() { # prefix kind root [VAR=VALUE...]
   local prefix=$1 kind=$2 root=$3
   shift 3
   local FTP_KIND FTP_HOST FTP_PORT FTP_USER FTP_PASS FTP_ROOT FTP_PID FTP_STATE FTP_OWNER
+  # The VAR=VALUE arguments are exported for this server only.
+  # shellcheck disable=SC2163
   if ! ( [ $# -eq 0 ] || export "$@"; ftp_server_start "$kind" "$root" >/dev/null && ftp_server_env) >"$root.env" 2>>"$_upload_env_scratch/servers.log"; then
     echo "upload pages: $kind could not start (see $_upload_env_scratch/servers.log)" >&2
     export "${prefix}_PORT="
