@@ -7,7 +7,7 @@ CMAKE_WIN    := cmake -S . -B build/win -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLC
 CMAKE_FUZZ   := cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOVALO_FUZZ=ON \
                 -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 
-.PHONY: all build demo test bench fuzz deps native native-asan win fuzz-build format clean
+.PHONY: all build demo test bench fuzz deps native native-asan win fuzz-build format clean package
 
 all: build
 
@@ -28,7 +28,12 @@ fuzz-build: deps
 
 build: native win
 
-demo: build
+# build/win/Tovalo.cab: the OCX and its INF for a page's codebase (docs/deploying.md).
+package: win
+	@out=$$(cmake --build build/win --target tovalo_cab 2>&1) || { echo "$$out"; exit 1; }; \
+	  echo "build/win/Tovalo.cab ($$(stat -c %s build/win/Tovalo.cab) bytes):"; gcab -t build/win/Tovalo.cab
+
+demo:
 	@scripts/demo
 
 test: deps

@@ -5,6 +5,7 @@
 #include "framework/Module.h"
 #include "framework/Registry.h"
 #include "res/resource.h"
+#include "TovaloVersion.h"
 
 #include <olectl.h>
 
@@ -26,6 +27,8 @@ const fw::RegistryEntry kControlEntries[] = {
     {L"CLSID\\{CLSID}\\ToolboxBitmap32", L"", L"{PATH}, {BITMAP}"},
     {L"CLSID\\{CLSID}\\TypeLib", L"", L"{LIBID}"},
     {L"CLSID\\{CLSID}\\Version", L"", L"{VERSION}"},
+    // The release installed, for a browser that compares it with a page's codebase "#version=".
+    {L"CLSID\\{CLSID}\\InstalledVersion", L"", L"{INSTALLED}"},
     {L"{PROGID}", L"", L"{NAME}"},
     {L"{PROGID}\\CLSID", L"", L"{CLSID}"},
 };
@@ -49,6 +52,7 @@ std::vector<fw::Substitution> ControlSubstitutions() {
         {L"{BITMAP}", std::to_wstring(IDB_TOVALO)},
         {L"{LIBID}", fw::GuidText(LIBID_TovaloLib)},
         {L"{VERSION}", std::to_wstring(kLibMajor) + L"." + std::to_wstring(kLibMinor)},
+        {L"{INSTALLED}", TOVALO_VERSION_COMMAS_WTEXT},
     };
 }
 

@@ -1,0 +1,73 @@
+#!/usr/bin/python3
+"""Checks an unpacked deployment package: the INF names the OCX beside it, with the OCX's own file
+version (from its version resource) and the class id the OCX registered.
+
+usage: check_package.py FOLDER [REGISTERED_CLSID REGISTERED_INSTALLED_VERSION]
+Prints one line per check; exits 1 when any fails."""
+import struct
+import sys
+from pathlib import Path
+
+FIXED_INFO_SIGNATURE = struct.pack("<I", 0xFEEF04BD)
+
+
+def file_version(ocx: bytes) -> str:
+    """FILEVERSION of the VS_FIXEDFILEINFO record, as "a,b,c,d"."""
+    at = ocx.find(FIXED_INFO_SIGNATURE)
+    if at < 0:
+        return "<no version resource>"
+    _sig, _struc, ms, ls = struct.unpack_from("<4I", ocx, at)
+    return f"{ms >> 16},{ms & 0xFFFF},{ls >> 16},{ls & 0xFFFF}"
+
+
+def read_inf(text: str) -> dict:
+    """Sections -> {key: value}; names compared without case, as Windows reads an INF."""
+    sections, current = {}, None
+    for raw in text.splitlines():
+        line = raw.split(";", 1)[0].strip()
+        if not line:
+            continue
+        if line.startswith("[") and line.endswith("]"):
+            current = sections.setdefault(line[1:-1].strip().lower(), {})
+        elif current is not None and "=" in line:
+            key, value = line.split("=", 1)
+            current[key.strip().lower()] = value.strip()
+    return sections
+
+
+def main() -> int:
+    folder = Path(sys.argv[1])
+    ocx = (folder / "Tovalo.ocx").read_bytes()
+    inf_bytes = (folder / "Tovalo.inf").read_bytes()
+    inf = read_inf(inf_bytes.decode("ascii"))
+    code = inf.get("tovalo.ocx", {})
+    version = file_version(ocx)
+    checks = [
+        ("INF lines end in CRLF", b"\n" not in inf_bytes.replace(b"\r\n", b""), ""),
+        ("INF signature", inf.get("version", {}).get("signature", "").lower() == '"$chicago$"',
+         inf.get("version", {}).get("signature")),
+        ("[Add.Code] installs Tovalo.ocx", inf.get("add.code", {}).get("tovalo.ocx") == "Tovalo.ocx",
+         inf.get("add.code")),
+        ("the OCX comes from this CAB", code.get("file-win32-x86") == "thiscab", code.get("file-win32-x86")),
+        ("the OCX registers itself", code.get("registerserver", "").lower() == "yes", code.get("registerserver")),
+        ("INF FileVersion is the OCX's version resource", code.get("fileversion") == version,
+         f"INF {code.get('fileversion')}, OCX {version}"),
+        ("the version resource says OLESelfRegister", "OLESelfRegister".encode("utf-16-le") in ocx, ""),
+    ]
+    if len(sys.argv) > 3:
+        clsid, installed = sys.argv[2], sys.argv[3]
+        checks += [
+            ("INF clsid is the class the OCX registered", code.get("clsid", "").upper() == clsid.upper(),
+             f"INF {code.get('clsid')}, registered {clsid}"),
+            ("registered InstalledVersion is the OCX's version", installed == version,
+             f"registered {installed}, OCX {version}"),
+        ]
+    failed = 0
+    for name, ok, detail in checks:
+        print(f"{'ok  ' if ok else 'FAIL'} {name}" + (f" ({detail})" if not ok or detail else ""))
+        failed += not ok
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
