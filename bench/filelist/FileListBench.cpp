@@ -3,7 +3,6 @@
 // view calls per file but no duplicate scan, and the same loop with the scan (which tells what the
 // scan costs). Prints figures; judges nothing.
 //   tovalo_filelist_bench.exe FOLDER [COUNTS...]   (FOLDER is made and filled as needed)
-#include "tools/pagehost/ComPtr.h"
 #include "tools/pagehost/EmbeddedControl.h"
 #include "tools/pagehost/FrameWindow.h"
 
@@ -17,7 +16,6 @@
 
 namespace {
 
-using pagehost::ComPtr;
 
 constexpr wchar_t kClassId[] = L"{3B0B4102-58CA-4165-B0CD-0970FEC6FF13}";
 constexpr int kWidth = 520;

@@ -34,9 +34,9 @@ SIZEL pixelsToHimetric(int width, int height)
 
 // The interface through which the control's state is initialised: the params' bag, or a fresh
 // stream state when there are none (as load below does).
-const IID& initialisedThrough(const PageObject& object, const ComPtr<IOleObject>& control)
+const IID& initialisedThrough(const PageObject& object, const fw::ComPtr<IOleObject>& control)
 {
-    if (object.params.empty() && control.query<IPersistStreamInit>(IID_IPersistStreamInit)) {
+    if (object.params.empty() && control.As<IPersistStreamInit>(IID_IPersistStreamInit)) {
         return IID_IPersistStreamInit;
     }
     return IID_IPersistPropertyBag;
@@ -70,7 +70,7 @@ std::wstring EmbeddedControl::embed(const PageObject& object, HWND frame, const 
     if (FAILED(hr)) {
         return L"the control refuses its client site (" + hresultText(hr) + L")";
     }
-    if (zone.askSafety && !safeForInitialisation(m_object.get(), initialisedThrough(object, m_object))) {
+    if (zone.askSafety && !safeForInitialisation(m_object.Get(), initialisedThrough(object, m_object))) {
         return refuseUnsafe(L"initialisation", zone) + L": its params are not loaded";
     }
     if (std::wstring error = load(object); !error.empty()) {
@@ -92,8 +92,8 @@ std::wstring EmbeddedControl::embed(const PageObject& object, HWND frame, const 
     if (!m_dispatch) {
         return L"the control has no dispatch interface";
     }
-    if (zone.askSafety && !safeForScripting(m_object.get())) {
-        m_dispatch.reset();
+    if (zone.askSafety && !safeForScripting(m_object.Get())) {
+        m_dispatch.Reset();
         return refuseUnsafe(L"scripting", zone) + L": the page's scripts do not run";
     }
     return {};

@@ -1,7 +1,7 @@
 // Drops files on a window as the shell does: an OLE drag carrying CF_HDROP.
 #include "tools/pagehost/ShellDrop.h"
 
-#include "tools/pagehost/ComPtr.h"
+#include "framework/Raii.h"
 #include "tools/pagehost/HostError.h"
 #include "tools/pagehost/RefCount.h"
 
@@ -190,10 +190,10 @@ std::wstring dropFiles(HWND window, const std::vector<std::wstring>& paths)
     // The pointer goes to the middle of the window, over which the button is released.
     ::SetForegroundWindow(::GetAncestor(window, GA_ROOT));
     ::SetCursorPos((place.left + place.right) / 2, (place.top + place.bottom) / 2);
-    const auto data = ComPtr<IDataObject>::adopt(new FileListData(fileList(paths)));
-    const auto source = ComPtr<IDropSource>::adopt(new ReleasingSource());
+    const auto data = fw::ComPtr<IDataObject>::Adopt(new FileListData(fileList(paths)));
+    const auto source = fw::ComPtr<IDropSource>::Adopt(new ReleasingSource());
     DWORD effect = DROPEFFECT_NONE;
-    const HRESULT hr = ::DoDragDrop(data.get(), source.get(), DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK,
+    const HRESULT hr = ::DoDragDrop(data.Get(), source.Get(), DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK,
                                     &effect);
     if (FAILED(hr)) {
         throw HostError(L"host.dropFiles: the drag failed");

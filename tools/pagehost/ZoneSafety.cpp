@@ -1,7 +1,7 @@
 // What a browser asks a control before it trusts a page of the Internet zone with it.
 #include "tools/pagehost/ZoneSafety.h"
 
-#include "tools/pagehost/ComPtr.h"
+#include "framework/Raii.h"
 
 #include <objsafe.h>
 
@@ -14,7 +14,7 @@ bool safeFor(IUnknown* control, REFIID iid, DWORD option)
     if (!control) {
         return false;
     }
-    const auto safety = ComPtr<IUnknown>::share(control).query<IObjectSafety>(IID_IObjectSafety);
+    const auto safety = fw::ComPtr<IUnknown>(control).As<IObjectSafety>(IID_IObjectSafety);
     if (!safety) {
         return false;
     }

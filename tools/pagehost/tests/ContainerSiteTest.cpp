@@ -105,23 +105,23 @@ TEST(ContainerSiteTest, AmbientPropertiesOfARunningPage)
 TEST(ContainerSiteTest, ContainerMonikerNamesThePage)
 {
     const auto site = ContainerSite::create(desktopAsFrame(), kPlace);
-    ComPtr<IMoniker> moniker;
-    EXPECT_EQ(site->GetMoniker(OLEGETMONIKER_ONLYIFTHERE, OLEWHICHMK_CONTAINER, moniker.put()), E_FAIL);
+    fw::ComPtr<IMoniker> moniker;
+    EXPECT_EQ(site->GetMoniker(OLEGETMONIKER_ONLYIFTHERE, OLEWHICHMK_CONTAINER, moniker.Put()), E_FAIL);
     EXPECT_FALSE(moniker);
 
     const wchar_t* const urls[] = {L"https://mail.example.com/compose?to=a", L"file:///Z:/tmp/page.html"};
     for (const wchar_t* url : urls) {
         site->setPageUrl(url);
-        ASSERT_EQ(site->GetMoniker(OLEGETMONIKER_ONLYIFTHERE, OLEWHICHMK_CONTAINER, moniker.put()), S_OK);
+        ASSERT_EQ(site->GetMoniker(OLEGETMONIKER_ONLYIFTHERE, OLEWHICHMK_CONTAINER, moniker.Put()), S_OK);
         ASSERT_TRUE(moniker);
-        ComPtr<IBindCtx> context;
-        ASSERT_EQ(CreateBindCtx(0, context.put()), S_OK);
+        fw::ComPtr<IBindCtx> context;
+        ASSERT_EQ(CreateBindCtx(0, context.Put()), S_OK);
         LPOLESTR name = nullptr;
-        ASSERT_EQ(moniker->GetDisplayName(context.get(), nullptr, &name), S_OK);
+        ASSERT_EQ(moniker->GetDisplayName(context.Get(), nullptr, &name), S_OK);
         EXPECT_STREQ(name, url);
         CoTaskMemFree(name);
         // The control itself has no moniker of its own in the page.
-        EXPECT_EQ(site->GetMoniker(OLEGETMONIKER_ONLYIFTHERE, OLEWHICHMK_OBJFULL, moniker.put()), E_FAIL);
+        EXPECT_EQ(site->GetMoniker(OLEGETMONIKER_ONLYIFTHERE, OLEWHICHMK_OBJFULL, moniker.Put()), E_FAIL);
         EXPECT_FALSE(moniker);
     }
     EXPECT_EQ(site->GetMoniker(OLEGETMONIKER_ONLYIFTHERE, OLEWHICHMK_CONTAINER, nullptr), E_POINTER);
