@@ -41,15 +41,20 @@ HRESULT SaveProperties(PropertyStore& store, std::span<const PropertyRef> props)
 
 bool BagStore::Read(std::wstring_view name, VARTYPE wanted, VARIANT& out) {
     const std::wstring key(name);
+    // The bag gets a VARIANT that is empty in every byte apart from the type it is asked for: a
+    // bag that fails leaves it as it was, and clearing it then must find no pointer to free.
+    ::VariantClear(&out);
+    InitWholeVariant(out);
     out.vt = wanted;  // a hint; bags may hand back another type, which the walker converts
     const HRESULT hr = bag_->Read(key.c_str(), &out, log_);
     if (SUCCEEDED(hr)) return true;
     ::VariantClear(&out);
+    InitWholeVariant(out);
     if (hr != DISP_E_TYPEMISMATCH && hr != DISP_E_OVERFLOW) return false;  // not there at all
     // The bag could not convert: take the value as stored and let the walker try.
-    out.vt = VT_EMPTY;
     if (SUCCEEDED(bag_->Read(key.c_str(), &out, log_)) && out.vt != VT_EMPTY) return true;
     ::VariantClear(&out);
+    InitWholeVariant(out);
     return false;
 }
 
@@ -156,6 +161,8 @@ HRESULT StreamStore::Save(IStream* stream) const {
 bool StreamStore::Read(std::wstring_view name, VARTYPE, VARIANT& out) {
     for (const Record& r : records_) {
         if (r.name != name) continue;
+        ::VariantClear(&out);
+        InitWholeVariant(out);
         if (r.type == VT_I4) {
             out.vt = VT_I4;
             out.lVal = r.number;

@@ -42,7 +42,8 @@ std::vector<PropertyRef> Bind(std::span<const PersistedProperty<T>> table, T& ob
 class PropertyStore {
 public:
     virtual ~PropertyStore() = default;
-    // Reads a value (any type; the walker converts it). false: the store lacks it.
+    // Reads a value (any type; the walker converts it) into out, an initialised VARIANT whose
+    // value is replaced. false: the store lacks it, and out is empty.
     virtual bool Read(std::wstring_view name, VARTYPE wanted, VARIANT& out) = 0;
     virtual HRESULT Write(std::wstring_view name, const VARIANT& value) = 0;
 };
