@@ -165,6 +165,7 @@ private:
     LRESULT WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) final;
     void OnWindowDestroyed() final;
     HRESULT InPlaceActivate(LONG verb, IOleClientSite* activeSite, HWND parent, LPCRECT rect);
+    void OnFocusOrClick();
     std::vector<PropertyRef> AllPersistedProperties();
 
     const ControlClass& class_;

@@ -138,8 +138,10 @@ HRESULT OleControl::InPlaceActivate(LONG verb, IOleClientSite* activeSite, HWND,
             return E_FAIL;
         }
         ::ShowWindow(hwnd_, SW_SHOWNA);
-    } else if (rect) {
-        SetObjectRects(rect, rect);
+    } else {
+        if (rect) SetObjectRects(rect, rect);
+        // Every verb that activates also shows: the window may have been hidden by OLEIVERB_HIDE.
+        if (hwnd_ && !::IsWindowVisible(hwnd_)) ::ShowWindow(hwnd_, SW_SHOWNA);
     }
     if (verb == OLEIVERB_UIACTIVATE && !uiActive_ && inPlaceSite_) {
         uiActive_ = true;
@@ -151,6 +153,12 @@ HRESULT OleControl::InPlaceActivate(LONG verb, IOleClientSite* activeSite, HWND,
         if (uiWindow_) uiWindow_->SetBorderSpace(nullptr);
     }
     return S_OK;
+}
+
+void OleControl::OnFocusOrClick() {
+    // A windowed control makes itself UI-active when the user clicks it or moves the focus into
+    // it, as containers expect: only the UI-active object gets the keyboard from a browser.
+    if (inPlaceActive_ && !uiActive_) InPlaceActivate(OLEIVERB_UIACTIVATE, nullptr, nullptr, nullptr);
 }
 
 STDMETHODIMP OleControl::GetWindow(HWND* hwnd) {
