@@ -2,8 +2,6 @@
 // small HTML subset; everything else in the markup is skipped.
 #include "tools/pagehost/Page.h"
 
-#include "tools/pagehost/Text.h"
-
 #include <cwctype>
 #include <utility>
 
@@ -27,6 +25,19 @@ constexpr std::wstring_view kScriptLanguages[] = {
 };
 
 bool isSpace(wchar_t ch) { return kSpace.find(ch) != std::wstring_view::npos; }
+
+// Markup names compare without regard to ASCII case. (Kept here rather than shared so that the
+// reader builds without Windows headers, for its fuzz target.)
+std::wstring asciiLower(std::wstring_view text)
+{
+    std::wstring out(text);
+    for (wchar_t& ch : out) {
+        if (ch >= L'A' && ch <= L'Z') {
+            ch = static_cast<wchar_t>(ch - L'A' + L'a');
+        }
+    }
+    return out;
+}
 
 bool startsWithNoCase(std::wstring_view text, size_t pos, std::wstring_view prefix)
 {
