@@ -10,11 +10,22 @@
 
 namespace fw {
 
+namespace {
+
+// Stored values are plain numbers and texts. References, arrays and objects are not converted:
+// converting would follow pointers the store handed over, or call into an object.
+bool IsPlainValue(VARTYPE vt) {
+    if (vt & (VT_BYREF | VT_ARRAY | VT_VECTOR)) return false;
+    return vt != VT_DISPATCH && vt != VT_UNKNOWN && vt != VT_VARIANT && vt != VT_RECORD;
+}
+
+}  // namespace
+
 void LoadProperties(PropertyStore& store, std::span<const PropertyRef> props) {
     for (const PropertyRef& p : props) {
         const VARTYPE wanted = std::holds_alternative<std::string*>(p.target) ? VT_BSTR : VT_I4;
         Variant raw;
-        if (!store.Read(p.name, wanted, *raw.Get())) continue;
+        if (!store.Read(p.name, wanted, *raw.Get()) || !IsPlainValue(raw->vt)) continue;
         Variant value;
         if (FAILED(::VariantChangeType(value.Get(), raw.Get(), 0, wanted))) continue;
         if (auto* text = std::get_if<std::string*>(&p.target)) {
