@@ -161,6 +161,22 @@ void OleControl::OnFocusOrClick() {
     if (inPlaceActive_ && !uiActive_) InPlaceActivate(OLEIVERB_UIACTIVATE, nullptr, nullptr, nullptr);
 }
 
+STDMETHODIMP OleControl::TranslateAccelerator(LPMSG msg) {
+    // Browsers offer every key to the UI-active object first and treat what it declines as their
+    // own navigation keys (arrows and paging scroll the page). Keys that move within the control
+    // therefore go straight to its window; Tab and the rest stay with the container.
+    if (!msg || !hwnd_ || (msg->hwnd != hwnd_ && !::IsChild(hwnd_, msg->hwnd))) return S_FALSE;
+    if (msg->message != WM_KEYDOWN && msg->message != WM_KEYUP) return S_FALSE;
+    switch (msg->wParam) {
+    case VK_UP: case VK_DOWN: case VK_LEFT: case VK_RIGHT:
+    case VK_HOME: case VK_END: case VK_PRIOR: case VK_NEXT:
+        ::SendMessageW(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+        return S_OK;
+    default:
+        return S_FALSE;
+    }
+}
+
 STDMETHODIMP OleControl::GetWindow(HWND* hwnd) {
     if (!hwnd) return E_POINTER;
     *hwnd = hwnd_;

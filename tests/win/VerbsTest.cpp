@@ -97,11 +97,20 @@ TEST(Verbs, ClickMakesTheControlUiActiveAndTheKeyboardMovesTheSelection) {
     EXPECT_EQ(e.container.uiActivations, 1);
     EXPECT_EQ(::GetFocus(), e.hwnd);
     EXPECT_EQ(ListView_GetNextItem(e.hwnd, -1, LVNI_SELECTED), 0);
-    // The keyboard, as a container passes it on when the UI-active object does not translate it.
-    MSG key{e.hwnd, WM_KEYDOWN, VK_DOWN, 0x00500001, 0, {}};
+    // A browser offers keys to the UI-active object first and keeps the navigation keys it
+    // declines for itself (they scroll the page): the control takes them and moves in its list.
     auto active = e.control.As<IOleInPlaceActiveObject>(IID_IOleInPlaceActiveObject);
-    if (active->TranslateAccelerator(&key) != S_OK) ::DispatchMessageW(&key);
+    MSG down{e.hwnd, WM_KEYDOWN, VK_DOWN, 0x00500001, 0, {}};
+    EXPECT_EQ(active->TranslateAccelerator(&down), S_OK);
     EXPECT_EQ(ListView_GetNextItem(e.hwnd, -1, LVNI_SELECTED), 1);
+    MSG end{e.hwnd, WM_KEYDOWN, VK_END, 0x014F0001, 0, {}};
+    EXPECT_EQ(active->TranslateAccelerator(&end), S_OK);
+    EXPECT_EQ(ListView_GetNextItem(e.hwnd, -1, LVNI_SELECTED), 2);
+    // Tab and other keys stay with the container (focus moves between its controls).
+    MSG tab{e.hwnd, WM_KEYDOWN, VK_TAB, 0x000F0001, 0, {}};
+    EXPECT_EQ(active->TranslateAccelerator(&tab), S_FALSE);
+    MSG elsewhere{e.container.Hwnd(), WM_KEYDOWN, VK_DOWN, 0x00500001, 0, {}};
+    EXPECT_EQ(active->TranslateAccelerator(&elsewhere), S_FALSE);
 }
 
 }  // namespace
