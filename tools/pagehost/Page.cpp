@@ -60,8 +60,9 @@ void appendCodePoint(std::wstring& out, unsigned long code)
 // Decodes one reference starting at text[pos] == '&'; returns the characters consumed or 0.
 size_t decodeReference(std::wstring_view text, size_t pos, std::wstring& out)
 {
-    const size_t semicolon = text.find(L';', pos);
-    if (semicolon == std::wstring_view::npos || semicolon - pos > 32) {
+    // A reference is short: look no further for its end (a text full of '&' stays linear).
+    const size_t semicolon = text.substr(0, pos + 33).find(L';', pos);
+    if (semicolon == std::wstring_view::npos) {
         return 0;
     }
     const std::wstring_view body = text.substr(pos + 1, semicolon - pos - 1);
