@@ -1,49 +1,17 @@
 // _DTovalo: the dispatch table of CTovaloCtrl (every method and property with its DISPID) and the
 // property accessors.
+#include "control/SizeText.h"
 #include "control/TovaloCtrl.h"
 
 #include "framework/Dialog.h"
 #include "framework/Module.h"
 #include "res/resource.h"
 
-#include <cinttypes>
-#include <climits>
-#include <cstdio>
-
 namespace tovalo {
 namespace {
 
 using C = CTovaloCtrl;
 using fw::DispArgs;
-
-std::string FormatU64(std::uint64_t value) {
-    char text[24];
-    std::snprintf(text, sizeof text, "%" PRIu64, value);
-    return text;
-}
-
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
-
-// A signed 64-bit decimal number: leading blanks skipped, optional sign, digits up to the first
-// other character; no digits gives 0. Values beyond the range stop at its ends.
-std::int64_t ParseInt64(const std::string& text) {
-    size_t i = 0;
-    while (i < text.size() && IsBlank(text[i])) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    std::uint64_t magnitude = 0;
-    const std::uint64_t limit = negative ? static_cast<std::uint64_t>(INT64_MAX) + 1 : INT64_MAX;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        const auto digit = static_cast<std::uint64_t>(text[i] - '0');
-        if (magnitude > (limit - digit) / 10) {
-            magnitude = limit;
-            break;
-        }
-        magnitude = magnitude * 10 + digit;
-    }
-    if (!negative) return static_cast<std::int64_t>(magnitude);
-    return magnitude > static_cast<std::uint64_t>(INT64_MAX) ? INT64_MIN : -static_cast<std::int64_t>(magnitude);
-}
 
 }  // namespace
 

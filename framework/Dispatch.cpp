@@ -1,11 +1,23 @@
 // Argument checking and coercion for table-driven Invoke; result helpers.
 #include "framework/Dispatch.h"
 
+#include "framework/DispatchRules.h"
 #include "framework/Text.h"
+
+#include <algorithm>
+#include <tuple>
 
 namespace fw {
 
 namespace {
+
+static_assert(rules::kMethod == DISPATCH_METHOD && rules::kPropertyGet == DISPATCH_PROPERTYGET &&
+              rules::kPropertyPut == DISPATCH_PROPERTYPUT && rules::kPropertyPutRef == DISPATCH_PROPERTYPUTREF &&
+              rules::kPropertyPutId == DISPID_PROPERTYPUT);
+static_assert(rules::kEmpty == VT_EMPTY && rules::kNull == VT_NULL && rules::kText == VT_BSTR &&
+              rules::kDispatch == VT_DISPATCH && rules::kUnknown == VT_UNKNOWN && rules::kVariant == VT_VARIANT &&
+              rules::kByRef == VT_BYREF);
+static_assert(std::tuple_size_v<decltype(MemberInfo::params)> == rules::kMaxParams);
 
 bool IsMissing(const VARIANT& v) { return v.vt == VT_ERROR && v.scode == DISP_E_PARAMNOTFOUND; }
 
@@ -13,22 +25,41 @@ const VARIANT& Deref(const VARIANT& v) {
     return v.vt == (VT_BYREF | VT_VARIANT) && v.pvarVal ? *v.pvarVal : v;
 }
 
-// Converts one argument to the declared type. Null, undefined and empty values become a null
-// BSTR for text parameters: handlers read it as empty (or as "missing" where that matters).
-HRESULT Coerce(const VARIANT& source, VARTYPE type, VARIANT& out) {
-    const VARIANT& src = Deref(source);
-    // References and objects that point nowhere are refused here rather than followed.
-    if ((src.vt & VT_BYREF) && !src.byref) return DISP_E_TYPEMISMATCH;
-    if ((src.vt == VT_DISPATCH && !src.pdispVal) || (src.vt == VT_UNKNOWN && !src.punkVal)) return DISP_E_TYPEMISMATCH;
-    if (type == VT_BSTR && (src.vt == VT_NULL || src.vt == VT_EMPTY)) {
+rules::ArgShape ShapeOf(const VARIANT& arg) {
+    const VARIANT& v = Deref(arg);
+    const bool nullPointer = ((v.vt & VT_BYREF) && !v.byref) || (v.vt == VT_DISPATCH && !v.pdispVal) ||
+                             (v.vt == VT_UNKNOWN && !v.punkVal);
+    return {v.vt, nullPointer, IsMissing(arg)};
+}
+
+HRESULT ResultOf(rules::Outcome outcome) {
+    switch (outcome) {
+    case rules::Outcome::Ok: return S_OK;
+    case rules::Outcome::InvalidArgument: return E_INVALIDARG;
+    case rules::Outcome::MemberNotFound: return DISP_E_MEMBERNOTFOUND;
+    case rules::Outcome::BadParamCount: return DISP_E_BADPARAMCOUNT;
+    case rules::Outcome::NoNamedArgs: return DISP_E_NONAMEDARGS;
+    case rules::Outcome::ParamNotFound: return DISP_E_PARAMNOTFOUND;
+    case rules::Outcome::ParamNotOptional: return DISP_E_PARAMNOTOPTIONAL;
+    case rules::Outcome::TypeMismatch: return DISP_E_TYPEMISMATCH;
+    }
+    return E_UNEXPECTED;
+}
+
+// Carries out one planned conversion into out (which is empty).
+HRESULT Convert(const VARIANT& source, const rules::ArgPlan& plan, VARIANT& out) {
+    // The APIs take a non-const source but do not change it.
+    auto* in = const_cast<VARIANT*>(&Deref(source));
+    switch (plan.conversion) {
+    case rules::Conversion::NullText:
         out.vt = VT_BSTR;
         out.bstrVal = nullptr;
         return S_OK;
+    case rules::Conversion::CopyValue: return ::VariantCopyInd(&out, in);
+    case rules::Conversion::ChangeType: return ::VariantChangeType(&out, in, 0, plan.wanted);
+    case rules::Conversion::Refuse: break;
     }
-    // The API takes a non-const source but does not change it.
-    auto* in = const_cast<VARIANT*>(&src);
-    if (type == VT_VARIANT) return ::VariantCopyInd(&out, in);
-    return ::VariantChangeType(&out, in, 0, type);
+    return DISP_E_TYPEMISMATCH;
 }
 
 }  // namespace
@@ -36,47 +67,32 @@ HRESULT Coerce(const VARIANT& source, VARTYPE type, VARIANT& out) {
 HRESULT PrepareCall(const MemberInfo& member, WORD flags, const DISPPARAMS* params, PreparedCall& call, UINT* argErr) {
     static const DISPPARAMS kNoParams = {nullptr, nullptr, 0, 0};
     if (!params) params = &kNoParams;
-    const UINT argc = params->cArgs;
-    if (argc && !params->rgvarg) return E_INVALIDARG;
-
-    const bool isPut = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
-    if (member.kind == MemberKind::Property && isPut) {
-        if (!member.writable) return DISP_E_MEMBERNOTFOUND;
-        if (argc != 1) return DISP_E_BADPARAMCOUNT;
-        // The value is the one named DISPID_PROPERTYPUT argument; tolerate callers that do not name it.
-        if (params->cNamedArgs > 1 ||
-            (params->cNamedArgs == 1 && (!params->rgdispidNamedArgs || params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT))) {
-            return DISP_E_PARAMNOTFOUND;
-        }
-        call.op = PreparedCall::Op::Put;
-        call.count = 1;
-        if (IsMissing(params->rgvarg[0]) || FAILED(Coerce(params->rgvarg[0], member.type, call.args[0]))) {
-            if (argErr) *argErr = 0;
-            return DISP_E_TYPEMISMATCH;
-        }
-        return S_OK;
+    const rules::CallShape shape = {flags,
+                                    params->cArgs,
+                                    params->rgvarg != nullptr,
+                                    params->cNamedArgs,
+                                    params->rgdispidNamedArgs != nullptr,
+                                    params->cNamedArgs && params->rgdispidNamedArgs ? params->rgdispidNamedArgs[0] : 0};
+    // Only as many arguments as a member can take are looked at; more fail on their count.
+    std::array<rules::ArgShape, rules::kMaxParams> args{};
+    const size_t looked = params->rgvarg ? std::min<size_t>(params->cArgs, args.size()) : 0;
+    for (size_t i = 0; i < looked; ++i) args[i] = ShapeOf(params->rgvarg[i]);
+    const std::span<const VARTYPE> declared(member.params.data(), member.paramCount);
+    const rules::MemberShape memberShape = {member.kind == MemberKind::Property, member.writable, member.type,
+                                            declared};
+    const rules::CallPlan plan = rules::PlanCall(memberShape, shape, std::span(args.data(), looked));
+    if (plan.outcome != rules::Outcome::Ok) {
+        if (argErr && plan.failedSlot != rules::kNoArgument) *argErr = plan.failedSlot;
+        return ResultOf(plan.outcome);
     }
-    if (member.kind == MemberKind::Property) {
-        if (!(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
-        if (params->cNamedArgs) return DISP_E_NONAMEDARGS;
-        if (argc != 0) return DISP_E_BADPARAMCOUNT;
-        call.op = PreparedCall::Op::Get;
-        return S_OK;
-    }
-    if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
-    if (params->cNamedArgs) return DISP_E_NONAMEDARGS;
-    if (argc != member.paramCount) return DISP_E_BADPARAMCOUNT;
-    call.op = PreparedCall::Op::Call;
-    call.count = member.paramCount;
-    for (UINT i = 0; i < argc; ++i) {
-        const UINT slot = argc - 1 - i;  // rgvarg holds the arguments last to first
-        const VARIANT& arg = params->rgvarg[slot];
-        if (IsMissing(arg)) {
-            if (argErr) *argErr = slot;
-            return DISP_E_PARAMNOTOPTIONAL;
-        }
-        if (FAILED(Coerce(arg, member.params[i], call.args[i]))) {
-            if (argErr) *argErr = slot;
+    call.op = plan.op == rules::Op::Put ? PreparedCall::Op::Put
+              : plan.op == rules::Op::Call ? PreparedCall::Op::Call
+                                           : PreparedCall::Op::Get;
+    call.count = plan.count;
+    for (std::uint8_t i = 0; i < plan.count; ++i) {
+        const rules::ArgPlan& arg = plan.args[i];
+        if (FAILED(Convert(params->rgvarg[arg.slot], arg, call.args[i]))) {
+            if (argErr) *argErr = arg.slot;
             return DISP_E_TYPEMISMATCH;
         }
     }

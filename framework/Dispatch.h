@@ -118,10 +118,9 @@ HRESULT TableInvoke(std::span<const DispMember<T>> table, T& self, DISPID id, WO
         }
         Variant value;
         member->get(self, call.Args(), *value.Get());
-        if (result) {
-            ::VariantClear(result);
-            value.Detach(result);
-        }
+        // The caller's result is storage to write, not a value to free: callers may hand in
+        // one that was never initialised.
+        if (result) value.Detach(result);
         return S_OK;
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;

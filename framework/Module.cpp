@@ -4,8 +4,9 @@
 namespace fw {
 namespace {
 HINSTANCE g_instance = nullptr;
-LONG g_objects = 0;
-LONG g_locks = 0;
+// Counted from every apartment thread of the process, hence only ever touched interlocked.
+LONG volatile g_objects = 0;
+LONG volatile g_locks = 0;
 thread_local unsigned t_depth = 0;
 }  // namespace
 
@@ -29,7 +30,10 @@ void Module::ObjectCreated() { ::InterlockedIncrement(&g_objects); }
 void Module::ObjectDestroyed() { ::InterlockedDecrement(&g_objects); }
 void Module::Lock() { ::InterlockedIncrement(&g_locks); }
 void Module::Unlock() { ::InterlockedDecrement(&g_locks); }
-bool Module::CanUnload() { return g_objects == 0 && g_locks == 0; }
+bool Module::CanUnload() {
+    // Interlocked reads: other apartment threads change the counts at any time.
+    return ::InterlockedCompareExchange(&g_objects, 0, 0) == 0 && ::InterlockedCompareExchange(&g_locks, 0, 0) == 0;
+}
 
 std::wstring Module::ResourceString(UINT id) {
     const wchar_t* text = nullptr;

@@ -16,7 +16,7 @@ public:
     static std::wstring Path();
 
     // Every COM object of the module counts itself while it lives; LockServer and class factory
-    // references count as locks. The module may unload when both are zero.
+    // references count as locks. The module may unload when both are zero. Safe on any thread.
     static void ObjectCreated();
     static void ObjectDestroyed();
     static void Lock();
@@ -28,8 +28,8 @@ public:
 };
 
 // Taken by every external entry point for its duration (exports, dispatch members, safety
-// methods). There is one thread; the guard records how deeply entry points nest on it, so code
-// that must not run re-entered (a modal loop calling back into the control) can ask.
+// methods). Each apartment thread has its own count of how deeply entry points nest on it, so
+// code that must not run re-entered (a modal loop calling back into the control) can ask.
 class ModuleStateGuard {
 public:
     ModuleStateGuard();

@@ -88,7 +88,7 @@ public:
     STDMETHODIMP UIDeactivate() override;
     STDMETHODIMP SetObjectRects(LPCRECT pos, LPCRECT clip) override;
     STDMETHODIMP ReactivateAndUndo() override { return E_NOTIMPL; }
-    STDMETHODIMP TranslateAccelerator(LPMSG) override { return S_FALSE; }
+    STDMETHODIMP TranslateAccelerator(LPMSG msg) override;
     STDMETHODIMP OnFrameWindowActivate(BOOL) override { return S_OK; }
     STDMETHODIMP OnDocWindowActivate(BOOL) override { return S_OK; }
     STDMETHODIMP ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) override { return S_OK; }
@@ -165,6 +165,7 @@ private:
     LRESULT WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) final;
     void OnWindowDestroyed() final;
     HRESULT InPlaceActivate(LONG verb, IOleClientSite* activeSite, HWND parent, LPCRECT rect);
+    void OnFocusOrClick();
     std::vector<PropertyRef> AllPersistedProperties();
 
     const ControlClass& class_;

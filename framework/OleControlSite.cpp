@@ -138,8 +138,10 @@ HRESULT OleControl::InPlaceActivate(LONG verb, IOleClientSite* activeSite, HWND,
             return E_FAIL;
         }
         ::ShowWindow(hwnd_, SW_SHOWNA);
-    } else if (rect) {
-        SetObjectRects(rect, rect);
+    } else {
+        if (rect) SetObjectRects(rect, rect);
+        // Every verb that activates also shows: the window may have been hidden by OLEIVERB_HIDE.
+        if (hwnd_ && !::IsWindowVisible(hwnd_)) ::ShowWindow(hwnd_, SW_SHOWNA);
     }
     if (verb == OLEIVERB_UIACTIVATE && !uiActive_ && inPlaceSite_) {
         uiActive_ = true;
@@ -151,6 +153,28 @@ HRESULT OleControl::InPlaceActivate(LONG verb, IOleClientSite* activeSite, HWND,
         if (uiWindow_) uiWindow_->SetBorderSpace(nullptr);
     }
     return S_OK;
+}
+
+void OleControl::OnFocusOrClick() {
+    // A windowed control makes itself UI-active when the user clicks it or moves the focus into
+    // it, as containers expect: only the UI-active object gets the keyboard from a browser.
+    if (inPlaceActive_ && !uiActive_) InPlaceActivate(OLEIVERB_UIACTIVATE, nullptr, nullptr, nullptr);
+}
+
+STDMETHODIMP OleControl::TranslateAccelerator(LPMSG msg) {
+    // Browsers offer every key to the UI-active object first and treat what it declines as their
+    // own navigation keys (arrows and paging scroll the page). Keys that move within the control
+    // therefore go straight to its window; Tab and the rest stay with the container.
+    if (!msg || !hwnd_ || (msg->hwnd != hwnd_ && !::IsChild(hwnd_, msg->hwnd))) return S_FALSE;
+    if (msg->message != WM_KEYDOWN && msg->message != WM_KEYUP) return S_FALSE;
+    switch (msg->wParam) {
+    case VK_UP: case VK_DOWN: case VK_LEFT: case VK_RIGHT:
+    case VK_HOME: case VK_END: case VK_PRIOR: case VK_NEXT:
+        ::SendMessageW(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+        return S_OK;
+    default:
+        return S_FALSE;
+    }
 }
 
 STDMETHODIMP OleControl::GetWindow(HWND* hwnd) {

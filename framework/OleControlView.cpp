@@ -5,6 +5,7 @@ namespace fw {
 
 LRESULT OleControl::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_NCCREATE) hwnd_ = hwnd;  // handlers of WM_CREATE already see the window
+    if (msg == WM_SETFOCUS || msg == WM_MOUSEACTIVATE) OnFocusOrClick();
     return OnWindowMessage(msg, wp, lp);
 }
 

@@ -1,6 +1,7 @@
 // Persisted properties: one table walked for property bags and for streams.
 #pragma once
 
+#include "framework/PropertyRecords.h"
 #include "framework/Raii.h"
 
 #include <ocidl.h>
@@ -42,7 +43,8 @@ std::vector<PropertyRef> Bind(std::span<const PersistedProperty<T>> table, T& ob
 class PropertyStore {
 public:
     virtual ~PropertyStore() = default;
-    // Reads a value (any type; the walker converts it). false: the store lacks it.
+    // Reads a value (any type; the walker converts it) into out, an initialised VARIANT whose
+    // value is replaced. false: the store lacks it, and out is empty.
     virtual bool Read(std::wstring_view name, VARTYPE wanted, VARIANT& out) = 0;
     virtual HRESULT Write(std::wstring_view name, const VARIANT& value) = 0;
 };
@@ -64,10 +66,8 @@ private:
     IErrorLog* log_;
 };
 
-// Name-tagged records in a stream:
-//   "TVLP" magic, u32 record count, then per record: u16 name length, UTF-16 name,
-//   u16 VARTYPE (VT_I4 or VT_BSTR), then an i32, or a u32 length and UTF-16 text.
-// Records of unknown names or types are skipped on load; missing ones leave members alone.
+// Name-tagged records in a stream (the layout is in PropertyRecords.h). Records of unknown
+// names are skipped on load; missing ones leave members alone.
 class StreamStore final : public PropertyStore {
 public:
     // Reads every record; fails on a damaged or truncated stream.
@@ -80,14 +80,8 @@ public:
     HRESULT Write(std::wstring_view name, const VARIANT& value) override;
 
 private:
-    struct Record {
-        std::wstring name;
-        VARTYPE type;
-        std::int32_t number;
-        std::wstring text;
-    };
-    std::vector<char> Serialize() const;
-    std::vector<Record> records_;
+    std::vector<std::uint8_t> Serialize() const;
+    std::vector<records::Record> records_;
 };
 
 }  // namespace fw

@@ -120,10 +120,15 @@ private:
     BSTR b_ = nullptr;
 };
 
+// Gives a VARIANT the empty value in every byte. VariantInit sets only the type on older
+// systems, so a union left over from an earlier use would survive it and could be taken for a
+// pointer by whoever sets a type without setting the value. Does not free what v held.
+inline void InitWholeVariant(VARIANT& v) { v = VARIANT{}; }
+
 // Owns a VARIANT (cleared on destruction).
 class Variant {
 public:
-    Variant() { ::VariantInit(&v_); }
+    Variant() { InitWholeVariant(v_); }
     Variant(const Variant&) = delete;
     Variant& operator=(const Variant&) = delete;
     ~Variant() { ::VariantClear(&v_); }
@@ -132,8 +137,15 @@ public:
     const VARIANT* Get() const { return &v_; }
     VARIANT* operator->() { return &v_; }
     const VARIANT* operator->() const { return &v_; }
-    VARIANT* Put() { ::VariantClear(&v_); return &v_; }
-    void Detach(VARIANT* out) { *out = v_; ::VariantInit(&v_); }
+    VARIANT* Put() {
+        ::VariantClear(&v_);
+        InitWholeVariant(v_);
+        return &v_;
+    }
+    void Detach(VARIANT* out) {
+        *out = v_;
+        InitWholeVariant(v_);
+    }
 
 private:
     VARIANT v_;

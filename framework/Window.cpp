@@ -1,16 +1,20 @@
-// Superclass registration (on first use, not at module load) and the shared window procedure.
+// Superclass registration (on first use, not at module load, safe on any thread) and the shared
+// window procedure.
 #include "framework/Window.h"
 
+#include "framework/Lock.h"
 #include "framework/Module.h"
 
 #include <commctrl.h>
 
+#include <array>
+#include <atomic>
 #include <string>
-#include <vector>
 
 namespace fw {
 namespace {
 
+// A registered superclass. Written once before it is published, never changed afterwards.
 struct SuperclassInfo {
     std::wstring base;
     std::wstring name;
@@ -19,14 +23,27 @@ struct SuperclassInfo {
     int ownerOffset;  // our slot in the window's extra bytes, after the base class's own
 };
 
-std::vector<SuperclassInfo>& Classes() {
-    static std::vector<SuperclassInfo> classes;
-    return classes;
+// The registry of superclasses, shared by every apartment thread of the process. Entries live in
+// a fixed array, so a pointer to one stays valid while others are added; registration takes the
+// lock, while the window procedure reads the published entries without it, on every message.
+constexpr size_t kMaxSuperclasses = 16;
+
+struct Registry {
+    SlimLock lock;
+    std::array<SuperclassInfo, kMaxSuperclasses> entries;
+    std::atomic<size_t> published{0};  // entries [0, published) are complete
+};
+
+Registry& Classes() {
+    static Registry registry;  // constructed once, thread-safely
+    return registry;
 }
 
 const SuperclassInfo* FindByAtom(ATOM atom) {
-    for (const auto& c : Classes()) {
-        if (c.atom == atom) return &c;
+    Registry& r = Classes();
+    const size_t count = r.published.load(std::memory_order_acquire);
+    for (size_t i = 0; i < count; ++i) {
+        if (r.entries[i].atom == atom) return &r.entries[i];
     }
     return nullptr;
 }
@@ -58,16 +75,21 @@ LRESULT CALLBACK SuperclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 const SuperclassInfo* Register(const wchar_t* base) {
-    for (const auto& c : Classes()) {
-        if (c.base == base) return &c;
+    Registry& r = Classes();
+    LockScope hold(r.lock);
+    const size_t count = r.published.load(std::memory_order_relaxed);
+    for (size_t i = 0; i < count; ++i) {
+        if (r.entries[i].base == base) return &r.entries[i];
     }
+    if (count == kMaxSuperclasses) return nullptr;
     // The common controls register their classes here; the list view's class only exists after it.
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES};
     ::InitCommonControlsEx(&icc);
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     if (!::GetClassInfoExW(nullptr, base, &wc)) return nullptr;
-    SuperclassInfo info{base, std::wstring(L"Tovalo.") + base, 0, wc.lpfnWndProc, wc.cbWndExtra};
+    SuperclassInfo& info = r.entries[count];
+    info = SuperclassInfo{base, std::wstring(L"Tovalo.") + base, 0, wc.lpfnWndProc, wc.cbWndExtra};
     wc.lpfnWndProc = SuperclassProc;
     wc.cbWndExtra += static_cast<int>(sizeof(LONG_PTR));
     wc.hInstance = Module::Instance();
@@ -79,9 +101,12 @@ const SuperclassInfo* Register(const wchar_t* base) {
         ::UnregisterClassW(info.name.c_str(), Module::Instance());
         info.atom = ::RegisterClassExW(&wc);
     }
-    if (!info.atom) return nullptr;
-    Classes().push_back(std::move(info));
-    return &Classes().back();
+    if (!info.atom) {
+        info = SuperclassInfo{};
+        return nullptr;
+    }
+    r.published.store(count + 1, std::memory_order_release);
+    return &info;
 }
 
 }  // namespace
@@ -100,8 +125,13 @@ LRESULT CallBase(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 void UnregisterSuperclasses() {
-    for (const auto& c : Classes()) ::UnregisterClassW(c.name.c_str(), Module::Instance());
-    Classes().clear();
+    Registry& r = Classes();
+    LockScope hold(r.lock);
+    const size_t count = r.published.exchange(0, std::memory_order_acq_rel);
+    for (size_t i = 0; i < count; ++i) {
+        ::UnregisterClassW(r.entries[i].name.c_str(), Module::Instance());
+        r.entries[i] = SuperclassInfo{};
+    }
 }
 
 }  // namespace fw

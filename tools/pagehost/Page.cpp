@@ -2,8 +2,6 @@
 // small HTML subset; everything else in the markup is skipped.
 #include "tools/pagehost/Page.h"
 
-#include "tools/pagehost/Text.h"
-
 #include <cwctype>
 #include <utility>
 
@@ -28,6 +26,19 @@ constexpr std::wstring_view kScriptLanguages[] = {
 
 bool isSpace(wchar_t ch) { return kSpace.find(ch) != std::wstring_view::npos; }
 
+// Markup names compare without regard to ASCII case. (Kept here rather than shared so that the
+// reader builds without Windows headers, for its fuzz target.)
+std::wstring asciiLower(std::wstring_view text)
+{
+    std::wstring out(text);
+    for (wchar_t& ch : out) {
+        if (ch >= L'A' && ch <= L'Z') {
+            ch = static_cast<wchar_t>(ch - L'A' + L'a');
+        }
+    }
+    return out;
+}
+
 bool startsWithNoCase(std::wstring_view text, size_t pos, std::wstring_view prefix)
 {
     return text.size() - pos >= prefix.size() && asciiLower(text.substr(pos, prefix.size())) == prefix;
@@ -49,8 +60,9 @@ void appendCodePoint(std::wstring& out, unsigned long code)
 // Decodes one reference starting at text[pos] == '&'; returns the characters consumed or 0.
 size_t decodeReference(std::wstring_view text, size_t pos, std::wstring& out)
 {
-    const size_t semicolon = text.find(L';', pos);
-    if (semicolon == std::wstring_view::npos || semicolon - pos > 32) {
+    // A reference is short: look no further for its end (a text full of '&' stays linear).
+    const size_t semicolon = text.substr(0, pos + 33).find(L';', pos);
+    if (semicolon == std::wstring_view::npos) {
         return 0;
     }
     const std::wstring_view body = text.substr(pos + 1, semicolon - pos - 1);
