@@ -36,7 +36,7 @@ public:
     STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
         if (!out) return E_POINTER;
         *out = IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDropTarget) ? static_cast<IDropTarget*>(this)
-                                                                                  : nullptr;
+                                                                                   : nullptr;
         if (!*out) return E_NOINTERFACE;
         AddRef();
         return S_OK;

@@ -39,7 +39,7 @@ private:
     class Target;
 
     HWND window_ = nullptr;
-    Target* target_ = nullptr;   // one reference of ours; OLE holds its own while registered
+    Target* target_ = nullptr;  // one reference of ours; OLE holds its own while registered
     bool oleRegistered_ = false;
 };
 

@@ -47,8 +47,7 @@ std::string FileNameOf(std::string_view path) {
 }
 
 bool IsPlainExtension(std::string_view extension) {
-    return extension.find_first_of("\\/:") == std::string_view::npos &&
-           extension.find("..") == std::string_view::npos;
+    return extension.find_first_of("\\/:") == std::string_view::npos && extension.find("..") == std::string_view::npos;
 }
 
 bool FitsUnderLimit(std::uint64_t limit, std::uint64_t current, std::uint64_t size) {

@@ -5,11 +5,11 @@
 
 namespace tovalo {
 
-extern const GUID LIBID_TovaloLib;           // type library TovaloLib 1.0
-extern const CLSID CLSID_TovaloCtrl;         // the control, ProgID "TOVALO.TovaloCtrl.1"
-extern const IID DIID_DTovalo;               // _DTovalo, the dispatch interface
-extern const IID DIID_DTovaloEvents;         // _DTovaloEvents, the (empty) event interface
-extern const CLSID CLSID_TovaloPropPage;     // the property page
+extern const GUID LIBID_TovaloLib;        // type library TovaloLib 1.0
+extern const CLSID CLSID_TovaloCtrl;      // the control, ProgID "TOVALO.TovaloCtrl.1"
+extern const IID DIID_DTovalo;            // _DTovalo, the dispatch interface
+extern const IID DIID_DTovaloEvents;      // _DTovaloEvents, the (empty) event interface
+extern const CLSID CLSID_TovaloPropPage;  // the property page
 
 inline constexpr wchar_t kControlProgId[] = L"TOVALO.TovaloCtrl.1";
 inline constexpr wchar_t kPropPageProgId[] = L"TOVALO.TovaloPropPage.1";

@@ -24,8 +24,8 @@ static_assert(kMiscStatus == (OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_SETCLIENTSIT
 const fw::ControlVerb kVerbs[] = {{OLEIVERB_PROPERTIES, L"&Properties..."}};
 
 const fw::ControlClass kControlClass = {
-    CLSID_TovaloCtrl, DIID_DTovalo, DIID_DTovaloEvents, LIBID_TovaloLib, kLibMajor, kLibMinor,
-    kMiscStatus,      IDS_TOVALO,   kPropertyPages,     kVerbs,
+    CLSID_TovaloCtrl, DIID_DTovalo, DIID_DTovaloEvents, LIBID_TovaloLib, kLibMajor,
+    kLibMinor,        kMiscStatus,  IDS_TOVALO,         kPropertyPages,  kVerbs,
 };
 
 // The list's columns: name, type, size text, then two hidden ones (path, size in bytes).
@@ -53,8 +53,8 @@ fw::UniqueImageList LoadCategoryImages(UINT bitmapId, int cell) {
 // A copy of one of the shell's system image lists; the shell's own list is only borrowed.
 fw::UniqueImageList CopyShellImages(UINT sizeFlag) {
     SHFILEINFOA info{};
-    const auto shell = reinterpret_cast<HIMAGELIST>(
-        ::SHGetFileInfoA("", 0, &info, sizeof info, SHGFI_SYSICONINDEX | sizeFlag));
+    const auto shell =
+        reinterpret_cast<HIMAGELIST>(::SHGetFileInfoA("", 0, &info, sizeof info, SHGFI_SYSICONINDEX | sizeFlag));
     return fw::UniqueImageList(shell ? ::ImageList_Duplicate(shell) : nullptr);
 }
 
@@ -91,9 +91,7 @@ const fw::PersistedProperty<CTovaloCtrl> CTovaloCtrl::kPersisted[] = {
     {L"totalSizeStr", &CTovaloCtrl::m_totalSizeStr},
 };
 
-std::vector<fw::PropertyRef> CTovaloCtrl::PersistedProperties() {
-    return fw::Bind<CTovaloCtrl>(kPersisted, *this);
-}
+std::vector<fw::PropertyRef> CTovaloCtrl::PersistedProperties() { return fw::Bind<CTovaloCtrl>(kPersisted, *this); }
 
 void CTovaloCtrl::PreCreateWindow(fw::WindowCreate& create) {
     // The control's window is the list view itself, in icon view until the page picks another.

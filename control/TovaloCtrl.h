@@ -57,16 +57,16 @@ private:
 
     // Members of the scripting surface whose work lives in their own files.
     void AboutBox();
-    void SetFileShow(const std::string& text);      // server entries
-    void StartUpload();                             // the upload run
-    void AddFileToList(const std::string& path);    // file list
+    void SetFileShow(const std::string& text);    // server entries
+    void StartUpload();                           // the upload run
+    void AddFileToList(const std::string& path);  // file list
     void SelectFile();
     void LoadDirFiles(const std::string& path);
     void LoadFilesFromDialog();
     void DeleteAllItemInList();
     void DeleteSelectedItem();
     void UpdateHideIcons();
-    void ChangeListView(std::int32_t type);         // icon sets and view modes
+    void ChangeListView(std::int32_t type);  // icon sets and view modes
     void ChangeIconSet(std::int32_t set);
 
     // The file list (FileList.cpp, ProbeFiles.cpp): rows, the checks of a local file, the totals.

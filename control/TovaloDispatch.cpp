@@ -34,7 +34,8 @@ const fw::DispMember<CTovaloCtrl> CTovaloCtrl::kDispatch[] = {
     fw::DispMethod<C>(L"SetAccount", 3, VT_EMPTY, {VT_BSTR, VT_I4, VT_BSTR, VT_BSTR}, [](C&, DispArgs, VARIANT&) {}),
     // An upload starts through startUpload; this entry only answers 0.
     fw::DispMethod<C>(L"UpLoadFiles", 4, VT_I4, {}, [](C&, DispArgs, VARIANT& r) { fw::SetResultI4(r, 0); }),
-    fw::DispMethod<C>(L"SelectFile", 5, VT_EMPTY, {}, [](C& c, DispArgs, VARIANT&) {
+    fw::DispMethod<C>(L"SelectFile", 5, VT_EMPTY, {},
+                      [](C& c, DispArgs, VARIANT&) {
                           if (c.PageAllowed()) c.SelectFile();
                       }),
     fw::DispMethod<C>(L"LoadDirFiles", 6, VT_EMPTY, {VT_BSTR},
@@ -45,8 +46,7 @@ const fw::DispMember<CTovaloCtrl> CTovaloCtrl::kDispatch[] = {
                       [](C& c, DispArgs a, VARIANT&) { c.ChangeListView(a[0].lVal); }),
     fw::DispMethod<C>(L"DeleteAllItemInList", 8, VT_EMPTY, {},
                       [](C& c, DispArgs, VARIANT&) { c.DeleteAllItemInList(); }),
-    fw::DispMethod<C>(L"DeleteSelectedItem", 9, VT_EMPTY, {},
-                      [](C& c, DispArgs, VARIANT&) { c.DeleteSelectedItem(); }),
+    fw::DispMethod<C>(L"DeleteSelectedItem", 9, VT_EMPTY, {}, [](C& c, DispArgs, VARIANT&) { c.DeleteSelectedItem(); }),
     fw::DispMethod<C>(L"AddFileToList", 24, VT_EMPTY, {VT_BSTR},
                       [](C& c, DispArgs a, VARIANT&) {
                           if (c.PageAllowed()) c.AddFileToList(fw::ArgText(a[0]));

@@ -67,8 +67,8 @@ void CTovaloCtrl::StartUpload() {
         if (!IsServerEntry(path)) {
             dialog.AddFile(path);
         } else {
-            upload::PrependEntry(m_retFiles, ServerResultEntry(CellCapped(list, row, rows::kPath),
-                                                               CellCapped(list, row, rows::kName)));
+            upload::PrependEntry(
+                m_retFiles, ServerResultEntry(CellCapped(list, row, rows::kPath), CellCapped(list, row, rows::kName)));
         }
     }
 

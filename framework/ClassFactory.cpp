@@ -34,7 +34,10 @@ STDMETHODIMP ClassFactory::CreateInstance(IUnknown* outer, REFIID riid, void** o
 }
 
 STDMETHODIMP ClassFactory::LockServer(BOOL lock) {
-    if (lock) Module::Lock(); else Module::Unlock();
+    if (lock)
+        Module::Lock();
+    else
+        Module::Unlock();
     return S_OK;
 }
 

@@ -21,27 +21,33 @@ static_assert(std::tuple_size_v<decltype(MemberInfo::params)> == rules::kMaxPara
 
 bool IsMissing(const VARIANT& v) { return v.vt == VT_ERROR && v.scode == DISP_E_PARAMNOTFOUND; }
 
-const VARIANT& Deref(const VARIANT& v) {
-    return v.vt == (VT_BYREF | VT_VARIANT) && v.pvarVal ? *v.pvarVal : v;
-}
+const VARIANT& Deref(const VARIANT& v) { return v.vt == (VT_BYREF | VT_VARIANT) && v.pvarVal ? *v.pvarVal : v; }
 
 rules::ArgShape ShapeOf(const VARIANT& arg) {
     const VARIANT& v = Deref(arg);
-    const bool nullPointer = ((v.vt & VT_BYREF) && !v.byref) || (v.vt == VT_DISPATCH && !v.pdispVal) ||
-                             (v.vt == VT_UNKNOWN && !v.punkVal);
+    const bool nullPointer =
+        ((v.vt & VT_BYREF) && !v.byref) || (v.vt == VT_DISPATCH && !v.pdispVal) || (v.vt == VT_UNKNOWN && !v.punkVal);
     return {v.vt, nullPointer, IsMissing(arg)};
 }
 
 HRESULT ResultOf(rules::Outcome outcome) {
     switch (outcome) {
-    case rules::Outcome::Ok: return S_OK;
-    case rules::Outcome::InvalidArgument: return E_INVALIDARG;
-    case rules::Outcome::MemberNotFound: return DISP_E_MEMBERNOTFOUND;
-    case rules::Outcome::BadParamCount: return DISP_E_BADPARAMCOUNT;
-    case rules::Outcome::NoNamedArgs: return DISP_E_NONAMEDARGS;
-    case rules::Outcome::ParamNotFound: return DISP_E_PARAMNOTFOUND;
-    case rules::Outcome::ParamNotOptional: return DISP_E_PARAMNOTOPTIONAL;
-    case rules::Outcome::TypeMismatch: return DISP_E_TYPEMISMATCH;
+    case rules::Outcome::Ok:
+        return S_OK;
+    case rules::Outcome::InvalidArgument:
+        return E_INVALIDARG;
+    case rules::Outcome::MemberNotFound:
+        return DISP_E_MEMBERNOTFOUND;
+    case rules::Outcome::BadParamCount:
+        return DISP_E_BADPARAMCOUNT;
+    case rules::Outcome::NoNamedArgs:
+        return DISP_E_NONAMEDARGS;
+    case rules::Outcome::ParamNotFound:
+        return DISP_E_PARAMNOTFOUND;
+    case rules::Outcome::ParamNotOptional:
+        return DISP_E_PARAMNOTOPTIONAL;
+    case rules::Outcome::TypeMismatch:
+        return DISP_E_TYPEMISMATCH;
     }
     return E_UNEXPECTED;
 }
@@ -55,9 +61,12 @@ HRESULT Convert(const VARIANT& source, const rules::ArgPlan& plan, VARIANT& out)
         out.vt = VT_BSTR;
         out.bstrVal = nullptr;
         return S_OK;
-    case rules::Conversion::CopyValue: return ::VariantCopyInd(&out, in);
-    case rules::Conversion::ChangeType: return ::VariantChangeType(&out, in, 0, plan.wanted);
-    case rules::Conversion::Refuse: break;
+    case rules::Conversion::CopyValue:
+        return ::VariantCopyInd(&out, in);
+    case rules::Conversion::ChangeType:
+        return ::VariantChangeType(&out, in, 0, plan.wanted);
+    case rules::Conversion::Refuse:
+        break;
     }
     return DISP_E_TYPEMISMATCH;
 }
@@ -85,7 +94,7 @@ HRESULT PrepareCall(const MemberInfo& member, WORD flags, const DISPPARAMS* para
         if (argErr && plan.failedSlot != rules::kNoArgument) *argErr = plan.failedSlot;
         return ResultOf(plan.outcome);
     }
-    call.op = plan.op == rules::Op::Put ? PreparedCall::Op::Put
+    call.op = plan.op == rules::Op::Put    ? PreparedCall::Op::Put
               : plan.op == rules::Op::Call ? PreparedCall::Op::Call
                                            : PreparedCall::Op::Get;
     call.count = plan.count;

@@ -21,10 +21,10 @@ struct MemberInfo {
     const wchar_t* name;
     DISPID id;
     MemberKind kind;
-    VARTYPE type;                       // property type, or method result (VT_EMPTY: none)
-    std::array<VARTYPE, 4> params{};    // method parameters, in declared order
+    VARTYPE type;                     // property type, or method result (VT_EMPTY: none)
+    std::array<VARTYPE, 4> params{};  // method parameters, in declared order
     std::uint8_t paramCount = 0;
-    bool writable = false;              // property has a setter
+    bool writable = false;  // property has a setter
 };
 
 // Handlers receive their arguments converted to the declared types, in declared order. A text
@@ -35,13 +35,13 @@ template <class T>
 struct DispMember {
     MemberInfo info;
     void (*get)(T& self, DispArgs args, VARIANT& result);  // method call, or property get
-    void (*put)(T& self, const VARIANT& value);           // property put; nullptr if read-only
+    void (*put)(T& self, const VARIANT& value);            // property put; nullptr if read-only
 };
 
 // Table builders: a method with its parameter types and result, a property with getter and setter.
 template <class T>
-constexpr DispMember<T> DispMethod(const wchar_t* name, DISPID id, VARTYPE result, std::initializer_list<VARTYPE> params,
-                                   void (*call)(T&, DispArgs, VARIANT&)) {
+constexpr DispMember<T> DispMethod(const wchar_t* name, DISPID id, VARTYPE result,
+                                   std::initializer_list<VARTYPE> params, void (*call)(T&, DispArgs, VARIANT&)) {
     DispMember<T> m{{name, id, MemberKind::Method, result, {}, 0, false}, call, nullptr};
     for (VARTYPE vt : params) m.info.params[m.info.paramCount++] = vt;
     return m;
@@ -64,7 +64,9 @@ public:
     PreparedCall() = default;
     PreparedCall(const PreparedCall&) = delete;
     PreparedCall& operator=(const PreparedCall&) = delete;
-    ~PreparedCall() { for (VARIANT& v : args) ::VariantClear(&v); }
+    ~PreparedCall() {
+        for (VARIANT& v : args) ::VariantClear(&v);
+    }
 
     // The converted arguments as handlers see them.
     DispArgs Args() const { return DispArgs(args.data(), count); }
@@ -105,7 +107,10 @@ HRESULT TableInvoke(std::span<const DispMember<T>> table, T& self, DISPID id, WO
                     VARIANT* result, UINT* argErr) noexcept {
     const DispMember<T>* member = nullptr;
     for (const DispMember<T>& m : table) {
-        if (m.info.id == id) { member = &m; break; }
+        if (m.info.id == id) {
+            member = &m;
+            break;
+        }
     }
     if (!member) return DISP_E_MEMBERNOTFOUND;
     try {
@@ -130,7 +135,7 @@ HRESULT TableInvoke(std::span<const DispMember<T>> table, T& self, DISPID id, WO
 }
 
 // Argument and result helpers for handlers.
-std::string ArgText(const VARIANT& v);         // null BSTR -> ""
+std::string ArgText(const VARIANT& v);  // null BSTR -> ""
 bool ArgIsNullText(const VARIANT& v);
 void SetResultText(VARIANT& result, std::string_view ansi);
 void SetResultUI4(VARIANT& result, std::uint32_t value);

@@ -37,10 +37,10 @@ struct MemberShape {
 struct CallShape {
     std::uint16_t flags;
     std::uint32_t argc;
-    bool argsPresent;             // rgvarg is not null
+    bool argsPresent;  // rgvarg is not null
     std::uint32_t namedCount;
-    bool namedIdsPresent;         // rgdispidNamedArgs is not null
-    std::int32_t firstNamedId;    // rgdispidNamedArgs[0] when present
+    bool namedIdsPresent;       // rgdispidNamedArgs is not null
+    std::int32_t firstNamedId;  // rgdispidNamedArgs[0] when present
 };
 
 // One argument as the caller passed it, after following a reference to a VARIANT.
@@ -52,7 +52,7 @@ struct ArgShape {
 
 enum class Outcome : std::uint8_t {
     Ok,
-    InvalidArgument,   // arguments counted but not given
+    InvalidArgument,  // arguments counted but not given
     MemberNotFound,
     BadParamCount,
     NoNamedArgs,

@@ -13,7 +13,9 @@ struct InterfaceEntry {
 };
 
 template <class I>
-IUnknown* CastTo(OleControl* c) { return static_cast<I*>(c); }
+IUnknown* CastTo(OleControl* c) {
+    return static_cast<I*>(c);
+}
 
 const InterfaceEntry kInterfaces[] = {
     {&IID_IUnknown, [](OleControl* c) -> IUnknown* { return static_cast<IDispatch*>(c); }},
@@ -39,9 +41,7 @@ constexpr SIZEL kDefaultExtent = {8467, 4233};
 
 }  // namespace
 
-OleControl::OleControl(const ControlClass& cls) : class_(cls), extent_(kDefaultExtent) {
-    Module::ObjectCreated();
-}
+OleControl::OleControl(const ControlClass& cls) : class_(cls), extent_(kDefaultExtent) { Module::ObjectCreated(); }
 
 OleControl::~OleControl() { Module::ObjectDestroyed(); }
 

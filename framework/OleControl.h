@@ -18,15 +18,15 @@ namespace fw {
 // What a control class tells the base about itself.
 struct ControlClass {
     const CLSID& clsid;
-    const IID& primaryDispatch;   // the dispinterface the page scripts
-    const IID& events;            // the source dispinterface
+    const IID& primaryDispatch;  // the dispinterface the page scripts
+    const IID& events;           // the source dispinterface
     const GUID& libid;
     WORD libMajor;
     WORD libMinor;
     DWORD miscStatus;
-    UINT userTypeNameId;          // string resource: the name containers show
+    UINT userTypeNameId;  // string resource: the name containers show
     std::span<const CLSID> propertyPages;
-    std::span<const ControlVerb> verbs;   // offered on the container's menu
+    std::span<const ControlVerb> verbs;  // offered on the container's menu
 };
 
 class OleControl : public IDispatch,
@@ -102,7 +102,8 @@ public:
 
     // IViewObject2
     STDMETHODIMP Draw(DWORD aspect, LONG index, void* aspectInfo, DVTARGETDEVICE* target, HDC targetDc, HDC dc,
-                      LPCRECTL bounds, LPCRECTL wbounds, BOOL(STDMETHODCALLTYPE* cont)(ULONG_PTR), ULONG_PTR arg) override;
+                      LPCRECTL bounds, LPCRECTL wbounds, BOOL(STDMETHODCALLTYPE* cont)(ULONG_PTR),
+                      ULONG_PTR arg) override;
     STDMETHODIMP GetColorSet(DWORD, LONG, void*, DVTARGETDEVICE*, HDC, LOGPALETTE**) override { return E_NOTIMPL; }
     STDMETHODIMP Freeze(DWORD, LONG, void*, DWORD*) override { return E_NOTIMPL; }
     STDMETHODIMP Unfreeze(DWORD) override { return E_NOTIMPL; }

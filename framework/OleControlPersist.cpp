@@ -114,8 +114,8 @@ STDMETHODIMP OleControl::Load(IStorage* storage) {
 STDMETHODIMP OleControl::Save(IStorage* storage, BOOL) {
     if (!storage) return E_POINTER;
     ComPtr<IStream> stream;
-    const HRESULT hr = storage->CreateStream(kContents, STGM_CREATE | STGM_WRITE | STGM_SHARE_EXCLUSIVE, 0, 0,
-                                             stream.Put());
+    const HRESULT hr =
+        storage->CreateStream(kContents, STGM_CREATE | STGM_WRITE | STGM_SHARE_EXCLUSIVE, 0, 0, stream.Put());
     return FAILED(hr) ? hr : Save(stream.Get(), TRUE);
 }
 

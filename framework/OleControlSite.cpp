@@ -168,8 +168,14 @@ STDMETHODIMP OleControl::TranslateAccelerator(LPMSG msg) {
     if (!msg || !hwnd_ || (msg->hwnd != hwnd_ && !::IsChild(hwnd_, msg->hwnd))) return S_FALSE;
     if (msg->message != WM_KEYDOWN && msg->message != WM_KEYUP) return S_FALSE;
     switch (msg->wParam) {
-    case VK_UP: case VK_DOWN: case VK_LEFT: case VK_RIGHT:
-    case VK_HOME: case VK_END: case VK_PRIOR: case VK_NEXT:
+    case VK_UP:
+    case VK_DOWN:
+    case VK_LEFT:
+    case VK_RIGHT:
+    case VK_HOME:
+    case VK_END:
+    case VK_PRIOR:
+    case VK_NEXT:
         ::SendMessageW(msg->hwnd, msg->message, msg->wParam, msg->lParam);
         return S_OK;
     default:

@@ -107,10 +107,14 @@ HRESULT StreamStore::Load(IStream* stream) {
     if (!stream) return E_POINTER;
     StreamSource source(stream);
     switch (records::ReadRecords(source, records_)) {
-    case records::ReadError::None: return S_OK;
-    case records::ReadError::Source: return source.Failure();
-    case records::ReadError::TextLength: return STG_E_READFAULT;
-    default: return STG_E_INVALIDHEADER;
+    case records::ReadError::None:
+        return S_OK;
+    case records::ReadError::Source:
+        return source.Failure();
+    case records::ReadError::TextLength:
+        return STG_E_READFAULT;
+    default:
+        return STG_E_INVALIDHEADER;
     }
 }
 
@@ -136,7 +140,8 @@ bool StreamStore::Read(std::wstring_view name, VARTYPE, VARIANT& out) {
             out.lVal = r.number;
             return true;
         }
-        out.bstrVal = ::SysAllocStringLen(reinterpret_cast<const OLECHAR*>(r.text.data()), static_cast<UINT>(r.text.size()));
+        out.bstrVal =
+            ::SysAllocStringLen(reinterpret_cast<const OLECHAR*>(r.text.data()), static_cast<UINT>(r.text.size()));
         if (!out.bstrVal) return false;
         out.vt = VT_BSTR;
         return true;

@@ -60,11 +60,10 @@ STDMETHODIMP PropertyPage::Deactivate() {
 SIZE PropertyPage::MeasureTemplate() const {
     // Dialog units depend on the template's font: create the page hidden under a hidden parent.
     SIZE size{250, 150};
-    UniqueHwnd host(::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
-                                      Module::Instance(), nullptr));
+    UniqueHwnd host(
+        ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, Module::Instance(), nullptr));
     if (!host) return size;
-    UniqueHwnd page(::CreateDialogParamW(Module::Instance(), MAKEINTRESOURCEW(templateId_), host.Get(),
-                                         DialogProc, 0));
+    UniqueHwnd page(::CreateDialogParamW(Module::Instance(), MAKEINTRESOURCEW(templateId_), host.Get(), DialogProc, 0));
     RECT r{};
     if (page && ::GetWindowRect(page.Get(), &r)) size = {r.right - r.left, r.bottom - r.top};
     return size;

@@ -14,21 +14,35 @@ template <class T>
 class ComPtr {
 public:
     ComPtr() = default;
-    ComPtr(T* p) : p_(p) { if (p_) p_->AddRef(); }  // NOLINT: takes a new reference, like assignment
+    ComPtr(T* p) : p_(p) {
+        if (p_) p_->AddRef();
+    }  // NOLINT: takes a new reference, like assignment
     ComPtr(const ComPtr& o) : ComPtr(o.p_) {}
     ComPtr(ComPtr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
     ~ComPtr() { Reset(); }
-    ComPtr& operator=(ComPtr o) noexcept { std::swap(p_, o.p_); return *this; }
+    ComPtr& operator=(ComPtr o) noexcept {
+        std::swap(p_, o.p_);
+        return *this;
+    }
 
     // Takes over a reference the caller already owns (e.g. from a create function).
-    static ComPtr Adopt(T* p) { ComPtr c; c.p_ = p; return c; }
+    static ComPtr Adopt(T* p) {
+        ComPtr c;
+        c.p_ = p;
+        return c;
+    }
 
-    void Reset() { if (auto* p = std::exchange(p_, nullptr)) p->Release(); }
+    void Reset() {
+        if (auto* p = std::exchange(p_, nullptr)) p->Release();
+    }
     T* Get() const { return p_; }
     T* operator->() const { return p_; }
     explicit operator bool() const { return p_ != nullptr; }
     // For out-parameters: releases what is held and hands out the slot.
-    T** Put() { Reset(); return &p_; }
+    T** Put() {
+        Reset();
+        return &p_;
+    }
     void** PutVoid() { return reinterpret_cast<void**>(Put()); }
     T* Detach() { return std::exchange(p_, nullptr); }
 
@@ -50,7 +64,10 @@ public:
     UniqueHandle() = default;
     explicit UniqueHandle(H h) : h_(h) {}
     UniqueHandle(UniqueHandle&& o) noexcept : h_(o.Release()) {}
-    UniqueHandle& operator=(UniqueHandle&& o) noexcept { Reset(o.Release()); return *this; }
+    UniqueHandle& operator=(UniqueHandle&& o) noexcept {
+        Reset(o.Release());
+        return *this;
+    }
     UniqueHandle(const UniqueHandle&) = delete;
     UniqueHandle& operator=(const UniqueHandle&) = delete;
     ~UniqueHandle() { Reset(); }
@@ -104,15 +121,25 @@ public:
     Bstr() = default;
     explicit Bstr(const wchar_t* s) : b_(::SysAllocString(s)) {}
     Bstr(Bstr&& o) noexcept : b_(o.Detach()) {}
-    Bstr& operator=(Bstr&& o) noexcept { Reset(o.Detach()); return *this; }
+    Bstr& operator=(Bstr&& o) noexcept {
+        Reset(o.Detach());
+        return *this;
+    }
     Bstr(const Bstr&) = delete;
     Bstr& operator=(const Bstr&) = delete;
     ~Bstr() { Reset(); }
 
-    static Bstr Adopt(BSTR b) { Bstr s; s.b_ = b; return s; }
+    static Bstr Adopt(BSTR b) {
+        Bstr s;
+        s.b_ = b;
+        return s;
+    }
     void Reset(BSTR b = nullptr) { ::SysFreeString(std::exchange(b_, b)); }
     BSTR Get() const { return b_; }
-    BSTR* Put() { Reset(); return &b_; }
+    BSTR* Put() {
+        Reset();
+        return &b_;
+    }
     BSTR Detach() { return std::exchange(b_, nullptr); }
     UINT Length() const { return ::SysStringLen(b_); }
 

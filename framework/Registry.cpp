@@ -27,7 +27,9 @@ public:
     RegKey() = default;
     RegKey(const RegKey&) = delete;
     RegKey& operator=(const RegKey&) = delete;
-    ~RegKey() { if (key_) ::RegCloseKey(key_); }
+    ~RegKey() {
+        if (key_) ::RegCloseKey(key_);
+    }
     HKEY* Put() { return &key_; }
     HKEY Get() const { return key_; }
 
@@ -38,8 +40,8 @@ private:
 LSTATUS WriteEntry(const RegistryEntry& entry, std::span<const Substitution> subs) {
     RegKey key;
     const std::wstring path = ExpandPlaceholders(entry.key, subs);
-    LSTATUS rc = ::RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                   KEY_SET_VALUE, nullptr, key.Put(), nullptr);
+    LSTATUS rc = ::RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
+                                   nullptr, key.Put(), nullptr);
     if (rc != ERROR_SUCCESS || !entry.data) return rc;
     const std::wstring name = ExpandPlaceholders(entry.valueName, subs);
     const std::wstring data = ExpandPlaceholders(entry.data, subs);

@@ -12,9 +12,9 @@ namespace fw {
 
 // One key, optionally with one string value. Texts may hold placeholders such as {CLSID}.
 struct RegistryEntry {
-    std::wstring_view key;             // below HKEY_CLASSES_ROOT
-    std::wstring_view valueName;       // empty: the key's default value
-    const wchar_t* data = nullptr;     // nullptr: the key alone, no value
+    std::wstring_view key;          // below HKEY_CLASSES_ROOT
+    std::wstring_view valueName;    // empty: the key's default value
+    const wchar_t* data = nullptr;  // nullptr: the key alone, no value
 };
 
 // Placeholder -> replacement, e.g. {L"{CLSID}", L"{3B0B...}"}.

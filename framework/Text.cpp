@@ -25,9 +25,7 @@ std::wstring ToWide(std::string_view ansi) {
     return out;
 }
 
-std::string AnsiFromBstr(BSTR b) {
-    return b ? ToAnsi(std::wstring_view(b, ::SysStringLen(b))) : std::string();
-}
+std::string AnsiFromBstr(BSTR b) { return b ? ToAnsi(std::wstring_view(b, ::SysStringLen(b))) : std::string(); }
 
 BSTR BstrFromAnsi(std::string_view ansi) {
     const std::wstring wide = ToWide(ansi);

@@ -8,8 +8,8 @@
 namespace fw {
 
 struct ControlVerb {
-    LONG verb;              // e.g. OLEIVERB_PROPERTIES
-    const wchar_t* name;    // menu text, with its & accelerator
+    LONG verb;            // e.g. OLEIVERB_PROPERTIES
+    const wchar_t* name;  // menu text, with its & accelerator
 };
 
 // A new enumerator over verbs (reference count 1). The table must outlive it (static tables).

@@ -48,9 +48,7 @@ const SuperclassInfo* FindByAtom(ATOM atom) {
     return nullptr;
 }
 
-const SuperclassInfo* ClassOf(HWND hwnd) {
-    return FindByAtom(static_cast<ATOM>(::GetClassLongPtrW(hwnd, GCW_ATOM)));
-}
+const SuperclassInfo* ClassOf(HWND hwnd) { return FindByAtom(static_cast<ATOM>(::GetClassLongPtrW(hwnd, GCW_ATOM))); }
 
 WindowOwner* OwnerOf(HWND hwnd, const SuperclassInfo& info) {
     return reinterpret_cast<WindowOwner*>(::GetWindowLongPtrW(hwnd, info.ownerOffset));

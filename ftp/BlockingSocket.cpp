@@ -9,28 +9,23 @@
 
 #include "ftp/SocketPlatform.h"
 
-namespace nsSocket
-{
-namespace
-{
+namespace nsSocket {
+namespace {
 
-std::uint16_t ToNet16(std::uint16_t value) noexcept
-{
+std::uint16_t ToNet16(std::uint16_t value) noexcept {
     const unsigned char bytes[2] = {static_cast<unsigned char>(value >> 8), static_cast<unsigned char>(value)};
     std::uint16_t result = 0;
     std::memcpy(&result, bytes, sizeof result);
     return result;
 }
 
-std::uint16_t FromNet16(std::uint16_t value) noexcept
-{
+std::uint16_t FromNet16(std::uint16_t value) noexcept {
     unsigned char bytes[2];
     std::memcpy(bytes, &value, sizeof bytes);
     return static_cast<std::uint16_t>((bytes[0] << 8) | bytes[1]);
 }
 
-std::uint32_t ToNet32(std::uint32_t value) noexcept
-{
+std::uint32_t ToNet32(std::uint32_t value) noexcept {
     const unsigned char bytes[4] = {static_cast<unsigned char>(value >> 24), static_cast<unsigned char>(value >> 16),
                                     static_cast<unsigned char>(value >> 8), static_cast<unsigned char>(value)};
     std::uint32_t result = 0;
@@ -38,8 +33,7 @@ std::uint32_t ToNet32(std::uint32_t value) noexcept
     return result;
 }
 
-std::uint32_t FromNet32(std::uint32_t value) noexcept
-{
+std::uint32_t FromNet32(std::uint32_t value) noexcept {
     unsigned char bytes[4];
     std::memcpy(bytes, &value, sizeof bytes);
     return (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) | (std::uint32_t{bytes[2]} << 8) |
@@ -47,33 +41,25 @@ std::uint32_t FromNet32(std::uint32_t value) noexcept
 }
 
 // " error 0x274c" or " error" after the operation name.
-std::string ErrorSuffix(const std::string& operation, int code)
-{
-    if (code == 0)
-        return operation + " error";
+std::string ErrorSuffix(const std::string& operation, int code) {
+    if (code == 0) return operation + " error";
     char hex[16];
     std::snprintf(hex, sizeof hex, "%x", static_cast<unsigned>(code));
     return operation + " error 0x" + hex;
 }
 
-std::chrono::milliseconds SecondsWait(unsigned timeoutSeconds) noexcept
-{
-    return std::chrono::seconds(timeoutSeconds);
-}
+std::chrono::milliseconds SecondsWait(unsigned timeoutSeconds) noexcept { return std::chrono::seconds(timeoutSeconds); }
 
 // Rounded up, so that a wait never ends before its deadline; none once it has passed.
-std::optional<std::chrono::milliseconds> TimeLeft(std::chrono::steady_clock::time_point deadline) noexcept
-{
+std::optional<std::chrono::milliseconds> TimeLeft(std::chrono::steady_clock::time_point deadline) noexcept {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0)
-        return std::nullopt;
+    if (left.count() <= 0) return std::nullopt;
     return left;
 }
 
 // Whether the socket became ready before the deadline. A passed deadline ends the wait even while
 // bytes keep arriving: a peer that never stops sending is bounded like one that never starts.
-bool ReadyBefore(SocketHandle socket, std::chrono::steady_clock::time_point deadline) noexcept
-{
+bool ReadyBefore(SocketHandle socket, std::chrono::steady_clock::time_point deadline) noexcept {
     const std::optional<std::chrono::milliseconds> left = TimeLeft(deadline);
     return left && platform::WaitReady(socket, false, *left) != 0;
 }
@@ -81,48 +67,34 @@ bool ReadyBefore(SocketHandle socket, std::chrono::steady_clock::time_point dead
 }  // namespace
 
 CSocketAddress::CSocketAddress(std::uint32_t hostAddress, std::uint16_t hostPort) noexcept
-    : m_nPort(ToNet16(hostPort)), m_nAddress(ToNet32(hostAddress))
-{
-}
+    : m_nPort(ToNet16(hostPort)), m_nAddress(ToNet32(hostAddress)) {}
 
 CSocketAddress::CSocketAddress(const std::string& dottedAddress, std::uint16_t hostPort)
-    : m_nPort(ToNet16(hostPort)), m_nAddress(platform::ParseDotted(dottedAddress))
-{
-}
+    : m_nPort(ToNet16(hostPort)), m_nAddress(platform::ParseDotted(dottedAddress)) {}
 
 std::uint16_t CSocketAddress::Port() const noexcept { return FromNet16(m_nPort); }
 std::uint32_t CSocketAddress::HostAddress() const noexcept { return FromNet32(m_nAddress); }
 std::string CSocketAddress::DottedDecimal() const { return platform::FormatDotted(m_nAddress); }
 
 CBlockingSocketException::CBlockingSocketException(std::string operation)
-    : m_nError(platform::LastError()), m_strOperation(std::move(operation))
-{
-}
+    : m_nError(platform::LastError()), m_strOperation(std::move(operation)) {}
 
 CBlockingSocketException::CBlockingSocketException(std::string operation, int error)
-    : m_nError(error), m_strOperation(std::move(operation))
-{
-}
+    : m_nError(error), m_strOperation(std::move(operation)) {}
 
 CBlockingSocketException::CBlockingSocketException(std::string operation, int error, std::string description)
-    : m_nError(error), m_strOperation(std::move(operation)), m_strDescription(std::move(description))
-{
-}
+    : m_nError(error), m_strOperation(std::move(operation)), m_strDescription(std::move(description)) {}
 
 CBlockingSocketException CBlockingSocketException::Timeout(std::string operation, const char* what,
-                                                           unsigned timeoutSeconds)
-{
+                                                           unsigned timeoutSeconds) {
     // No system error stands behind a wait that ran out (the thread's last error says "success").
     return CBlockingSocketException(std::move(operation), 0,
                                     std::string(what) + " within " + std::to_string(timeoutSeconds) + " s");
 }
 
-bool CBlockingSocketException::GetErrorMessage(char* buffer, std::size_t size, unsigned* helpContext) const
-{
-    if (helpContext)
-        *helpContext = 0;
-    if (!buffer || size == 0)
-        return true;
+bool CBlockingSocketException::GetErrorMessage(char* buffer, std::size_t size, unsigned* helpContext) const {
+    if (helpContext) *helpContext = 0;
+    if (!buffer || size == 0) return true;
     const std::string text = ErrorSuffix(m_strOperation, m_nError);
     const std::size_t length = std::min(text.size(), size - 1);
     std::memcpy(buffer, text.data(), length);
@@ -130,8 +102,7 @@ bool CBlockingSocketException::GetErrorMessage(char* buffer, std::size_t size, u
     return true;
 }
 
-std::string CBlockingSocketException::GetErrorText() const
-{
+std::string CBlockingSocketException::GetErrorText() const {
     const std::string cause = m_strDescription.empty() ? platform::ErrorText(m_nError) : m_strDescription;
     return cause + " (" + ErrorSuffix(m_strOperation, m_nError) + ")";
 }
@@ -139,48 +110,35 @@ std::string CBlockingSocketException::GetErrorText() const
 CBlockingSocket::~CBlockingSocket() { CloseQuietly(); }
 
 CBlockingSocket::CBlockingSocket(CBlockingSocket&& other) noexcept
-    : m_hSocket(std::exchange(other.m_hSocket, kNoSocket))
-{
-}
+    : m_hSocket(std::exchange(other.m_hSocket, kNoSocket)) {}
 
-CBlockingSocket& CBlockingSocket::operator=(CBlockingSocket&& other) noexcept
-{
-    if (this != &other)
-    {
+CBlockingSocket& CBlockingSocket::operator=(CBlockingSocket&& other) noexcept {
+    if (this != &other) {
         CloseQuietly();
         m_hSocket = std::exchange(other.m_hSocket, kNoSocket);
     }
     return *this;
 }
 
-void CBlockingSocket::Create(int type)
-{
+void CBlockingSocket::Create(int type) {
     CloseQuietly();
     m_hSocket = platform::OpenSocket(type);
-    if (m_hSocket == kNoSocket)
-        throw CBlockingSocketException("Create");
+    if (m_hSocket == kNoSocket) throw CBlockingSocketException("Create");
 }
 
-void CBlockingSocket::Bind(const CSocketAddress& address)
-{
-    if (platform::Bind(m_hSocket, address) != 0)
-        throw CBlockingSocketException("Bind");
+void CBlockingSocket::Bind(const CSocketAddress& address) {
+    if (platform::Bind(m_hSocket, address) != 0) throw CBlockingSocketException("Bind");
 }
 
-void CBlockingSocket::Listen()
-{
-    if (platform::Listen(m_hSocket, 5) != 0)
-        throw CBlockingSocketException("Listen");
+void CBlockingSocket::Listen() {
+    if (platform::Listen(m_hSocket, 5) != 0) throw CBlockingSocketException("Listen");
 }
 
-bool CBlockingSocket::Accept(CBlockingSocket& target, CSocketAddress& address)
-{
+bool CBlockingSocket::Accept(CBlockingSocket& target, CSocketAddress& address) {
     const SocketHandle accepted = platform::Accept(m_hSocket, address);
-    if (accepted == kNoSocket)
-    {
+    if (accepted == kNoSocket) {
         const int error = platform::LastError();
-        if (platform::IsInterrupted(error))
-            return false;
+        if (platform::IsInterrupted(error)) return false;
         throw CBlockingSocketException("Accept", error);
     }
     target = CBlockingSocket();
@@ -188,146 +146,113 @@ bool CBlockingSocket::Accept(CBlockingSocket& target, CSocketAddress& address)
     return true;
 }
 
-bool CBlockingSocket::Accept(CBlockingSocket& target, CSocketAddress& address, unsigned timeoutSeconds)
-{
+bool CBlockingSocket::Accept(CBlockingSocket& target, CSocketAddress& address, unsigned timeoutSeconds) {
     return Accept(target, address, std::chrono::steady_clock::now() + SecondsWait(timeoutSeconds), timeoutSeconds);
 }
 
 bool CBlockingSocket::Accept(CBlockingSocket& target, CSocketAddress& address,
-                             std::chrono::steady_clock::time_point deadline, unsigned timeoutSeconds)
-{
+                             std::chrono::steady_clock::time_point deadline, unsigned timeoutSeconds) {
     if (!ReadyBefore(m_hSocket, deadline))
         throw CBlockingSocketException::Timeout("Accept timeout", "no connection", timeoutSeconds);
     return Accept(target, address);
 }
 
-void CBlockingSocket::Close()
-{
-    if (m_hSocket == kNoSocket)
-        return;
-    if (platform::CloseSocket(m_hSocket) != 0)
-        throw CBlockingSocketException("Close");
+void CBlockingSocket::Close() {
+    if (m_hSocket == kNoSocket) return;
+    if (platform::CloseSocket(m_hSocket) != 0) throw CBlockingSocketException("Close");
     m_hSocket = kNoSocket;
 }
 
-void CBlockingSocket::CloseQuietly() noexcept
-{
-    if (m_hSocket == kNoSocket)
-        return;
+void CBlockingSocket::CloseQuietly() noexcept {
+    if (m_hSocket == kNoSocket) return;
     platform::CloseSocket(m_hSocket);
     m_hSocket = kNoSocket;
 }
 
-void CBlockingSocket::Connect(const CSocketAddress& address)
-{
-    if (platform::Connect(m_hSocket, address) != 0)
-        throw CBlockingSocketException("Connect");
+void CBlockingSocket::Connect(const CSocketAddress& address) {
+    if (platform::Connect(m_hSocket, address) != 0) throw CBlockingSocketException("Connect");
 }
 
-void CBlockingSocket::Connect(const CSocketAddress& address, unsigned timeoutSeconds)
-{
+void CBlockingSocket::Connect(const CSocketAddress& address, unsigned timeoutSeconds) {
     const int result = platform::ConnectWithin(m_hSocket, address, SecondsWait(timeoutSeconds));
-    if (result > 0)
-        throw CBlockingSocketException::Timeout("Connect timeout", "no connection", timeoutSeconds);
-    if (result < 0)
-        throw CBlockingSocketException("Connect");
+    if (result > 0) throw CBlockingSocketException::Timeout("Connect timeout", "no connection", timeoutSeconds);
+    if (result < 0) throw CBlockingSocketException("Connect");
 }
 
-std::size_t CBlockingSocket::Send(const char* data, std::size_t count, unsigned timeoutSeconds)
-{
+std::size_t CBlockingSocket::Send(const char* data, std::size_t count, unsigned timeoutSeconds) {
     if (platform::WaitReady(m_hSocket, true, SecondsWait(timeoutSeconds)) == 0)
         throw CBlockingSocketException::Timeout("Send timeout", "the peer took nothing", timeoutSeconds);
     const std::ptrdiff_t sent = platform::Send(m_hSocket, data, count);
-    if (sent < 0)
-        throw CBlockingSocketException("Send");
+    if (sent < 0) throw CBlockingSocketException("Send");
     return static_cast<std::size_t>(sent);
 }
 
-std::size_t CBlockingSocket::SendAll(const char* data, std::size_t count, unsigned timeoutSeconds)
-{
+std::size_t CBlockingSocket::SendAll(const char* data, std::size_t count, unsigned timeoutSeconds) {
     std::size_t done = 0;
-    while (done < count)
-        done += Send(data + done, count - done, timeoutSeconds);
+    while (done < count) done += Send(data + done, count - done, timeoutSeconds);
     return count;
 }
 
-std::size_t CBlockingSocket::Receive(char* buffer, std::size_t size, unsigned timeoutSeconds)
-{
+std::size_t CBlockingSocket::Receive(char* buffer, std::size_t size, unsigned timeoutSeconds) {
     if (platform::WaitReady(m_hSocket, false, SecondsWait(timeoutSeconds)) == 0)
         throw CBlockingSocketException::Timeout("Receive timeout", "no answer", timeoutSeconds);
     return ReceiveReady(buffer, size);
 }
 
 std::size_t CBlockingSocket::Receive(char* buffer, std::size_t size, std::chrono::steady_clock::time_point deadline,
-                                     unsigned timeoutSeconds)
-{
+                                     unsigned timeoutSeconds) {
     if (!ReadyBefore(m_hSocket, deadline))
         throw CBlockingSocketException::Timeout("Receive timeout", "no complete answer", timeoutSeconds);
     return ReceiveReady(buffer, size);
 }
 
-std::size_t CBlockingSocket::ReceiveReady(char* buffer, std::size_t size)
-{
+std::size_t CBlockingSocket::ReceiveReady(char* buffer, std::size_t size) {
     const std::ptrdiff_t received = platform::Receive(m_hSocket, buffer, size);
-    if (received < 0)
-        throw CBlockingSocketException("Receive");
+    if (received < 0) throw CBlockingSocketException("Receive");
     return static_cast<std::size_t>(received);
 }
 
 std::size_t CBlockingSocket::ReceiveDatagram(char* buffer, std::size_t size, CSocketAddress& sender,
-                                             unsigned timeoutSeconds)
-{
+                                             unsigned timeoutSeconds) {
     if (platform::WaitReady(m_hSocket, false, SecondsWait(timeoutSeconds)) == 0)
         throw CBlockingSocketException::Timeout("Receive timeout", "no answer", timeoutSeconds);
     const std::ptrdiff_t received = platform::ReceiveFrom(m_hSocket, buffer, size, sender);
-    if (received < 0)
-        throw CBlockingSocketException("ReceiveDatagram");
+    if (received < 0) throw CBlockingSocketException("ReceiveDatagram");
     return static_cast<std::size_t>(received);
 }
 
 std::size_t CBlockingSocket::SendDatagram(const char* data, std::size_t count, const CSocketAddress& target,
-                                          unsigned timeoutSeconds)
-{
+                                          unsigned timeoutSeconds) {
     if (platform::WaitReady(m_hSocket, true, SecondsWait(timeoutSeconds)) == 0)
         throw CBlockingSocketException::Timeout("Send timeout", "the peer took nothing", timeoutSeconds);
     const std::ptrdiff_t sent = platform::SendTo(m_hSocket, data, count, target);
-    if (sent < 0)
-        throw CBlockingSocketException("SendDatagram");
+    if (sent < 0) throw CBlockingSocketException("SendDatagram");
     return static_cast<std::size_t>(sent);
 }
 
-void CBlockingSocket::GetPeerName(CSocketAddress& address) const
-{
-    if (platform::PeerName(m_hSocket, address) != 0)
-        throw CBlockingSocketException("GetPeerName");
+void CBlockingSocket::GetPeerName(CSocketAddress& address) const {
+    if (platform::PeerName(m_hSocket, address) != 0) throw CBlockingSocketException("GetPeerName");
 }
 
-void CBlockingSocket::GetSockName(CSocketAddress& address) const
-{
-    if (platform::SockName(m_hSocket, address) != 0)
-        throw CBlockingSocketException("GetSockName");
+void CBlockingSocket::GetSockName(CSocketAddress& address) const {
+    if (platform::SockName(m_hSocket, address) != 0) throw CBlockingSocketException("GetSockName");
 }
 
-CSocketAddress CBlockingSocket::GetHostByName(const std::string& host, std::uint16_t hostPort)
-{
+CSocketAddress CBlockingSocket::GetHostByName(const std::string& host, std::uint16_t hostPort) {
     std::uint32_t networkAddress = 0;
-    if (!platform::ResolveHost(host, networkAddress))
-        throw CBlockingSocketException("GetHostByName");
+    if (!platform::ResolveHost(host, networkAddress)) throw CBlockingSocketException("GetHostByName");
     CSocketAddress address(0, hostPort);
     address.m_nAddress = networkAddress;
     return address;
 }
 
-std::string CBlockingSocket::GetHostByAddr(const CSocketAddress& address)
-{
+std::string CBlockingSocket::GetHostByAddr(const CSocketAddress& address) {
     std::string name;
-    if (!platform::HostName(address.m_nAddress, name))
-        throw CBlockingSocketException("GetHostByAddr");
+    if (!platform::HostName(address.m_nAddress, name)) throw CBlockingSocketException("GetHostByAddr");
     return name;
 }
 
-std::size_t CHttpBlockingSocket::ReadHeaderLine(char* buffer, std::size_t maxLength, unsigned timeoutSeconds)
-{
+std::size_t CHttpBlockingSocket::ReadHeaderLine(char* buffer, std::size_t maxLength, unsigned timeoutSeconds) {
     const auto lineFeedIn = [this](std::size_t from) {
         const auto begin = m_readAhead.begin();
         const auto found = std::find(begin + static_cast<std::ptrdiff_t>(from),
@@ -335,21 +260,18 @@ std::size_t CHttpBlockingSocket::ReadHeaderLine(char* buffer, std::size_t maxLen
         return static_cast<std::size_t>(found - begin);
     };
     std::size_t lineFeed = lineFeedIn(0);
-    while (lineFeed == m_nReadAhead)
-    {
+    while (lineFeed == m_nReadAhead) {
         const std::size_t searched = m_nReadAhead;
         const std::size_t free = m_readAhead.size() - m_nReadAhead;
         // A full buffer without a line feed has no room left: the line is too long to read.
         const std::size_t received = free == 0 ? 0 : Receive(m_readAhead.data() + m_nReadAhead, free, timeoutSeconds);
-        if (received == 0)
-            throw CBlockingSocketException("ReadHeaderLine");
+        if (received == 0) throw CBlockingSocketException("ReadHeaderLine");
         m_nReadAhead += received;
         lineFeed = lineFeedIn(searched);
     }
     const std::size_t lineLength = lineFeed + 1;
     const std::size_t delivered = maxLength == 0 ? 0 : std::min(lineLength, maxLength - 1);
-    if (maxLength != 0)
-    {
+    if (maxLength != 0) {
         std::memcpy(buffer, m_readAhead.data(), delivered);
         buffer[delivered] = '\0';
     }
@@ -359,18 +281,14 @@ std::size_t CHttpBlockingSocket::ReadHeaderLine(char* buffer, std::size_t maxLen
     return delivered;
 }
 
-std::size_t CHttpBlockingSocket::ReadData(char* buffer, std::size_t size, unsigned timeoutSeconds)
-{
+std::size_t CHttpBlockingSocket::ReadData(char* buffer, std::size_t size, unsigned timeoutSeconds) {
     std::size_t delivered = std::min(m_nReadAhead, size);
-    if (delivered != 0)
-        std::memcpy(buffer, m_readAhead.data(), delivered);
+    if (delivered != 0) std::memcpy(buffer, m_readAhead.data(), delivered);
     m_nReadAhead = 0;
-    while (delivered < size)
-    {
+    while (delivered < size) {
         const std::size_t received =
             Receive(buffer + delivered, std::min(kReadAheadSize, size - delivered), timeoutSeconds);
-        if (received == 0)
-            break;
+        if (received == 0) break;
         delivered += received;
     }
     return delivered;
@@ -378,10 +296,8 @@ std::size_t CHttpBlockingSocket::ReadData(char* buffer, std::size_t size, unsign
 
 CSocketLibrary::CSocketLibrary() : m_bStarted(platform::StartLibrary()) {}
 
-CSocketLibrary::~CSocketLibrary()
-{
-    if (m_bStarted)
-        platform::StopLibrary();
+CSocketLibrary::~CSocketLibrary() {
+    if (m_bStarted) platform::StopLibrary();
 }
 
 }  // namespace nsSocket

@@ -8,8 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace nsSocket
-{
+namespace nsSocket {
 
 #ifdef _WIN32
 using SocketHandle = std::uintptr_t;  // the system's SOCKET
@@ -24,8 +23,7 @@ inline constexpr int kStreamSocket = 1;
 inline constexpr int kDatagramSocket = 2;
 
 // An IPv4 socket address laid out as the system's Internet socket address (16 bytes).
-struct CSocketAddress
-{
+struct CSocketAddress {
     std::uint16_t m_nFamily = 2;   // always Internet
     std::uint16_t m_nPort = 0;     // network byte order
     std::uint32_t m_nAddress = 0;  // network byte order; 0 = any local address
@@ -37,15 +35,14 @@ struct CSocketAddress
     // Dotted-decimal text and host-order port.
     CSocketAddress(const std::string& dottedAddress, std::uint16_t hostPort);
 
-    std::uint16_t Port() const noexcept;       // host order
-    std::string DottedDecimal() const;         // "a.b.c.d"
-    std::uint32_t HostAddress() const noexcept; // host order
+    std::uint16_t Port() const noexcept;         // host order
+    std::string DottedDecimal() const;           // "a.b.c.d"
+    std::uint32_t HostAddress() const noexcept;  // host order
 };
 static_assert(sizeof(CSocketAddress) == 16, "CSocketAddress must match the system's address layout");
 
 // Names the failed operation and carries the socket error code taken when it was raised.
-class CBlockingSocketException : public std::exception
-{
+class CBlockingSocketException : public std::exception {
 public:
     // Stores the operation name and the thread's last socket error.
     explicit CBlockingSocketException(std::string operation);
@@ -70,8 +67,7 @@ public:
 
 // A thin owner of one socket handle. Close/CloseQuietly end it explicitly; the destructor closes
 // whatever is still open so that no failure path leaks a handle.
-class CBlockingSocket
-{
+class CBlockingSocket {
 public:
     CBlockingSocket() noexcept = default;
     ~CBlockingSocket();
@@ -127,8 +123,7 @@ private:
 };
 
 // A socket that reads header lines through a small read-ahead buffer.
-class CHttpBlockingSocket : public CBlockingSocket
-{
+class CHttpBlockingSocket : public CBlockingSocket {
 public:
     static constexpr std::size_t kReadAheadSize = 1000;
 
@@ -145,8 +140,7 @@ private:
 };
 
 // Starts the system's socket library for the life of the object (a no-op where none is needed).
-class CSocketLibrary
-{
+class CSocketLibrary {
 public:
     CSocketLibrary();
     ~CSocketLibrary();

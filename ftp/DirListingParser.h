@@ -11,11 +11,9 @@
 
 #include "ftp/FTPFileStatus.h"
 
-namespace nsFTP
-{
+namespace nsFTP {
 
-class CDirListingParser
-{
+class CDirListingParser {
 public:
     // Returns the current time in seconds since 1970-01-01 UTC.
     using Clock = std::function<std::int64_t()>;

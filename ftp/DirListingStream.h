@@ -9,13 +9,11 @@
 #include "ftp/FTPFileStatus.h"
 #include "ftp/ListingLines.h"
 
-namespace nsFTP
-{
+namespace nsFTP {
 
 // Nothing of the listing is kept beyond one unfinished line and one record, so memory stays flat
 // however many lines a listing has: a caller that prints or counts entries never holds them all.
-class CDirListingStream
-{
+class CDirListingStream {
 public:
     // Called once per line, in order: the line without its line end, and the entry that the parser
     // made of it, or null when the parser did not understand the line. The record is reused for the

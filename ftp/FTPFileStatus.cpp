@@ -1,11 +1,9 @@
 // CFTPFileStatus: replacing a text that is already set.
 #include "ftp/FTPFileStatus.h"
 
-namespace nsFTP
-{
+namespace nsFTP {
 
-void CFTPFileStatus::ReplaceText(std::string& target, std::string_view text)
-{
+void CFTPFileStatus::ReplaceText(std::string& target, std::string_view text) {
     target.assign(text.data(), text.size());
 }
 

@@ -5,19 +5,16 @@
 #include <string>
 #include <string_view>
 
-namespace nsFTP
-{
+namespace nsFTP {
 
 // How much the size of an entry can be trusted.
-enum class ESizeType : std::int32_t
-{
+enum class ESizeType : std::int32_t {
     Unknown = 0,
     Exact = 1,  // a byte count
 };
 
 // What kind of time stamp an entry carries. All of them are seconds since 1970-01-01 UTC.
-enum class EModificationTimeType : std::int32_t
-{
+enum class EModificationTimeType : std::int32_t {
     Unknown = 0,
     Absolute = 1,  // an exact time stamp sent by the server
     Minute = 2,    // date and clock time as the server displays them, taken as UTC
@@ -25,14 +22,12 @@ enum class EModificationTimeType : std::int32_t
 };
 
 // Whether the server named the entry with an identifier of its own.
-enum class EIdentifierType : std::int32_t
-{
+enum class EIdentifierType : std::int32_t {
     Unknown = 0,
     Full = 1,
 };
 
-class CFTPFileStatus
-{
+class CFTPFileStatus {
 public:
     CFTPFileStatus() = default;
     CFTPFileStatus(const CFTPFileStatus&) = default;
@@ -46,8 +41,7 @@ public:
 
     // Back to the empty record. Keeps the strings' storage, so a parser can reuse one record cheaply.
     // Inline, as a listing parser starts every line with it.
-    void Reset() noexcept
-    {
+    void Reset() noexcept {
         m_strName.clear();
         m_fTryCwd = false;
         m_fTryRetrieve = false;
@@ -95,8 +89,7 @@ public:
 private:
     // Reset leaves every text empty, and appending to an empty string skips what assign does to allow
     // for text that overlaps the string; any other case goes out of line to assign.
-    static void SetText(std::string& target, std::string_view text)
-    {
+    static void SetText(std::string& target, std::string_view text) {
         if (target.empty())
             target.append(text.data(), text.size());
         else

@@ -11,10 +11,8 @@
 #include "ftp/ReplyReader.h"
 #include "ftp/SocketPlatform.h"
 
-namespace nsFTP
-{
-namespace
-{
+namespace nsFTP {
+namespace {
 
 // A receive needs room for one byte and its terminator; a block count must fit the observers' int.
 constexpr unsigned kMinBufferSize = 2;
@@ -35,185 +33,140 @@ void CFTPClient::CNotifaction::OnReplyLine(const std::string&) {}
 CFTPClient::CFTPClient(unsigned timeoutSeconds, unsigned bufferSize, bool useStdio)
     : m_uiTimeout(timeoutSeconds),
       m_bUseStdio(useStdio),
-      m_vBuffer(std::clamp(bufferSize, kMinBufferSize, kMaxBufferSize), '\0')
-{
+      m_vBuffer(std::clamp(bufferSize, kMinBufferSize, kMaxBufferSize), '\0') {}
+
+CFTPClient::~CFTPClient() {
+    if (m_bTransferring) Abort();
+    if (IsConnected()) Quit();
 }
 
-CFTPClient::~CFTPClient()
-{
-    if (m_bTransferring)
-        Abort();
-    if (IsConnected())
-        Quit();
+void CFTPClient::AddObserver(CNotifaction* observer) {
+    if (observer) NoThrow(false, [&] { return m_Observers.insert(observer).second; });
 }
 
-void CFTPClient::AddObserver(CNotifaction* observer)
-{
-    if (observer)
-        NoThrow(false, [&] { return m_Observers.insert(observer).second; });
+void CFTPClient::RemoveObserver(CNotifaction* observer) {
+    if (observer) m_Observers.erase(observer);
 }
 
-void CFTPClient::RemoveObserver(CNotifaction* observer)
-{
-    if (observer)
-        m_Observers.erase(observer);
-}
-
-void CFTPClient::NotifyError(const std::string& message, const std::string& sourceFile, int line) const
-{
+void CFTPClient::NotifyError(const std::string& message, const std::string& sourceFile, int line) const {
     Notify(&CNotifaction::OnErrorReport, message, sourceFile, line);
 }
 
-void CFTPClient::ReportException(const nsSocket::CBlockingSocketException& exception, int line) const
-{
+void CFTPClient::ReportException(const nsSocket::CBlockingSocketException& exception, int line) const {
     NoThrow(false, [&] {
         NotifyError(exception.GetErrorText(), report::kSource, line);
         return true;
     });
 }
 
-void CFTPClient::ReportSystemError(int error, int line) const
-{
+void CFTPClient::ReportSystemError(int error, int line) const {
     NoThrow(false, [&] {
         NotifyError(nsSocket::platform::ErrorText(error), report::kSource, line);
         return true;
     });
 }
 
-bool CFTPClient::IsTimeout(const nsSocket::CBlockingSocketException& exception) noexcept
-{
+bool CFTPClient::IsTimeout(const nsSocket::CBlockingSocketException& exception) noexcept {
     return !exception.m_strDescription.empty();
 }
 
-CFTPClient::TClock::time_point CFTPClient::Deadline() const noexcept
-{
+CFTPClient::TClock::time_point CFTPClient::Deadline() const noexcept {
     return TClock::now() + std::chrono::seconds(m_uiTimeout);
 }
 
-void CFTPClient::DropControl() noexcept
-{
+void CFTPClient::DropControl() noexcept {
     m_ControlSocket.CloseQuietly();
     m_qReplyLines.clear();
     m_pCurrentType.reset();
 }
 
-int CFTPClient::ReplyOutcome(int replyClass) noexcept
-{
-    switch (replyClass)
-    {
-    case 2: return 0;
+int CFTPClient::ReplyOutcome(int replyClass) noexcept {
+    switch (replyClass) {
+    case 2:
+        return 0;
     case 4:
-    case 5: return 1;
-    default: return -1;
+    case 5:
+        return 1;
+    default:
+        return -1;
     }
 }
 
-bool CFTPClient::ConnectControl(const std::string& host, unsigned port)
-{
-    if (m_bTransferring)
-        return false;  // the running transfer's control connection stays
+bool CFTPClient::ConnectControl(const std::string& host, unsigned port) {
+    if (m_bTransferring) return false;  // the running transfer's control connection stays
     DisconnectControl();
     // Lines an earlier connection left unread must not answer this one's greeting.
     m_qReplyLines.clear();
-    try
-    {
+    try {
         m_ControlSocket.Create(nsSocket::kStreamSocket);
         m_ControlSocket.Connect(nsSocket::CBlockingSocket::GetHostByName(host, static_cast<std::uint16_t>(port)),
                                 m_uiTimeout);
         return true;
-    }
-    catch (const nsSocket::CBlockingSocketException& exception)
-    {
+    } catch (const nsSocket::CBlockingSocketException& exception) {
         ReportException(exception, report::kConnectControl);
-    }
-    catch (const std::exception& exception)
-    {
+    } catch (const std::exception& exception) {
         NotifyError(exception.what(), report::kSource, report::kConnectControl);
     }
     m_ControlSocket.CloseQuietly();
     return false;
 }
 
-void CFTPClient::DisconnectControl()
-{
-    try
-    {
+void CFTPClient::DisconnectControl() {
+    try {
         m_ControlSocket.Close();
-    }
-    catch (const nsSocket::CBlockingSocketException&)
-    {
+    } catch (const nsSocket::CBlockingSocketException&) {
         // Nobody can act on a failed close: the handle is given up all the same.
         m_ControlSocket.CloseQuietly();
     }
     m_pCurrentType.reset();
 }
 
-bool CFTPClient::SendCommand(const std::string& command)
-{
+bool CFTPClient::SendCommand(const std::string& command) {
     // While a transfer runs its data block fills the buffer and its final reply is owed: a command
     // from an observer would read that reply as its own and receive over the data.
-    if (!IsConnected() || m_bTransferring)
-        return false;
+    if (!IsConnected() || m_bTransferring) return false;
     // A line break inside an argument would smuggle in a command of its own.
-    if (command.find_first_of("\r\n") != std::string::npos)
-        return false;
+    if (command.find_first_of("\r\n") != std::string::npos) return false;
     Notify(&CNotifaction::OnCommandSent, command);
-    try
-    {
+    try {
         const std::string line = command + "\r\n";
         m_ControlSocket.SendAll(line.data(), line.size(), m_uiTimeout);
         return true;
-    }
-    catch (const nsSocket::CBlockingSocketException& exception)
-    {
+    } catch (const nsSocket::CBlockingSocketException& exception) {
         ReportException(exception, report::kSendCommand);
-    }
-    catch (const std::exception& exception)
-    {
+    } catch (const std::exception& exception) {
         NotifyError(exception.what(), report::kSource, report::kSendCommand);
     }
     m_ControlSocket.CloseQuietly();
     return false;
 }
 
-bool CFTPClient::ReadReplyLine(std::string& line, int& replyClass)
-{
+bool CFTPClient::ReadReplyLine(std::string& line, int& replyClass) {
     return ReadReplyLine(line, replyClass, Deadline());
 }
 
-bool CFTPClient::ReadReplyLine(std::string& line, int& replyClass, TClock::time_point deadline)
-{
-    if (!IsConnected() || m_bTransferring)
-        return false;
-    try
-    {
-        if (m_qReplyLines.empty())
-        {
+bool CFTPClient::ReadReplyLine(std::string& line, int& replyClass, TClock::time_point deadline) {
+    if (!IsConnected() || m_bTransferring) return false;
+    try {
+        if (m_qReplyLines.empty()) {
             CReplyReceiver receiver(m_vBuffer.size());
             bool more = true;
-            while (more)
-            {
+            while (more) {
                 const std::size_t received =
                     m_ControlSocket.Receive(m_vBuffer.data(), receiver.ReceiveLimit(), deadline, m_uiTimeout);
-                if (m_replyPause.count() > 0)
-                    std::this_thread::sleep_for(m_replyPause);
+                if (m_replyPause.count() > 0) std::this_thread::sleep_for(m_replyPause);
                 more = receiver.Take(m_vBuffer.data(), received);
             }
             receiver.QueueLines(m_qReplyLines);
-            if (m_qReplyLines.empty())
-                return false;  // the server closed the connection
+            if (m_qReplyLines.empty()) return false;  // the server closed the connection
         }
         line = std::move(m_qReplyLines.front());
         m_qReplyLines.pop_front();
-    }
-    catch (const nsSocket::CBlockingSocketException& exception)
-    {
+    } catch (const nsSocket::CBlockingSocketException& exception) {
         ReportException(exception, report::kReadReplyLine);
         DropControl();
         return false;
-    }
-    catch (const std::exception& exception)
-    {
+    } catch (const std::exception& exception) {
         // Lines half taken leave the replies out of step: the connection cannot be trusted further.
         NotifyError(exception.what(), report::kSource, report::kReadReplyLine);
         DropControl();
@@ -225,23 +178,17 @@ bool CFTPClient::ReadReplyLine(std::string& line, int& replyClass, TClock::time_
     return true;
 }
 
-bool CFTPClient::ReadReply(std::string& text, int& replyClass)
-{
-    return ReadReply(text, replyClass, Deadline());
-}
+bool CFTPClient::ReadReply(std::string& text, int& replyClass) { return ReadReply(text, replyClass, Deadline()); }
 
-bool CFTPClient::ReadReply(std::string& text, int& replyClass, TClock::time_point deadline)
-{
+bool CFTPClient::ReadReply(std::string& text, int& replyClass, TClock::time_point deadline) {
     // One deadline for the whole reply: a multi-line reply that never ends is bounded in time as
     // the assembler bounds it in size.
     return NoThrow(false, [&] {
         CReplyAssembler reply;
         std::string line;
         int lineClass = replyClass;
-        do
-        {
-            if (!ReadReplyLine(line, lineClass, deadline))
-                return false;
+        do {
+            if (!ReadReplyLine(line, lineClass, deadline)) return false;
         } while (!reply.Add(line, lineClass));
         text = reply.Text();
         replyClass = reply.Class();
@@ -249,8 +196,7 @@ bool CFTPClient::ReadReply(std::string& text, int& replyClass, TClock::time_poin
     });
 }
 
-bool CFTPClient::ReadReply(int& replyClass)
-{
+bool CFTPClient::ReadReply(int& replyClass) {
     std::string text;
     return ReadReply(text, replyClass);
 }

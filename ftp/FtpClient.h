@@ -17,14 +17,12 @@
 #include "ftp/FtpTypes.h"
 #include "ftp/RCPtr.h"
 
-namespace nsFTP
-{
+namespace nsFTP {
 
 class CLocalData;
 
 // The date of an MDTM reply: year in full, month 1 to 12; the last three fields stay 0.
-struct CModificationTime
-{
+struct CModificationTime {
     std::int32_t second = 0;
     std::int32_t minute = 0;
     std::int32_t hour = 0;
@@ -34,25 +32,21 @@ struct CModificationTime
     std::int32_t reserved[3] = {};
 };
 
-class CFTPClient
-{
+class CFTPClient {
 public:
     // What the client tells its observers. Every operation does nothing here, so an observer
     // overrides only what it needs. Observers are never owned or deleted through this interface.
-    class CNotifaction
-    {
+    class CNotifaction {
     public:
         virtual void OnErrorReport(const std::string& message, const std::string& sourceFile, int line);
         virtual void OnDataReceived(int byteCount);
         virtual void OnDataSent(int byteCount);
         virtual void OnDownloadStart(const std::string& remotePath, const std::string& localPath,
                                      std::int64_t remoteSize);
-        virtual void OnUploadStart(const std::string& localPath, const std::string& remotePath,
-                                   std::int64_t localSize);
+        virtual void OnUploadStart(const std::string& localPath, const std::string& remotePath, std::int64_t localSize);
         virtual void OnDownloadEnd(const std::string& remotePath, const std::string& localPath,
                                    std::int64_t remoteSize);
-        virtual void OnUploadEnd(const std::string& localPath, const std::string& remotePath,
-                                 std::int64_t localSize);
+        virtual void OnUploadEnd(const std::string& localPath, const std::string& remotePath, std::int64_t localSize);
         virtual void OnCommandSent(const std::string& command);
         virtual void OnReplyLine(const std::string& line);
 
@@ -172,8 +166,7 @@ public:
 private:
     using TClock = std::chrono::steady_clock;
     // Where a data command stands once its connection is opened or its bytes are moved.
-    enum class EDataState
-    {
+    enum class EDataState {
         Ready,         // opened, or all bytes moved: the final reply is next
         NothingOwed,   // failed before the server started the transfer
         ReplyOwed,     // failed after it: the transfer's final reply is still to come
@@ -204,8 +197,8 @@ private:
     bool ParseEntries(CDataCommand command, const std::string& path, TFileStatusVector& entries, bool passive);
     EDataState OpenActiveData(nsSocket::CBlockingSocket& dataSocket, CDataCommand command, const std::string& path,
                               std::int64_t restartOffset);
-    EDataState OpenPassiveData(nsSocket::CBlockingSocket& dataSocket, CDataCommand command,
-                               const std::string& path, std::int64_t restartOffset);
+    EDataState OpenPassiveData(nsSocket::CBlockingSocket& dataSocket, CDataCommand command, const std::string& path,
+                               std::int64_t restartOffset);
     // Accepts the server's data connection; a connection from any other host is closed unheard.
     EDataState AcceptData(nsSocket::CBlockingSocket& listener, nsSocket::CBlockingSocket& dataSocket);
     // REST where resuming applies to the command; false when the server refuses it.
@@ -245,16 +238,11 @@ private:
 
 // An observer that throws must neither stop the others nor carry its exception out of the client.
 template <class... Params, class... Args>
-void CFTPClient::Notify(void (CNotifaction::*slot)(Params...), const Args&... args) const noexcept
-{
-    for (CNotifaction* observer : m_Observers)
-    {
-        try
-        {
+void CFTPClient::Notify(void (CNotifaction::*slot)(Params...), const Args&... args) const noexcept {
+    for (CNotifaction* observer : m_Observers) {
+        try {
             (observer->*slot)(args...);
-        }
-        catch (...)
-        {
+        } catch (...) {
             // The observer's own failure: the client's operation goes on as if it had returned.
         }
     }

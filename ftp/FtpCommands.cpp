@@ -9,11 +9,9 @@
 #include "ftp/ReplyFields.h"
 #include "ftp/ReplyReader.h"
 
-namespace nsFTP
-{
+namespace nsFTP {
 
-enum class CFTPClient::ESimpleCommand
-{
+enum class CFTPClient::ESimpleCommand {
     ChangeToParent,
     PrintDirectory,
     System,
@@ -28,18 +26,15 @@ enum class CFTPClient::ESimpleCommand
     Status,
 };
 
-namespace
-{
+namespace {
 
-enum class EArgument
-{
+enum class EArgument {
     None,      // the verb alone
     Always,    // verb, blank, argument (even an empty one)
     Optional,  // the verb alone when the argument is empty
 };
 
-struct SimpleCommandRow
-{
+struct SimpleCommandRow {
     const char* verb;
     EArgument argument;
 };
@@ -59,23 +54,18 @@ constexpr std::string_view kModeCodes = "SBC";
 constexpr const char* kTypeLines[] = {"TYPE A", "TYPE E", "TYPE I", "TYPE L "};
 constexpr const char* kFormatSuffixes[] = {" N", " T", " C"};
 
-std::string CodeLine(const char* verb, std::string_view codes, int code)
-{
-    if (code < 0 || static_cast<std::size_t>(code) >= codes.size())
-        return {};
+std::string CodeLine(const char* verb, std::string_view codes, int code) {
+    if (code < 0 || static_cast<std::size_t>(code) >= codes.size()) return {};
     return std::string(verb) + ' ' + codes[static_cast<std::size_t>(code)];
 }
 
 // Command result for a reply class where class 3 is the success (REST, RNFR).
-int IntermediateOutcome(int replyClass) noexcept
-{
-    if (replyClass == 3)
-        return 0;
+int IntermediateOutcome(int replyClass) noexcept {
+    if (replyClass == 3) return 0;
     return replyClass == 4 || replyClass == 5 ? 1 : -1;
 }
 
-int DigitsValue(std::string_view digits) noexcept
-{
+int DigitsValue(std::string_view digits) noexcept {
     int value = 0;
     std::from_chars(digits.data(), digits.data() + digits.size(), value);
     return value;
@@ -83,8 +73,7 @@ int DigitsValue(std::string_view digits) noexcept
 
 }  // namespace
 
-int CFTPClient::RunSimpleCommand(ESimpleCommand command, const std::string& argument)
-{
+int CFTPClient::RunSimpleCommand(ESimpleCommand command, const std::string& argument) {
     return NoThrow(-1, [&] {
         const SimpleCommandRow& row = kSimpleCommands[static_cast<std::size_t>(command)];
         std::string line = row.verb;
@@ -94,16 +83,14 @@ int CFTPClient::RunSimpleCommand(ESimpleCommand command, const std::string& argu
     });
 }
 
-bool CFTPClient::Exchange(const std::string& command, std::string& reply, int& replyClass)
-{
+bool CFTPClient::Exchange(const std::string& command, std::string& reply, int& replyClass) {
     return NoThrow(false, [&] {
         replyClass = -1;
         return SendCommand(command) && ReadReply(reply, replyClass);
     });
 }
 
-int CFTPClient::ExchangeOutcome(const std::string& command)
-{
+int CFTPClient::ExchangeOutcome(const std::string& command) {
     return NoThrow(-1, [&] {
         std::string reply;
         int replyClass = -1;
@@ -115,31 +102,33 @@ int CFTPClient::ChangeToParent() { return RunSimpleCommand(ESimpleCommand::Chang
 int CFTPClient::PrintDirectory() { return RunSimpleCommand(ESimpleCommand::PrintDirectory, {}); }
 int CFTPClient::System() { return RunSimpleCommand(ESimpleCommand::System, {}); }
 int CFTPClient::Noop() { return RunSimpleCommand(ESimpleCommand::Noop, {}); }
-int CFTPClient::ChangeDirectory(const std::string& path) { return RunSimpleCommand(ESimpleCommand::ChangeDirectory, path); }
+int CFTPClient::ChangeDirectory(const std::string& path) {
+    return RunSimpleCommand(ESimpleCommand::ChangeDirectory, path);
+}
 int CFTPClient::MakeDirectory(const std::string& path) { return RunSimpleCommand(ESimpleCommand::MakeDirectory, path); }
 int CFTPClient::Site(const std::string& text) { return RunSimpleCommand(ESimpleCommand::Site, text); }
 int CFTPClient::Delete(const std::string& path) { return RunSimpleCommand(ESimpleCommand::Delete, path); }
-int CFTPClient::RemoveDirectory(const std::string& path) { return RunSimpleCommand(ESimpleCommand::RemoveDirectory, path); }
-int CFTPClient::StructureMount(const std::string& path) { return RunSimpleCommand(ESimpleCommand::StructureMount, path); }
+int CFTPClient::RemoveDirectory(const std::string& path) {
+    return RunSimpleCommand(ESimpleCommand::RemoveDirectory, path);
+}
+int CFTPClient::StructureMount(const std::string& path) {
+    return RunSimpleCommand(ESimpleCommand::StructureMount, path);
+}
 int CFTPClient::Help(const std::string& text) { return RunSimpleCommand(ESimpleCommand::Help, text); }
 int CFTPClient::Status(const std::string& path) { return RunSimpleCommand(ESimpleCommand::Status, path); }
 
-int CFTPClient::Quit()
-{
+int CFTPClient::Quit() {
     return NoThrow(-1, [&] {
         std::string reply;
         int replyClass = -1;
-        if (!Exchange("QUIT", reply, replyClass))
-            return -1;
+        if (!Exchange("QUIT", reply, replyClass)) return -1;
         DisconnectControl();
         return ReplyOutcome(replyClass);
     });
 }
 
-int CFTPClient::Abort()
-{
-    if (m_bTransferring)
-    {
+int CFTPClient::Abort() {
+    if (m_bTransferring) {
         // The transfer loop sees the flag after its current block and sends ABOR itself.
         m_bAbortRequested = true;
         return 0;
@@ -148,28 +137,24 @@ int CFTPClient::Abort()
     return ExchangeOutcome("ABOR");
 }
 
-int CFTPClient::SetStructure(int code)
-{
+int CFTPClient::SetStructure(int code) {
     return NoThrow(-1, [&] {
         const std::string line = CodeLine("STRU", kStructureCodes, code);
         return line.empty() ? -1 : ExchangeOutcome(line);
     });
 }
 
-int CFTPClient::SetMode(int code)
-{
+int CFTPClient::SetMode(int code) {
     return NoThrow(-1, [&] {
         const std::string line = CodeLine("MODE", kModeCodes, code);
         return line.empty() ? -1 : ExchangeOutcome(line);
     });
 }
 
-int CFTPClient::SetType(const CTransferType& type)
-{
+int CFTPClient::SetType(const CTransferType& type) {
     return NoThrow(-1, [&] {
         const std::int32_t code = type.Type();
-        if (code < CTransferType::tyASCII || code > CTransferType::tyLocalByte)
-            return -1;
+        if (code < CTransferType::tyASCII || code > CTransferType::tyLocalByte) return -1;
         const std::string bare = kTypeLines[code];
         std::string line = bare;
         const bool hasFormat = code == CTransferType::tyASCII || code == CTransferType::tyEBCDIC;
@@ -180,55 +165,45 @@ int CFTPClient::SetType(const CTransferType& type)
 
         std::string reply;
         int replyClass = -1;
-        if (!Exchange(line, reply, replyClass))
-            return -1;
+        if (!Exchange(line, reply, replyClass)) return -1;
         // Non-print is the default format: a server that knows only the bare letter means the same by it.
-        if (replyClass == 5 && hasFormat && type.Second() == CTransferType::tfNonPrint && !Exchange(bare, reply, replyClass))
+        if (replyClass == 5 && hasFormat && type.Second() == CTransferType::tfNonPrint &&
+            !Exchange(bare, reply, replyClass))
             return -1;
         const int result = ReplyOutcome(replyClass);
-        if (result == 0)
-            m_pCurrentType = std::make_unique<CTransferType>(type);
+        if (result == 0) m_pCurrentType = std::make_unique<CTransferType>(type);
         return result;
     });
 }
 
-bool CFTPClient::EnsureType(const CTransferType& type)
-{
-    if (!m_pCurrentType)
-        m_pCurrentType = std::make_unique<CTransferType>();  // the server starts in ASCII non-print
+bool CFTPClient::EnsureType(const CTransferType& type) {
+    if (!m_pCurrentType) m_pCurrentType = std::make_unique<CTransferType>();  // the server starts in ASCII non-print
     return type == *m_pCurrentType || SetType(type) == 0;
 }
 
-int CFTPClient::Allocate(std::int64_t size, std::optional<std::int64_t> recordSize)
-{
+int CFTPClient::Allocate(std::int64_t size, std::optional<std::int64_t> recordSize) {
     return NoThrow(-1, [&] {
         std::string line = "ALLO " + std::to_string(size);
-        if (recordSize)
-            line += " R " + std::to_string(*recordSize);
+        if (recordSize) line += " R " + std::to_string(*recordSize);
         return ExchangeOutcome(line);
     });
 }
 
-int CFTPClient::Restart(std::int64_t offset)
-{
+int CFTPClient::Restart(std::int64_t offset) {
     return NoThrow(-1, [&] {
         std::string reply;
         int replyClass = -1;
-        if (!Exchange("REST " + std::to_string(offset), reply, replyClass))
-            return -1;
+        if (!Exchange("REST " + std::to_string(offset), reply, replyClass)) return -1;
         return IntermediateOutcome(replyClass);
     });
 }
 
-int CFTPClient::Reinitialize()
-{
+int CFTPClient::Reinitialize() {
     return NoThrow(-1, [&] {
         std::string reply;
         int replyClass = -1;
-        if (!Exchange("REIN", reply, replyClass))
-            return -1;
-        if (replyClass == 1)
-        {
+        if (!Exchange("REIN", reply, replyClass)) return -1;
+        if (replyClass == 1) {
             // "Service ready in nnn minutes": the real answer follows.
             replyClass = -1;
             return ReadReply(reply, replyClass) && replyClass == 2 ? 0 : -1;
@@ -237,75 +212,62 @@ int CFTPClient::Reinitialize()
     });
 }
 
-int CFTPClient::Rename(const std::string& from, const std::string& to)
-{
+int CFTPClient::Rename(const std::string& from, const std::string& to) {
     return NoThrow(-1, [&] {
         std::string reply;
         int replyClass = -1;
-        if (!Exchange("RNFR " + from, reply, replyClass))
-            return -1;
-        if (replyClass != 3)
-            return IntermediateOutcome(replyClass);
+        if (!Exchange("RNFR " + from, reply, replyClass)) return -1;
+        if (replyClass != 3) return IntermediateOutcome(replyClass);
         return ExchangeOutcome("RNTO " + to);
     });
 }
 
-int CFTPClient::FileSize(const std::string& path, std::int64_t& size)
-{
+int CFTPClient::FileSize(const std::string& path, std::int64_t& size) {
     std::optional<std::int64_t> stated;
     const int result = QuerySize(path, stated);
     size = stated.value_or(0);
     return result;
 }
 
-int CFTPClient::QuerySize(const std::string& path, std::optional<std::int64_t>& size)
-{
+int CFTPClient::QuerySize(const std::string& path, std::optional<std::int64_t>& size) {
     return NoThrow(-1, [&] {
         size.reset();
         std::string reply;
         int replyClass = -1;
-        if (!Exchange("SIZE " + path, reply, replyClass))
-            return -1;
+        if (!Exchange("SIZE " + path, reply, replyClass)) return -1;
         size = SizeOfReply(reply);
         return ReplyOutcome(replyClass);
     });
 }
 
-int CFTPClient::ModificationTime(const std::string& path, std::string& text)
-{
+int CFTPClient::ModificationTime(const std::string& path, std::string& text) {
     return NoThrow(-1, [&] {
         text.clear();
         std::string reply;
         int replyClass = -1;
-        if (!Exchange("MDTM " + path, reply, replyClass))
-            return -1;
+        if (!Exchange("MDTM " + path, reply, replyClass)) return -1;
         text = TimestampOfReply(reply);
         return text.empty() ? -1 : ReplyOutcome(replyClass);
     });
 }
 
-int CFTPClient::PrintDirectory(std::string& directory)
-{
+int CFTPClient::PrintDirectory(std::string& directory) {
     return NoThrow(-1, [&] {
         std::string reply;
         int replyClass = -1;
-        if (!Exchange("PWD", reply, replyClass))
-            return -1;
+        if (!Exchange("PWD", reply, replyClass)) return -1;
         const int result = ReplyOutcome(replyClass);
-        if (result == 0)
-            directory = DirectoryOfReply(reply);
+        if (result == 0) directory = DirectoryOfReply(reply);
         return result;
     });
 }
 
-int CFTPClient::ModificationTimeFields(const std::string& path, CModificationTime& fields)
-{
+int CFTPClient::ModificationTimeFields(const std::string& path, CModificationTime& fields) {
     return NoThrow(-1, [&] {
         fields = CModificationTime();
         std::string stamp;
         const int result = ModificationTime(path, stamp);
-        if (result == 0)
-        {
+        if (result == 0) {
             const std::string_view digits = stamp;
             fields.year = DigitsValue(digits.substr(0, 4));
             fields.month = DigitsValue(digits.substr(4, 2));

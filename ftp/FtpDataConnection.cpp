@@ -11,16 +11,13 @@
 #include "ftp/ReplyReader.h"
 #include "ftp/SocketPlatform.h"
 
-namespace nsFTP
-{
-namespace
-{
+namespace nsFTP {
+namespace {
 
-struct DataCommandRow
-{
+struct DataCommandRow {
     const char* verb;
-    bool upload;     // client to server
-    bool restarts;   // a restart offset applies
+    bool upload;    // client to server
+    bool restarts;  // a restart offset applies
 };
 
 // Indexed by CDataCommand.
@@ -29,8 +26,7 @@ constexpr DataCommandRow kDataCommands[] = {
     {"STOR", true, true},   {"STOU", true, false},  {"APPE", true, true},
 };
 
-const DataCommandRow* RowOf(CDataCommand command) noexcept
-{
+const DataCommandRow* RowOf(CDataCommand command) noexcept {
     const auto index = static_cast<std::size_t>(command);
     return index < std::size(kDataCommands) ? &kDataCommands[index] : nullptr;
 }
@@ -40,18 +36,15 @@ int BlockCount(std::size_t count) noexcept { return static_cast<int>(std::min<st
 
 // Marks a block loop as running and leaves no abort request behind, whichever way the loop ends: a
 // request that outlived its transfer would stop the next one before its first block.
-class CTransferScope
-{
+class CTransferScope {
 public:
     CTransferScope(bool& transferring, bool& abortRequested, std::int64_t& bytes) noexcept
-        : m_transferring(transferring), m_abortRequested(abortRequested)
-    {
+        : m_transferring(transferring), m_abortRequested(abortRequested) {
         m_transferring = true;
         m_abortRequested = false;
         bytes = 0;
     }
-    ~CTransferScope()
-    {
+    ~CTransferScope() {
         m_transferring = false;
         m_abortRequested = false;
     }
@@ -65,31 +58,24 @@ private:
 
 }  // namespace
 
-std::string CFTPClient::DataCommandLine(CDataCommand command, const std::string& path)
-{
+std::string CFTPClient::DataCommandLine(CDataCommand command, const std::string& path) {
     return NoThrow(std::string(), [&] {
         const DataCommandRow* row = RowOf(command);
-        if (!row)
-            return std::string();
+        if (!row) return std::string();
         const bool listing = command == CDataCommand::List || command == CDataCommand::NameList;
-        if (listing && path.empty())
-            return std::string(row->verb);
+        if (listing && path.empty()) return std::string(row->verb);
         return std::string(row->verb) + " " + path;
     });
 }
 
-int CFTPClient::Passive(std::string& host, unsigned& port)
-{
+int CFTPClient::Passive(std::string& host, unsigned& port) {
     return NoThrow(-1, [&] {
         std::string reply;
         int replyClass = -1;
-        if (!Exchange("PASV", reply, replyClass))
-            return -1;
-        if (replyClass == 2)
-        {
+        if (!Exchange("PASV", reply, replyClass)) return -1;
+        if (replyClass == 2) {
             const std::optional<std::array<int, 6>> numbers = PassiveNumbersOfReply(reply);
-            if (!numbers)
-                return -1;
+            if (!numbers) return -1;
             const std::array<int, 6>& n = *numbers;
             host = std::to_string(n[0]) + "." + std::to_string(n[1]) + "." + std::to_string(n[2]) + "." +
                    std::to_string(n[3]);
@@ -99,8 +85,7 @@ int CFTPClient::Passive(std::string& host, unsigned& port)
     });
 }
 
-int CFTPClient::DataPort(const std::string& host, unsigned port)
-{
+int CFTPClient::DataPort(const std::string& host, unsigned port) {
     return NoThrow(-1, [&] {
         std::string line = "PORT " + host + "," + std::to_string(port / 256) + "," + std::to_string(port % 256);
         std::replace(line.begin(), line.end(), '.', ',');
@@ -108,21 +93,16 @@ int CFTPClient::DataPort(const std::string& host, unsigned port)
     });
 }
 
-bool CFTPClient::RunDataCommand(CDataCommand command, const std::string& path, const CTransferType& type,
-                                bool passive, CLocalData& local, std::int64_t restartOffset)
-{
-    if (m_bTransferring || !IsConnected())
-        return false;
-    try
-    {
-        if (!EnsureType(type))
-            return false;
+bool CFTPClient::RunDataCommand(CDataCommand command, const std::string& path, const CTransferType& type, bool passive,
+                                CLocalData& local, std::int64_t restartOffset) {
+    if (m_bTransferring || !IsConnected()) return false;
+    try {
+        if (!EnsureType(type)) return false;
 
         nsSocket::CBlockingSocket dataSocket;
         EDataState state = passive ? OpenPassiveData(dataSocket, command, path, restartOffset)
                                    : OpenActiveData(dataSocket, command, path, restartOffset);
-        if (state == EDataState::Ready)
-        {
+        if (state == EDataState::Ready) {
             const DataCommandRow* row = RowOf(command);
             if (!row)
                 state = EDataState::ReplyOwed;  // nothing to move: the transfer counts as failed
@@ -131,63 +111,56 @@ bool CFTPClient::RunDataCommand(CDataCommand command, const std::string& path, c
         }
         dataSocket.CloseQuietly();
         return FinishDataCommand(state);
-    }
-    catch (...)
-    {
+    } catch (...) {
         // Where the exchange stands is unknown: no later command may read this one's replies.
         DropControl();
         return false;
     }
 }
 
-bool CFTPClient::FinishDataCommand(EDataState state)
-{
+bool CFTPClient::FinishDataCommand(EDataState state) {
     int replyClass = -1;
-    switch (state)
-    {
-    case EDataState::Ready: return ReadReply(replyClass) && replyClass == 2;
-    case EDataState::ReplyOwed:
-    {
+    switch (state) {
+    case EDataState::Ready:
+        return ReadReply(replyClass) && replyClass == 2;
+    case EDataState::ReplyOwed: {
         // The transfer's final reply (426, 451, or 226 from a server that saw only the data
         // connection close) answers nothing that follows: consume it, within the time-out.
         const TClock::time_point deadline = Deadline();
         std::string reply;
-        do
-        {
+        do {
             replyClass = -1;
         } while (ReadReply(reply, replyClass, deadline) && replyClass == 1);
         return false;
     }
-    case EDataState::ServerSilent: DropControl(); return false;
+    case EDataState::ServerSilent:
+        DropControl();
+        return false;
     case EDataState::NothingOwed:
-    case EDataState::Aborted: return false;
+    case EDataState::Aborted:
+        return false;
     }
     return false;
 }
 
-bool CFTPClient::RestartDataCommand(CDataCommand command, std::int64_t restartOffset)
-{
+bool CFTPClient::RestartDataCommand(CDataCommand command, std::int64_t restartOffset) {
     const DataCommandRow* row = RowOf(command);
     return !(m_bResume && row && row->restarts && restartOffset != 0) || Restart(restartOffset) == 0;
 }
 
-bool CFTPClient::StartDataCommand(CDataCommand command, const std::string& path)
-{
-    if (!SendCommand(DataCommandLine(command, path)))
-        return false;
+bool CFTPClient::StartDataCommand(CDataCommand command, const std::string& path) {
+    if (!SendCommand(DataCommandLine(command, path))) return false;
     int replyClass = -1;
     return ReadReply(replyClass) && replyClass == 1;
 }
 
 CFTPClient::EDataState CFTPClient::OpenActiveData(nsSocket::CBlockingSocket& dataSocket, CDataCommand command,
-                                                  const std::string& path, std::int64_t restartOffset)
-{
+                                                  const std::string& path, std::int64_t restartOffset) {
     // Closed on every way out of here, whatever the attempt's result.
     nsSocket::CBlockingSocket listener;
     nsSocket::CSocketAddress listenAddress;
     std::string localHost;
-    try
-    {
+    try {
         listener.Create(nsSocket::kStreamSocket);
         listener.Bind(nsSocket::CSocketAddress());
         listener.GetSockName(listenAddress);
@@ -195,26 +168,20 @@ CFTPClient::EDataState CFTPClient::OpenActiveData(nsSocket::CBlockingSocket& dat
         nsSocket::CSocketAddress controlAddress;
         m_ControlSocket.GetSockName(controlAddress);
         localHost = controlAddress.DottedDecimal();
-    }
-    catch (const nsSocket::CBlockingSocketException& exception)
-    {
+    } catch (const nsSocket::CBlockingSocketException& exception) {
         ReportException(exception, report::kOpenActiveData);
         return EDataState::NothingOwed;
     }
     std::replace(localHost.begin(), localHost.end(), '.', ',');
 
-    if (DataPort(localHost, listenAddress.Port()) != 0)
-        return EDataState::NothingOwed;
-    if (!RestartDataCommand(command, restartOffset) || !StartDataCommand(command, path))
-        return EDataState::NothingOwed;
+    if (DataPort(localHost, listenAddress.Port()) != 0) return EDataState::NothingOwed;
+    if (!RestartDataCommand(command, restartOffset) || !StartDataCommand(command, path)) return EDataState::NothingOwed;
     return AcceptData(listener, dataSocket);
 }
 
 CFTPClient::EDataState CFTPClient::AcceptData(nsSocket::CBlockingSocket& listener,
-                                              nsSocket::CBlockingSocket& dataSocket)
-{
-    try
-    {
+                                              nsSocket::CBlockingSocket& dataSocket) {
+    try {
         // Whoever reaches the PORT address first would otherwise receive an upload's bytes or
         // inject a download's: only the host at the other end of the control connection counts.
         nsSocket::CSocketAddress server;
@@ -222,16 +189,13 @@ CFTPClient::EDataState CFTPClient::AcceptData(nsSocket::CBlockingSocket& listene
         // A server that never connects must not hold the client longer than any other silence,
         // however many strangers knock meanwhile.
         const TClock::time_point deadline = Deadline();
-        for (;;)
-        {
+        for (;;) {
             nsSocket::CSocketAddress peer;
             if (listener.Accept(dataSocket, peer, deadline, m_uiTimeout) && peer.m_nAddress == server.m_nAddress)
                 return EDataState::Ready;
             dataSocket.CloseQuietly();
         }
-    }
-    catch (const nsSocket::CBlockingSocketException& exception)
-    {
+    } catch (const nsSocket::CBlockingSocketException& exception) {
         ReportException(exception, report::kOpenActiveData);
         dataSocket.CloseQuietly();
         // The server announced the transfer and never connected: it is not answering as it should.
@@ -240,18 +204,14 @@ CFTPClient::EDataState CFTPClient::AcceptData(nsSocket::CBlockingSocket& listene
 }
 
 CFTPClient::EDataState CFTPClient::OpenPassiveData(nsSocket::CBlockingSocket& dataSocket, CDataCommand command,
-                                                   const std::string& path, std::int64_t restartOffset)
-{
+                                                   const std::string& path, std::int64_t restartOffset) {
     std::string host;
     unsigned port = 0;
-    if (Passive(host, port) != 0)
-        return EDataState::NothingOwed;
-    if (!RestartDataCommand(command, restartOffset))
-        return EDataState::NothingOwed;
+    if (Passive(host, port) != 0) return EDataState::NothingOwed;
+    if (!RestartDataCommand(command, restartOffset)) return EDataState::NothingOwed;
     // Connect before the data command: many servers send their preliminary reply only once the
     // data connection is there, so waiting for that reply first would wait for ever.
-    try
-    {
+    try {
         // Only the port is taken from the reply: the data connection goes to the server the control
         // connection talks to, so a reply cannot send the client to another host.
         nsSocket::CSocketAddress server;
@@ -259,15 +219,12 @@ CFTPClient::EDataState CFTPClient::OpenPassiveData(nsSocket::CBlockingSocket& da
         const nsSocket::CSocketAddress target(server.HostAddress(), static_cast<std::uint16_t>(port));
         dataSocket.Create(nsSocket::kStreamSocket);
         dataSocket.Connect(target, m_uiTimeout);
-    }
-    catch (const nsSocket::CBlockingSocketException& exception)
-    {
+    } catch (const nsSocket::CBlockingSocketException& exception) {
         ReportException(exception, report::kOpenPassiveData);
         dataSocket.CloseQuietly();
         return EDataState::NothingOwed;
     }
-    if (!StartDataCommand(command, path))
-    {
+    if (!StartDataCommand(command, path)) {
         dataSocket.CloseQuietly();
         return EDataState::NothingOwed;
     }
@@ -275,13 +232,11 @@ CFTPClient::EDataState CFTPClient::OpenPassiveData(nsSocket::CBlockingSocket& da
 }
 
 CFTPClient::EDataState CFTPClient::EndTransferLoop(bool abortRequested, EDataState state,
-                                                   nsSocket::CBlockingSocket& dataSocket)
-{
+                                                   nsSocket::CBlockingSocket& dataSocket) {
     return abortRequested ? AbortTransfer(dataSocket) : state;
 }
 
-CFTPClient::EDataState CFTPClient::AbortTransfer(nsSocket::CBlockingSocket& dataSocket)
-{
+CFTPClient::EDataState CFTPClient::AbortTransfer(nsSocket::CBlockingSocket& dataSocket) {
     m_bAbortRequested = false;
     // The data connection goes first: a server that reads no command while it moves data (vsftpd
     // without urgent data) would otherwise never see the ABOR, and both would wait out the time-out.
@@ -290,47 +245,39 @@ CFTPClient::EDataState CFTPClient::AbortTransfer(nsSocket::CBlockingSocket& data
     const TClock::time_point deadline = Deadline();
     std::string reply;
     int replyClass = -1;
-    if (!SendCommand("ABOR") || !ReadReply(reply, replyClass, deadline))
-        return EDataState::Aborted;
+    if (!SendCommand("ABOR") || !ReadReply(reply, replyClass, deadline)) return EDataState::Aborted;
     // Two replies follow: the transfer's end (426, or 226 when it completed first), then the ABOR's
     // own. A server that took the ABOR before it saw the close and had nothing left to abort answers
     // 225 alone.
     const bool transferEnd = replyClass == 1 || replyClass == 4 || replyClass == 5 || LeadingNumber(reply) == 226;
-    if (transferEnd)
-    {
+    if (transferEnd) {
         replyClass = -1;
         ReadReply(reply, replyClass, deadline);
     }
     return EDataState::Aborted;
 }
 
-CFTPClient::EDataState CFTPClient::SendData(CLocalData& local, nsSocket::CBlockingSocket& dataSocket)
-{
+CFTPClient::EDataState CFTPClient::SendData(CLocalData& local, nsSocket::CBlockingSocket& dataSocket) {
     char* const buffer = m_vBuffer.data();
     const std::size_t blockSize = m_vBuffer.size();
     bool abortRequested = false;
-    try
-    {
+    try {
         const CTransferScope scope(m_bTransferring, m_bAbortRequested, m_nTransferBytes);
         std::size_t count = local.Read(buffer, blockSize);
-        while (!m_bAbortRequested && count != 0)
-        {
+        while (!m_bAbortRequested && count != 0) {
             dataSocket.SendAll(buffer, count, m_uiTimeout);
             m_nTransferBytes += static_cast<std::int64_t>(count);
             Notify(&CNotifaction::OnDataSent, BlockCount(count));
             count = local.Read(buffer, blockSize);
         }
         abortRequested = m_bAbortRequested;
-    }
-    catch (const nsSocket::CBlockingSocketException& exception)
-    {
+    } catch (const nsSocket::CBlockingSocketException& exception) {
         ReportException(exception, report::kSendData);
         dataSocket.CloseQuietly();
         // A server that takes no data for a whole time-out is no longer serving this transfer.
         return IsTimeout(exception) ? EDataState::ServerSilent : EDataState::ReplyOwed;
     }
-    if (!abortRequested && local.ReadFailed())
-    {
+    if (!abortRequested && local.ReadFailed()) {
         // A local file that cannot be read to its end must not pass for a complete upload.
         ReportSystemError(nsSocket::platform::LastSystemError(), report::kSendData);
         dataSocket.CloseQuietly();
@@ -339,40 +286,32 @@ CFTPClient::EDataState CFTPClient::SendData(CLocalData& local, nsSocket::CBlocki
     return EndTransferLoop(abortRequested, EDataState::Ready, dataSocket);
 }
 
-CFTPClient::EDataState CFTPClient::ReceiveData(CLocalData& local, nsSocket::CBlockingSocket& dataSocket)
-{
+CFTPClient::EDataState CFTPClient::ReceiveData(CLocalData& local, nsSocket::CBlockingSocket& dataSocket) {
     char* const buffer = m_vBuffer.data();
     const std::size_t blockSize = m_vBuffer.size();
     bool abortRequested = false;
     bool written = true;
-    try
-    {
+    try {
         const CTransferScope scope(m_bTransferring, m_bAbortRequested, m_nTransferBytes);
-        while (!m_bAbortRequested)
-        {
+        while (!m_bAbortRequested) {
             const std::size_t count = dataSocket.Receive(buffer, blockSize, m_uiTimeout);
-            if (count == 0)
-                break;  // the server closed the data connection: all bytes are here
+            if (count == 0) break;  // the server closed the data connection: all bytes are here
             m_nTransferBytes += static_cast<std::int64_t>(count);
             Notify(&CNotifaction::OnDataReceived, BlockCount(count));
-            if (!local.Write(buffer, count))
-            {
+            if (!local.Write(buffer, count)) {
                 written = false;
                 break;
             }
         }
         abortRequested = m_bAbortRequested;
-    }
-    catch (const nsSocket::CBlockingSocketException& exception)
-    {
+    } catch (const nsSocket::CBlockingSocketException& exception) {
         ReportException(exception, report::kReceiveData);
         dataSocket.CloseQuietly();
         // Silence after the preliminary reply: waiting for the final reply, and then for QUIT's,
         // would only cost more time-outs.
         return IsTimeout(exception) ? EDataState::ServerSilent : EDataState::ReplyOwed;
     }
-    if (!written)
-    {
+    if (!written) {
         // A full disk or a listing beyond its bound must not pass for a complete download.
         const std::string failure = local.WriteFailure();
         if (failure.empty())

@@ -1,8 +1,7 @@
 // The places where the FTP client reports a failure to its observers: one source name, fixed line numbers.
 #pragma once
 
-namespace nsFTP::report
-{
+namespace nsFTP::report {
 
 inline constexpr const char* kSource = "ftp/FtpClient";
 

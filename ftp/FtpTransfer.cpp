@@ -10,28 +10,22 @@
 #include "ftp/NoThrow.h"
 #include "ftp/SocketPlatform.h"
 
-namespace nsFTP
-{
-namespace
-{
+namespace nsFTP {
+namespace {
 
 // Types in which the bytes on the wire are the file's bytes, so that SIZE counts what arrives.
-bool IsBinary(const CTransferType& type) noexcept
-{
+bool IsBinary(const CTransferType& type) noexcept {
     return type.Type() == CTransferType::tyImage || (type.Type() == CTransferType::tyLocalByte && type.Second() == 8);
 }
 
 }  // namespace
 
 bool CFTPClient::UploadFile(const std::string& localPath, const std::string& remotePath, bool storeUnique,
-                            const CTransferType& type, bool passive)
-{
-    if (m_bTransferring)
-        return false;
+                            const CTransferType& type, bool passive) {
+    if (m_bTransferring) return false;
     return NoThrow(false, [&] {
         const std::unique_ptr<CLocalFile> file = CLocalFile::Open(localPath, CLocalFile::EMode::Read, m_bUseStdio);
-        if (!file)
-        {
+        if (!file) {
             ReportSystemError(nsSocket::platform::LastSystemError(),
                               m_bUseStdio ? report::kUploadStdioOpen : report::kUploadStreamOpen);
             return false;
@@ -43,13 +37,11 @@ bool CFTPClient::UploadFile(const std::string& localPath, const std::string& rem
         // the transfer's own type, counts; a remote file longer than ours is no partial copy of it and
         // is replaced; and a store-unique upload never touches an existing file.
         std::int64_t offset = 0;
-        if (m_bResume && !storeUnique && EnsureType(type))
-        {
+        if (m_bResume && !storeUnique && EnsureType(type)) {
             std::int64_t remoteSize = 0;
-            if (FileSize(remotePath, remoteSize) == 0 && remoteSize > 0 && remoteSize <= localSize)
-                offset = remoteSize;
+            if (FileSize(remotePath, remoteSize) == 0 && remoteSize > 0 && remoteSize <= localSize) offset = remoteSize;
         }
-        const CDataCommand command = offset > 0 ? CDataCommand::Append
+        const CDataCommand command = offset > 0    ? CDataCommand::Append
                                      : storeUnique ? CDataCommand::StoreUnique
                                                    : CDataCommand::Store;
         file->SeekTo(offset);
@@ -63,17 +55,14 @@ bool CFTPClient::UploadFile(const std::string& localPath, const std::string& rem
 }
 
 bool CFTPClient::DownloadFile(const std::string& remotePath, const std::string& localPath, const CTransferType& type,
-                              bool passive)
-{
+                              bool passive) {
     // Refused before the local file is opened: a download started from an observer must not touch it.
-    if (m_bTransferring)
-        return false;
+    if (m_bTransferring) return false;
     return NoThrow(false, [&] {
         const int openSite = m_bUseStdio ? report::kDownloadStdioOpen : report::kDownloadStreamOpen;
         std::unique_ptr<CLocalFile> file = CLocalFile::Open(
             localPath, m_bResume ? CLocalFile::EMode::Append : CLocalFile::EMode::Truncate, m_bUseStdio);
-        if (!file)
-        {
+        if (!file) {
             ReportSystemError(nsSocket::platform::LastSystemError(), openSite);
             return false;
         }
@@ -83,13 +72,11 @@ bool CFTPClient::DownloadFile(const std::string& remotePath, const std::string& 
         const bool sizeKnown = EnsureType(type) && QuerySize(remotePath, announced) == 0 && announced;
         const std::int64_t remoteSize = announced.value_or(0);
         std::int64_t offset = file->SeekToEnd();
-        if (m_bResume && sizeKnown && offset > remoteSize)
-        {
+        if (m_bResume && sizeKnown && offset > remoteSize) {
             // A local file longer than the remote one is no partial copy of it: start afresh.
             file->Close();
             file = CLocalFile::Open(localPath, CLocalFile::EMode::Truncate, m_bUseStdio);
-            if (!file)
-            {
+            if (!file) {
                 ReportSystemError(nsSocket::platform::LastSystemError(), openSite);
                 return false;
             }
@@ -99,8 +86,7 @@ bool CFTPClient::DownloadFile(const std::string& remotePath, const std::string& 
         Notify(&CNotifaction::OnDownloadStart, remotePath, localPath, remoteSize);
         const std::int64_t restartOffset = offset > 0 ? offset : 0;
         bool result = RunDataCommand(CDataCommand::Retrieve, remotePath, type, passive, *file, restartOffset);
-        if (result && sizeKnown && IsBinary(type) && restartOffset + m_nTransferBytes != remoteSize)
-        {
+        if (result && sizeKnown && IsBinary(type) && restartOffset + m_nTransferBytes != remoteSize) {
             // A cut connection that the server still calls complete, or more than it announced: the
             // local copy is not the remote file. It stays as it is, for a resume.
             NotifyError("received " + std::to_string(restartOffset + m_nTransferBytes) +
@@ -110,8 +96,7 @@ bool CFTPClient::DownloadFile(const std::string& remotePath, const std::string& 
         }
 
         Notify(&CNotifaction::OnDownloadEnd, remotePath, localPath, remoteSize);
-        if (!file->Close() && result)
-        {
+        if (!file->Close() && result) {
             // The last buffered bytes did not reach the disk: the local copy is incomplete.
             ReportSystemError(nsSocket::platform::LastSystemError(), openSite);
             result = false;
@@ -121,16 +106,12 @@ bool CFTPClient::DownloadFile(const std::string& remotePath, const std::string& 
 }
 
 bool CFTPClient::ReceiveListing(CDataCommand command, const std::string& path, bool passive, std::size_t limit,
-                                const TLineHandler& onLine)
-{
-    if (m_bTransferring)
-        return false;
+                                const TLineHandler& onLine) {
+    if (m_bTransferring) return false;
     return NoThrow(false, [&] {
         CListingSink sink(onLine, limit, kListingLineCost);
-        if (!RunDataCommand(command, path, CTransferType::ASCII(), passive, sink, 0))
-            return false;
-        if (!sink.Finish())
-        {
+        if (!RunDataCommand(command, path, CTransferType::ASCII(), passive, sink, 0)) return false;
+        if (!sink.Finish()) {
             NotifyError(sink.WriteFailure(), report::kSource, report::kReceiveData);
             return false;
         }
@@ -138,8 +119,7 @@ bool CFTPClient::ReceiveListing(CDataCommand command, const std::string& path, b
     });
 }
 
-bool CFTPClient::CollectLines(CDataCommand command, const std::string& path, TStringVector& lines, bool passive)
-{
+bool CFTPClient::CollectLines(CDataCommand command, const std::string& path, TStringVector& lines, bool passive) {
     return NoThrow(false, [&] {
         TStringVector received;
         if (!ReceiveListing(command, path, passive, kMaxListingBytes,
@@ -150,29 +130,23 @@ bool CFTPClient::CollectLines(CDataCommand command, const std::string& path, TSt
     });
 }
 
-bool CFTPClient::ListLines(const std::string& path, TStringVector& lines, bool passive)
-{
+bool CFTPClient::ListLines(const std::string& path, TStringVector& lines, bool passive) {
     return CollectLines(CDataCommand::List, path, lines, passive);
 }
 
-bool CFTPClient::NameLines(const std::string& path, TStringVector& lines, bool passive)
-{
+bool CFTPClient::NameLines(const std::string& path, TStringVector& lines, bool passive) {
     return CollectLines(CDataCommand::NameList, path, lines, passive);
 }
 
-bool CFTPClient::ListLines(const std::string& path, const TLineHandler& onLine, bool passive)
-{
+bool CFTPClient::ListLines(const std::string& path, const TLineHandler& onLine, bool passive) {
     return ReceiveListing(CDataCommand::List, path, passive, 0, onLine);
 }
 
-bool CFTPClient::NameLines(const std::string& path, const TLineHandler& onLine, bool passive)
-{
+bool CFTPClient::NameLines(const std::string& path, const TLineHandler& onLine, bool passive) {
     return ReceiveListing(CDataCommand::NameList, path, passive, 0, onLine);
 }
 
-bool CFTPClient::ParseEntries(CDataCommand command, const std::string& path, TFileStatusVector& entries,
-                              bool passive)
-{
+bool CFTPClient::ParseEntries(CDataCommand command, const std::string& path, TFileStatusVector& entries, bool passive) {
     return NoThrow(false, [&] {
         TFileStatusVector parsed;
         CDirListingParser parser;
@@ -188,18 +162,15 @@ bool CFTPClient::ParseEntries(CDataCommand command, const std::string& path, TFi
     });
 }
 
-bool CFTPClient::ListEntries(const std::string& path, TFileStatusVector& entries, bool passive)
-{
+bool CFTPClient::ListEntries(const std::string& path, TFileStatusVector& entries, bool passive) {
     return NoThrow(false, [&] {
         std::string directory = path;
-        if (!directory.empty() && directory.back() != '/')
-            directory += '/';
+        if (!directory.empty() && directory.back() != '/') directory += '/';
         return ParseEntries(CDataCommand::List, directory, entries, passive);
     });
 }
 
-bool CFTPClient::NameEntries(const std::string& path, TFileStatusVector& entries, bool passive)
-{
+bool CFTPClient::NameEntries(const std::string& path, TFileStatusVector& entries, bool passive) {
     return ParseEntries(CDataCommand::NameList, path, entries, passive);
 }
 

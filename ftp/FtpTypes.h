@@ -5,23 +5,19 @@
 #include <string>
 #include <vector>
 
-namespace nsFTP
-{
+namespace nsFTP {
 
 // The representation type given to transfers and to TYPE.
-class CTransferType
-{
+class CTransferType {
 public:
-    enum EType : std::int32_t
-    {
+    enum EType : std::int32_t {
         tyASCII = 0,
         tyEBCDIC = 1,
         tyImage = 2,
         tyLocalByte = 3,
     };
     // Format control of ASCII and EBCDIC.
-    enum EFormat : std::int32_t
-    {
+    enum EFormat : std::int32_t {
         tfNonPrint = 0,
         tfTelnet = 1,
         tfCarriageControl = 2,
@@ -44,22 +40,19 @@ private:
 };
 
 // The six commands that move bytes over a data connection.
-enum class CDataCommand : std::int32_t
-{
-    List = 0,      // LIST, server to client
-    NameList = 1,  // NLST, server to client
-    Retrieve = 2,  // RETR, server to client
-    Store = 3,     // STOR, client to server
+enum class CDataCommand : std::int32_t {
+    List = 0,         // LIST, server to client
+    NameList = 1,     // NLST, server to client
+    Retrieve = 2,     // RETR, server to client
+    Store = 3,        // STOR, client to server
     StoreUnique = 4,  // STOU, client to server
-    Append = 5,    // APPE, client to server
+    Append = 5,       // APPE, client to server
 };
 
 // How the client reaches the server: directly or through one of eight kinds of FTP firewall.
-class CFirewallMode
-{
+class CFirewallMode {
 public:
-    enum EMode : std::int32_t
-    {
+    enum EMode : std::int32_t {
         NoFirewall = 0,
         SiteHostname = 1,
         UserAfterLogon = 2,
@@ -90,14 +83,13 @@ private:
 };
 
 // The server account and, where a firewall is in the way, the firewall account.
-class CLogonData
-{
+class CLogonData {
 public:
     CLogonData() = default;
     CLogonData(std::string host, unsigned port, std::string user, std::string password, std::string account);
     CLogonData(std::string host, unsigned port, std::string user, std::string password, std::string account,
-               std::string firewallHost, std::string firewallUser, std::string firewallPassword,
-               unsigned firewallPort, CFirewallMode firewallMode);
+               std::string firewallHost, std::string firewallUser, std::string firewallPassword, unsigned firewallPort,
+               CFirewallMode firewallMode);
 
     void SetHost(std::string host, unsigned port, std::string user, std::string password, std::string account);
     void SetFirewall(std::string firewallHost, std::string firewallUser, std::string firewallPassword,

@@ -4,37 +4,26 @@
 #include <cstring>
 #include <exception>
 
-namespace nsFTP
-{
-namespace
-{
+namespace nsFTP {
+namespace {
 
 // Raised by the sink's own count, so that it is told apart from whatever the caller's handler raises.
-struct CListingBoundReached
-{
-};
+struct CListingBoundReached {};
 
 }  // namespace
 
-void CListingLineSplitter::Hand(std::string_view line)
-{
-    if (!line.empty() && line.back() == '\r')
-        line.remove_suffix(1);
+void CListingLineSplitter::Hand(std::string_view line) {
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     m_onLine(line);
 }
 
-bool CListingLineSplitter::Take(const char* bytes, std::size_t count)
-{
-    if (m_bOverlong)
-        return false;
+bool CListingLineSplitter::Take(const char* bytes, std::size_t count) {
+    if (m_bOverlong) return false;
     std::string_view rest(bytes, count);
-    while (!rest.empty())
-    {
+    while (!rest.empty()) {
         const std::size_t lineFeed = rest.find('\n');
-        if (lineFeed == std::string_view::npos)
-        {
-            if (m_strPartial.size() + rest.size() > m_nMaxLine)
-            {
+        if (lineFeed == std::string_view::npos) {
+            if (m_strPartial.size() + rest.size() > m_nMaxLine) {
                 m_bOverlong = true;
                 m_strPartial.clear();
                 return false;
@@ -45,18 +34,14 @@ bool CListingLineSplitter::Take(const char* bytes, std::size_t count)
         const std::string_view piece = rest.substr(0, lineFeed);
         rest.remove_prefix(lineFeed + 1);
         // The same bound whichever way the line was split, so that the outcome never depends on TCP.
-        if (m_strPartial.size() + piece.size() > m_nMaxLine)
-        {
+        if (m_strPartial.size() + piece.size() > m_nMaxLine) {
             m_bOverlong = true;
             m_strPartial.clear();
             return false;
         }
-        if (m_strPartial.empty())
-        {
+        if (m_strPartial.empty()) {
             Hand(piece);
-        }
-        else
-        {
+        } else {
             m_strPartial.append(piece);
             std::string line;
             line.swap(m_strPartial);
@@ -66,10 +51,8 @@ bool CListingLineSplitter::Take(const char* bytes, std::size_t count)
     return true;
 }
 
-void CListingLineSplitter::Finish()
-{
-    if (m_bOverlong || m_strPartial.empty())
-        return;
+void CListingLineSplitter::Finish() {
+    if (m_bOverlong || m_strPartial.empty()) return;
     std::string line;
     line.swap(m_strPartial);
     Hand(line);
@@ -78,47 +61,32 @@ void CListingLineSplitter::Finish()
 CListingSink::CListingSink(CListingLineSplitter::TLineHandler onLine, std::size_t limit, std::size_t lineCost)
     : m_splitter([this, onLine = std::move(onLine)](std::string_view line) {
           m_nHeld += line.size() + m_nLineCost;
-          if (m_nLimit != 0 && m_nHeld > m_nLimit)
-              throw CListingBoundReached();
+          if (m_nLimit != 0 && m_nHeld > m_nLimit) throw CListingBoundReached();
           onLine(line);
       }),
       m_nLimit(limit),
-      m_nLineCost(lineCost)
-{
-}
+      m_nLineCost(lineCost) {}
 
-bool CListingSink::Guard(const std::function<bool()>& step)
-{
-    if (!m_strFailure.empty())
-        return false;
-    try
-    {
-        if (step())
-            return true;
+bool CListingSink::Guard(const std::function<bool()>& step) {
+    if (!m_strFailure.empty()) return false;
+    try {
+        if (step()) return true;
         m_strFailure = "a listing line longer than " + std::to_string(kMaxListingLine >> 20) + " MiB";
-    }
-    catch (const CListingBoundReached&)
-    {
+    } catch (const CListingBoundReached&) {
         m_strFailure = "a listing larger than " + std::to_string(m_nLimit >> 20) + " MiB";
-    }
-    catch (const std::exception& exception)
-    {
+    } catch (const std::exception& exception) {
         m_strFailure = std::string("the listing's line handler failed: ") + exception.what();
-    }
-    catch (...)
-    {
+    } catch (...) {
         m_strFailure = "the listing's line handler failed";
     }
     return false;
 }
 
-bool CListingSink::Write(const char* data, std::size_t count)
-{
+bool CListingSink::Write(const char* data, std::size_t count) {
     return Guard([&] { return m_splitter.Take(data, count); });
 }
 
-bool CListingSink::Finish()
-{
+bool CListingSink::Finish() {
     return Guard([&] {
         m_splitter.Finish();
         return true;

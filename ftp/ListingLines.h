@@ -9,8 +9,7 @@
 
 #include "ftp/LocalData.h"
 
-namespace nsFTP
-{
+namespace nsFTP {
 
 // The longest listing line held while its end is awaited: a server that never ends a line must not
 // make the client grow without end.
@@ -19,15 +18,12 @@ inline constexpr std::size_t kMaxListingLine = std::size_t{1} << 20;
 // Cuts bytes into lines: LF or CR LF ends a line (the line end is not part of it), and a last line
 // without either still counts once Finish is called. Lines of the size of one block are handed on
 // without being copied.
-class CListingLineSplitter
-{
+class CListingLineSplitter {
 public:
     using TLineHandler = std::function<void(std::string_view line)>;
 
     explicit CListingLineSplitter(TLineHandler onLine, std::size_t maxLine = kMaxListingLine)
-        : m_onLine(std::move(onLine)), m_nMaxLine(maxLine)
-    {
-    }
+        : m_onLine(std::move(onLine)), m_nMaxLine(maxLine) {}
 
     // Hands every line that bytes complete to the handler; false (and nothing more is taken) once a
     // line grows beyond maxLine. The handler's exceptions pass through.
@@ -46,8 +42,7 @@ private:
 
 // The local side of a listing transfer: lines to a handler, with an optional bound on what a caller
 // keeps (the text plus lineCost per line). A handler that throws fails the write, never the client.
-class CListingSink final : public CLocalData
-{
+class CListingSink final : public CLocalData {
 public:
     CListingSink(CListingLineSplitter::TLineHandler onLine, std::size_t limit, std::size_t lineCost);
 

@@ -8,12 +8,10 @@
 #include <memory>
 #include <string>
 
-namespace nsFTP
-{
+namespace nsFTP {
 
 // Where the bytes of a data connection come from or go to. One call per block, no allocation.
-class CLocalData
-{
+class CLocalData {
 public:
     virtual ~CLocalData() = default;
     // Up to size bytes; 0 at the end or on failure (ReadFailed tells them apart).
@@ -31,11 +29,9 @@ protected:
 };
 
 // A local file opened for one transfer, with 64-bit positions.
-class CLocalFile : public CLocalData
-{
+class CLocalFile : public CLocalData {
 public:
-    enum class EMode
-    {
+    enum class EMode {
         Read,      // binary reading
         Append,    // binary writing after what is there
         Truncate,  // binary writing into an emptied file

@@ -5,20 +5,16 @@
 #include <memory>
 #include <utility>
 
-namespace nsSP
-{
+namespace nsSP {
 
 // Base of objects that count the handles pointing at them and delete themselves when the last one goes.
 // Single-threaded by design: the counts are plain integers.
-class RCObject
-{
+class RCObject {
 public:
     void AddReference() noexcept { ++m_nRefCount; }
 
-    void RemoveReference() noexcept
-    {
-        if (--m_nRefCount == 0)
-            delete this;
+    void RemoveReference() noexcept {
+        if (--m_nRefCount == 0) delete this;
     }
 
     bool IsShareable() const noexcept { return m_fShareable; }
@@ -42,18 +38,15 @@ private:
 // change what another sees. A holder marked unshareable is copied (with T's copy constructor)
 // instead of shared when a handle is copied from it.
 template <class T>
-class RCIPtr
-{
+class RCIPtr {
 public:
     // Takes ownership of pRealPtr (which may be null).
     explicit RCIPtr(T* pRealPtr = nullptr) : m_pCounter(NewHolder(pRealPtr)) { Init(); }
 
     RCIPtr(const RCIPtr& rhs) : m_pCounter(rhs.m_pCounter) { Init(); }
 
-    RCIPtr& operator=(const RCIPtr& rhs)
-    {
-        if (m_pCounter != rhs.m_pCounter)
-        {
+    RCIPtr& operator=(const RCIPtr& rhs) {
+        if (m_pCounter != rhs.m_pCounter) {
             RCIPtr copy(rhs);  // may allocate: done before this handle lets go of anything
             std::swap(m_pCounter, copy.m_pCounter);
         }
@@ -74,23 +67,19 @@ public:
     void MarkUnshareable() noexcept { m_pCounter->MarkUnshareable(); }
 
 private:
-    class CountHolder final : public RCObject
-    {
+    class CountHolder final : public RCObject {
     public:
         explicit CountHolder(std::unique_ptr<T> pPointee) noexcept : m_pPointee(std::move(pPointee)) {}
         std::unique_ptr<T> m_pPointee;
     };
 
-    static CountHolder* NewHolder(T* pRealPtr)
-    {
+    static CountHolder* NewHolder(T* pRealPtr) {
         std::unique_ptr<T> owned(pRealPtr);  // freed if the holder cannot be allocated
         return new CountHolder(std::move(owned));
     }
 
-    void Init()
-    {
-        if (!m_pCounter->IsShareable())
-        {
+    void Init() {
+        if (!m_pCounter->IsShareable()) {
             const T* pSource = m_pCounter->m_pPointee.get();
             m_pCounter = NewHolder(pSource ? new T(*pSource) : nullptr);
         }
@@ -102,8 +91,7 @@ private:
 
 // RCIPtr<T> holding a new T made from args.
 template <class T, class... Args>
-RCIPtr<T> MakeRCIPtr(Args&&... args)
-{
+RCIPtr<T> MakeRCIPtr(Args&&... args) {
     return RCIPtr<T>(new T(std::forward<Args>(args)...));
 }
 

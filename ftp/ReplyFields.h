@@ -7,8 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace nsFTP
-{
+namespace nsFTP {
 
 // The six numbers of "(h1,h2,h3,h4,p1,p2)" after the first "(" of a PASV reply; none unless each is
 // a byte (leading blanks allowed) followed by one separator and the separators add up to five commas

@@ -6,8 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace nsFTP
-{
+namespace nsFTP {
 
 // Upper bound on the text one read of the control connection gathers and on one assembled reply: a
 // server that streams without end must not make the client grow without end.
@@ -17,8 +16,7 @@ inline constexpr std::size_t kMaxReplyText = 1u << 20;
 // most ReceiveLimit() bytes. A line is complete at its line feed, whatever the size of the receive
 // that brought it, so another receive is due while the bytes received do not end in a line feed (TCP
 // may split a line anywhere). Only the text up to the first NUL of each receive counts.
-class CReplyReceiver
-{
+class CReplyReceiver {
 public:
     // bufferSize: the client's receive buffer (at least 2: one byte of data and its terminator).
     explicit CReplyReceiver(std::size_t bufferSize) noexcept;
@@ -51,8 +49,7 @@ long LeadingNumber(std::string_view line) noexcept;
 
 // Assembles one reply from its lines after RFC 959: "123-" opens a multi-line reply that only a
 // line "123 " (same code, then a blank) closes.
-class CReplyAssembler
-{
+class CReplyAssembler {
 public:
     // Adds one line (without its "\r\n") and the class read from it; true once the reply is whole.
     bool Add(const std::string& line, int lineClass);

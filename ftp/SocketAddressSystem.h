@@ -4,12 +4,10 @@
 
 #include "ftp/SocketPlatform.h"
 
-namespace nsSocket::platform
-{
+namespace nsSocket::platform {
 
 // Both values of CSocketAddress are kept in network byte order, as sockaddr_in holds them.
-inline sockaddr_in ToSystem(const CSocketAddress& address) noexcept
-{
+inline sockaddr_in ToSystem(const CSocketAddress& address) noexcept {
     sockaddr_in result{};
     result.sin_family = AF_INET;
     result.sin_port = address.m_nPort;
@@ -17,8 +15,7 @@ inline sockaddr_in ToSystem(const CSocketAddress& address) noexcept
     return result;
 }
 
-inline void FromSystem(const sockaddr_in& address, CSocketAddress& result) noexcept
-{
+inline void FromSystem(const sockaddr_in& address, CSocketAddress& result) noexcept {
     result = CSocketAddress();
     result.m_nPort = address.sin_port;
     result.m_nAddress = address.sin_addr.s_addr;
@@ -27,13 +24,11 @@ inline void FromSystem(const sockaddr_in& address, CSocketAddress& result) noexc
 // Runs getpeername or getsockname (Length is the platform's length type) and converts the
 // address it fills in; the result is the system call's.
 template <class Length, class Query, class Handle>
-int QueryAddress(Query query, Handle socket, CSocketAddress& address) noexcept
-{
+int QueryAddress(Query query, Handle socket, CSocketAddress& address) noexcept {
     sockaddr_in system{};
     Length length = sizeof system;
     const int result = query(socket, reinterpret_cast<sockaddr*>(&system), &length);
-    if (result == 0)
-        FromSystem(system, address);
+    if (result == 0) FromSystem(system, address);
     return result;
 }
 

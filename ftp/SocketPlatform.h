@@ -8,8 +8,7 @@
 
 #include "ftp/BlockingSocket.h"
 
-namespace nsSocket::platform
-{
+namespace nsSocket::platform {
 
 // The calling thread's last socket error (WSAGetLastError or errno).
 int LastError() noexcept;
@@ -38,8 +37,7 @@ int WaitReady(SocketHandle socket, bool forWriting, std::chrono::milliseconds wa
 std::ptrdiff_t Send(SocketHandle socket, const char* data, std::size_t count) noexcept;
 std::ptrdiff_t Receive(SocketHandle socket, char* buffer, std::size_t size) noexcept;
 std::ptrdiff_t ReceiveFrom(SocketHandle socket, char* buffer, std::size_t size, CSocketAddress& sender) noexcept;
-std::ptrdiff_t SendTo(SocketHandle socket, const char* data, std::size_t count,
-                      const CSocketAddress& target) noexcept;
+std::ptrdiff_t SendTo(SocketHandle socket, const char* data, std::size_t count, const CSocketAddress& target) noexcept;
 int PeerName(SocketHandle socket, CSocketAddress& address) noexcept;
 int SockName(SocketHandle socket, CSocketAddress& address) noexcept;
 

@@ -42,8 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t memberBits = in.U8();
     const std::size_t paramCount = memberBits % (kMaxParams + 2);  // one more than members have
     for (std::size_t i = 0; i < paramCount; ++i) params[i] = SomeType(in);
-    const MemberShape member = {(memberBits & 0x80) != 0, (memberBits & 0x40) != 0, SomeType(in),
-                                {params.data(), paramCount}};
+    const MemberShape member = {
+        (memberBits & 0x80) != 0, (memberBits & 0x40) != 0, SomeType(in), {params.data(), paramCount}};
 
     const std::uint8_t callBits = in.U8();
     CallShape call{};

@@ -9,22 +9,17 @@
 
 #include "ftp/ReplyReader.h"
 
-namespace
-{
+namespace {
 
-void Require(bool condition)
-{
-    if (!condition)
-        std::abort();
+void Require(bool condition) {
+    if (!condition) std::abort();
 }
 
 // Deterministic chunk sizes from the input itself, so that a crash replays exactly.
-class CSplitter
-{
+class CSplitter {
 public:
     explicit CSplitter(std::uint32_t seed) noexcept : m_state(seed | 1u) {}
-    std::size_t Next(std::size_t limit) noexcept
-    {
+    std::size_t Next(std::size_t limit) noexcept {
         m_state ^= m_state << 13;
         m_state ^= m_state >> 17;
         m_state ^= m_state << 5;
@@ -37,18 +32,15 @@ private:
 };
 
 // The text of a receive as the reader keeps it: up to the first NUL.
-std::string TextOf(const std::uint8_t* data, std::size_t count)
-{
+std::string TextOf(const std::uint8_t* data, std::size_t count) {
     const auto* bytes = reinterpret_cast<const char*>(data);
     const void* nul = std::memchr(bytes, '\0', count);
     return std::string(bytes, nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - bytes) : count);
 }
 
-void CheckLines(const std::deque<std::string>& queue, std::size_t from, const std::string& expectedText)
-{
+void CheckLines(const std::deque<std::string>& queue, std::size_t from, const std::string& expectedText) {
     std::string joined;
-    for (std::size_t i = from; i < queue.size(); ++i)
-    {
+    for (std::size_t i = from; i < queue.size(); ++i) {
         const std::string& line = queue[i];
         Require(!line.empty());
         const std::size_t lineFeed = line.find('\n');
@@ -61,10 +53,8 @@ void CheckLines(const std::deque<std::string>& queue, std::size_t from, const st
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
-    if (size < 4)
-        return 0;
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 4) return 0;
     // Header: the client's buffer size (2 to 4097 bytes) and the split seed.
     const std::size_t bufferSize = 2 + ((std::size_t{data[0]} << 8 | data[1]) % 4096);
     CSplitter splitter(std::uint32_t{data[2]} << 8 | data[3]);
@@ -73,14 +63,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::deque<std::string> queue;
     std::size_t at = 0;
-    while (at < size)
-    {
+    while (at < size) {
         // One read of the control connection: receives until one falls short of the limit.
         nsFTP::CReplyReceiver receiver(bufferSize);
         std::string expected;
         bool more = true;
-        while (more && at < size)
-        {
+        while (more && at < size) {
             const std::size_t count = std::min(splitter.Next(receiver.ReceiveLimit()), size - at);
             expected += TextOf(data + at, count);
             more = receiver.Take(reinterpret_cast<const char*>(data + at), count);
@@ -93,22 +81,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // Replies from the queued lines, as ReadReply assembles them.
     int lineClass = -1;
-    while (!queue.empty())
-    {
+    while (!queue.empty()) {
         nsFTP::CReplyAssembler reply;
         std::string first;
         std::string last;
         std::size_t lines = 0;
         bool complete = false;
-        while (!queue.empty() && !complete)
-        {
+        while (!queue.empty() && !complete) {
             std::string line = std::move(queue.front());
             queue.pop_front();
             lineClass = nsFTP::ReplyLineClass(line, lineClass);
             Require(lineClass >= 0 && lineClass <= 9);
             nsFTP::StripLineEnd(line);
-            if (lines++ == 0)
-                first = line;
+            if (lines++ == 0) first = line;
             last = line;
             complete = reply.Add(line, lineClass);
         }

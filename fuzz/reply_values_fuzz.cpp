@@ -9,25 +9,19 @@
 
 #include "ftp/ReplyFields.h"
 
-namespace
-{
+namespace {
 
-void Require(bool condition)
-{
-    if (!condition)
-        std::abort();
+void Require(bool condition) {
+    if (!condition) std::abort();
 }
 
-bool IsDigits(std::string_view text)
-{
+bool IsDigits(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-void CheckSize(std::string_view reply)
-{
+void CheckSize(std::string_view reply) {
     const std::optional<std::int64_t> size = nsFTP::SizeOfReply(reply);
-    if (!size)
-        return;
+    if (!size) return;
     Require(*size >= 0);
     Require(reply.size() > 4 && reply[4] >= '0' && reply[4] <= '9');
     // The number read is the run of digits written there (leading zeros aside).
@@ -37,27 +31,22 @@ void CheckSize(std::string_view reply)
                                           : std::string(digits.substr(digits.find_first_not_of('0')))));
 }
 
-void CheckTimestamp(std::string_view reply)
-{
+void CheckTimestamp(std::string_view reply) {
     const std::string stamp = nsFTP::TimestampOfReply(reply);
-    if (stamp.empty())
-        return;
+    if (stamp.empty()) return;
     Require(stamp.size() == 14 && IsDigits(stamp));
     Require(reply.substr(4, 14) == stamp);
 }
 
-void CheckDirectory(std::string_view reply)
-{
+void CheckDirectory(std::string_view reply) {
     const std::string directory = nsFTP::DirectoryOfReply(reply);
     const std::string_view firstLine = reply.substr(0, reply.find('\n'));
     Require(directory.size() <= firstLine.size());
     Require(directory.find('\n') == std::string::npos);
     // A directory written as RFC 959 quotes it reads back whole.
-    if (firstLine.find('\r') == std::string_view::npos)
-    {
+    if (firstLine.find('\r') == std::string_view::npos) {
         std::string quoted = "257 \"";
-        for (const char c : firstLine)
-            quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+        for (const char c : firstLine) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
         quoted += "\" is the current directory";
         Require(nsFTP::DirectoryOfReply(quoted) == firstLine);
     }
@@ -65,8 +54,7 @@ void CheckDirectory(std::string_view reply)
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view reply(reinterpret_cast<const char*>(data), size);
     CheckSize(reply);
     CheckTimestamp(reply);

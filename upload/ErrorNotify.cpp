@@ -88,15 +88,13 @@ void CErrorNotify::OnDownloadStart(const std::string&, const std::string&, std::
     StartCounting(remoteSize);
 }
 
-void CErrorNotify::OnUploadStart(const std::string& localPath, const std::string& remotePath,
-                                 std::int64_t localSize) {
+void CErrorNotify::OnUploadStart(const std::string& localPath, const std::string& remotePath, std::int64_t localSize) {
     if (m_bMuted) return;
     StartCounting(localSize);
     AppendLine(TransferLine("[start transfer]", localPath, remotePath, localSize));
 }
 
-void CErrorNotify::OnUploadEnd(const std::string& localPath, const std::string& remotePath,
-                               std::int64_t localSize) {
+void CErrorNotify::OnUploadEnd(const std::string& localPath, const std::string& remotePath, std::int64_t localSize) {
     AppendLine(TransferLine("[end transfer]", localPath, remotePath, localSize));
 }
 

@@ -21,12 +21,9 @@ public:
 
     void OnErrorReport(const std::string& message, const std::string& sourceFile, int line) override;
     void OnDataSent(int byteCount) override;
-    void OnDownloadStart(const std::string& remotePath, const std::string& localPath,
-                         std::int64_t remoteSize) override;
-    void OnUploadStart(const std::string& localPath, const std::string& remotePath,
-                       std::int64_t localSize) override;
-    void OnUploadEnd(const std::string& localPath, const std::string& remotePath,
-                     std::int64_t localSize) override;
+    void OnDownloadStart(const std::string& remotePath, const std::string& localPath, std::int64_t remoteSize) override;
+    void OnUploadStart(const std::string& localPath, const std::string& remotePath, std::int64_t localSize) override;
+    void OnUploadEnd(const std::string& localPath, const std::string& remotePath, std::int64_t localSize) override;
     void OnCommandSent(const std::string& command) override;
     void OnReplyLine(const std::string& line) override;
 

@@ -55,16 +55,15 @@ void CErrorSocket::SetRequest(std::int32_t error, const std::string& responseTex
 bool CErrorSocket::CreateNotifyWindow() {
     if (m_notifyWnd) return true;
     if (!RegisterNotifyClass()) return false;
-    m_notifyWnd.Reset(::CreateWindowExW(0, kNotifyClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                        fw::Module::Instance(), nullptr));
+    m_notifyWnd.Reset(
+        ::CreateWindowExW(0, kNotifyClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, fw::Module::Instance(), nullptr));
     if (!m_notifyWnd) return false;
     ::SetWindowLongPtrW(m_notifyWnd.Get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     ::SetWindowLongPtrW(m_notifyWnd.Get(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(NotifyProc));
     return true;
 }
 
-bool CErrorSocket::Report(std::int32_t error, const std::string& responseText, const char* host,
-                          std::uint16_t port) {
+bool CErrorSocket::Report(std::int32_t error, const std::string& responseText, const char* host, std::uint16_t port) {
     if (m_state == State::Connecting) return false;
     CloseSocket();
     m_bSent = false;

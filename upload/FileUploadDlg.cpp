@@ -91,8 +91,8 @@ void CFileUploadSlg::OnTimer(UINT_PTR id) {
 bool CFileUploadSlg::OnSysCommand(WPARAM command) {
     if ((command & 0xFFF0) != SC_CLOSE) return false;
     if (m_bTransferring) {
-        const int answer = fw::ShowMessageBox(L"파일을 업로드 중입니다 .전송을 중지하시겠습니까?",
-                                              MB_YESNO | MB_ICONINFORMATION);
+        const int answer =
+            fw::ShowMessageBox(L"파일을 업로드 중입니다 .전송을 중지하시겠습니까?", MB_YESNO | MB_ICONINFORMATION);
         if (answer == IDYES) {
             SetStatus("Closing...");
             m_bTransferring = false;  // the block loop ends the session as a stopped one

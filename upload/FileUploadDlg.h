@@ -120,7 +120,7 @@ private:
     std::optional<FailedStep> m_failure;  // of the current attempt
     std::string m_strPartialRemotePath;   // left by a lost data connection, removed on the retry
     std::int32_t m_nRetriesUsed = 0;
-    bool m_bPassive = false;              // after active mode failed: passive for the rest
+    bool m_bPassive = false;  // after active mode failed: passive for the rest
 };
 
 }  // namespace tovalo::upload

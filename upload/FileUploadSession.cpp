@@ -36,7 +36,9 @@ public:
         length = static_cast<std::uint64_t>(size.QuadPart);
         return true;
     }
-    bool Read(void* buffer, DWORD capacity, DWORD& read) { return ::ReadFile(m_handle, buffer, capacity, &read, nullptr) != FALSE; }
+    bool Read(void* buffer, DWORD capacity, DWORD& read) {
+        return ::ReadFile(m_handle, buffer, capacity, &read, nullptr) != FALSE;
+    }
 
 private:
     HANDLE m_handle;

@@ -6,7 +6,7 @@ namespace {
 
 // WinINet's error numbers, written out so that this file builds on any platform.
 constexpr std::uint32_t kErrorTimeout = 12002;
-constexpr std::uint32_t kErrorExtended = 12003;       // the server's reply says why
+constexpr std::uint32_t kErrorExtended = 12003;  // the server's reply says why
 constexpr std::uint32_t kErrorLoginFailure = 12015;
 constexpr std::uint32_t kErrorCannotConnect = 12029;
 

@@ -17,8 +17,8 @@ enum class SessionStep {
 };
 
 struct FailureVerdict {
-    bool retry = false;        // a transient failure: waiting and trying again may help
-    bool usePassive = false;   // the data connection could not be made in active mode
+    bool retry = false;       // a transient failure: waiting and trying again may help
+    bool usePassive = false;  // the data connection could not be made in active mode
 };
 
 // error: the failed call's error number (GetLastError right after it); response: the server's

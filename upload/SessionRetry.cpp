@@ -16,10 +16,14 @@ constexpr DWORD kReplyErrors[] = {ERROR_INTERNET_EXTENDED_ERROR, ERROR_INTERNET_
 
 const char* StepText(SessionStep step) {
     switch (step) {
-    case SessionStep::Connect: return "connection failed";
-    case SessionStep::OpenRemoteFile: return "data connection failed";
-    case SessionStep::WriteBlock: return "connection lost";
-    case SessionStep::ReadLocalFile: return "local file unreadable";
+    case SessionStep::Connect:
+        return "connection failed";
+    case SessionStep::OpenRemoteFile:
+        return "data connection failed";
+    case SessionStep::WriteBlock:
+        return "connection lost";
+    case SessionStep::ReadLocalFile:
+        return "local file unreadable";
     }
     return "failed";
 }
@@ -60,10 +64,11 @@ CFileUploadSlg::RetryDecision CFileUploadSlg::DecideRetry() {
     ++m_nRetriesUsed;
     if (verdict.usePassive) m_bPassive = true;
     // The status line is in the system code page, as the file names in it are.
-    const std::wstring retry = L"재시도 " + std::to_wstring(m_nRetriesUsed) + L"/" + std::to_wstring(m_nRetryCount) + L" … ";
+    const std::wstring retry =
+        L"재시도 " + std::to_wstring(m_nRetriesUsed) + L"/" + std::to_wstring(m_nRetryCount) + L" … ";
     SetStatus(fw::ToAnsi(retry) + Reason(m_failure->step, m_failure->error, m_failure->response));
     return WaitBeforeRetry(RetryDelaySeconds(static_cast<unsigned>(m_nRetriesUsed))) ? RetryDecision::Retry
-                                                                                   : RetryDecision::Stopped;
+                                                                                     : RetryDecision::Stopped;
 }
 
 bool CFileUploadSlg::WaitBeforeRetry(unsigned seconds) {
@@ -71,8 +76,7 @@ bool CFileUploadSlg::WaitBeforeRetry(unsigned seconds) {
     m_bTransferring = true;
     const ULONGLONG deadline = ::GetTickCount64() + seconds * 1000ull;
     for (ULONGLONG now = ::GetTickCount64(); m_bTransferring && now < deadline; now = ::GetTickCount64()) {
-        ::MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(deadline - now), QS_ALLINPUT,
-                                      MWMO_INPUTAVAILABLE);
+        ::MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(deadline - now), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         MSG msg;
         while (m_bTransferring && ::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) {

@@ -16,7 +16,6 @@
 
 namespace {
 
-
 constexpr wchar_t kClassId[] = L"{3B0B4102-58CA-4165-B0CD-0970FEC6FF13}";
 constexpr int kWidth = 520;
 constexpr int kHeight = 300;
@@ -34,8 +33,8 @@ double NowMs() {
 
 std::string Ansi(const std::wstring& wide) {
     const int size = static_cast<int>(wide.size());
-    std::string text(static_cast<size_t>(WideCharToMultiByte(CP_ACP, 0, wide.data(), size, nullptr, 0, nullptr, nullptr)),
-                     '\0');
+    std::string text(
+        static_cast<size_t>(WideCharToMultiByte(CP_ACP, 0, wide.data(), size, nullptr, 0, nullptr, nullptr)), '\0');
     WideCharToMultiByte(CP_ACP, 0, wide.data(), size, text.data(), static_cast<int>(text.size()), nullptr, nullptr);
     return text;
 }
@@ -137,9 +136,10 @@ double TimeControl(HWND frame, const std::wstring& folder, int iconSet, int* row
     const double scan = TimeScan(control.window(), *rows);
     // Adding the k-th file reads the k - 1 rows above it: n(n - 1)/2 reads for the folder.
     const double reads = 0.5 * *rows * (*rows - 1);
-    std::printf("    (the control's duplicate scan: %.2f us per row read through its window, so about %.1f ms of "
-                "this load)\n",
-                *rows ? scan * 1000.0 / *rows : 0.0, *rows ? reads * scan / *rows : 0.0);
+    std::printf(
+        "    (the control's duplicate scan: %.2f us per row read through its window, so about %.1f ms of "
+        "this load)\n",
+        *rows ? scan * 1000.0 / *rows : 0.0, *rows ? reads * scan / *rows : 0.0);
     return called ? elapsed : -1;
 }
 
@@ -234,9 +234,10 @@ double TimeBareLoop(HWND frame, const std::wstring& folder, int iconSet, bool sc
     *rows = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
 
     const double scanMs = TimeScan(list, *rows);
-    std::printf("    (bare loop: file status %.1f ms, shell icons %.1f ms, list view rows %.1f ms; one read of every "
-                "path column of a plain list view: %.2f us per row)\n",
-                g_split.status, g_split.shell, g_split.list, *rows ? scanMs * 1000.0 / *rows : 0.0);
+    std::printf(
+        "    (bare loop: file status %.1f ms, shell icons %.1f ms, list view rows %.1f ms; one read of every "
+        "path column of a plain list view: %.2f us per row)\n",
+        g_split.status, g_split.shell, g_split.list, *rows ? scanMs * 1000.0 / *rows : 0.0);
 
     DestroyWindow(list);
     ImageList_Destroy(bare.large);
@@ -283,11 +284,12 @@ int wmain(int argc, wchar_t** argv) {
                 firstCount = count;
             }
             const double scale = static_cast<double>(count) / firstCount;
-            std::printf("  %5d files: LoadDirFiles %9.1f ms (%7.1f us/file), bare loop %8.1f ms (%6.1f us/file): "
-                        "%.2fx; bare loop with the scan %8.1f ms: %.2fx; growth since %d files: control %.1fx, "
-                        "bare %.1fx for %.0fx the files\n",
-                        count, control, control * 1000 / count, bare, bare * 1000 / count, control / bare, scanned,
-                        scanned / bare, firstCount, control / firstControl, bare / firstBare, scale);
+            std::printf(
+                "  %5d files: LoadDirFiles %9.1f ms (%7.1f us/file), bare loop %8.1f ms (%6.1f us/file): "
+                "%.2fx; bare loop with the scan %8.1f ms: %.2fx; growth since %d files: control %.1fx, "
+                "bare %.1fx for %.0fx the files\n",
+                count, control, control * 1000 / count, bare, bare * 1000 / count, control / bare, scanned,
+                scanned / bare, firstCount, control / firstControl, bare / firstBare, scale);
         }
     }
     frame.reset();

@@ -1,4 +1,5 @@
-// Listing parser benchmark tool: writes a vsftpd-like UNIX listing, or times parsing one into entry records or a callback.
+// Listing parser benchmark tool: writes a vsftpd-like UNIX listing, or times parsing one into entry records or a
+// callback.
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -17,15 +18,12 @@
 #include "ftp/FtpClient.h"
 #include "ftp/ListingLines.h"
 
-namespace
-{
+namespace {
 
 // Small deterministic generator, so every run times the same listing.
-class CRandom
-{
+class CRandom {
 public:
-    std::uint64_t Next()
-    {
+    std::uint64_t Next() {
         m_state += 0x9E3779B97F4A7C15u;
         std::uint64_t z = m_state;
         z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
@@ -34,7 +32,9 @@ public:
     }
     std::size_t Below(std::size_t n) { return static_cast<std::size_t>(Next() % n); }
     template <class T, std::size_t N>
-    const T& Pick(const std::array<T, N>& items) { return items[Below(N)]; }
+    const T& Pick(const std::array<T, N>& items) {
+        return items[Below(N)];
+    }
 
 private:
     std::uint64_t m_state = 20240615;
@@ -43,20 +43,24 @@ private:
 constexpr std::array<std::string_view, 12> kMonths = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                                       "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 constexpr std::array<std::string_view, 6> kUsers = {"ftp", "root", "www-data", "1000", "backup", "nobody"};
-constexpr std::array<std::string_view, 10> kStems = {"report", "IMG_2041", "archive", "setup", "notes",
-                                                     "2023-annual-summary", "index", "backup of disk", "README",
-                                                     "data_export_final_v2"};
-constexpr std::array<std::string_view, 8> kExtensions = {".txt", ".jpg", ".tar.gz", ".pdf", ".iso", ".html", "", ".csv"};
+constexpr std::array<std::string_view, 10> kStems = {"report",  "IMG_2041",
+                                                     "archive", "setup",
+                                                     "notes",   "2023-annual-summary",
+                                                     "index",   "backup of disk",
+                                                     "README",  "data_export_final_v2"};
+constexpr std::array<std::string_view, 8> kExtensions = {".txt", ".jpg",  ".tar.gz", ".pdf",
+                                                         ".iso", ".html", "",        ".csv"};
 
 // One line as vsftpd prints it: "%s %4u %-8s %-8s %8llu %s %s", the date as "Mon dd HH:MM" for recent
 // files and "Mon dd  yyyy" for older ones.
-std::string MakeLine(CRandom& random, std::size_t index)
-{
+std::string MakeLine(CRandom& random, std::size_t index) {
     const std::size_t kind = random.Below(20);
     const bool directory = kind < 3;
     const bool link = kind == 3;
     const char* perms = directory ? "drwxr-xr-x" : link ? "lrwxrwxrwx" : (kind % 2 ? "-rw-r--r--" : "-rw-------");
-    std::uint64_t size = directory ? 4096 : link ? 11 : random.Next() % (random.Below(10) == 0 ? 12'000'000'000u : 5'000'000u);
+    std::uint64_t size = directory ? 4096
+                         : link    ? 11
+                                   : random.Next() % (random.Below(10) == 0 ? 12'000'000'000u : 5'000'000u);
     const std::string_view user = random.Pick(kUsers);
     char head[160];
     const bool recent = random.Below(2) == 0;
@@ -65,27 +69,24 @@ std::string MakeLine(CRandom& random, std::size_t index)
         std::snprintf(when, sizeof when, "%02zu:%02zu", random.Below(24), random.Below(60));
     else
         std::snprintf(when, sizeof when, " %zu", 1995 + random.Below(30));
-    std::snprintf(head, sizeof head, "%s %4zu %-8.*s %-8.*s %8llu %.*s %2zu %s ", perms, 1 + random.Below(directory ? 30 : 2),
-                  static_cast<int>(user.size()), user.data(), static_cast<int>(user.size()), user.data(),
-                  static_cast<unsigned long long>(size), 3, random.Pick(kMonths).data(), 1 + random.Below(28), when);
+    std::snprintf(head, sizeof head, "%s %4zu %-8.*s %-8.*s %8llu %.*s %2zu %s ", perms,
+                  1 + random.Below(directory ? 30 : 2), static_cast<int>(user.size()), user.data(),
+                  static_cast<int>(user.size()), user.data(), static_cast<unsigned long long>(size), 3,
+                  random.Pick(kMonths).data(), 1 + random.Below(28), when);
     std::string line = head;
     line += random.Pick(kStems);
     line += '_';
     line += std::to_string(index);
-    if (!directory)
-        line += random.Pick(kExtensions);
-    if (link)
-        line += " -> ../shared/target";
+    if (!directory) line += random.Pick(kExtensions);
+    if (link) line += " -> ../shared/target";
     return line;
 }
 
-int Generate(std::size_t count, const char* path)
-{
+int Generate(std::size_t count, const char* path) {
     std::ofstream out(path, std::ios::binary);
     CRandom random;
     std::string text;
-    for (std::size_t i = 0; i < count; ++i)
-    {
+    for (std::size_t i = 0; i < count; ++i) {
         text += MakeLine(random, i);
         text += '\n';
     }
@@ -96,8 +97,7 @@ int Generate(std::size_t count, const char* path)
 // Parses every line and keeps each entry understood as the client's listing does: a record of its
 // own on the heap, in the list the client hands its callers (as basic-ftp keeps one object per
 // entry in an array). Returns the number of entries understood.
-std::size_t ParseIntoList(std::string_view text, nsFTP::CFTPClient::TFileStatusVector& entries)
-{
+std::size_t ParseIntoList(std::string_view text, nsFTP::CFTPClient::TFileStatusVector& entries) {
     nsFTP::CDirListingParser parser;
     nsFTP::CFTPFileStatus status;
     nsFTP::CListingLineSplitter lines([&](std::string_view line) {
@@ -111,28 +111,23 @@ std::size_t ParseIntoList(std::string_view text, nsFTP::CFTPClient::TFileStatusV
 
 // Hands every entry to a callback that only counts it: what a caller that prints entries as they
 // come (tovalo-ftp ls) pays for the parse.
-std::size_t ParseThroughCallback(std::string_view text)
-{
+std::size_t ParseThroughCallback(std::string_view text) {
     nsFTP::CDirListingParser parser;
     std::size_t count = 0;
-    nsFTP::ParseListing(parser, text, [&count](std::string_view, const nsFTP::CFTPFileStatus* entry) {
-        count += entry != nullptr;
-    });
+    nsFTP::ParseListing(parser, text,
+                        [&count](std::string_view, const nsFTP::CFTPFileStatus* entry) { count += entry != nullptr; });
     return count;
 }
 
 // Best time of several runs. Every run builds its result afresh, as the peer's parseList does: the
 // list starts empty and unreserved, and is freed after the clock stops.
-int Time(const char* path, int runs, bool intoList)
-{
+int Time(const char* path, int runs, bool intoList) {
     std::ifstream in(path, std::ios::binary);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (!in && !in.eof())
-        return 1;
+    if (!in && !in.eof()) return 1;
     double best = 1e300;
     std::size_t understood = 0;
-    for (int run = 0; run < runs; ++run)
-    {
+    for (int run = 0; run < runs; ++run) {
         nsFTP::CFTPClient::TFileStatusVector entries;
         const auto start = std::chrono::steady_clock::now();
         understood = intoList ? ParseIntoList(text, entries) : ParseThroughCallback(text);
@@ -145,11 +140,9 @@ int Time(const char* path, int runs, bool intoList)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     const std::vector<std::string_view> args(argv + 1, argv + argc);
-    if (args.size() == 3 && args[0] == "generate")
-        return Generate(std::stoul(std::string(args[1])), argv[3]);
+    if (args.size() == 3 && args[0] == "generate") return Generate(std::stoul(std::string(args[1])), argv[3]);
     if (args.size() == 3 && (args[0] == "time" || args[0] == "stream"))
         return Time(argv[2], std::stoi(std::string(args[2])), args[0] == "time");
     std::cerr << "usage: tovalo_parser_bench generate COUNT FILE | time FILE RUNS | stream FILE RUNS\n"

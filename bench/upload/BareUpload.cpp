@@ -64,7 +64,8 @@ int main(int argc, char** argv) {
         }
     }
     const std::string chmod = std::string("SITE chmod 777 ") + argv[6];
-    if (!::FtpCommandA(connection.h, FALSE, FTP_TRANSFER_TYPE_ASCII, chmod.c_str(), 0, nullptr)) return Fail("FtpCommandA");
+    if (!::FtpCommandA(connection.h, FALSE, FTP_TRANSFER_TYPE_ASCII, chmod.c_str(), 0, nullptr))
+        return Fail("FtpCommandA");
     std::printf("ELAPSED %lu\n", ::GetTickCount() - start);
     return 0;
 }

@@ -6,16 +6,13 @@
 #include "ftp/ReplyReader.h"
 #include "tools/tovalo-ftp/CliObserver.h"
 
-namespace
-{
+namespace {
 
-TEST(CliObserver, AReplyWithoutEndIsKeptOnlyUpToTheReplyBound)
-{
+TEST(CliObserver, AReplyWithoutEndIsKeptOnlyUpToTheReplyBound) {
     nsFtpCli::CReplyRecorder recorder(nullptr);
     recorder.OnCommandSent("NOOP");
     const std::string line = "220-" + std::string(1000, 'm');
-    for (std::size_t sent = 0; sent < 3 * nsFTP::kMaxReplyText; sent += line.size())
-        recorder.OnReplyLine(line);
+    for (std::size_t sent = 0; sent < 3 * nsFTP::kMaxReplyText; sent += line.size()) recorder.OnReplyLine(line);
     EXPECT_EQ(recorder.LastReply().size(), nsFTP::kMaxReplyText);
     recorder.OnCommandSent("NOOP");
     recorder.OnReplyLine("200 ok");

@@ -20,27 +20,22 @@ using tovalo_test::CScriptStep;
 using tovalo_test::EData;
 using tovalo_test::Line;
 
-namespace
-{
+namespace {
 
-std::vector<std::string> Words(const std::string& text)
-{
+std::vector<std::string> Words(const std::string& text) {
     std::istringstream in(text);
     std::vector<std::string> words;
-    for (std::string word; in >> word;)
-        words.push_back(word);
+    for (std::string word; in >> word;) words.push_back(word);
     return words;
 }
 
-struct CRun
-{
+struct CRun {
     int status = -1;
     std::string out;
     std::string err;
 };
 
-CRun RunTool(const std::vector<std::string>& words, const std::string& input = {})
-{
+CRun RunTool(const std::vector<std::string>& words, const std::string& input = {}) {
     std::istringstream in(input);
     std::ostringstream out;
     std::ostringstream err;
@@ -51,31 +46,26 @@ CRun RunTool(const std::vector<std::string>& words, const std::string& input = {
     return run;
 }
 
-std::string TempPath(const std::string& name)
-{
+std::string TempPath(const std::string& name) {
     static int counter = 0;
     return ::testing::TempDir() + "tovalo-cli-" + std::to_string(counter++) + "-" + name;
 }
 
-void WriteFile(const std::string& path, const std::string& content)
-{
+void WriteFile(const std::string& path, const std::string& content) {
     std::ofstream(path, std::ios::binary) << content;
 }
 
-std::string ReadFile(const std::string& path)
-{
+std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-void Replace(std::string& text, const std::string& from, const std::string& to)
-{
+void Replace(std::string& text, const std::string& from, const std::string& to) {
     for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
         text.replace(at, from.size(), to);
 }
 
-TEST(Cli, UsageErrorsNameTheOffendingWord)
-{
+TEST(Cli, UsageErrorsNameTheOffendingWord) {
     // words | part of the message on stderr
     const char* const rows[][2] = {
         {"", "no command given"},
@@ -104,8 +94,7 @@ TEST(Cli, UsageErrorsNameTheOffendingWord)
         {"-H", "option -H needs a value (HOST)"},
         {"-H 127.0.0.1 -p - --fw-pass - noop", "only one of -p and --fw-pass"},
     };
-    for (const auto& row : rows)
-    {
+    for (const auto& row : rows) {
         SCOPED_TRACE(row[0]);
         const CRun run = RunTool(Words(row[0]));
         EXPECT_EQ(run.status, nsFtpCli::kExitUsage);
@@ -117,10 +106,8 @@ TEST(Cli, UsageErrorsNameTheOffendingWord)
 
 // Every option that --help lists is one the parser takes, and every command it lists is one the
 // table knows: the reference cannot drift from what the program does.
-TEST(Cli, HelpListsWhatTheParserTakes)
-{
-    for (const char* words : {"--help", "-h", "-H h -v --help"})
-    {
+TEST(Cli, HelpListsWhatTheParserTakes) {
+    for (const char* words : {"--help", "-h", "-H h -v --help"}) {
         SCOPED_TRACE(words);
         const CRun run = RunTool(Words(words));
         EXPECT_EQ(run.status, nsFtpCli::kExitDone);
@@ -132,33 +119,24 @@ TEST(Cli, HelpListsWhatTheParserTakes)
     std::string section;
     std::size_t options = 0;
     std::size_t commands = 0;
-    for (std::string line; std::getline(lines, line);)
-    {
-        if (!line.empty() && line[0] != ' ')
-            section = line.substr(0, line.find(' '));
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line[0] != ' ') section = line.substr(0, line.find(' '));
         EXPECT_LE(line.size(), 100u) << line;
-        if (line.size() < 3 || line[2] == ' ' || line[0] != ' ')
-            continue;
+        if (line.size() < 3 || line[2] == ' ' || line[0] != ' ') continue;
         std::istringstream words(line);
         std::string first;
         words >> first;
-        if (section == "OPTIONS")
-        {
+        if (section == "OPTIONS") {
             ++options;
-            for (std::string spelling : {first, std::string()})
-            {
-                if (spelling.empty() && !(words >> spelling && spelling.rfind("--", 0) == 0))
-                    break;
-                if (spelling.back() == ',')
-                    spelling.pop_back();
+            for (std::string spelling : {first, std::string()}) {
+                if (spelling.empty() && !(words >> spelling && spelling.rfind("--", 0) == 0)) break;
+                if (spelling.back() == ',') spelling.pop_back();
                 nsFtpCli::COptions parsed;
                 std::string error;
                 nsFtpCli::ParseArguments({spelling, "x", "-H", "h", "noop"}, parsed, error);
                 EXPECT_EQ(error.find("unknown option"), std::string::npos) << line;
             }
-        }
-        else if (section == "COMMANDS" && first != "parse")
-        {
+        } else if (section == "COMMANDS" && first != "parse") {
             ++commands;
             std::string error;
             nsFtpCli::ValidateCommand({first, {}}, error);
@@ -171,8 +149,7 @@ TEST(Cli, HelpListsWhatTheParserTakes)
     EXPECT_NE(help.find("EXAMPLES"), std::string::npos);
 }
 
-TEST(Cli, OptionsFillTheAccountAndSplitCommands)
-{
+TEST(Cli, OptionsFillTheAccountAndSplitCommands) {
     nsFtpCli::COptions options;
     std::string error;
     ASSERT_TRUE(nsFtpCli::ParseArguments(
@@ -209,8 +186,7 @@ TEST(Cli, OptionsFillTheAccountAndSplitCommands)
         {"-H h -C --no-resume noop", false},
         {"-H h --no-resume -C noop", true},
     };
-    for (const auto& [words, resume] : resumeRows)
-    {
+    for (const auto& [words, resume] : resumeRows) {
         nsFtpCli::COptions parsed;
         ASSERT_TRUE(nsFtpCli::ParseArguments(Words(words), parsed, error)) << words;
         EXPECT_EQ(parsed.resume, resume) << words;
@@ -227,8 +203,7 @@ TEST(Cli, OptionsFillTheAccountAndSplitCommands)
     EXPECT_FALSE(defaults.passive);
 }
 
-TEST(Cli, NothingListeningIsNoLogonAndSaysWhy)
-{
+TEST(Cli, NothingListeningIsNoLogonAndSaysWhy) {
     unsigned port = 0;
     {
         nsSocket::CBlockingSocket probe;
@@ -248,8 +223,7 @@ TEST(Cli, NothingListeningIsNoLogonAndSaysWhy)
     EXPECT_NE(run.err.find("[ftp/FtpClient:279]"), std::string::npos) << run.err;
 }
 
-TEST(Cli, AskedPasswordsNeedALine)
-{
+TEST(Cli, AskedPasswordsNeedALine) {
     // No line on standard input: nothing to log on with, and no connection is tried.
     const CRun run = RunTool(Words("-H 127.0.0.1 -P 1 -p - noop"), "");
     EXPECT_EQ(run.status, nsFtpCli::kExitUsage);
@@ -261,8 +235,7 @@ TEST(Cli, AskedPasswordsNeedALine)
     EXPECT_NE(missing.err.find("cannot read the netrc file /nonexistent/tovalo-netrc"), std::string::npos);
 }
 
-struct CScriptedRun
-{
+struct CScriptedRun {
     const char* label;
     std::string words;  // after "-H 127.0.0.1 -P <port>"; {local} and {netrc} are temporary files
     std::vector<CScriptStep> replies;
@@ -276,8 +249,7 @@ struct CScriptedRun
     std::string serverData = {};   // what the server received on a data connection, when not empty
 };
 
-struct CScriptedOutcome
-{
+struct CScriptedOutcome {
     CRun run;
     std::vector<std::string> lines;
     std::string localAfter;
@@ -285,12 +257,12 @@ struct CScriptedOutcome
 };
 
 const std::string kPasv = "227 Entering Passive Mode ({pasv})";
-const char kNetrc[] = "machine other.example login x password y\n"
-                      "macdef init\ncd /\n\n"
-                      "machine 127.0.0.1 login nu password \"se cret\"\n";
+const char kNetrc[] =
+    "machine other.example login x password y\n"
+    "macdef init\ncd /\n\n"
+    "machine 127.0.0.1 login nu password \"se cret\"\n";
 
-TEST(Cli, RunsCommandsInOrderOnOneLogon)
-{
+TEST(Cli, RunsCommandsInOrderOnOneLogon) {
     const std::vector<CScriptedRun> rows = {
         {"pwd and size print their results; -v shows the exchange with the password masked",
          "-u me -p secret -v pwd , size f",
@@ -299,31 +271,68 @@ TEST(Cli, RunsCommandsInOrderOnOneLogon)
          "/a \"b\"\n5368709120\n",
          {"USER me", "PASS secret", "CWD /", "PWD", "SIZE f", "QUIT"},
          {"> PASS ****\n", "< 230 in\n", "> SIZE f\n"}},
-        {"the first refusal stops the run and is named with the reply", "rm x , mkdir y",
-         {"230 in", "250 ok", "550 no such file", "221 bye"}, nsFtpCli::kExitFailed, "",
-         {"USER anonymous", "CWD /", "DELE x", "QUIT"}, {"tovalo-ftp: rm x: refused: 550 no such file\n"}},
-        {"a refused logon, named with the reply", "noop", {"530 no"}, nsFtpCli::kExitNoLogon, "",
-         {"USER anonymous", "QUIT"}, {"tovalo-ftp: no logon to 127.0.0.1:", ": refused: 530 no\n"}},
-        {"an unexpected reply is named as such", "mv a b", {"230 in", "250 ok", "200 odd", "221 bye"},
-         nsFtpCli::kExitFailed, "", {"USER anonymous", "CWD /", "RNFR a", "QUIT"},
+        {"the first refusal stops the run and is named with the reply",
+         "rm x , mkdir y",
+         {"230 in", "250 ok", "550 no such file", "221 bye"},
+         nsFtpCli::kExitFailed,
+         "",
+         {"USER anonymous", "CWD /", "DELE x", "QUIT"},
+         {"tovalo-ftp: rm x: refused: 550 no such file\n"}},
+        {"a refused logon, named with the reply",
+         "noop",
+         {"530 no"},
+         nsFtpCli::kExitNoLogon,
+         "",
+         {"USER anonymous", "QUIT"},
+         {"tovalo-ftp: no logon to 127.0.0.1:", ": refused: 530 no\n"}},
+        {"an unexpected reply is named as such",
+         "mv a b",
+         {"230 in", "250 ok", "200 odd", "221 bye"},
+         nsFtpCli::kExitFailed,
+         "",
+         {"USER anonymous", "CWD /", "RNFR a", "QUIT"},
          {"tovalo-ftp: mv a b: failed, the server answered: 200 odd\n"}},
-        {"type is set at once and stays for later", "type A , syst", {"230 in", "250 ok", "200 ascii", "215 UNIX"},
-         nsFtpCli::kExitDone, "215 UNIX\n", {"USER anonymous", "CWD /", "TYPE A N", "SYST", "QUIT"}, {}},
-        {"-p - takes the password from a line of standard input", "-u me -p - noop",
-         {"331 pass", "230 in", "250 ok", "200 ok"}, nsFtpCli::kExitDone, "",
-         {"USER me", "PASS secret word", "CWD /", "NOOP", "QUIT"}, {}, "secret word\r\nnext\n"},
-        {"--netrc-file gives user and password of the host", "--netrc-file {netrc} noop",
-         {"331 pass", "230 in", "250 ok", "200 ok"}, nsFtpCli::kExitDone, "",
-         {"USER nu", "PASS se cret", "CWD /", "NOOP", "QUIT"}, {}},
-        {"-p wins over the netrc password", "--netrc-file {netrc} -p pw noop",
-         {"331 pass", "230 in", "250 ok", "200 ok"}, nsFtpCli::kExitDone, "",
-         {"USER nu", "PASS pw", "CWD /", "NOOP", "QUIT"}, {}},
-        {"texts from the server are escaped, on stdout and with -v", "-v pwd , syst",
-         {"230 in", "250 ok", "257 \"/a\x1b[2Jb\tc\\d\" is current", "215 UNIX\x07\x9b"}, nsFtpCli::kExitDone,
-         "/a\\033[2Jb\\tc\\\\d\n215 UNIX\\007\x9b\n", {"USER anonymous", "CWD /", "PWD", "SYST", "QUIT"},
+        {"type is set at once and stays for later",
+         "type A , syst",
+         {"230 in", "250 ok", "200 ascii", "215 UNIX"},
+         nsFtpCli::kExitDone,
+         "215 UNIX\n",
+         {"USER anonymous", "CWD /", "TYPE A N", "SYST", "QUIT"},
+         {}},
+        {"-p - takes the password from a line of standard input",
+         "-u me -p - noop",
+         {"331 pass", "230 in", "250 ok", "200 ok"},
+         nsFtpCli::kExitDone,
+         "",
+         {"USER me", "PASS secret word", "CWD /", "NOOP", "QUIT"},
+         {},
+         "secret word\r\nnext\n"},
+        {"--netrc-file gives user and password of the host",
+         "--netrc-file {netrc} noop",
+         {"331 pass", "230 in", "250 ok", "200 ok"},
+         nsFtpCli::kExitDone,
+         "",
+         {"USER nu", "PASS se cret", "CWD /", "NOOP", "QUIT"},
+         {}},
+        {"-p wins over the netrc password",
+         "--netrc-file {netrc} -p pw noop",
+         {"331 pass", "230 in", "250 ok", "200 ok"},
+         nsFtpCli::kExitDone,
+         "",
+         {"USER nu", "PASS pw", "CWD /", "NOOP", "QUIT"},
+         {}},
+        {"texts from the server are escaped, on stdout and with -v",
+         "-v pwd , syst",
+         {"230 in", "250 ok", "257 \"/a\x1b[2Jb\tc\\d\" is current", "215 UNIX\x07\x9b"},
+         nsFtpCli::kExitDone,
+         "/a\\033[2Jb\\tc\\\\d\n215 UNIX\\007\x9b\n",
+         {"USER anonymous", "CWD /", "PWD", "SYST", "QUIT"},
          {"< 257 \"/a\\033[2Jb\\tc\\\\d\" is current\n"}},
-        {"ls escapes names so that no column or line can be forged", "--passive ls",
-         {"230 in", "250 ok", kPasv,
+        {"ls escapes names so that no column or line can be forged",
+         "--passive ls",
+         {"230 in",
+          "250 ok",
+          kPasv,
           {"150 go", EData::Send,
            "-rw-r--r-- 1 u g 5 Jan  1  2020 a\tb\\c\x1b]0;x\x07\r\n"
            "drwxr-xr-x 2 u g 4096 Jan  1  2020 plain\r\n",
@@ -331,33 +340,70 @@ TEST(Cli, RunsCommandsInOrderOnOneLogon)
          nsFtpCli::kExitDone,
          "OK\ta\\tb\\\\c\\033]0;x\\007\t0\t1\t1\t5\t3\t1577836800\t0\t\t-rw-r--r--\tu\tg\t1\n"
          "OK\tplain\t1\t0\t1\t4096\t3\t1577836800\t0\t\tdrwxr-xr-x\tu\tg\t2\n",
-         {"USER anonymous", "CWD /", "PASV", "LIST", "QUIT"}, {}},
-        {"put replaces the remote file by default: no SIZE, STOR", "--passive put {local} r",
-         {"230 in", "250 ok", "200 binary", kPasv, {"150 go", EData::Receive, "", "226 done"}}, nsFtpCli::kExitDone,
-         "", {"USER anonymous", "CWD /", "TYPE I", "PASV", "STOR r", "QUIT"}, {}, "", "hello", "", "hello"},
-        {"put -C resumes after the remote file's length", "-C --passive put {local} r",
+         {"USER anonymous", "CWD /", "PASV", "LIST", "QUIT"},
+         {}},
+        {"put replaces the remote file by default: no SIZE, STOR",
+         "--passive put {local} r",
+         {"230 in", "250 ok", "200 binary", kPasv, {"150 go", EData::Receive, "", "226 done"}},
+         nsFtpCli::kExitDone,
+         "",
+         {"USER anonymous", "CWD /", "TYPE I", "PASV", "STOR r", "QUIT"},
+         {},
+         "",
+         "hello",
+         "",
+         "hello"},
+        {"put -C resumes after the remote file's length",
+         "-C --passive put {local} r",
          {"230 in", "250 ok", "200 binary", "213 3", kPasv, {"150 go", EData::Receive, "", "226 done"}},
-         nsFtpCli::kExitDone, "", {"USER anonymous", "CWD /", "TYPE I", "SIZE r", "PASV", "APPE r", "QUIT"}, {}, "",
-         "hello", "", "lo"},
-        {"get replaces a local file of the remote size by default", "--passive get r {local}",
+         nsFtpCli::kExitDone,
+         "",
+         {"USER anonymous", "CWD /", "TYPE I", "SIZE r", "PASV", "APPE r", "QUIT"},
+         {},
+         "",
+         "hello",
+         "",
+         "lo"},
+        {"get replaces a local file of the remote size by default",
+         "--passive get r {local}",
          {"230 in", "250 ok", "200 binary", "213 5", kPasv, {"150 go", EData::Send, "fresh", "226 done"}},
-         nsFtpCli::kExitDone, "", {"USER anonymous", "CWD /", "TYPE I", "SIZE r", "PASV", "RETR r", "QUIT"}, {}, "",
-         "stale", "fresh"},
-        {"get -C continues a shorter local file", "-C --passive get r {local}",
-         {"230 in", "250 ok", "200 binary", "213 5", kPasv, "350 restarting",
+         nsFtpCli::kExitDone,
+         "",
+         {"USER anonymous", "CWD /", "TYPE I", "SIZE r", "PASV", "RETR r", "QUIT"},
+         {},
+         "",
+         "stale",
+         "fresh"},
+        {"get -C continues a shorter local file",
+         "-C --passive get r {local}",
+         {"230 in",
+          "250 ok",
+          "200 binary",
+          "213 5",
+          kPasv,
+          "350 restarting",
           {"150 go", EData::Send, "sh", "226 done"}},
-         nsFtpCli::kExitDone, "", {"USER anonymous", "CWD /", "TYPE I", "SIZE r", "PASV", "REST 3", "RETR r", "QUIT"},
-         {}, "", "fre", "fresh"},
-        {"a local error is named", "put /nonexistent/tovalo-missing r", {"230 in", "250 ok"}, nsFtpCli::kExitFailed,
-         "", {"USER anonymous", "CWD /", "QUIT"}, {"tovalo-ftp: put /nonexistent/tovalo-missing r: failed: "}},
+         nsFtpCli::kExitDone,
+         "",
+         {"USER anonymous", "CWD /", "TYPE I", "SIZE r", "PASV", "REST 3", "RETR r", "QUIT"},
+         {},
+         "",
+         "fre",
+         "fresh"},
+        {"a local error is named",
+         "put /nonexistent/tovalo-missing r",
+         {"230 in", "250 ok"},
+         nsFtpCli::kExitFailed,
+         "",
+         {"USER anonymous", "CWD /", "QUIT"},
+         {"tovalo-ftp: put /nonexistent/tovalo-missing r: failed: "}},
     };
     const auto outcomes = tovalo_test::RunConcurrently(rows, [](const CScriptedRun& row) {
         const std::string local = TempPath("local");
         const std::string netrc = TempPath("netrc");
         WriteFile(netrc, kNetrc);
         std::remove(local.c_str());
-        if (!row.localBefore.empty())
-            WriteFile(local, row.localBefore);
+        if (!row.localBefore.empty()) WriteFile(local, row.localBefore);
         CScriptedFtpServer server({Line("220 hi")}, row.replies);
         std::string words = "-H 127.0.0.1 -P " + std::to_string(server.Port()) + " " + row.words;
         Replace(words, "{local}", local);
@@ -372,8 +418,7 @@ TEST(Cli, RunsCommandsInOrderOnOneLogon)
         std::remove(netrc.c_str());
         return outcome;
     });
-    for (std::size_t i = 0; i < rows.size(); ++i)
-    {
+    for (std::size_t i = 0; i < rows.size(); ++i) {
         SCOPED_TRACE(rows[i].label);
         const CScriptedOutcome& outcome = outcomes[i];
         EXPECT_EQ(outcome.run.status, rows[i].status);
@@ -383,19 +428,16 @@ TEST(Cli, RunsCommandsInOrderOnOneLogon)
             EXPECT_NE(outcome.run.err.find(part), std::string::npos) << part << " not in\n" << outcome.run.err;
         EXPECT_EQ(outcome.run.err.find("secret"), std::string::npos) << outcome.run.err;
         EXPECT_EQ(outcome.run.err.find('\x1b'), std::string::npos);
-        if (!rows[i].localAfter.empty())
-        {
+        if (!rows[i].localAfter.empty()) {
             EXPECT_EQ(outcome.localAfter, rows[i].localAfter);
         }
-        if (!rows[i].serverData.empty())
-        {
+        if (!rows[i].serverData.empty()) {
             EXPECT_EQ(outcome.serverData, rows[i].serverData);
         }
     }
 }
 
-TEST(CliObserver, KeepsOneLineReportsAndMasksPasswords)
-{
+TEST(CliObserver, KeepsOneLineReportsAndMasksPasswords) {
     std::ostringstream err;
     nsFtpCli::CReplyRecorder recorder(&err);
     recorder.OnErrorReport("The wait timed out.\r\n (Receive timeout error)", "ftp/FtpClient", 1251);
@@ -408,21 +450,16 @@ TEST(CliObserver, KeepsOneLineReportsAndMasksPasswords)
         {"PASS secret", "PASS ****"}, {"PASS p@fp", "PASS ****"}, {"PASS", "PASS ****"},
         {"PASSWORD x", "PASSWORD x"}, {"USER me", "USER me"},
     };
-    for (const auto& row : masks)
-        EXPECT_EQ(nsFtpCli::CReplyRecorder::MaskedCommand(row[0]), row[1]);
+    for (const auto& row : masks) EXPECT_EQ(nsFtpCli::CReplyRecorder::MaskedCommand(row[0]), row[1]);
 }
 
-TEST(CliCommands, DirectoryOfA257Reply)
-{
+TEST(CliCommands, DirectoryOfA257Reply) {
     const char* const rows[][2] = {
-        {"257 \"/\" is the current directory.", "/"},
-        {"257 \"/a \"\"b\"\"\" here", "/a \"b\""},
-        {"257 \"/unterminated", "/unterminated"},
-        {"257 /plain", "/plain"},
+        {"257 \"/\" is the current directory.", "/"}, {"257 \"/a \"\"b\"\"\" here", "/a \"b\""},
+        {"257 \"/unterminated", "/unterminated"},     {"257 /plain", "/plain"},
         {"257-\"/multi\"\n257 end", "/multi"},
     };
-    for (const auto& row : rows)
-    {
+    for (const auto& row : rows) {
         SCOPED_TRACE(row[0]);
         EXPECT_EQ(nsFtpCli::DirectoryOfReply(row[0]), row[1]);
     }

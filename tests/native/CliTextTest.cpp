@@ -9,11 +9,9 @@
 #include "tools/tovalo-ftp/ProgressMeter.h"
 #include "tools/tovalo-ftp/TextEscape.h"
 
-namespace
-{
+namespace {
 
-TEST(TextEscape, ControlsBackslashAndC1AreEscapedOtherBytesKept)
-{
+TEST(TextEscape, ControlsBackslashAndC1AreEscapedOtherBytesKept) {
     const std::pair<std::string, std::string> rows[] = {
         {"", ""},
         {"plain name.txt", "plain name.txt"},
@@ -23,26 +21,25 @@ TEST(TextEscape, ControlsBackslashAndC1AreEscapedOtherBytesKept)
         {std::string("nul\0x", 5), "nul\\000x"},
         {"\x1b[31mred\x1b[0m", "\\033[31mred\\033[0m"},
         {"\x7f\x01\x1f", "\\177\\001\\037"},
-        {"csi \xc2\x9b" "2J", "csi \\302\\2332J"},             // UTF-8 C1 control
-        {"nbsp \xc2\xa0 stays", "nbsp \xc2\xa0 stays"},         // UTF-8 above C1
+        {"csi \xc2\x9b"
+         "2J",
+         "csi \\302\\2332J"},                                      // UTF-8 C1 control
+        {"nbsp \xc2\xa0 stays", "nbsp \xc2\xa0 stays"},            // UTF-8 above C1
         {"\xed\x95\x9c\xea\xb8\x80", "\xed\x95\x9c\xea\xb8\x80"},  // Korean in UTF-8
         {"\xc7\xd1\xb1\xdb", "\xc7\xd1\xb1\xdb"},                  // Korean in CP949
         {"ends in \xc2", "ends in \xc2"},
         {"\\\\\\\\", "\\\\\\\\\\\\\\\\"},
     };
-    for (const auto& [text, escaped] : rows)
-    {
+    for (const auto& [text, escaped] : rows) {
         SCOPED_TRACE(escaped);
         const std::string out = nsFtpCli::Escaped(text);
         EXPECT_EQ(out, escaped);
         EXPECT_LE(out.size(), nsFtpCli::kEscapedPerByte * text.size());
-        for (const char c : out)
-            EXPECT_FALSE(static_cast<unsigned char>(c) < 0x20 || c == 0x7f);
+        for (const char c : out) EXPECT_FALSE(static_cast<unsigned char>(c) < 0x20 || c == 0x7f);
     }
 }
 
-TEST(Netrc, FindsTheEntryOfTheHost)
-{
+TEST(Netrc, FindsTheEntryOfTheHost) {
     const std::string text =
         "# not a comment in netrc: these are tokens of no entry\n"
         "machine ftp.example.com login alice password a1\n"
@@ -52,8 +49,7 @@ TEST(Netrc, FindsTheEntryOfTheHost)
         "\n"
         "machine quoted login \"c d\" password \"p \\\"q\\\" \\\\r\"\n"
         "default login anon password guest\n";
-    struct CRow
-    {
+    struct CRow {
         const char* host;
         const char* login;
         bool found;
@@ -70,13 +66,11 @@ TEST(Netrc, FindsTheEntryOfTheHost)
         {"elsewhere", "", true, "anon", "guest", ""},
         {"elsewhere", "anon", true, "anon", "guest", ""},
     };
-    for (const CRow& row : rows)
-    {
+    for (const CRow& row : rows) {
         SCOPED_TRACE(std::string(row.host) + " " + row.login);
         const auto entry = nsFtpCli::FindNetrcEntry(text, row.host, row.login);
         ASSERT_EQ(entry.has_value(), row.found);
-        if (!entry)
-            continue;
+        if (!entry) continue;
         EXPECT_EQ(entry->login, row.wantLogin);
         EXPECT_EQ(entry->password, row.wantPassword);
         EXPECT_EQ(entry->account, row.wantAccount);
@@ -87,10 +81,8 @@ TEST(Netrc, FindsTheEntryOfTheHost)
     EXPECT_EQ(nsFtpCli::FindNetrcEntry("machine h password \"open", "h", "")->password, "open");
 }
 
-TEST(ProgressMeter, LineText)
-{
-    struct CRow
-    {
+TEST(ProgressMeter, LineText) {
+    struct CRow {
         std::int64_t bytes;
         std::int64_t total;
         double seconds;
@@ -106,20 +98,17 @@ TEST(ProgressMeter, LineText)
         {1, 3601, 1, "  1 B of 3.5 KiB  0%  1 B/s  1:00:00 left"},
         {std::int64_t{5} << 30, -1, 10, "  5.0 GiB  512.0 MiB/s"},
     };
-    for (const CRow& row : rows)
-        EXPECT_EQ(nsFtpCli::FormatProgress(row.bytes, row.total, row.seconds), row.text);
+    for (const CRow& row : rows) EXPECT_EQ(nsFtpCli::FormatProgress(row.bytes, row.total, row.seconds), row.text);
 }
 
-TEST(ProgressMeter, RedrawsAtMostTenTimesASecondAndEndsTheLine)
-{
+TEST(ProgressMeter, RedrawsAtMostTenTimesASecondAndEndsTheLine) {
     std::ostringstream out;
     double now = 100;
     nsFtpCli::CProgressMeter meter(out, [&now] { return now; });
     meter.OnDataReceived(1000);  // before a transfer: a listing, not metered
     EXPECT_EQ(out.str(), "");
     meter.OnDownloadStart("r", "l", 4096);
-    for (int i = 0; i < 4; ++i)
-    {
+    for (int i = 0; i < 4; ++i) {
         now += 0.06;
         meter.OnDataReceived(1024);
     }

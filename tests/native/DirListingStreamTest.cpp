@@ -6,19 +6,16 @@
 
 #include "ftp/DirListingStream.h"
 
-namespace
-{
+namespace {
 
-struct CSeen
-{
+struct CSeen {
     std::vector<std::string> lines;
     std::vector<std::string> names;  // "-" for a line not understood
 
     bool operator==(const CSeen&) const = default;
 };
 
-CSeen Feed(const std::string& text, std::size_t pieceSize)
-{
+CSeen Feed(const std::string& text, std::size_t pieceSize) {
     CSeen seen;
     nsFTP::CDirListingParser parser(nsFTP::CDirListingParser::FixedClock(1'700'000'000));
     nsFTP::CDirListingStream stream(parser, [&seen](std::string_view line, const nsFTP::CFTPFileStatus* entry) {
@@ -32,10 +29,8 @@ CSeen Feed(const std::string& text, std::size_t pieceSize)
     return seen;
 }
 
-TEST(DirListingStream, LinesAreTheSameWhateverThePieces)
-{
-    struct CRow
-    {
+TEST(DirListingStream, LinesAreTheSameWhateverThePieces) {
+    struct CRow {
         const char* label;
         std::string text;
         CSeen want;
@@ -51,15 +46,13 @@ TEST(DirListingStream, LinesAreTheSameWhateverThePieces)
         {"nothing", "", {}},
     };
     for (const CRow& row : rows)
-        for (std::size_t piece : {1, 2, 3, 7, 64, 100000})
-        {
+        for (std::size_t piece : {1, 2, 3, 7, 64, 100000}) {
             SCOPED_TRACE(std::string(row.label) + ", pieces of " + std::to_string(piece));
             EXPECT_EQ(Feed(row.text, piece), row.want);
         }
 }
 
-TEST(DirListingStream, AnOverlongUnfinishedLineStopsTheStream)
-{
+TEST(DirListingStream, AnOverlongUnfinishedLineStopsTheStream) {
     nsFTP::CDirListingParser parser;
     std::size_t lines = 0;
     nsFTP::CDirListingStream stream(parser, [&lines](std::string_view, const nsFTP::CFTPFileStatus*) { ++lines; });
@@ -74,16 +67,13 @@ TEST(DirListingStream, AnOverlongUnfinishedLineStopsTheStream)
     EXPECT_EQ(lines, 1u);
 }
 
-TEST(DirListingStream, WholeTextThroughTheCallback)
-{
+TEST(DirListingStream, WholeTextThroughTheCallback) {
     nsFTP::CDirListingParser parser;
     std::vector<std::string> names;
-    const std::size_t entries = nsFTP::ParseListing(
-        parser, "+i1,m1,/,\tdir\r\nnonsense\r\n+r,s3,\tfile\r\n",
-        [&names](std::string_view, const nsFTP::CFTPFileStatus* entry) {
-            if (entry)
-                names.push_back(entry->Name());
-        });
+    const std::size_t entries = nsFTP::ParseListing(parser, "+i1,m1,/,\tdir\r\nnonsense\r\n+r,s3,\tfile\r\n",
+                                                    [&names](std::string_view, const nsFTP::CFTPFileStatus* entry) {
+                                                        if (entry) names.push_back(entry->Name());
+                                                    });
     EXPECT_EQ(entries, 2u);
     EXPECT_EQ(names, (std::vector<std::string>{"dir", "file"}));
 }

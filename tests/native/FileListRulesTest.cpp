@@ -44,8 +44,8 @@ TEST(FileListRules, SizeCategoryBoundsBelongBelow) {
         std::uint64_t size;
         int category;
     } rows[] = {
-        {0, 0},        {1048576, 0},  {1048577, 1},  {5242880, 1},          {5242881, 2},
-        {6000000, 2},  {10485760, 2}, {10485761, 3}, {0x100000000ull, 3},  {0x100000001ull, 3},
+        {0, 0},       {1048576, 0},  {1048577, 1},  {5242880, 1},        {5242881, 2},
+        {6000000, 2}, {10485760, 2}, {10485761, 3}, {0x100000000ull, 3}, {0x100000001ull, 3},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.size);
@@ -79,9 +79,8 @@ TEST(FileListRules, ProbeExtensionsStayInTheirFolder) {
         const char* extension;
         bool plain;
     } rows[] = {
-        {"txt", true},          {"2009.doc", true},    {"-", true},         {"한글", true},
-        {"a\\..\\..\\x", false}, {"x/y", false},        {"txt:stream", false}, {"..", false},
-        {"a..b", false},        {"\\windows\\x", false},
+        {"txt", true},  {"2009.doc", true},    {"-", true},   {"한글", true},  {"a\\..\\..\\x", false},
+        {"x/y", false}, {"txt:stream", false}, {"..", false}, {"a..b", false}, {"\\windows\\x", false},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.extension);

@@ -8,14 +8,12 @@
 #include "ftp/FTPFileStatus.h"
 #include "ftp/RCPtr.h"
 
-namespace
-{
+namespace {
 
 using nsFTP::CFTPFileStatus;
 using nsSP::RCIPtr;
 
-CFTPFileStatus FullRecord()
-{
+CFTPFileStatus FullRecord() {
     CFTPFileStatus s;
     s.SetName("a");
     s.SetTryChangeDirectory(true);
@@ -33,8 +31,7 @@ CFTPFileStatus FullRecord()
     return s;
 }
 
-TEST(FileStatus, EveryMemberTakesPartInEquality)
-{
+TEST(FileStatus, EveryMemberTakesPartInEquality) {
     const CFTPFileStatus full = FullRecord();
     const std::function<void(CFTPFileStatus&)> changes[] = {
         [](CFTPFileStatus& s) { s.SetName("b"); },
@@ -52,8 +49,7 @@ TEST(FileStatus, EveryMemberTakesPartInEquality)
         [](CFTPFileStatus& s) { s.SetIdentifier("other"); },
     };
     EXPECT_EQ(CFTPFileStatus(full), full);
-    for (std::size_t i = 0; i < std::size(changes); ++i)
-    {
+    for (std::size_t i = 0; i < std::size(changes); ++i) {
         SCOPED_TRACE(i);
         CFTPFileStatus changed = full;
         changes[i](changed);
@@ -66,8 +62,7 @@ TEST(FileStatus, EveryMemberTakesPartInEquality)
 }
 
 // Counts live instances, so the tests see when the shared record is deleted.
-struct Tracked
-{
+struct Tracked {
     explicit Tracked(int& live, int v = 0) : m_live(live), value(v) { ++m_live; }
     Tracked(const Tracked& other) : m_live(other.m_live), value(other.value) { ++m_live; }
     Tracked& operator=(const Tracked&) = delete;
@@ -76,8 +71,7 @@ struct Tracked
     int value;
 };
 
-TEST(RCIPtr, RecordLivesUntilTheLastHandleGoes)
-{
+TEST(RCIPtr, RecordLivesUntilTheLastHandleGoes) {
     int live = 0;
     std::list<RCIPtr<Tracked>> list;
     {
@@ -94,8 +88,7 @@ TEST(RCIPtr, RecordLivesUntilTheLastHandleGoes)
     EXPECT_EQ(live, 0);
 }
 
-TEST(RCIPtr, AssignmentMovesTheReference)
-{
+TEST(RCIPtr, AssignmentMovesTheReference) {
     int live = 0;
     RCIPtr<Tracked> a(new Tracked(live, 1));
     RCIPtr<Tracked> b(new Tracked(live, 2));
@@ -111,8 +104,7 @@ TEST(RCIPtr, AssignmentMovesTheReference)
     EXPECT_EQ(b.UseCount(), 3);
 }
 
-TEST(RCIPtr, UnshareableRecordIsCopiedNotShared)
-{
+TEST(RCIPtr, UnshareableRecordIsCopiedNotShared) {
     int live = 0;
     RCIPtr<Tracked> original(new Tracked(live, 5));
     original.MarkUnshareable();
@@ -124,8 +116,7 @@ TEST(RCIPtr, UnshareableRecordIsCopiedNotShared)
     EXPECT_TRUE(copy.IsShareable());
 }
 
-TEST(RCIPtr, NullPointeeIsAllowed)
-{
+TEST(RCIPtr, NullPointeeIsAllowed) {
     RCIPtr<CFTPFileStatus> empty;
     RCIPtr<CFTPFileStatus> copy = empty;
     EXPECT_FALSE(copy);

@@ -24,8 +24,7 @@ using tovalo_test::EData;
 
 namespace report = nsFTP::report;
 
-namespace
-{
+namespace {
 
 using TClock = std::chrono::steady_clock;
 
@@ -34,16 +33,13 @@ constexpr auto kWellWithinBound = std::chrono::seconds(4);
 
 // A listener whose queue is full: a connect to it is neither accepted nor refused (its SYN is
 // dropped), as with a firewall that drops.
-class CFullListener
-{
+class CFullListener {
 public:
-    CFullListener()
-    {
+    CFullListener() {
         m_listener.Create();
         m_listener.Bind(nsSocket::CSocketAddress("127.0.0.1", 0));
         // A backlog of 0 holds one connection, which the filler takes.
-        if (::listen(static_cast<int>(m_listener.Handle()), 0) != 0)
-            throw std::runtime_error("listen");
+        if (::listen(static_cast<int>(m_listener.Handle()), 0) != 0) throw std::runtime_error("listen");
         nsSocket::CSocketAddress bound;
         m_listener.GetSockName(bound);
         m_nPort = bound.Port();
@@ -58,29 +54,25 @@ private:
     std::uint16_t m_nPort = 0;
 };
 
-struct CTimedOutcome
-{
+struct CTimedOutcome {
     bool result = false;
     TClock::duration took{};
     std::vector<tovalo_test::CReport> reports;
 };
 
-TEST(HostileServer, ConnectingEndsWithinTheTimeOut)
-{
+TEST(HostileServer, ConnectingEndsWithinTheTimeOut) {
     const CFullListener silent;
     const std::string pasv = "227 Entering Passive Mode (127,0,0,1," + std::to_string(silent.Port() / 256) + "," +
                              std::to_string(silent.Port() % 256) + ")";
     CScriptedFtpServer server({}, {pasv});
-    const struct
-    {
+    const struct {
         const char* label;
         std::function<bool(CFTPClient&)> call;
         int site;
         std::string message;
     } rows[] = {
-        {"control connection",
-         [&](CFTPClient& c) { return c.ConnectControl("127.0.0.1", silent.Port()); }, report::kConnectControl,
-         "no connection within 1 s (Connect timeout error)"},
+        {"control connection", [&](CFTPClient& c) { return c.ConnectControl("127.0.0.1", silent.Port()); },
+         report::kConnectControl, "no connection within 1 s (Connect timeout error)"},
         {"passive data connection",
          [&](CFTPClient& c) {
              std::vector<std::string> lines;
@@ -88,8 +80,7 @@ TEST(HostileServer, ConnectingEndsWithinTheTimeOut)
          },
          report::kOpenPassiveData, "no connection within 1 s (Connect timeout error)"},
     };
-    for (const auto& row : rows)
-    {
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.label);
         CRecordingObserver observer;
         CFTPClient client(1, 2048, true);
@@ -105,8 +96,7 @@ TEST(HostileServer, ConnectingEndsWithinTheTimeOut)
     server.Finish();
 }
 
-TEST(HostileServer, AReplyThatNeverEndsIsBoundedByOneTimeOut)
-{
+TEST(HostileServer, AReplyThatNeverEndsIsBoundedByOneTimeOut) {
     // A multi-line reply that goes on for ever, a line every few milliseconds: each receive brings
     // something (the client's pause after a receive lets more pile up), so only a bound on the whole
     // reply ends it.
@@ -127,14 +117,11 @@ TEST(HostileServer, AReplyThatNeverEndsIsBoundedByOneTimeOut)
 }
 
 // Asks for an abort from inside the first block it is told of.
-class CAbortOnFirstBlock : public CFTPClient::CNotifaction
-{
+class CAbortOnFirstBlock : public CFTPClient::CNotifaction {
 public:
     explicit CAbortOnFirstBlock(CFTPClient& client) : m_client(client) {}
-    void OnDataReceived(int) override
-    {
-        if (!m_bDone)
-            m_client.Abort();
+    void OnDataReceived(int) override {
+        if (!m_bDone) m_client.Abort();
         m_bDone = true;
     }
 
@@ -143,13 +130,12 @@ private:
     bool m_bDone = false;
 };
 
-TEST(HostileServer, AnAbortRequestDiesWithItsTransfer)
-{
+TEST(HostileServer, AnAbortRequestDiesWithItsTransfer) {
     // The first server goes silent after the first block of a listing, while an abort is pending;
     // the request must not stop the next listing, on another connection, before its first line.
     CScriptedFtpServer first({}, {"227 Entering Passive Mode ({pasv})", {"150 list", EData::Hold, "a\r\n"}});
-    CScriptedFtpServer second({}, {"227 Entering Passive Mode ({pasv})", {"150 list", EData::Send, "x\r\ny\r\n",
-                                                                           "226 done"}});
+    CScriptedFtpServer second(
+        {}, {"227 Entering Passive Mode ({pasv})", {"150 list", EData::Send, "x\r\ny\r\n", "226 done"}});
     CFTPClient client(1, 2048, true);
     CAbortOnFirstBlock aborter(client);
     client.AddObserver(&aborter);

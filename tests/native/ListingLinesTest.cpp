@@ -7,11 +7,9 @@
 
 #include "ftp/ListingLines.h"
 
-namespace
-{
+namespace {
 
-struct CSplitRow
-{
+struct CSplitRow {
     const char* label;
     std::vector<std::string> receives;
     std::size_t maxLine;
@@ -19,8 +17,7 @@ struct CSplitRow
     std::vector<std::string> lines;
 };
 
-TEST(ListingLines, CutsReceivesIntoLines)
-{
+TEST(ListingLines, CutsReceivesIntoLines) {
     const std::size_t big = nsFTP::kMaxListingLine;
     const std::vector<CSplitRow> rows = {
         {"CR LF", {"a\r\nb b\r\n"}, big, true, {"a", "b b"}},
@@ -38,17 +35,14 @@ TEST(ListingLines, CutsReceivesIntoLines)
         {"a line beyond the bound within one receive", {"ok\nabcde\nx\n"}, 4, false, {"ok"}},
         {"a last line beyond the bound", {"ok\nabcde"}, 4, false, {"ok"}},
     };
-    for (const CSplitRow& row : rows)
-    {
+    for (const CSplitRow& row : rows) {
         SCOPED_TRACE(row.label);
         std::vector<std::string> lines;
         nsFTP::CListingLineSplitter splitter([&lines](std::string_view line) { lines.emplace_back(line); },
                                              row.maxLine);
         bool taken = true;
-        for (const std::string& bytes : row.receives)
-            taken = taken && splitter.Take(bytes.data(), bytes.size());
-        if (taken)
-            splitter.Finish();
+        for (const std::string& bytes : row.receives) taken = taken && splitter.Take(bytes.data(), bytes.size());
+        if (taken) splitter.Finish();
         EXPECT_EQ(taken, row.taken);
         EXPECT_EQ(lines, row.lines);
     }

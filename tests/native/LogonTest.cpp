@@ -17,13 +17,11 @@ using tovalo_test::CScriptedFtpServer;
 using tovalo_test::CScriptStep;
 using tovalo_test::Line;
 
-namespace
-{
+namespace {
 
 constexpr int kFailed = nsFTP::report::kLogonFailed;
 
-struct CLogonRow
-{
+struct CLogonRow {
     const char* label;
     int mode;
     unsigned remotePort;  // the port in the host text; the firewall is the scripted server
@@ -34,15 +32,13 @@ struct CLogonRow
     std::vector<int> expectedReports;
 };
 
-struct CLogonOutcome
-{
+struct CLogonOutcome {
     bool result = false;
     std::vector<std::string> lines;
     std::vector<int> reports;
 };
 
-CLogonOutcome RunLogonRow(const CLogonRow& row)
-{
+CLogonOutcome RunLogonRow(const CLogonRow& row) {
     std::vector<CScriptStep> steps(row.replies.begin(), row.replies.end());
     CScriptedFtpServer server({Line(row.greeting)}, steps);
     CLogonOutcome outcome;
@@ -52,10 +48,10 @@ CLogonOutcome RunLogonRow(const CLogonRow& row)
         client.AddObserver(&observer);
         // Without a firewall the server is the remote host itself; otherwise the remote host is only
         // named in the commands and the firewall is the server.
-        const CLogonData logon =
-            row.mode == 0 ? CLogonData("127.0.0.1", server.Port(), "u", "p", "a")
-                          : CLogonData("ftp.example.com", row.remotePort, "u", "p", "a", "127.0.0.1", "fu", "fp",
-                                       server.Port(), CFirewallMode(row.mode));
+        const CLogonData logon = row.mode == 0
+                                     ? CLogonData("127.0.0.1", server.Port(), "u", "p", "a")
+                                     : CLogonData("ftp.example.com", row.remotePort, "u", "p", "a", "127.0.0.1", "fu",
+                                                  "fp", server.Port(), CFirewallMode(row.mode));
         outcome.result = client.Logon(logon);
         client.DisconnectControl();
         outcome.reports = observer.ReportLines();
@@ -65,56 +61,153 @@ CLogonOutcome RunLogonRow(const CLogonRow& row)
     return outcome;
 }
 
-TEST(Logon, WalksTheSequenceOfEachFirewallMode)
-{
+TEST(Logon, WalksTheSequenceOfEachFirewallMode) {
     const std::string h = "ftp.example.com:2121";
     const std::vector<CLogonRow> rows = {
-        {"0: USER 331, PASS 230", 0, 21, "220 hi", {"331 pass", "230 in", "250 ok"},
-         {"USER u", "PASS p", "CWD /"}, true, {}},
+        {"0: USER 331, PASS 230",
+         0,
+         21,
+         "220 hi",
+         {"331 pass", "230 in", "250 ok"},
+         {"USER u", "PASS p", "CWD /"},
+         true,
+         {}},
         {"0: USER 230 needs no PASS", 0, 21, "220 hi", {"230 in", "250 ok"}, {"USER u", "CWD /"}, true, {}},
-        {"0: PASS 332, ACCT 230", 0, 21, "220 hi", {"331 pass", "332 acct", "230 in", "250 ok"},
-         {"USER u", "PASS p", "ACCT a", "CWD /"}, true, {}},
-        {"0: ACCT 332 again fails", 0, 21, "220 hi", {"331 pass", "332 acct", "332 acct"},
-         {"USER u", "PASS p", "ACCT a"}, false, {kFailed}},
-        {"0: PASS 530 is refused without a report", 0, 21, "220 hi", {"331 pass", "530 no"}, {"USER u", "PASS p"},
-         false, {}},
+        {"0: PASS 332, ACCT 230",
+         0,
+         21,
+         "220 hi",
+         {"331 pass", "332 acct", "230 in", "250 ok"},
+         {"USER u", "PASS p", "ACCT a", "CWD /"},
+         true,
+         {}},
+        {"0: ACCT 332 again fails",
+         0,
+         21,
+         "220 hi",
+         {"331 pass", "332 acct", "332 acct"},
+         {"USER u", "PASS p", "ACCT a"},
+         false,
+         {kFailed}},
+        {"0: PASS 530 is refused without a report",
+         0,
+         21,
+         "220 hi",
+         {"331 pass", "530 no"},
+         {"USER u", "PASS p"},
+         false,
+         {}},
         {"0: class 1 during the sequence", 0, 21, "220 hi", {"120 wait"}, {"USER u"}, false, {}},
         {"0: greeting 421", 0, 21, "421 busy", {}, {}, false, {}},
         {"0: CWD / refused", 0, 21, "220 hi", {"230 in", "550 no"}, {"USER u", "CWD /"}, false, {}},
-        {"1: SITE 331, then the remote USER", 1, 2121, "220 fw",
+        {"1: SITE 331, then the remote USER",
+         1,
+         2121,
+         "220 fw",
          {"331 fw pass", "230 fw in", "331 pass", "331 pass", "230 in", "250 ok"},
-         {"USER fu", "PASS fp", "SITE " + h, "USER u", "PASS p", "CWD /"}, true, {}},
-        {"1: firewall USER 230 goes to SITE", 1, 2121, "220 fw", {"230 fw in", "331 pass", "230 in", "250 ok"},
-         {"USER fu", "SITE " + h, "USER u", "CWD /"}, true, {}},
-        {"1: SITE 200 fails", 1, 2121, "220 fw", {"331 fw pass", "230 fw in", "200 ok"},
-         {"USER fu", "PASS fp", "SITE " + h}, false, {kFailed}},
-        {"1: firewall PASS 332 fails", 1, 2121, "220 fw", {"331 fw pass", "332 acct"}, {"USER fu", "PASS fp"}, false,
+         {"USER fu", "PASS fp", "SITE " + h, "USER u", "PASS p", "CWD /"},
+         true,
+         {}},
+        {"1: firewall USER 230 goes to SITE",
+         1,
+         2121,
+         "220 fw",
+         {"230 fw in", "331 pass", "230 in", "250 ok"},
+         {"USER fu", "SITE " + h, "USER u", "CWD /"},
+         true,
+         {}},
+        {"1: SITE 200 fails",
+         1,
+         2121,
+         "220 fw",
+         {"331 fw pass", "230 fw in", "200 ok"},
+         {"USER fu", "PASS fp", "SITE " + h},
+         false,
          {kFailed}},
-        {"2: USER user@host after the firewall logon", 2, 2121, "220 fw",
+        {"1: firewall PASS 332 fails",
+         1,
+         2121,
+         "220 fw",
+         {"331 fw pass", "332 acct"},
+         {"USER fu", "PASS fp"},
+         false,
+         {kFailed}},
+        {"2: USER user@host after the firewall logon",
+         2,
+         2121,
+         "220 fw",
          {"331 fw pass", "230 fw in", "331 pass", "230 in", "250 ok"},
-         {"USER fu", "PASS fp", "USER u@" + h, "PASS p", "CWD /"}, true, {}},
-        {"3: OPEN answered 220", 3, 2121, "220 proxy", {"220 open", "331 pass", "230 in", "250 ok"},
-         {"OPEN " + h, "USER u", "PASS p", "CWD /"}, true, {}},
-        {"3: OPEN answered 331", 3, 2121, "220 proxy", {"331 open", "331 pass", "230 in", "250 ok"},
-         {"OPEN " + h, "USER u", "PASS p", "CWD /"}, true, {}},
-        {"4: transparent", 4, 2121, "220 fw", {"331 fw pass", "230 fw in", "331 pass", "230 in", "250 ok"},
-         {"USER fu", "PASS fp", "USER u", "PASS p", "CWD /"}, true, {}},
-        {"5: port 21 gives the bare host", 5, 21, "220 fw", {"331 pass", "230 in", "250 ok"},
-         {"USER u@ftp.example.com", "PASS p", "CWD /"}, true, {}},
-        {"6: USER fireID@remotehost", 6, 2121, "220 fw", {"331 fw pass", "230 fw in", "331 pass", "230 in", "250 ok"},
-         {"USER fu@" + h, "PASS fp", "USER u", "PASS p", "CWD /"}, true, {}},
-        {"7: USER remoteID@remotehost fireID", 7, 2121, "220 fw", {"331 pass", "230 in", "250 ok"},
-         {"USER u@" + h + " fu", "PASS p", "CWD /"}, true, {}},
-        {"7: first USER answered 230 fails", 7, 2121, "220 fw", {"230 in"}, {"USER u@" + h + " fu"}, false,
-         {kFailed}},
-        {"8: USER remoteID@fireID@remotehost", 8, 2121, "220 fw", {"331 pass", "230 in", "250 ok"},
-         {"USER u@fu@" + h, "PASS p@fp", "CWD /"}, true, {}},
-        {"8: with an account", 8, 2121, "220 fw", {"331 pass", "332 acct", "230 in", "250 ok"},
-         {"USER u@fu@" + h, "PASS p@fp", "ACCT a", "CWD /"}, true, {}},
+         {"USER fu", "PASS fp", "USER u@" + h, "PASS p", "CWD /"},
+         true,
+         {}},
+        {"3: OPEN answered 220",
+         3,
+         2121,
+         "220 proxy",
+         {"220 open", "331 pass", "230 in", "250 ok"},
+         {"OPEN " + h, "USER u", "PASS p", "CWD /"},
+         true,
+         {}},
+        {"3: OPEN answered 331",
+         3,
+         2121,
+         "220 proxy",
+         {"331 open", "331 pass", "230 in", "250 ok"},
+         {"OPEN " + h, "USER u", "PASS p", "CWD /"},
+         true,
+         {}},
+        {"4: transparent",
+         4,
+         2121,
+         "220 fw",
+         {"331 fw pass", "230 fw in", "331 pass", "230 in", "250 ok"},
+         {"USER fu", "PASS fp", "USER u", "PASS p", "CWD /"},
+         true,
+         {}},
+        {"5: port 21 gives the bare host",
+         5,
+         21,
+         "220 fw",
+         {"331 pass", "230 in", "250 ok"},
+         {"USER u@ftp.example.com", "PASS p", "CWD /"},
+         true,
+         {}},
+        {"6: USER fireID@remotehost",
+         6,
+         2121,
+         "220 fw",
+         {"331 fw pass", "230 fw in", "331 pass", "230 in", "250 ok"},
+         {"USER fu@" + h, "PASS fp", "USER u", "PASS p", "CWD /"},
+         true,
+         {}},
+        {"7: USER remoteID@remotehost fireID",
+         7,
+         2121,
+         "220 fw",
+         {"331 pass", "230 in", "250 ok"},
+         {"USER u@" + h + " fu", "PASS p", "CWD /"},
+         true,
+         {}},
+        {"7: first USER answered 230 fails", 7, 2121, "220 fw", {"230 in"}, {"USER u@" + h + " fu"}, false, {kFailed}},
+        {"8: USER remoteID@fireID@remotehost",
+         8,
+         2121,
+         "220 fw",
+         {"331 pass", "230 in", "250 ok"},
+         {"USER u@fu@" + h, "PASS p@fp", "CWD /"},
+         true,
+         {}},
+        {"8: with an account",
+         8,
+         2121,
+         "220 fw",
+         {"331 pass", "332 acct", "230 in", "250 ok"},
+         {"USER u@fu@" + h, "PASS p@fp", "ACCT a", "CWD /"},
+         true,
+         {}},
     };
     const auto outcomes = tovalo_test::RunConcurrently(rows, RunLogonRow);
-    for (std::size_t i = 0; i < rows.size(); ++i)
-    {
+    for (std::size_t i = 0; i < rows.size(); ++i) {
         SCOPED_TRACE(rows[i].label);
         EXPECT_EQ(outcomes[i].result, rows[i].expectedResult);
         EXPECT_EQ(outcomes[i].lines, rows[i].expectedLines);
@@ -122,8 +215,7 @@ TEST(Logon, WalksTheSequenceOfEachFirewallMode)
     }
 }
 
-TEST(Logon, SecondLogonQuitsTheFirstConnection)
-{
+TEST(Logon, SecondLogonQuitsTheFirstConnection) {
     CScriptedFtpServer first({Line("220 one")}, {"230 in", "250 ok", "221 bye"});
     CScriptedFtpServer second({Line("220 two")}, {"230 in", "250 ok"});
     {
@@ -139,8 +231,7 @@ TEST(Logon, SecondLogonQuitsTheFirstConnection)
     EXPECT_EQ(second.Commands(), (std::vector<std::string>{"USER v", "CWD /"}));
 }
 
-TEST(Logon, ModeOutsideTheTableIsRefusedWithoutConnecting)
-{
+TEST(Logon, ModeOutsideTheTableIsRefusedWithoutConnecting) {
     CFTPClient client(5, 2048, true);
     CLogonData logon("127.0.0.1", 1, "u", "p", "", "127.0.0.1", "fu", "fp", 1, CFirewallMode(9));
     EXPECT_FALSE(client.Logon(logon));
@@ -148,8 +239,7 @@ TEST(Logon, ModeOutsideTheTableIsRefusedWithoutConnecting)
     EXPECT_EQ(client.LastLogon().FwType(), CFirewallMode(9));
 }
 
-TEST(FirewallMode, NamesTheNineMethods)
-{
+TEST(FirewallMode, NamesTheNineMethods) {
     const char* const names[][2] = {
         {"no firewall", "NO_FIREWALL"},
         {"SITE hostname", "SITE_HOSTNAME"},
@@ -163,8 +253,7 @@ TEST(FirewallMode, NamesTheNineMethods)
     };
     const std::vector<CFirewallMode> all = CFirewallMode::GetAllValues();
     ASSERT_EQ(all.size(), 9u);
-    for (int mode = 0; mode < 9; ++mode)
-    {
+    for (int mode = 0; mode < 9; ++mode) {
         SCOPED_TRACE(mode);
         EXPECT_EQ(all[static_cast<std::size_t>(mode)].AsInt(), mode);
         EXPECT_EQ(CFirewallMode(mode).AsDisplayString(), names[mode][0]);
@@ -174,8 +263,7 @@ TEST(FirewallMode, NamesTheNineMethods)
     EXPECT_EQ(CFirewallMode(-1).AsString(), "");
 }
 
-TEST(LogonData, DefaultsAndSetters)
-{
+TEST(LogonData, DefaultsAndSetters) {
     CLogonData logon;
     EXPECT_EQ(logon.Port(), 21u);
     EXPECT_EQ(logon.Username(), "anonymous");

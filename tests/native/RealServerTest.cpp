@@ -15,11 +15,9 @@
 using nsFTP::CFTPClient;
 using nsFTP::CTransferType;
 
-namespace
-{
+namespace {
 
-struct CServer
-{
+struct CServer {
     std::string host;
     unsigned port = 0;
     std::string user;
@@ -27,22 +25,19 @@ struct CServer
     std::string work;  // a local folder for the client's files
 };
 
-bool ServerFromEnvironment(CServer& server)
-{
+bool ServerFromEnvironment(CServer& server) {
     const char* host = std::getenv("TOVALO_IT_HOST");
     const char* port = std::getenv("TOVALO_IT_PORT");
     const char* user = std::getenv("TOVALO_IT_USER");
     const char* password = std::getenv("TOVALO_IT_PASS");
     const char* work = std::getenv("TOVALO_IT_WORK");
-    if (!host || !port || !user || !password || !work)
-        return false;
+    if (!host || !port || !user || !password || !work) return false;
     server = {host, static_cast<unsigned>(std::strtoul(port, nullptr, 10)), user, password, work};
     return true;
 }
 
 // Asks for an abort from inside the transfer's first block, either way.
-class CAbortOnFirstBlock : public CFTPClient::CNotifaction
-{
+class CAbortOnFirstBlock : public CFTPClient::CNotifaction {
 public:
     explicit CAbortOnFirstBlock(CFTPClient& client) : m_client(client) {}
     void OnDataSent(int) override { m_client.Abort(); }
@@ -52,15 +47,13 @@ private:
     CFTPClient& m_client;
 };
 
-struct CFailedTransferRow
-{
+struct CFailedTransferRow {
     const char* label;
     std::function<bool(CFTPClient&, bool passive)> transfer;
     bool abort;
 };
 
-TEST(RealServer, AfterAnAbortedOrFailedTransferEveryCommandReadsItsOwnReply)
-{
+TEST(RealServer, AfterAnAbortedOrFailedTransferEveryCommandReadsItsOwnReply) {
     CServer server;
     if (!ServerFromEnvironment(server))
         GTEST_SKIP() << "no server named (tests/integration/client-servers.sh runs this)";
@@ -69,8 +62,7 @@ TEST(RealServer, AfterAnAbortedOrFailedTransferEveryCommandReadsItsOwnReply)
         // A file long enough that a transfer is still running when the abort goes out.
         std::ofstream big(server.work + "/big.bin", std::ios::binary);
         const std::string block(1 << 20, 'b');
-        for (int i = 0; i < 32; ++i)
-            big << block;
+        for (int i = 0; i < 32; ++i) big << block;
     }
     const std::vector<CFailedTransferRow> rows = {
         {"aborted upload",
@@ -81,22 +73,18 @@ TEST(RealServer, AfterAnAbortedOrFailedTransferEveryCommandReadsItsOwnReply)
         {"aborted download",
          [&](CFTPClient& c, bool passive) { return c.DownloadFile("big.bin", "/dev/null", image, passive); }, true},
         {"download into a full disk",
-         [&](CFTPClient& c, bool passive) { return c.DownloadFile("big.bin", "/dev/full", image, passive); },
-         false},
+         [&](CFTPClient& c, bool passive) { return c.DownloadFile("big.bin", "/dev/full", image, passive); }, false},
     };
-    for (const bool passive : {true, false})
-    {
+    for (const bool passive : {true, false}) {
         CFTPClient client(10, 65536, true);
         client.SetResume(false);
         ASSERT_TRUE(client.Logon(nsFTP::CLogonData(server.host, server.port, server.user, server.password, "")));
         // The downloads' file.
         ASSERT_TRUE(client.UploadFile(server.work + "/big.bin", "big.bin", false, image, passive));
-        for (const CFailedTransferRow& row : rows)
-        {
+        for (const CFailedTransferRow& row : rows) {
             SCOPED_TRACE(std::string(row.label) + (passive ? ", passive" : ", active"));
             CAbortOnFirstBlock aborter(client);
-            if (row.abort)
-                client.AddObserver(&aborter);
+            if (row.abort) client.AddObserver(&aborter);
             tovalo_test::CRecordingObserver observer;
             client.AddObserver(&observer);
             const bool result = row.transfer(client, passive);

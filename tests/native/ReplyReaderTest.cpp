@@ -9,46 +9,38 @@
 
 using namespace std::string_literals;
 
-namespace
-{
+namespace {
 
 // How the client reads: receives until the bytes end in a line feed, then cuts the text into lines.
-struct CReadOutcome
-{
+struct CReadOutcome {
     std::size_t receivesTaken = 0;
     std::deque<std::string> queue;
 };
 
-CReadOutcome ReadLikeClient(const std::vector<std::string>& receives, std::size_t bufferSize)
-{
+CReadOutcome ReadLikeClient(const std::vector<std::string>& receives, std::size_t bufferSize) {
     CReadOutcome outcome;
     nsFTP::CReplyReceiver receiver(bufferSize);
-    for (const std::string& bytes : receives)
-    {
+    for (const std::string& bytes : receives) {
         ++outcome.receivesTaken;
-        if (!receiver.Take(bytes.data(), bytes.size()))
-            break;
+        if (!receiver.Take(bytes.data(), bytes.size())) break;
     }
     receiver.QueueLines(outcome.queue);
     return outcome;
 }
 
 // Lines through the assembler as ReadReply takes them: class from the raw line, "\r\n" stripped.
-struct CReplyOutcome
-{
+struct CReplyOutcome {
     bool complete = false;
     std::string text;
     int replyClass = -1;
     std::size_t linesUsed = 0;
 };
 
-CReplyOutcome Assemble(std::deque<std::string> queue)
-{
+CReplyOutcome Assemble(std::deque<std::string> queue) {
     CReplyOutcome outcome;
     nsFTP::CReplyAssembler assembler;
     int lineClass = -1;
-    while (!queue.empty() && !outcome.complete)
-    {
+    while (!queue.empty() && !outcome.complete) {
         std::string line = queue.front();
         queue.pop_front();
         lineClass = nsFTP::ReplyLineClass(line, lineClass);
@@ -61,8 +53,7 @@ CReplyOutcome Assemble(std::deque<std::string> queue)
     return outcome;
 }
 
-struct CReceiveRow
-{
+struct CReceiveRow {
     const char* label;
     std::size_t bufferSize;
     std::vector<std::string> receives;
@@ -70,19 +61,27 @@ struct CReceiveRow
     std::vector<std::string> expectedQueue;
 };
 
-TEST(ReplyReceiver, CutsReceivesIntoQueuedLines)
-{
+TEST(ReplyReceiver, CutsReceivesIntoQueuedLines) {
     const std::vector<CReceiveRow> rows = {
         {"one line", 2048, {"220 Ready\r\n"}, 1, {"220 Ready\r\n"}},
         {"two replies in one receive", 2048, {"200 a\r\n331 b\r\n"}, 1, {"200 a\r\n", "331 b\r\n"}},
         {"fragment before the close is a line", 2048, {"220 Rea", ""}, 2, {"220 Rea"}},
-        {"fragment after a full line waits for its end", 2048, {"200 ok\r\n33", "1 more\r\n"}, 2,
+        {"fragment after a full line waits for its end",
+         2048,
+         {"200 ok\r\n33", "1 more\r\n"},
+         2,
          {"200 ok\r\n", "331 more\r\n"}},
         {"short receive ends the read", 2048, {"220 a\r\n", "220 b\r\n"}, 1, {"220 a\r\n"}},
         {"full receive asks for another", 8, {"220 abc", "d\r\n"}, 2, {"220 abcd\r\n"}},
-        {"2047 of 2048 ending in a line feed is complete", 2048, {std::string(2045, 'x') + "\r\n", "221 y\r\n"}, 1,
+        {"2047 of 2048 ending in a line feed is complete",
+         2048,
+         {std::string(2045, 'x') + "\r\n", "221 y\r\n"},
+         1,
          {std::string(2045, 'x') + "\r\n"}},
-        {"a short receive without a line feed asks for another", 2048, {"227 Entering (1,2", ",3,4,5,6)\r\n"}, 2,
+        {"a short receive without a line feed asks for another",
+         2048,
+         {"227 Entering (1,2", ",3,4,5,6)\r\n"},
+         2,
          {"227 Entering (1,2,3,4,5,6)\r\n"}},
         {"a line end split between CR and LF", 2048, {"200 a\r", "\n"}, 2, {"200 a\r\n"}},
         {"line split across full receives", 4, {"220", " ok", "\r\n"}, 3, {"220 ok\r\n"}},
@@ -93,8 +92,7 @@ TEST(ReplyReceiver, CutsReceivesIntoQueuedLines)
         {"closed connection", 2048, {""}, 1, {}},
         {"smallest buffer", 2, {"2", "0", "0", "\n", ""}, 4, {"200\n"}},
     };
-    for (const CReceiveRow& row : rows)
-    {
+    for (const CReceiveRow& row : rows) {
         SCOPED_TRACE(row.label);
         const CReadOutcome outcome = ReadLikeClient(row.receives, row.bufferSize);
         EXPECT_EQ(outcome.receivesTaken, row.expectedReceives);
@@ -102,15 +100,13 @@ TEST(ReplyReceiver, CutsReceivesIntoQueuedLines)
     }
 }
 
-TEST(ReplyReceiver, EndlessStreamStopsAtTheTextBound)
-{
+TEST(ReplyReceiver, EndlessStreamStopsAtTheTextBound) {
     // A server that keeps every receive full must not grow one read without end.
     const std::size_t bufferSize = 65536;
     const std::string chunk(bufferSize - 1, 'x');
     nsFTP::CReplyReceiver receiver(bufferSize);
     std::size_t receives = 0;
-    while (receiver.Take(chunk.data(), chunk.size()))
-        ASSERT_LT(++receives, 100u);
+    while (receiver.Take(chunk.data(), chunk.size())) ASSERT_LT(++receives, 100u);
     std::deque<std::string> queue;
     receiver.QueueLines(queue);
     ASSERT_EQ(queue.size(), 1u);
@@ -118,8 +114,7 @@ TEST(ReplyReceiver, EndlessStreamStopsAtTheTextBound)
     EXPECT_LT(queue.front().size(), nsFTP::kMaxReplyText + bufferSize);
 }
 
-struct CReplyRow
-{
+struct CReplyRow {
     const char* label;
     std::deque<std::string> lines;
     bool complete;
@@ -128,18 +123,33 @@ struct CReplyRow
     std::size_t linesUsed;
 };
 
-TEST(ReplyAssembler, JoinsMultiLineRepliesAfterRfc959)
-{
+TEST(ReplyAssembler, JoinsMultiLineRepliesAfterRfc959) {
     const std::vector<CReplyRow> rows = {
         {"single line", {"220 Ready\r\n"}, true, "220 Ready", 2, 1},
-        {"three lines", {"220-Welcome\r\n", "220-Second\r\n", "220 Ready\r\n"}, true,
-         "220-Welcome\r\n220-Second\r\n220 Ready", 2, 3},
-        {"220- and 221 inside do not end it", {"220-a\r\n", "220-\r\n", "221 x\r\n", "220 end\r\n"}, true,
-         "220-a\r\n220-\r\n221 x\r\n220 end", 2, 4},
-        {"code without text does not end it", {"220-a\r\n", "220\r\n", "220 b\r\n"}, true, "220-a\r\n220\r\n220 b",
-         2, 3},
-        {"indented lines belong to it", {"211-Status\r\n", " TYPE: ASCII\r\n", "211 End\r\n"}, true,
-         "211-Status\r\n TYPE: ASCII\r\n211 End", 2, 3},
+        {"three lines",
+         {"220-Welcome\r\n", "220-Second\r\n", "220 Ready\r\n"},
+         true,
+         "220-Welcome\r\n220-Second\r\n220 Ready",
+         2,
+         3},
+        {"220- and 221 inside do not end it",
+         {"220-a\r\n", "220-\r\n", "221 x\r\n", "220 end\r\n"},
+         true,
+         "220-a\r\n220-\r\n221 x\r\n220 end",
+         2,
+         4},
+        {"code without text does not end it",
+         {"220-a\r\n", "220\r\n", "220 b\r\n"},
+         true,
+         "220-a\r\n220\r\n220 b",
+         2,
+         3},
+        {"indented lines belong to it",
+         {"211-Status\r\n", " TYPE: ASCII\r\n", "211 End\r\n"},
+         true,
+         "211-Status\r\n TYPE: ASCII\r\n211 End",
+         2,
+         3},
         {"second reply stays queued", {"200 a\r\n", "331 b\r\n"}, true, "200 a", 2, 1},
         {"class of the last line", {"150-x\r\n", "150 y\r\n"}, true, "150-x\r\n150 y", 1, 2},
         {"unfinished multi-line", {"220-a\r\n", "220-b\r\n"}, false, "220-a\r\n220-b", 2, 2},
@@ -148,11 +158,14 @@ TEST(ReplyAssembler, JoinsMultiLineRepliesAfterRfc959)
         {"not a digit gives class 0", {"hello\r\n"}, true, "hello", 0, 1},
         {"bare line feed", {"\n"}, true, "\n", 0, 1},
         {"empty text line keeps no class", {"\r\n"}, true, "", 0, 1},
-        {"huge number inside does not end it", {"220-a\r\n", "99999999999999999999 b\r\n", "220 c\r\n"}, true,
-         "220-a\r\n99999999999999999999 b\r\n220 c", 2, 3},
+        {"huge number inside does not end it",
+         {"220-a\r\n", "99999999999999999999 b\r\n", "220 c\r\n"},
+         true,
+         "220-a\r\n99999999999999999999 b\r\n220 c",
+         2,
+         3},
     };
-    for (const CReplyRow& row : rows)
-    {
+    for (const CReplyRow& row : rows) {
         SCOPED_TRACE(row.label);
         const CReplyOutcome outcome = Assemble(row.lines);
         EXPECT_EQ(outcome.complete, row.complete);
@@ -162,25 +175,21 @@ TEST(ReplyAssembler, JoinsMultiLineRepliesAfterRfc959)
     }
 }
 
-TEST(ReplyAssembler, HugeMultiLineReplyIsBounded)
-{
+TEST(ReplyAssembler, HugeMultiLineReplyIsBounded) {
     nsFTP::CReplyAssembler assembler;
     const std::string line = "211-" + std::string(100000, 'y');
-    for (int i = 0; i < 30; ++i)
-        ASSERT_FALSE(assembler.Add(line, 2));
+    for (int i = 0; i < 30; ++i) ASSERT_FALSE(assembler.Add(line, 2));
     EXPECT_TRUE(assembler.Add("211 end", 2));
     EXPECT_EQ(assembler.Text().size(), nsFTP::kMaxReplyText);
 }
 
-TEST(ReplyReader, LeadingNumberReadsLikeAtoi)
-{
-    const struct
-    {
+TEST(ReplyReader, LeadingNumberReadsLikeAtoi) {
+    const struct {
         const char* text;
         long value;
-    } rows[] = {{"220-x", 220}, {"  331 y", 331}, {"-5", -5}, {"+7z", 7}, {"abc", 0}, {"", 0}, {"12345678901234", 1000000000}};
-    for (const auto& row : rows)
-    {
+    } rows[] = {
+        {"220-x", 220}, {"  331 y", 331}, {"-5", -5}, {"+7z", 7}, {"abc", 0}, {"", 0}, {"12345678901234", 1000000000}};
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.text);
         EXPECT_EQ(nsFTP::LeadingNumber(row.text), row.value);
     }

@@ -11,12 +11,10 @@
 
 #include "ftp/BlockingSocket.h"
 
-namespace tovalo_test
-{
+namespace tovalo_test {
 
 // What the server does on the data connection after sending a step's reply.
-enum class EData
-{
+enum class EData {
     None,     // nothing: no data connection is made
     Send,     // open it, send the payload, close it, send the final reply
     Receive,  // open it, read until the client closes it, send the final reply
@@ -30,13 +28,13 @@ enum class EData
 inline constexpr const char* kIntruderBytes = "INJECTED";
 
 // The answer to one command line.
-struct CScriptStep
-{
+struct CScriptStep {
     CScriptStep(std::string replyText, EData dataAction = EData::None, std::string dataPayload = {},  // NOLINT
                 std::string final = {})
-        : reply(std::move(replyText)), data(dataAction), payload(std::move(dataPayload)), finalReply(std::move(final))
-    {
-    }
+        : reply(std::move(replyText)),
+          data(dataAction),
+          payload(std::move(dataPayload)),
+          finalReply(std::move(final)) {}
     CScriptStep(const char* replyText) : CScriptStep(std::string(replyText)) {}  // NOLINT: a step is its reply
 
     // Sent with "\r\n" appended; "" stays silent. "{pasv}" becomes "h1,h2,h3,h4,p1,p2" of a fresh
@@ -53,8 +51,7 @@ struct CScriptStep
 // answers the n-th command line with the n-th step. After the script it answers QUIT with 221 and
 // anything else with 502, until the client closes the connection. PORT lines are remembered so
 // that an active data connection can be made to the client.
-class CScriptedFtpServer
-{
+class CScriptedFtpServer {
 public:
     CScriptedFtpServer(std::vector<std::string> greeting, std::vector<CScriptStep> steps,
                        std::string pasvHost = "127,0,0,1");

@@ -13,18 +13,15 @@ using nsSocket::CBlockingSocket;
 using nsSocket::CBlockingSocketException;
 using nsSocket::CSocketAddress;
 
-namespace
-{
+namespace {
 
 // A listener on 127.0.0.1 and one connection to it: client and server ends.
-struct CConnectedPair
-{
+struct CConnectedPair {
     CBlockingSocket listener;
     CBlockingSocket client;
     CBlockingSocket server;
 
-    CConnectedPair()
-    {
+    CConnectedPair() {
         listener.Create();
         listener.Bind(CSocketAddress("127.0.0.1", 0));
         listener.Listen();
@@ -37,21 +34,16 @@ struct CConnectedPair
     }
 };
 
-std::string OperationOf(const std::function<void()>& action)
-{
-    try
-    {
+std::string OperationOf(const std::function<void()>& action) {
+    try {
         action();
-    }
-    catch (const CBlockingSocketException& exception)
-    {
+    } catch (const CBlockingSocketException& exception) {
         return exception.m_strOperation;
     }
     return "no exception";
 }
 
-TEST(SocketAddress, KeepsNetworkOrderAndGivesHostOrder)
-{
+TEST(SocketAddress, KeepsNetworkOrderAndGivesHostOrder) {
     const CSocketAddress fromNumbers(0x7f000001u, 2121);
     EXPECT_EQ(fromNumbers.DottedDecimal(), "127.0.0.1");
     EXPECT_EQ(fromNumbers.Port(), 2121);
@@ -64,16 +56,14 @@ TEST(SocketAddress, KeepsNetworkOrderAndGivesHostOrder)
     EXPECT_EQ(bytes[4], 10);
 }
 
-TEST(Socket, GetHostByNameResolvesDottedText)
-{
+TEST(Socket, GetHostByNameResolvesDottedText) {
     const CSocketAddress address = CBlockingSocket::GetHostByName("127.0.0.1", 21);
     EXPECT_EQ(address.DottedDecimal(), "127.0.0.1");
     EXPECT_EQ(address.Port(), 21);
     EXPECT_EQ(OperationOf([] { CBlockingSocket::GetHostByName("no-such-host.invalid", 21); }), "GetHostByName");
 }
 
-TEST(Socket, ReceiveGivesZeroWhenThePeerClosesInOrder)
-{
+TEST(Socket, ReceiveGivesZeroWhenThePeerClosesInOrder) {
     CConnectedPair pair;
     pair.server.SendAll("ab", 2, 5);
     pair.server.Close();
@@ -82,8 +72,7 @@ TEST(Socket, ReceiveGivesZeroWhenThePeerClosesInOrder)
     EXPECT_EQ(pair.client.Receive(buffer, sizeof buffer, 5), 0u);
 }
 
-TEST(Socket, CloseIsHarmlessWithoutAHandleAndTwice)
-{
+TEST(Socket, CloseIsHarmlessWithoutAHandleAndTwice) {
     CBlockingSocket never;
     EXPECT_NO_THROW(never.Close());
     CBlockingSocket socket;
@@ -95,23 +84,20 @@ TEST(Socket, CloseIsHarmlessWithoutAHandleAndTwice)
     EXPECT_NO_THROW(socket.CloseQuietly());
 }
 
-TEST(Socket, SendWaitsTheTimeOutItIsGiven)
-{
+TEST(Socket, SendWaitsTheTimeOutItIsGiven) {
     // The peer never reads: once the buffers on both sides are full, the wait for room must end
     // after the one second asked for, not after a fixed long wait.
     CConnectedPair pair;
     const std::vector<char> block(1 << 20, 'x');
     const auto start = std::chrono::steady_clock::now();
     const std::string operation = OperationOf([&] {
-        for (int i = 0; i < 512; ++i)
-            pair.client.SendAll(block.data(), block.size(), 1);
+        for (int i = 0; i < 512; ++i) pair.client.SendAll(block.data(), block.size(), 1);
     });
     EXPECT_EQ(operation, "Send timeout");
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
 }
 
-TEST(Socket, AcceptWithTimeOutRaisesWhenNobodyConnects)
-{
+TEST(Socket, AcceptWithTimeOutRaisesWhenNobodyConnects) {
     CBlockingSocket listener;
     listener.Create();
     listener.Bind(CSocketAddress("127.0.0.1", 0));
@@ -122,8 +108,7 @@ TEST(Socket, AcceptWithTimeOutRaisesWhenNobodyConnects)
     EXPECT_FALSE(target.IsOpen());
 }
 
-TEST(Socket, DatagramsCarryTheSenderAddress)
-{
+TEST(Socket, DatagramsCarryTheSenderAddress) {
     CBlockingSocket receiver;
     receiver.Create(nsSocket::kDatagramSocket);
     receiver.Bind(CSocketAddress("127.0.0.1", 0));
@@ -144,10 +129,8 @@ TEST(Socket, DatagramsCarryTheSenderAddress)
     EXPECT_EQ(from.DottedDecimal(), "127.0.0.1");
 }
 
-TEST(SocketException, ErrorMessageNamesTheOperationAndCode)
-{
-    const struct
-    {
+TEST(SocketException, ErrorMessageNamesTheOperationAndCode) {
+    const struct {
         const char* operation;
         int code;
         std::size_t size;
@@ -159,8 +142,7 @@ TEST(SocketException, ErrorMessageNamesTheOperationAndCode)
         {"Send", 255, 64, "Send error 0xff"},
         {"Send", 0, 1, ""},
     };
-    for (const auto& row : rows)
-    {
+    for (const auto& row : rows) {
         SCOPED_TRACE(std::string(row.operation) + " " + std::to_string(row.size));
         const CBlockingSocketException exception(row.operation, row.code);
         std::vector<char> buffer(row.size, '#');
@@ -169,8 +151,7 @@ TEST(SocketException, ErrorMessageNamesTheOperationAndCode)
     }
 }
 
-TEST(SocketException, ErrorTextEndsInTheOperation)
-{
+TEST(SocketException, ErrorTextEndsInTheOperation) {
     const CBlockingSocketException timeout("Receive timeout", 0);
     const std::string text = timeout.GetErrorText();
     EXPECT_EQ(text.substr(text.size() - std::strlen(" (Receive timeout error)")), " (Receive timeout error)");
@@ -178,8 +159,7 @@ TEST(SocketException, ErrorTextEndsInTheOperation)
     EXPECT_NE(refused.GetErrorText().find(" (Connect error 0x6f)"), std::string::npos);
 }
 
-TEST(HttpSocket, ReadHeaderLineCutsLongLinesAndKeepsTheRest)
-{
+TEST(HttpSocket, ReadHeaderLineCutsLongLinesAndKeepsTheRest) {
     CConnectedPair pair;
     nsSocket::CHttpBlockingSocket reader;
     // The line reader takes over the client end of the pair.

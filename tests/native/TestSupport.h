@@ -7,52 +7,42 @@
 
 #include "ftp/FtpClient.h"
 
-namespace tovalo_test
-{
+namespace tovalo_test {
 
 // One error report as the client gave it.
-struct CReport
-{
+struct CReport {
     std::string message;
     std::string source;
     int line = 0;
 };
 
 // Records everything the client tells its observers.
-class CRecordingObserver : public nsFTP::CFTPClient::CNotifaction
-{
+class CRecordingObserver : public nsFTP::CFTPClient::CNotifaction {
 public:
-    void OnErrorReport(const std::string& message, const std::string& source, int line) override
-    {
+    void OnErrorReport(const std::string& message, const std::string& source, int line) override {
         reports.push_back({message, source, line});
     }
     void OnDataReceived(int count) override { received.push_back(count); }
     void OnDataSent(int count) override { sent.push_back(count); }
-    void OnDownloadStart(const std::string& remote, const std::string& local, std::int64_t size) override
-    {
+    void OnDownloadStart(const std::string& remote, const std::string& local, std::int64_t size) override {
         events.push_back("download-start " + remote + " " + local + " " + std::to_string(size));
     }
-    void OnUploadStart(const std::string& local, const std::string& remote, std::int64_t size) override
-    {
+    void OnUploadStart(const std::string& local, const std::string& remote, std::int64_t size) override {
         events.push_back("upload-start " + local + " " + remote + " " + std::to_string(size));
     }
-    void OnDownloadEnd(const std::string& remote, const std::string& local, std::int64_t size) override
-    {
+    void OnDownloadEnd(const std::string& remote, const std::string& local, std::int64_t size) override {
         events.push_back("download-end " + remote + " " + local + " " + std::to_string(size));
     }
-    void OnUploadEnd(const std::string& local, const std::string& remote, std::int64_t size) override
-    {
+    void OnUploadEnd(const std::string& local, const std::string& remote, std::int64_t size) override {
         events.push_back("upload-end " + local + " " + remote + " " + std::to_string(size));
     }
     void OnCommandSent(const std::string& command) override { commands.push_back(command); }
     void OnReplyLine(const std::string& line) override { replies.push_back(line); }
 
     // The report lines, e.g. {1251, 279}.
-    std::vector<int> ReportLines() const
-    {
+    std::vector<int> ReportLines() const {
         std::vector<int> lines;
-        for (const CReport& report : reports)
-            lines.push_back(report.line);
+        for (const CReport& report : reports) lines.push_back(report.line);
         return lines;
     }
 
@@ -67,15 +57,12 @@ public:
 // Runs fn on every row at the same time (each row has its own server and client), so that the
 // client's pause after every reply is paid once per table instead of once per row.
 template <class Row, class Fn>
-auto RunConcurrently(const std::vector<Row>& rows, Fn fn)
-{
+auto RunConcurrently(const std::vector<Row>& rows, Fn fn) {
     using Result = decltype(fn(rows.front()));
     std::vector<std::future<Result>> futures;
-    for (const Row& row : rows)
-        futures.push_back(std::async(std::launch::async, [&fn, &row] { return fn(row); }));
+    for (const Row& row : rows) futures.push_back(std::async(std::launch::async, [&fn, &row] { return fn(row); }));
     std::vector<Result> results;
-    for (auto& future : futures)
-        results.push_back(future.get());
+    for (auto& future : futures) results.push_back(future.get());
     return results;
 }
 

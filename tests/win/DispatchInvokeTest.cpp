@@ -9,19 +9,19 @@ constexpr WORD kGet = DISPATCH_PROPERTYGET;
 constexpr WORD kPut = DISPATCH_PROPERTYPUT;
 constexpr WORD kPutRef = DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF;  // script assigning an object
 constexpr WORD kCall = DISPATCH_METHOD;
-constexpr WORD kValue = DISPATCH_METHOD | DISPATCH_PROPERTYGET;           // script using a call's value
+constexpr WORD kValue = DISPATCH_METHOD | DISPATCH_PROPERTYGET;  // script using a call's value
 constexpr UINT kAnyArgErr = 0xFFFFFFFFu;
 
 struct Step {
-    const wchar_t* member;       // bound by name (locale 0); nullptr: use id
+    const wchar_t* member;  // bound by name (locale 0); nullptr: use id
     WORD flags;
     std::vector<Arg> args;
     HRESULT hr = S_OK;
-    VARTYPE vt = VT_EMPTY;       // checked when hr succeeds
+    VARTYPE vt = VT_EMPTY;  // checked when hr succeeds
     const wchar_t* value = L"";
-    UINT argErr = kAnyArgErr;    // checked when given
+    UINT argErr = kAnyArgErr;  // checked when given
     DISPID id = 0;
-    bool statement = false;      // no result VARIANT, as a script statement
+    bool statement = false;  // no result VARIANT, as a script statement
 };
 
 struct Scenario {
@@ -37,31 +37,60 @@ const wchar_t kKoreanFilter[] = L"모든 파일 (*.*)|*.*|";
 
 const Scenario kScenarios[] = {
     {"initial values",
-     {GetText(L"ftpHost", L""), GetU4(L"ftpPort", L"21"), GetText(L"ftpId", L""), GetText(L"ftpPass", L""),
-      GetU4(L"totalSize", L"0"), GetText(L"uploadPath", L""), GetText(L"retFiles", L""),
-      GetText(L"textAttFile", L""), GetText(L"textLimit", L""), GetText(L"textDelete", L""),
-      GetText(L"getFileShow", L""), GetText(L"OpenFile", kKoreanFilter), GetU4(L"currentSize", L"0"),
-      GetText(L"startUpload", L""), GetText(L"uploadFilesize", L""), GetText(L"retFilesize", L""),
-      GetText(L"totalSizeStr", L"0"), GetText(L"currentSizeStr", L"0"),
+     {GetText(L"ftpHost", L""),
+      GetU4(L"ftpPort", L"21"),
+      GetText(L"ftpId", L""),
+      GetText(L"ftpPass", L""),
+      GetU4(L"totalSize", L"0"),
+      GetText(L"uploadPath", L""),
+      GetText(L"retFiles", L""),
+      GetText(L"textAttFile", L""),
+      GetText(L"textLimit", L""),
+      GetText(L"textDelete", L""),
+      GetText(L"getFileShow", L""),
+      GetText(L"OpenFile", kKoreanFilter),
+      GetU4(L"currentSize", L"0"),
+      GetText(L"startUpload", L""),
+      GetText(L"uploadFilesize", L""),
+      GetText(L"retFilesize", L""),
+      GetText(L"totalSizeStr", L"0"),
+      GetText(L"currentSizeStr", L"0"),
       {L"GetUploadResult", kValue, {}, S_OK, VT_UI4, L"1"}}},
     {"text properties keep what is written, Korean included",
-     {PutOk(L"ftpHost", Text(L"ftp.example.com")), GetText(L"ftpHost", L"ftp.example.com"),
-      PutOk(L"ftpId", Text(L"사용자")), GetText(L"ftpId", L"사용자"),
-      PutOk(L"ftpPass", Text(L"abcdef123")), GetText(L"ftpPass", L"abcdef123"),
-      PutOk(L"uploadPath", Text(L"/메일/첨부/")), GetText(L"uploadPath", L"/메일/첨부/"),
-      PutOk(L"retFiles", Text(L"1(a.txt)|2(b.txt)")), GetText(L"retFiles", L"1(a.txt)|2(b.txt)"),
-      PutOk(L"retFilesize", Text(L"10|20")), GetText(L"retFilesize", L"10|20"),
-      PutOk(L"textAttFile", Text(L"첨부 파일")), GetText(L"textAttFile", L"첨부 파일"),
-      PutOk(L"textLimit", Text(L"10MB")), GetText(L"textLimit", L"10MB"),
-      PutOk(L"textDelete", Text(L"삭제")), GetText(L"textDelete", L"삭제"),
-      PutOk(L"OpenFile", Text(L"문서 (*.doc)|*.doc|")), GetText(L"OpenFile", L"문서 (*.doc)|*.doc|")}},
+     {PutOk(L"ftpHost", Text(L"ftp.example.com")),
+      GetText(L"ftpHost", L"ftp.example.com"),
+      PutOk(L"ftpId", Text(L"사용자")),
+      GetText(L"ftpId", L"사용자"),
+      PutOk(L"ftpPass", Text(L"abcdef123")),
+      GetText(L"ftpPass", L"abcdef123"),
+      PutOk(L"uploadPath", Text(L"/메일/첨부/")),
+      GetText(L"uploadPath", L"/메일/첨부/"),
+      PutOk(L"retFiles", Text(L"1(a.txt)|2(b.txt)")),
+      GetText(L"retFiles", L"1(a.txt)|2(b.txt)"),
+      PutOk(L"retFilesize", Text(L"10|20")),
+      GetText(L"retFilesize", L"10|20"),
+      PutOk(L"textAttFile", Text(L"첨부 파일")),
+      GetText(L"textAttFile", L"첨부 파일"),
+      PutOk(L"textLimit", Text(L"10MB")),
+      GetText(L"textLimit", L"10MB"),
+      PutOk(L"textDelete", Text(L"삭제")),
+      GetText(L"textDelete", L"삭제"),
+      PutOk(L"OpenFile", Text(L"문서 (*.doc)|*.doc|")),
+      GetText(L"OpenFile", L"문서 (*.doc)|*.doc|")}},
     {"null and undefined texts read as empty",
-     {PutOk(L"ftpHost", Text(L"x")), PutOk(L"ftpHost", Null()), GetText(L"ftpHost", L""),
-      PutOk(L"ftpId", Text(L"x")), PutOk(L"ftpId", Empty()), GetText(L"ftpId", L""),
-      PutOk(L"startUpload", Null()), GetText(L"retFiles", L""),
-      {L"LoadDirFiles", kCall, {Null()}}, {L"AddFileToList", kCall, {Empty()}}}},
+     {PutOk(L"ftpHost", Text(L"x")),
+      PutOk(L"ftpHost", Null()),
+      GetText(L"ftpHost", L""),
+      PutOk(L"ftpId", Text(L"x")),
+      PutOk(L"ftpId", Empty()),
+      GetText(L"ftpId", L""),
+      PutOk(L"startUpload", Null()),
+      GetText(L"retFiles", L""),
+      {L"LoadDirFiles", kCall, {Null()}},
+      {L"AddFileToList", kCall, {Empty()}}}},
     {"script-style calls: assignment of an object, statements, values",
-     {{L"ftpHost", kPutRef, {Text(L"h")}}, GetText(L"ftpHost", L"h"),
+     {{L"ftpHost", kPutRef, {Text(L"h")}},
+      GetText(L"ftpHost", L"h"),
       {L"UpLoadFiles", kCall, {}, S_OK, VT_EMPTY, L"", kAnyArgErr, 0, true},
       {L"UpLoadFiles", kValue, {}, S_OK, VT_I4, L"0"},
       {L"GetUploadResult", kValue, {}, S_OK, VT_UI4, L"1"},
@@ -85,9 +114,12 @@ const Scenario kScenarios[] = {
     {"arguments are converted to the declared types",
      {{L"ChangeListView", kCall, {Text(L"1")}},
       {L"SetRetryCount", kCall, {R8(4000000007.0)}},
-      PutOk(L"ftpPort", Text(L"2121")), GetU4(L"ftpPort", L"2121"),
-      PutOk(L"totalSize", R8(4000000007.0)), GetU4(L"totalSize", L"4000000007"),
-      PutOk(L"ftpHost", I4(42)), GetText(L"ftpHost", L"42")}},
+      PutOk(L"ftpPort", Text(L"2121")),
+      GetU4(L"ftpPort", L"2121"),
+      PutOk(L"totalSize", R8(4000000007.0)),
+      GetU4(L"totalSize", L"4000000007"),
+      PutOk(L"ftpHost", I4(42)),
+      GetText(L"ftpHost", L"42")}},
     {"wrong argument counts",
      {{L"SetAccount", kCall, {Text(L"h"), I4(21), Text(L"id")}, DISP_E_BADPARAMCOUNT},
       {L"SetAccount", kCall, {Text(L"h"), I4(21), Text(L"id"), Text(L"pw"), Text(L"x")}, DISP_E_BADPARAMCOUNT},
@@ -99,10 +131,14 @@ const Scenario kScenarios[] = {
       {L"ftpHost", kGet, {I4(1)}, DISP_E_BADPARAMCOUNT},
       {L"ftpHost", kPut, {Text(L"a"), Text(L"b")}, DISP_E_BADPARAMCOUNT}}},
     {"arguments that do not convert",
-     {{L"SetAccount", kCall, {Text(L"h"), Text(L"abc"), Text(L"id"), Text(L"pw")}, DISP_E_TYPEMISMATCH,
-       VT_EMPTY, L"", 2},
-      {L"SetAccount", kCall, {Text(L"h"), I4(21), Text(L"id"), Missing()}, DISP_E_PARAMNOTOPTIONAL, VT_EMPTY, L"",
-       0},
+     {{L"SetAccount",
+       kCall,
+       {Text(L"h"), Text(L"abc"), Text(L"id"), Text(L"pw")},
+       DISP_E_TYPEMISMATCH,
+       VT_EMPTY,
+       L"",
+       2},
+      {L"SetAccount", kCall, {Text(L"h"), I4(21), Text(L"id"), Missing()}, DISP_E_PARAMNOTOPTIONAL, VT_EMPTY, L"", 0},
       {L"ChangeIconSet", kCall, {Text(L"big")}, DISP_E_TYPEMISMATCH, VT_EMPTY, L"", 0},
       {L"SetRetryCount", kCall, {Text(L"ten")}, DISP_E_TYPEMISMATCH, VT_EMPTY, L"", 0},
       {L"ftpPort", kPut, {Text(L"abc")}, DISP_E_TYPEMISMATCH, VT_EMPTY, L"", 0},
@@ -121,13 +157,12 @@ const Scenario kScenarios[] = {
       GetU4(L"totalSize", L"3000")}},
     {"totalSizeStr reads a signed 64-bit decimal and shows it unsigned",
      {PutOk(L"totalSizeStr", Text(L"5368709120")), GetText(L"totalSizeStr", L"5368709120"),
-      PutOk(L"totalSizeStr", Text(L"abc")), GetText(L"totalSizeStr", L"0"),
-      PutOk(L"totalSizeStr", Text(L"  +42abc")), GetText(L"totalSizeStr", L"42"),
-      PutOk(L"totalSizeStr", Text(L"\t-5")), GetText(L"totalSizeStr", L"18446744073709551611"),
-      PutOk(L"totalSizeStr", Text(L"")), GetText(L"totalSizeStr", L"0"),
-      PutOk(L"totalSizeStr", Text(L"99999999999999999999")), GetText(L"totalSizeStr", L"9223372036854775807"),
-      PutOk(L"totalSizeStr", Text(L"-99999999999999999999")), GetText(L"totalSizeStr", L"9223372036854775808"),
-      PutOk(L"totalSizeStr", I4(7)), GetText(L"totalSizeStr", L"7")}},
+      PutOk(L"totalSizeStr", Text(L"abc")), GetText(L"totalSizeStr", L"0"), PutOk(L"totalSizeStr", Text(L"  +42abc")),
+      GetText(L"totalSizeStr", L"42"), PutOk(L"totalSizeStr", Text(L"\t-5")),
+      GetText(L"totalSizeStr", L"18446744073709551611"), PutOk(L"totalSizeStr", Text(L"")),
+      GetText(L"totalSizeStr", L"0"), PutOk(L"totalSizeStr", Text(L"99999999999999999999")),
+      GetText(L"totalSizeStr", L"9223372036854775807"), PutOk(L"totalSizeStr", Text(L"-99999999999999999999")),
+      GetText(L"totalSizeStr", L"9223372036854775808"), PutOk(L"totalSizeStr", I4(7)), GetText(L"totalSizeStr", L"7")}},
     {"a missing totalSizeStr counts as 1",
      {PutOk(L"totalSizeStr", Null()), GetText(L"totalSizeStr", L"1"), PutOk(L"totalSizeStr", Text(L"0")),
       PutOk(L"totalSizeStr", Empty()), GetText(L"totalSizeStr", L"1")}},
@@ -136,18 +171,22 @@ const Scenario kScenarios[] = {
       PutOk(L"startUpload", Text(L"Start")), PutOk(L"startUpload", Text(L"start ")),
       GetText(L"retFiles", L"1230000000(보고서.hwp)")}},
     {"ftpPort: once 0, always 0",
-     {PutOk(L"ftpPort", UI4(2121)), GetU4(L"ftpPort", L"2121"), PutOk(L"ftpPort", UI4(0)),
-      GetU4(L"ftpPort", L"0"), PutOk(L"ftpPort", UI4(2121)), GetU4(L"ftpPort", L"0")}},
+     {PutOk(L"ftpPort", UI4(2121)), GetU4(L"ftpPort", L"2121"), PutOk(L"ftpPort", UI4(0)), GetU4(L"ftpPort", L"0"),
+      PutOk(L"ftpPort", UI4(2121)), GetU4(L"ftpPort", L"0")}},
     {"SetAccount leaves the account alone",
-     {{L"SetAccount", kCall, {Text(L"host"), I4(2121), Text(L"id"), Text(L"pw")}}, GetText(L"ftpHost", L""),
-      GetU4(L"ftpPort", L"21"), GetText(L"ftpId", L""), GetText(L"ftpPass", L"")}},
+     {{L"SetAccount", kCall, {Text(L"host"), I4(2121), Text(L"id"), Text(L"pw")}},
+      GetText(L"ftpHost", L""),
+      GetU4(L"ftpPort", L"21"),
+      GetText(L"ftpId", L""),
+      GetText(L"ftpPass", L"")}},
     {"UpLoadFiles answers 0 and starts nothing",
-     {{L"UpLoadFiles", kValue, {}, S_OK, VT_I4, L"0"}, GetText(L"retFiles", L""),
+     {{L"UpLoadFiles", kValue, {}, S_OK, VT_I4, L"0"},
+      GetText(L"retFiles", L""),
       {L"GetUploadResult", kValue, {}, S_OK, VT_UI4, L"1"}}},
     {"read-only in effect: values written are ignored",
-     {PutOk(L"retFilesize", Text(L"10|20")), PutOk(L"uploadFilesize", Text(L"x")),
-      GetText(L"uploadFilesize", L"10|20"), GetText(L"retFilesize", L"10|20"), PutOk(L"currentSize", UI4(5)),
-      GetU4(L"currentSize", L"0"), PutOk(L"currentSizeStr", Text(L"5")), GetText(L"currentSizeStr", L"0")}},
+     {PutOk(L"retFilesize", Text(L"10|20")), PutOk(L"uploadFilesize", Text(L"x")), GetText(L"uploadFilesize", L"10|20"),
+      GetText(L"retFilesize", L"10|20"), PutOk(L"currentSize", UI4(5)), GetU4(L"currentSize", L"0"),
+      PutOk(L"currentSizeStr", Text(L"5")), GetText(L"currentSizeStr", L"0")}},
 };
 
 TEST(DispatchInvoke, Scenarios) {
@@ -197,8 +236,8 @@ TEST(DispatchInvoke, ProtocolErrors) {
     // Named arguments to a method.
     DISPID named = 0;
     DISPPARAMS callParams{value.Get(), &named, 1, 1};
-    EXPECT_EQ(control->Invoke(IdOf(control.Get(), L"AddFileToList"), IID_NULL, 0, kCall, &callParams, nullptr,
-                              nullptr, &argErr),
+    EXPECT_EQ(control->Invoke(IdOf(control.Get(), L"AddFileToList"), IID_NULL, 0, kCall, &callParams, nullptr, nullptr,
+                              &argErr),
               DISP_E_NONAMEDARGS);
     // No DISPPARAMS at all for a call without arguments.
     EXPECT_EQ(control->Invoke(IdOf(control.Get(), L"DeleteAllItemInList"), IID_NULL, 0, kCall, nullptr, nullptr,

@@ -12,9 +12,9 @@ constexpr HRESULT kUnknown = DISP_E_UNKNOWNNAME;
 
 struct NameCase {
     const wchar_t* name;
-    DISPID tableId;       // lcid 0
+    DISPID tableId;  // lcid 0
     HRESULT tableHr;
-    DISPID libraryId;     // lcid 0x0412, through the type library
+    DISPID libraryId;  // lcid 0x0412, through the type library
     HRESULT libraryHr;
 };
 

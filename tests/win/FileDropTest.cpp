@@ -66,7 +66,8 @@ HDROP FileList(const std::vector<std::basic_string<Char>>& paths) {
 std::string Narrow(const std::wstring& wide) {
     std::string text(wide.size() * 2 + 1, '\0');
     text.resize(static_cast<size_t>(::WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, text.data(),
-                                                          static_cast<int>(text.size()), nullptr, nullptr) - 1));
+                                                          static_cast<int>(text.size()), nullptr, nullptr) -
+                                    1));
     return text;
 }
 
@@ -102,8 +103,8 @@ TEST(FileDrop, DroppedFilesAndFoldersJoinTheList) {
 
     // The control frees the list (DragFinish), as a receiver of WM_DROPFILES must.
     ::SendMessageW(list, WM_DROPFILES, reinterpret_cast<WPARAM>(FileList<char>({Narrow(a)})), 0);
-    ::SendMessageW(list, WM_DROPFILES,
-                   reinterpret_cast<WPARAM>(FileList<wchar_t>({b, scratch.Path() + L"\\folder"})), 0);
+    ::SendMessageW(list, WM_DROPFILES, reinterpret_cast<WPARAM>(FileList<wchar_t>({b, scratch.Path() + L"\\folder"})),
+                   0);
     EXPECT_EQ(RowNames(list), (std::vector<std::wstring>{L"c.txt", L"b.txt", L"a.txt"}));
     EXPECT_EQ(Get(control.Get(), L"currentSize").value, L"60");
 

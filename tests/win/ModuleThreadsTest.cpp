@@ -63,8 +63,8 @@ bool UseOneControl(IClassFactory* factory, int thread, int round) {
     if (FAILED(container.Embed(control.Get(), &params))) return false;
     HWND hwnd = nullptr;
     control.As<IOleInPlaceObject>(IID_IOleInPlaceObject)->GetWindow(&hwnd);
-    bool ok = hwnd && ListView_GetBkColor(hwnd) == RGB(255, 255, 255) &&
-              Header_GetItemCount(ListView_GetHeader(hwnd)) == 5;
+    bool ok =
+        hwnd && ListView_GetBkColor(hwnd) == RGB(255, 255, 255) && Header_GetItemCount(ListView_GetHeader(hwnd)) == 5;
     ok = ok && Put(control.Get(), L"totalSizeStr", Text(L"5368709120")) == S_OK;
     ok = ok && Get(control.Get(), L"ftpHost").value == host &&
          Get(control.Get(), L"ftpPort").value == std::to_wstring(2000 + thread) &&
@@ -121,9 +121,9 @@ public:
 TEST(ModuleThreads, SuperclassesRegisteredFromSeveralThreadsAtOnce) {
     // Every thread creates a window of every class, each starting with a different one, so that
     // registrations of the same and of different classes overlap while others are looked up.
-    const wchar_t* const classes[] = {WC_BUTTONW,       WC_EDITW,       WC_STATICW,        WC_LISTBOXW,
-                                      WC_COMBOBOXW,     WC_SCROLLBARW,  WC_HEADERW,        WC_TREEVIEWW,
-                                      PROGRESS_CLASSW,  TRACKBAR_CLASSW, WC_TABCONTROLW,   UPDOWN_CLASSW};
+    const wchar_t* const classes[] = {WC_BUTTONW,      WC_EDITW,        WC_STATICW,     WC_LISTBOXW,
+                                      WC_COMBOBOXW,    WC_SCROLLBARW,   WC_HEADERW,     WC_TREEVIEWW,
+                                      PROGRESS_CLASSW, TRACKBAR_CLASSW, WC_TABCONTROLW, UPDOWN_CLASSW};
     constexpr int kClasses = static_cast<int>(std::size(classes));
     fw::Module::Attach(::GetModuleHandleW(nullptr));  // this executable stands in for the module
     std::atomic<int> failures{0};

@@ -52,8 +52,12 @@ TEST(ObjectSafety, GetOptionsReportsBothBitsEvenForMissingInterfaces) {
         const IID* iid;
         HRESULT expected;
     } cases[] = {
-        {&IID_IDispatch, S_OK},           {&kDispatchIid, S_OK},          {&IID_IPersistPropertyBag, S_OK},
-        {&IID_IPersistStreamInit, S_OK},  {&IID_IClassFactory, E_NOINTERFACE}, {&IID_IOleLink, E_NOINTERFACE},
+        {&IID_IDispatch, S_OK},
+        {&kDispatchIid, S_OK},
+        {&IID_IPersistPropertyBag, S_OK},
+        {&IID_IPersistStreamInit, S_OK},
+        {&IID_IClassFactory, E_NOINTERFACE},
+        {&IID_IOleLink, E_NOINTERFACE},
     };
     for (const auto& c : cases) {
         DWORD supported = 0, enabled = 0;

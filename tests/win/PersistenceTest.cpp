@@ -7,8 +7,8 @@
 namespace tovalo_test {
 namespace {
 
-const wchar_t* const kOrder[] = {L"_Version",   L"_ExtentX", L"_ExtentY",   L"ftpHost",     L"ftpPort",
-                                 L"ftpId",      L"ftpPass",  L"totalSize",  L"uploadPath",  L"retFiles",
+const wchar_t* const kOrder[] = {L"_Version",    L"_ExtentX",    L"_ExtentY",  L"ftpHost",    L"ftpPort",
+                                 L"ftpId",       L"ftpPass",     L"totalSize", L"uploadPath", L"retFiles",
                                  L"retFilesize", L"textAttFile", L"textLimit", L"textDelete", L"totalSizeStr"};
 
 // Writes a recognisable value to every persisted property.
@@ -154,7 +154,8 @@ TEST(Persistence, DamagedStreamsAreRefusedAndChangeNothing) {
     {
         size_t at = 8;
         for (int record = 0; record < 3; ++record) {
-            const auto nameChars = static_cast<unsigned char>(bytes[at]) | (static_cast<unsigned char>(bytes[at + 1]) << 8);
+            const auto nameChars =
+                static_cast<unsigned char>(bytes[at]) | (static_cast<unsigned char>(bytes[at + 1]) << 8);
             at += 2 + 2 * static_cast<size_t>(nameChars) + 2 + 4;
         }
         const auto nameChars = static_cast<unsigned char>(bytes[at]) | (static_cast<unsigned char>(bytes[at + 1]) << 8);

@@ -14,7 +14,9 @@ using RegFn = HRESULT(STDAPICALLTYPE*)();
 class LoadedOcx {
 public:
     LoadedOcx() : module_(::LoadLibraryW(OcxPath().c_str())) {}
-    ~LoadedOcx() { if (module_) ::FreeLibrary(module_); }
+    ~LoadedOcx() {
+        if (module_) ::FreeLibrary(module_);
+    }
     LoadedOcx(const LoadedOcx&) = delete;
     LoadedOcx& operator=(const LoadedOcx&) = delete;
     HRESULT CallExport(const char* name) const {
@@ -46,8 +48,8 @@ std::wstring ValueOf(const std::wstring& key, const wchar_t* name) {
 
 struct ExpectedEntry {
     std::wstring key;
-    const wchar_t* name;    // nullptr: default value
-    std::wstring value;     // "" with keyOnly: the key must exist
+    const wchar_t* name;  // nullptr: default value
+    std::wstring value;   // "" with keyOnly: the key must exist
     bool keyOnly = false;
 };
 
@@ -79,8 +81,11 @@ std::vector<ExpectedEntry> ExpectedEntries() {
 // Top-level keys that must be gone after unregistering.
 std::vector<std::wstring> OwnedKeys() {
     return {
-        L"CLSID\\" + fw::GuidText(kCtrlClsid), L"CLSID\\" + fw::GuidText(kPropPageClsid), L"TOVALO.TovaloCtrl.1",
-        L"TypeLib\\" + fw::GuidText(kLibId),   L"Interface\\" + fw::GuidText(kDispatchIid),
+        L"CLSID\\" + fw::GuidText(kCtrlClsid),
+        L"CLSID\\" + fw::GuidText(kPropPageClsid),
+        L"TOVALO.TovaloCtrl.1",
+        L"TypeLib\\" + fw::GuidText(kLibId),
+        L"Interface\\" + fw::GuidText(kDispatchIid),
         L"Interface\\" + fw::GuidText(kEventsIid),
     };
 }
@@ -120,8 +125,8 @@ TEST(Registration, RegistersEveryEntryAndUnregistersThemAll) {
 TEST(Module, FactoriesCreateBothClassesWithoutAggregation) {
     LoadedOcx ocx;
     using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-    auto getClassObject = reinterpret_cast<GetClassObjectFn>(
-        reinterpret_cast<void*>(::GetProcAddress(ocx.Get(), "DllGetClassObject")));
+    auto getClassObject =
+        reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(::GetProcAddress(ocx.Get(), "DllGetClassObject")));
     ASSERT_NE(getClassObject, nullptr);
 
     for (const CLSID* clsid : {&kCtrlClsid, &kPropPageClsid}) {
@@ -149,11 +154,13 @@ TEST(Module, CannotUnloadWhileObjectsOrLocksLive) {
     EXPECT_EQ(canUnload(), S_OK);
 
     fw::ComPtr<IClassFactory> factory;
-    ASSERT_EQ(::CoGetClassObject(kCtrlClsid, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, factory.PutVoid()), S_OK);
+    ASSERT_EQ(::CoGetClassObject(kCtrlClsid, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, factory.PutVoid()),
+              S_OK);
     factory->LockServer(TRUE);
     factory.Reset();
     EXPECT_EQ(canUnload(), S_FALSE);
-    ASSERT_EQ(::CoGetClassObject(kCtrlClsid, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, factory.PutVoid()), S_OK);
+    ASSERT_EQ(::CoGetClassObject(kCtrlClsid, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, factory.PutVoid()),
+              S_OK);
     factory->LockServer(FALSE);
     factory.Reset();
     EXPECT_EQ(canUnload(), S_OK);

@@ -22,8 +22,8 @@ protected:
     void SetUp() override {
         INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES};
         ::InitCommonControlsEx(&icc);
-        parent_.Reset(::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, kWidth, kHeight, nullptr, nullptr,
-                                        nullptr, nullptr));
+        parent_.Reset(
+            ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, kWidth, kHeight, nullptr, nullptr, nullptr, nullptr));
         header_ = ::CreateWindowExW(0, WC_HEADERW, L"", WS_CHILD | HDS_HORZ, 0, 0, kWidth, kHeight, parent_.Get(),
                                     nullptr, nullptr, nullptr);
         ASSERT_NE(header_, nullptr);

@@ -39,12 +39,23 @@ void Fill(const Arg& a, VARIANT& v) {
     ::VariantInit(&v);
     v.vt = a.vt;
     switch (a.vt) {
-    case VT_BSTR: v.bstrVal = ::SysAllocString(a.text); break;
-    case VT_I4: v.lVal = static_cast<LONG>(a.number); break;
-    case VT_UI4: v.ulVal = static_cast<ULONG>(a.number); break;
-    case VT_R8: v.dblVal = a.number; break;
-    case VT_ERROR: v.scode = DISP_E_PARAMNOTFOUND; break;
-    default: break;
+    case VT_BSTR:
+        v.bstrVal = ::SysAllocString(a.text);
+        break;
+    case VT_I4:
+        v.lVal = static_cast<LONG>(a.number);
+        break;
+    case VT_UI4:
+        v.ulVal = static_cast<ULONG>(a.number);
+        break;
+    case VT_R8:
+        v.dblVal = a.number;
+        break;
+    case VT_ERROR:
+        v.scode = DISP_E_PARAMNOTFOUND;
+        break;
+    default:
+        break;
     }
 }
 
@@ -58,8 +69,7 @@ std::wstring AsText(VARIANT& v) {
 
 }  // namespace
 
-InvokeResult Invoke(IDispatch* d, DISPID id, WORD flags, const std::vector<Arg>& args, bool wantResult,
-                    bool namedPut) {
+InvokeResult Invoke(IDispatch* d, DISPID id, WORD flags, const std::vector<Arg>& args, bool wantResult, bool namedPut) {
     std::vector<VARIANT> rgvarg(args.size());
     for (size_t i = 0; i < args.size(); ++i) Fill(args[i], rgvarg[args.size() - 1 - i]);
     DISPID putId = DISPID_PROPERTYPUT;
@@ -81,7 +91,8 @@ InvokeResult Invoke(IDispatch* d, DISPID id, WORD flags, const std::vector<Arg>&
 DISPID IdOf(IDispatch* d, const wchar_t* name) {
     DISPID id = DISPID_UNKNOWN;
     auto* n = const_cast<LPOLESTR>(name);
-    EXPECT_EQ(d->GetIDsOfNames(IID_NULL, &n, 1, 0, &id), S_OK) << "no member " << testing::PrintToString(std::wstring(name));
+    EXPECT_EQ(d->GetIDsOfNames(IID_NULL, &n, 1, 0, &id), S_OK)
+        << "no member " << testing::PrintToString(std::wstring(name));
     return id;
 }
 
@@ -150,8 +161,8 @@ std::wstring MemoryBag::TextOf(const std::wstring& name) const {
 // --- TestContainer -----------------------------------------------------------------------------
 
 TestContainer::TestContainer() {
-    hwnd_ = ::CreateWindowExW(0, L"STATIC", L"Tovalo test container", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0,
-                              480, 300, nullptr, nullptr, nullptr, nullptr);
+    hwnd_ = ::CreateWindowExW(0, L"STATIC", L"Tovalo test container", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, 480,
+                              300, nullptr, nullptr, nullptr, nullptr);
 }
 
 TestContainer::~TestContainer() {

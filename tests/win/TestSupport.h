@@ -44,8 +44,8 @@ Arg Missing();  // VT_ERROR / DISP_E_PARAMNOTFOUND: an omitted optional argument
 
 struct InvokeResult {
     HRESULT hr;
-    VARTYPE vt;           // type of the result VARIANT
-    std::wstring value;   // the result as text (VariantChangeType to VT_BSTR)
+    VARTYPE vt;          // type of the result VARIANT
+    std::wstring value;  // the result as text (VariantChangeType to VT_BSTR)
     UINT argErr;
 };
 
@@ -95,22 +95,40 @@ public:
     // IOleClientSite
     STDMETHODIMP SaveObject() override { return S_OK; }
     STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetContainer(IOleContainer** c) override { *c = nullptr; return E_NOINTERFACE; }
+    STDMETHODIMP GetContainer(IOleContainer** c) override {
+        *c = nullptr;
+        return E_NOINTERFACE;
+    }
     STDMETHODIMP ShowObject() override { return S_OK; }
     STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
     STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
     // IOleWindow
-    STDMETHODIMP GetWindow(HWND* hwnd) override { *hwnd = hwnd_; return S_OK; }
+    STDMETHODIMP GetWindow(HWND* hwnd) override {
+        *hwnd = hwnd_;
+        return S_OK;
+    }
     STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
     // IOleInPlaceSite
     STDMETHODIMP CanInPlaceActivate() override { return S_OK; }
-    STDMETHODIMP OnInPlaceActivate() override { ++inPlaceActivations; return S_OK; }
-    STDMETHODIMP OnUIActivate() override { ++uiActivations; return S_OK; }
+    STDMETHODIMP OnInPlaceActivate() override {
+        ++inPlaceActivations;
+        return S_OK;
+    }
+    STDMETHODIMP OnUIActivate() override {
+        ++uiActivations;
+        return S_OK;
+    }
     STDMETHODIMP GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc, LPRECT pos, LPRECT clip,
                                   LPOLEINPLACEFRAMEINFO info) override;
     STDMETHODIMP Scroll(SIZE) override { return E_NOTIMPL; }
-    STDMETHODIMP OnUIDeactivate(BOOL) override { ++uiDeactivations; return S_OK; }
-    STDMETHODIMP OnInPlaceDeactivate() override { ++inPlaceDeactivations; return S_OK; }
+    STDMETHODIMP OnUIDeactivate(BOOL) override {
+        ++uiDeactivations;
+        return S_OK;
+    }
+    STDMETHODIMP OnInPlaceDeactivate() override {
+        ++inPlaceDeactivations;
+        return S_OK;
+    }
     STDMETHODIMP DiscardUndoState() override { return E_NOTIMPL; }
     STDMETHODIMP DeactivateAndUndo() override { return E_NOTIMPL; }
     STDMETHODIMP OnPosRectChange(LPCRECT) override { return S_OK; }

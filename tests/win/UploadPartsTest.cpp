@@ -139,7 +139,8 @@ protected:
     void SetUp() override {
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
         ::InitCommonControlsEx(&controls);
-        log_.Reset(::CreateWindowExW(0, L"EDIT", L"", ES_MULTILINE, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr));
+        log_.Reset(
+            ::CreateWindowExW(0, L"EDIT", L"", ES_MULTILINE, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr));
         bar_.Reset(::CreateWindowExW(0, PROGRESS_CLASSW, L"", 0, 0, 0, 100, 10, nullptr, nullptr, nullptr, nullptr));
         ASSERT_TRUE(log_ && bar_);
         ::SendMessageW(bar_.Get(), PBM_SETRANGE32, 0, 100);
@@ -165,11 +166,17 @@ TEST_F(ErrorNotifyTest, CommandsAndRepliesThatCarryTheAccountStayOut) {
         bool logged;
     };
     const Case cases[] = {
-        {true, "USER anna", false}, {true, "user anna", false}, {true, "PASS secret", false},
-        {true, "pAsS x", false},    {true, "STOR x", true},     {true, "USE", true},
+        {true, "USER anna", false},
+        {true, "user anna", false},
+        {true, "PASS secret", false},
+        {true, "pAsS x", false},
+        {true, "STOR x", true},
+        {true, "USE", true},
         {true, "SITE chmod 777 /a", true},
-        {false, "331 Password required", false}, {false, "230 Logged on", false},
-        {false, "226 Transfer complete", true},  {false, "33", true},
+        {false, "331 Password required", false},
+        {false, "230 Logged on", false},
+        {false, "226 Transfer complete", true},
+        {false, "33", true},
         {false, "530 Login incorrect.", true},
     };
     std::string expected;

@@ -60,8 +60,11 @@ TEST(Window, FiveColumns) {
         const wchar_t* text;
         int format;
         int width;
-    } expected[] = {{L"이름", LVCFMT_LEFT, 220}, {L"형식", LVCFMT_LEFT, 150}, {L"크기", LVCFMT_RIGHT, 100},
-                    {L"", LVCFMT_RIGHT, 0},      {L"", LVCFMT_RIGHT, 0}};
+    } expected[] = {{L"이름", LVCFMT_LEFT, 220},
+                    {L"형식", LVCFMT_LEFT, 150},
+                    {L"크기", LVCFMT_RIGHT, 100},
+                    {L"", LVCFMT_RIGHT, 0},
+                    {L"", LVCFMT_RIGHT, 0}};
     for (int i = 0; i < 5; ++i) {
         SCOPED_TRACE(i);
         wchar_t text[64] = {};
@@ -123,7 +126,8 @@ TEST(Window, DrawsIntoAMemoryDc) {
     auto view = a.control.As<IViewObject>(IID_IViewObject);
     ASSERT_TRUE(view);
     const RECTL bounds = {0, 0, kWidth, kHeight};
-    ASSERT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc.Get(), &bounds, nullptr, nullptr, 0), S_OK);
+    ASSERT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc.Get(), &bounds, nullptr, nullptr, 0),
+              S_OK);
     ::GdiFlush();
     const auto at = [&](int x, int y) { return pixels[y * kWidth + x] & 0xFFFFFFu; };
     EXPECT_EQ(at(kWidth / 2, kHeight / 2), 0xFFFFFFu) << "the list's white background";

@@ -27,15 +27,13 @@ constexpr Ambient kAmbients[] = {
     {DISPID_AMBIENT_FORECOLOR, VT_I4, 0x000000},
 };
 
-} // namespace
+}  // namespace
 
-fw::ComPtr<ContainerSite> ContainerSite::create(HWND frame, const RECT& place)
-{
+fw::ComPtr<ContainerSite> ContainerSite::create(HWND frame, const RECT& place) {
     return fw::ComPtr<ContainerSite>::Adopt(new ContainerSite(frame, place));
 }
 
-STDMETHODIMP ContainerSite::QueryInterface(REFIID iid, void** object)
-{
+STDMETHODIMP ContainerSite::QueryInterface(REFIID iid, void** object) {
     if (!object) {
         return E_POINTER;
     }
@@ -57,8 +55,7 @@ STDMETHODIMP ContainerSite::QueryInterface(REFIID iid, void** object)
     return S_OK;
 }
 
-STDMETHODIMP_(ULONG) ContainerSite::Release()
-{
+STDMETHODIMP_(ULONG) ContainerSite::Release() {
     const ULONG left = m_refs.release();
     if (left == 0) {
         delete this;
@@ -66,8 +63,7 @@ STDMETHODIMP_(ULONG) ContainerSite::Release()
     return left;
 }
 
-STDMETHODIMP ContainerSite::GetMoniker(DWORD, DWORD which, IMoniker** moniker)
-{
+STDMETHODIMP ContainerSite::GetMoniker(DWORD, DWORD which, IMoniker** moniker) {
     if (!moniker) {
         return E_POINTER;
     }
@@ -80,16 +76,14 @@ STDMETHODIMP ContainerSite::GetMoniker(DWORD, DWORD which, IMoniker** moniker)
     return CreateURLMonikerEx(nullptr, m_pageUrl.c_str(), moniker, URL_MK_UNIFORM);
 }
 
-STDMETHODIMP ContainerSite::GetContainer(IOleContainer** container)
-{
+STDMETHODIMP ContainerSite::GetContainer(IOleContainer** container) {
     if (container) {
         *container = nullptr;
     }
     return E_NOINTERFACE;
 }
 
-STDMETHODIMP ContainerSite::GetWindow(HWND* window)
-{
+STDMETHODIMP ContainerSite::GetWindow(HWND* window) {
     if (!window) {
         return E_POINTER;
     }
@@ -97,9 +91,8 @@ STDMETHODIMP ContainerSite::GetWindow(HWND* window)
     return S_OK;
 }
 
-STDMETHODIMP ContainerSite::GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document,
-                                             RECT* position, RECT* clip, OLEINPLACEFRAMEINFO* info)
-{
+STDMETHODIMP ContainerSite::GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document, RECT* position,
+                                             RECT* clip, OLEINPLACEFRAMEINFO* info) {
     if (!frame || !document || !position || !clip || !info) {
         return E_POINTER;
     }
@@ -117,39 +110,35 @@ STDMETHODIMP ContainerSite::GetWindowContext(IOleInPlaceFrame** frame, IOleInPla
     return S_OK;
 }
 
-STDMETHODIMP ContainerSite::OnPosRectChange(const RECT* position)
-{
+STDMETHODIMP ContainerSite::OnPosRectChange(const RECT* position) {
     if (!position) {
         return E_POINTER;
     }
     // The page has room for any size the control asks for: grant it as asked.
     m_place = *position;
     if (m_inPlace && !m_placing) {
-        m_placing = true; // a control that asks again while being placed is not answered twice
+        m_placing = true;  // a control that asks again while being placed is not answered twice
         m_inPlace->SetObjectRects(&m_place, &m_place);
         m_placing = false;
     }
     return S_OK;
 }
 
-STDMETHODIMP ContainerSite::GetBorder(RECT* border)
-{
+STDMETHODIMP ContainerSite::GetBorder(RECT* border) {
     if (!border) {
         return E_POINTER;
     }
     return GetClientRect(m_frame, border) ? S_OK : E_FAIL;
 }
 
-STDMETHODIMP ContainerSite::GetExtendedControl(IDispatch** control)
-{
+STDMETHODIMP ContainerSite::GetExtendedControl(IDispatch** control) {
     if (control) {
         *control = nullptr;
     }
     return E_NOTIMPL;
 }
 
-STDMETHODIMP ContainerSite::GetTypeInfoCount(UINT* count)
-{
+STDMETHODIMP ContainerSite::GetTypeInfoCount(UINT* count) {
     if (!count) {
         return E_POINTER;
     }
@@ -157,9 +146,8 @@ STDMETHODIMP ContainerSite::GetTypeInfoCount(UINT* count)
     return S_OK;
 }
 
-STDMETHODIMP ContainerSite::Invoke(DISPID member, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result,
-                                   EXCEPINFO*, UINT*)
-{
+STDMETHODIMP ContainerSite::Invoke(DISPID member, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
+                                   UINT*) {
     if (!(flags & DISPATCH_PROPERTYGET)) {
         return DISP_E_MEMBERNOTFOUND;
     }
@@ -188,4 +176,4 @@ STDMETHODIMP ContainerSite::Invoke(DISPID member, REFIID, LCID, WORD flags, DISP
     return DISP_E_MEMBERNOTFOUND;
 }
 
-} // namespace pagehost
+}  // namespace pagehost

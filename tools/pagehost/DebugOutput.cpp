@@ -26,8 +26,7 @@ public:
     Listener& operator=(const Listener&) = delete;
     ~Listener() { stop(); }
 
-    bool start()
-    {
+    bool start() {
         if (m_thread) {
             return true;
         }
@@ -43,8 +42,7 @@ public:
         return m_thread != nullptr;
     }
 
-    void stop()
-    {
+    void stop() {
         if (m_thread) {
             m_stop = true;
             WaitForSingleObject(m_thread, INFINITE);
@@ -63,8 +61,7 @@ public:
         }
     }
 
-    std::wstring take()
-    {
+    std::wstring take() {
         const std::lock_guard<std::mutex> lock(m_mutex);
         std::string text;
         text.swap(m_text);
@@ -75,14 +72,12 @@ public:
     }
 
 private:
-    static DWORD WINAPI run(void* self)
-    {
+    static DWORD WINAPI run(void* self) {
         static_cast<Listener*>(self)->listen();
         return 0;
     }
 
-    void listen()
-    {
+    void listen() {
         const auto* shared = static_cast<const SharedBuffer*>(m_view);
         SetEvent(m_bufferReady);
         while (!m_stop) {
@@ -111,16 +106,14 @@ private:
     std::string m_text;
 };
 
-Listener& listener()
-{
+Listener& listener() {
     static Listener instance;
     return instance;
 }
 
-} // namespace
+}  // namespace
 
-std::wstring takeDebugOutput()
-{
+std::wstring takeDebugOutput() {
     if (!listener().start()) {
         return L"(debug output cannot be caught)";
     }
@@ -129,4 +122,4 @@ std::wstring takeDebugOutput()
 
 void stopDebugOutput() { listener().stop(); }
 
-} // namespace pagehost
+}  // namespace pagehost

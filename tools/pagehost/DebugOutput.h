@@ -13,4 +13,4 @@ std::wstring takeDebugOutput();
 // Stops the listener (at exit); later calls of takeDebugOutput start it again.
 void stopDebugOutput();
 
-} // namespace pagehost
+}  // namespace pagehost

@@ -22,29 +22,25 @@ constexpr UINT kPollMs = 100;
 // Buttons tried, in order, when a message box lacks the one the page asked for.
 constexpr int kFallbackButtons[] = {IDOK, IDCANCEL, IDNO, IDYES, IDABORT, IDIGNORE, IDRETRY};
 
-std::wstring windowText(HWND window)
-{
+std::wstring windowText(HWND window) {
     const int length = GetWindowTextLengthW(window);
     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
     text.resize(static_cast<size_t>(GetWindowTextW(window, text.data(), length + 1)));
     return text;
 }
 
-bool hasClass(HWND window, const wchar_t* className)
-{
+bool hasClass(HWND window, const wchar_t* className) {
     wchar_t name[64] = {};
     GetClassNameW(window, name, 64);
     return lstrcmpiW(name, className) == 0;
 }
 
-bool hasChildOfClass(HWND window, const wchar_t* className)
-{
+bool hasChildOfClass(HWND window, const wchar_t* className) {
     return FindWindowExW(window, nullptr, className, nullptr) != nullptr;
 }
 
 // Line breaks inside a text are shown as \n so that every dialog stays on one output line.
-std::wstring oneLine(const std::wstring& text)
-{
+std::wstring oneLine(const std::wstring& text) {
     std::wstring out;
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n') {
@@ -61,10 +57,9 @@ std::wstring oneLine(const std::wstring& text)
 
 // The module whose code runs the dialog tells what it is: the system's message box, the common
 // file dialog or the shell's folder picker.
-HMODULE dialogProcModule(HWND dialog)
-{
-    const LONG_PTR proc = IsWindowUnicode(dialog) ? GetWindowLongPtrW(dialog, DWLP_DLGPROC)
-                                                  : GetWindowLongPtrA(dialog, DWLP_DLGPROC);
+HMODULE dialogProcModule(HWND dialog) {
+    const LONG_PTR proc =
+        IsWindowUnicode(dialog) ? GetWindowLongPtrW(dialog, DWLP_DLGPROC) : GetWindowLongPtrA(dialog, DWLP_DLGPROC);
     HMODULE module = nullptr;
     if (proc) {
         GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
@@ -73,14 +68,12 @@ HMODULE dialogProcModule(HWND dialog)
     return module;
 }
 
-HWND fileNameField(HWND dialog)
-{
+HWND fileNameField(HWND dialog) {
     const HWND combo = GetDlgItem(dialog, cmb13);
     return combo ? combo : GetDlgItem(dialog, edt1);
 }
 
-DialogKind classify(HWND dialog)
-{
+DialogKind classify(HWND dialog) {
     const HMODULE module = dialogProcModule(dialog);
     if (module && module == GetModuleHandleW(L"user32.dll") && GetDlgItem(dialog, kMessageBoxTextId)) {
         return DialogKind::MessageBox;
@@ -94,13 +87,11 @@ DialogKind classify(HWND dialog)
     return DialogKind::Other;
 }
 
-void press(HWND dialog, int id)
-{
+void press(HWND dialog, int id) {
     SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
-void postPress(HWND dialog, int id)
-{
+void postPress(HWND dialog, int id) {
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
@@ -108,8 +99,7 @@ constexpr int kFolderAttempts = 200;  // ten seconds: the tree fills slowly on a
 constexpr DWORD kFolderRetryMs = 50;
 
 // The label of the folder picker's selected tree item.
-std::wstring selectedTreeText(HWND dialog)
-{
+std::wstring selectedTreeText(HWND dialog) {
     const HWND tree = FindWindowExW(dialog, nullptr, WC_TREEVIEWW, nullptr);
     const auto item = tree ? reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0)) : nullptr;
     if (!item) {
@@ -125,8 +115,7 @@ std::wstring selectedTreeText(HWND dialog)
     return text;
 }
 
-void pumpFor(DWORD milliseconds)
-{
+void pumpFor(DWORD milliseconds) {
     const DWORD start = GetTickCount();
     while (GetTickCount() - start < milliseconds) {
         MSG message;
@@ -138,13 +127,12 @@ void pumpFor(DWORD milliseconds)
     }
 }
 
-HWND defaultButton(HWND dialog)
-{
+HWND defaultButton(HWND dialog) {
     for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         // The dialog itself is not visible yet while it is being activated: look at the style.
         const LONG style = GetWindowLongW(child, GWL_STYLE);
-        if (hasClass(child, WC_BUTTONW) && (style & BS_TYPEMASK) == BS_DEFPUSHBUTTON && (style & WS_VISIBLE)
-            && !(style & WS_DISABLED)) {
+        if (hasClass(child, WC_BUTTONW) && (style & BS_TYPEMASK) == BS_DEFPUSHBUTTON && (style & WS_VISIBLE) &&
+            !(style & WS_DISABLED)) {
             return child;
         }
     }
@@ -152,8 +140,7 @@ HWND defaultButton(HWND dialog)
 }
 
 // A button's label as the user reads it: mnemonic markers removed ("&Close" -> "Close").
-std::wstring buttonLabel(HWND button)
-{
+std::wstring buttonLabel(HWND button) {
     std::wstring label;
     const std::wstring text = windowText(button);
     for (size_t i = 0; i < text.size(); ++i) {
@@ -165,8 +152,7 @@ std::wstring buttonLabel(HWND button)
     return label;
 }
 
-std::wstring quotedNames(const std::vector<std::wstring>& names)
-{
+std::wstring quotedNames(const std::vector<std::wstring>& names) {
     if (names.size() == 1) {
         return names.front();
     }
@@ -177,14 +163,13 @@ std::wstring quotedNames(const std::vector<std::wstring>& names)
     return text;
 }
 
-} // namespace
+}  // namespace
 
 DialogHook* DialogHook::s_active = nullptr;
 
-DialogHook::DialogHook()
-{
+DialogHook::DialogHook() {
     if (s_active) {
-        return; // one hook per thread; a second one would print every dialog twice
+        return;  // one hook per thread; a second one would print every dialog twice
     }
     m_hook = SetWindowsHookExW(WH_CBT, cbtProc, nullptr, GetCurrentThreadId());
     if (m_hook) {
@@ -192,8 +177,7 @@ DialogHook::DialogHook()
     }
 }
 
-DialogHook::~DialogHook()
-{
+DialogHook::~DialogHook() {
     for (const auto& pending : m_pending) {
         KillTimer(nullptr, pending.timer);
     }
@@ -206,8 +190,7 @@ DialogHook::~DialogHook()
     }
 }
 
-LRESULT CALLBACK DialogHook::cbtProc(int code, WPARAM wParam, LPARAM lParam)
-{
+LRESULT CALLBACK DialogHook::cbtProc(int code, WPARAM wParam, LPARAM lParam) {
     DialogHook* self = s_active;
     if (self && code == HCBT_ACTIVATE) {
         self->onActivate(reinterpret_cast<HWND>(wParam));
@@ -218,8 +201,7 @@ LRESULT CALLBACK DialogHook::cbtProc(int code, WPARAM wParam, LPARAM lParam)
     return CallNextHookEx(self ? self->m_hook : nullptr, code, wParam, lParam);
 }
 
-void DialogHook::onActivate(HWND window)
-{
+void DialogHook::onActivate(HWND window) {
     // A dialog is activated again whenever a box it opened closes: handle each one once.
     if (!hasClass(window, L"#32770") || !m_seen.insert(window).second) {
         return;
@@ -235,7 +217,7 @@ void DialogHook::onActivate(HWND window)
         break;
     case DialogKind::Other:
         if (UploadWatch::isUploadDialog(window)) {
-            m_upload.onOpen(window); // it works and closes itself: no default button is pressed
+            m_upload.onOpen(window);  // it works and closes itself: no default button is pressed
         } else {
             answerOther(window);
         }
@@ -243,8 +225,7 @@ void DialogHook::onActivate(HWND window)
     }
 }
 
-void DialogHook::answerMessageBox(HWND box)
-{
+void DialogHook::answerMessageBox(HWND box) {
     printLine(L"MSGBOX " + oneLine(windowText(GetDlgItem(box, kMessageBoxTextId))));
     int button = m_answers.messageBoxButton;
     if (!GetDlgItem(box, button)) {
@@ -255,8 +236,7 @@ void DialogHook::answerMessageBox(HWND box)
     postPress(box, button);
 }
 
-void DialogHook::answerOther(HWND dialog)
-{
+void DialogHook::answerOther(HWND dialog) {
     printLine(L"DIALOG " + oneLine(windowText(dialog)));
     // A dialog that offers a default button (an About box) is closed with it; one that offers
     // none (a dialog that works and closes itself) is left to run.
@@ -265,8 +245,7 @@ void DialogHook::answerOther(HWND dialog)
     }
 }
 
-void DialogHook::schedule(HWND dialog, DialogKind kind)
-{
+void DialogHook::schedule(HWND dialog, DialogKind kind) {
     // The shell fills these dialogs after they appear; answer from the dialog's own message loop.
     if (const UINT_PTR timer = SetTimer(nullptr, 0, kFillDelayMs, onTimer)) {
         m_pending.push_back({timer, dialog, kind});
@@ -275,16 +254,14 @@ void DialogHook::schedule(HWND dialog, DialogKind kind)
     }
 }
 
-void CALLBACK DialogHook::onTimer(HWND, UINT, UINT_PTR timer, DWORD)
-{
+void CALLBACK DialogHook::onTimer(HWND, UINT, UINT_PTR timer, DWORD) {
     KillTimer(nullptr, timer);
     if (s_active) {
         s_active->runPending(timer);
     }
 }
 
-void DialogHook::runPending(UINT_PTR timer)
-{
+void DialogHook::runPending(UINT_PTR timer) {
     const auto found = std::find_if(m_pending.begin(), m_pending.end(),
                                     [timer](const Pending& pending) { return pending.timer == timer; });
     if (found == m_pending.end()) {
@@ -306,8 +283,7 @@ void DialogHook::runPending(UINT_PTR timer)
     }
 }
 
-void DialogHook::fillOpenFile(HWND dialog)
-{
+void DialogHook::fillOpenFile(HWND dialog) {
     const std::optional<std::wstring> folder = std::exchange(m_answers.fileFolder, std::nullopt);
     const std::vector<std::wstring> names = std::exchange(m_answers.fileNames, {});
     const HWND field = fileNameField(dialog);
@@ -324,8 +300,7 @@ void DialogHook::fillOpenFile(HWND dialog)
     }
 }
 
-void DialogHook::fillFolderPicker(HWND dialog)
-{
+void DialogHook::fillFolderPicker(HWND dialog) {
     const std::optional<std::wstring> folder = std::exchange(m_answers.folder, std::nullopt);
     if (!folder) {
         return;
@@ -344,9 +319,7 @@ void DialogHook::fillFolderPicker(HWND dialog)
     }
 }
 
-
-void DialogHook::pressWhenShown(const std::wstring& buttonText)
-{
+void DialogHook::pressWhenShown(const std::wstring& buttonText) {
     if (buttonText.empty()) {
         m_answers.buttonsToPress.clear();
     } else {
@@ -359,8 +332,7 @@ void DialogHook::pressWhenShown(const std::wstring& buttonText)
     }
 }
 
-void CALLBACK DialogHook::onPollTimer(HWND, UINT, UINT_PTR, DWORD)
-{
+void CALLBACK DialogHook::onPollTimer(HWND, UINT, UINT_PTR, DWORD) {
     DialogHook* self = s_active;
     if (!self) {
         return;
@@ -371,8 +343,7 @@ void CALLBACK DialogHook::onPollTimer(HWND, UINT, UINT_PTR, DWORD)
     }
 }
 
-BOOL CALLBACK DialogHook::pressArrangedButtons(HWND window, LPARAM selfParam)
-{
+BOOL CALLBACK DialogHook::pressArrangedButtons(HWND window, LPARAM selfParam) {
     auto* self = reinterpret_cast<DialogHook*>(selfParam);
     auto& wanted = self->m_answers.buttonsToPress;
     if (!hasClass(window, L"#32770") || !IsWindowVisible(window)) {
@@ -391,4 +362,4 @@ BOOL CALLBACK DialogHook::pressArrangedButtons(HWND window, LPARAM selfParam)
     return TRUE;
 }
 
-} // namespace pagehost
+}  // namespace pagehost

@@ -74,4 +74,4 @@ private:
     UploadWatch m_upload;
 };
 
-} // namespace pagehost
+}  // namespace pagehost

@@ -17,15 +17,13 @@ constexpr WORD kCloseId = 100;
 constexpr UINT_PTR kShowTimer = 1;
 constexpr UINT kShowDelayMs = 300;
 
-INT_PTR onTimer(HWND dialog)
-{
+INT_PTR onTimer(HWND dialog) {
     KillTimer(dialog, kShowTimer);
     ShowWindow(GetDlgItem(dialog, kCloseId), SW_SHOW);
     return TRUE;
 }
 
-INT_PTR onCommand(HWND dialog, WORD id)
-{
+INT_PTR onCommand(HWND dialog, WORD id) {
     if (id != kCloseId && id != IDCANCEL) {
         return FALSE;
     }
@@ -33,8 +31,7 @@ INT_PTR onCommand(HWND dialog, WORD id)
     return TRUE;
 }
 
-INT_PTR CALLBACK probeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
-{
+INT_PTR CALLBACK probeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
     case WM_INITDIALOG:
         SetTimer(dialog, kShowTimer, kShowDelayMs, nullptr);
@@ -48,8 +45,7 @@ INT_PTR CALLBACK probeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
     }
 }
 
-std::wstring systemText(std::string_view text)
-{
+std::wstring systemText(std::string_view text) {
     if (text.empty()) {
         return {};
     }
@@ -59,37 +55,34 @@ std::wstring systemText(std::string_view text)
     return wide;
 }
 
-void appendText(std::vector<WORD>& words, std::wstring_view text)
-{
+void appendText(std::vector<WORD>& words, std::wstring_view text) {
     words.insert(words.end(), text.begin(), text.end());
     words.push_back(0);
 }
 
 // An in-memory template: the dialog, then its one push button, hidden at first.
-std::vector<WORD> probeTemplate()
-{
+std::vector<WORD> probeTemplate() {
     std::vector<WORD> words;
     const DWORD dialogStyle = WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFONT;
     words.insert(words.end(), {LOWORD(dialogStyle), HIWORD(dialogStyle), 0, 0, 1, 10, 10, 120, 40});
-    words.insert(words.end(), {0, 0}); // no menu, the system dialog class
+    words.insert(words.end(), {0, 0});  // no menu, the system dialog class
     appendText(words, L"probe");
     words.push_back(8);
     appendText(words, L"MS Shell Dlg");
     if (words.size() % 2) {
-        words.push_back(0); // items start on a DWORD boundary
+        words.push_back(0);  // items start on a DWORD boundary
     }
     const DWORD buttonStyle = WS_CHILD | WS_TABSTOP | BS_PUSHBUTTON;
     words.insert(words.end(), {LOWORD(buttonStyle), HIWORD(buttonStyle), 0, 0, 40, 15, 40, 14, kCloseId});
-    words.insert(words.end(), {0xFFFF, 0x0080}); // the button class
+    words.insert(words.end(), {0xFFFF, 0x0080});  // the button class
     appendText(words, L"닫기");
-    words.push_back(0); // no creation data
+    words.push_back(0);  // no creation data
     return words;
 }
 
-} // namespace
+}  // namespace
 
-std::wstring openFileProbe(HWND owner, bool ansi)
-{
+std::wstring openFileProbe(HWND owner, bool ansi) {
     constexpr DWORD kFlags = OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_HIDEREADONLY | OFN_FILEMUSTEXIST;
     constexpr size_t kBufferSize = 10000;
     std::wstring names;
@@ -127,8 +120,7 @@ std::wstring openFileProbe(HWND owner, bool ansi)
     return names;
 }
 
-std::wstring folderPickerProbe(HWND owner, bool ansi)
-{
+std::wstring folderPickerProbe(HWND owner, bool ansi) {
     PIDLIST_ABSOLUTE item = nullptr;
     if (ansi) {
         char display[MAX_PATH] = {};
@@ -156,18 +148,15 @@ std::wstring folderPickerProbe(HWND owner, bool ansi)
     return converted ? std::wstring(path) : std::wstring(L"no path");
 }
 
-int messageBoxProbe(const std::wstring& text, UINT type)
-{
+int messageBoxProbe(const std::wstring& text, UINT type) {
     return MessageBoxW(nullptr, text.c_str(), L"pagehost", type);
 }
 
-std::wstring dialogProbe(HWND owner)
-{
+std::wstring dialogProbe(HWND owner) {
     const std::vector<WORD> words = probeTemplate();
-    const INT_PTR ended = DialogBoxIndirectParamW(GetModuleHandleW(nullptr),
-                                                  reinterpret_cast<LPCDLGTEMPLATEW>(words.data()), owner,
-                                                  probeDialogProc, 0);
+    const INT_PTR ended = DialogBoxIndirectParamW(
+        GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(words.data()), owner, probeDialogProc, 0);
     return ended == kCloseId ? L"closed" : ended == IDCANCEL ? L"cancel" : L"failed";
 }
 
-} // namespace pagehost
+}  // namespace pagehost

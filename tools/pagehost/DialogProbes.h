@@ -22,4 +22,4 @@ int messageBoxProbe(const std::wstring& text, UINT type);
 // moment, as a dialog that works first and then waits for the user shows it: "closed" or "cancel".
 std::wstring dialogProbe(HWND owner);
 
-} // namespace pagehost
+}  // namespace pagehost

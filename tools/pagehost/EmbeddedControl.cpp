@@ -12,8 +12,7 @@
 namespace pagehost {
 namespace {
 
-std::wstring hresultText(HRESULT hr)
-{
+std::wstring hresultText(HRESULT hr) {
     wchar_t buffer[16];
     std::swprintf(buffer, 16, L"0x%08lX", static_cast<unsigned long>(hr));
     return buffer;
@@ -21,8 +20,7 @@ std::wstring hresultText(HRESULT hr)
 
 constexpr LONG kHimetricPerInch = 2540;
 
-SIZEL pixelsToHimetric(int width, int height)
-{
+SIZEL pixelsToHimetric(int width, int height) {
     HDC screen = GetDC(nullptr);
     const int dpiX = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
     const int dpiY = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
@@ -34,25 +32,22 @@ SIZEL pixelsToHimetric(int width, int height)
 
 // The interface through which the control's state is initialised: the params' bag, or a fresh
 // stream state when there are none (as load below does).
-const IID& initialisedThrough(const PageObject& object, const fw::ComPtr<IOleObject>& control)
-{
+const IID& initialisedThrough(const PageObject& object, const fw::ComPtr<IOleObject>& control) {
     if (object.params.empty() && control.As<IPersistStreamInit>(IID_IPersistStreamInit)) {
         return IID_IPersistStreamInit;
     }
     return IID_IPersistPropertyBag;
 }
 
-} // namespace
+}  // namespace
 
-std::wstring EmbeddedControl::refuseUnsafe(const std::wstring& what, const PageZone& zone)
-{
+std::wstring EmbeddedControl::refuseUnsafe(const std::wstring& what, const PageZone& zone) {
     m_unsafe = true;
     return L"the control is not safe for " + what + L" on " +
            (zone.url.empty() ? std::wstring(L"a page without a URL") : zone.url);
 }
 
-std::wstring EmbeddedControl::embed(const PageObject& object, HWND frame, const PageZone& zone)
-{
+std::wstring EmbeddedControl::embed(const PageObject& object, HWND frame, const PageZone& zone) {
     CLSID clsid{};
     if (FAILED(CLSIDFromString(object.classId.c_str(), &clsid))) {
         return L"\"" + object.classId + L"\" is not a class id";
@@ -99,8 +94,7 @@ std::wstring EmbeddedControl::embed(const PageObject& object, HWND frame, const 
     return {};
 }
 
-std::wstring EmbeddedControl::load(const PageObject& object)
-{
+std::wstring EmbeddedControl::load(const PageObject& object) {
     const auto bagLoader = m_object.As<IPersistPropertyBag>(IID_IPersistPropertyBag);
     if (!object.params.empty()) {
         if (!bagLoader) {
@@ -119,8 +113,7 @@ std::wstring EmbeddedControl::load(const PageObject& object)
     return FAILED(hr) ? L"the control cannot initialise itself (" + hresultText(hr) + L")" : std::wstring();
 }
 
-void EmbeddedControl::close()
-{
+void EmbeddedControl::close() {
     m_dispatch.Reset();
     if (m_site) {
         m_site->setInPlaceObject(nullptr);
@@ -138,4 +131,4 @@ void EmbeddedControl::close()
     m_window = nullptr;
 }
 
-} // namespace pagehost
+}  // namespace pagehost

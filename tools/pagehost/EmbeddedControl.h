@@ -14,8 +14,8 @@ namespace pagehost {
 
 // The zone the page is in, as a browser sees it.
 struct PageZone {
-    std::wstring url;        // the page's URL, told to the control through the site's moniker
-    bool askSafety = true;   // Internet zone: the control must be safe for initialisation and scripting
+    std::wstring url;       // the page's URL, told to the control through the site's moniker
+    bool askSafety = true;  // Internet zone: the control must be safe for initialisation and scripting
 };
 
 class EmbeddedControl {
@@ -51,4 +51,4 @@ private:
     bool m_unsafe = false;
 };
 
-} // namespace pagehost
+}  // namespace pagehost

@@ -13,16 +13,14 @@ namespace pagehost {
 namespace {
 
 // Long paths (beyond MAX_PATH) need the "\\?\" form in the file functions.
-std::wstring fileApiPath(const std::wstring& path)
-{
+std::wstring fileApiPath(const std::wstring& path) {
     if (path.size() >= MAX_PATH && path.size() > 2 && path[1] == L':') {
         return L"\\\\?\\" + path;
     }
     return path;
 }
 
-void makeFolders(const std::wstring& path)
-{
+void makeFolders(const std::wstring& path) {
     for (size_t slash = path.find(L'\\', 3); slash != std::wstring::npos; slash = path.find(L'\\', slash + 1)) {
         const std::wstring folder = fileApiPath(path.substr(0, slash));
         if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
@@ -31,10 +29,9 @@ void makeFolders(const std::wstring& path)
     }
 }
 
-} // namespace
+}  // namespace
 
-std::wstring makeFile(const std::wstring& givenPath, std::uint64_t size, const std::wstring& text)
-{
+std::wstring makeFile(const std::wstring& givenPath, std::uint64_t size, const std::wstring& text) {
     const std::wstring path = windowsPath(givenPath);
     makeFolders(path);
     const HANDLE file = CreateFileW(fileApiPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -43,7 +40,8 @@ std::wstring makeFile(const std::wstring& givenPath, std::uint64_t size, const s
         throw HostError(L"host.makeFile cannot create " + path);
     }
     std::string bytes(static_cast<size_t>(WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                                                              nullptr, 0, nullptr, nullptr)), '\0');
+                                                              nullptr, 0, nullptr, nullptr)),
+                      '\0');
     WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), bytes.data(),
                         static_cast<int>(bytes.size()), nullptr, nullptr);
     DWORD written = 0;
@@ -61,8 +59,7 @@ std::wstring makeFile(const std::wstring& givenPath, std::uint64_t size, const s
     return path;
 }
 
-double fileSize(const std::wstring& givenPath)
-{
+double fileSize(const std::wstring& givenPath) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!GetFileAttributesExW(fileApiPath(windowsPath(givenPath)).c_str(), GetFileExInfoStandard, &data) ||
         (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
@@ -71,8 +68,7 @@ double fileSize(const std::wstring& givenPath)
     return static_cast<double>((std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow);
 }
 
-std::wstring headerPixel(HWND list, int x, int y)
-{
+std::wstring headerPixel(HWND list, int x, int y) {
     const HWND header = list ? reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0)) : nullptr;
     RECT client{};
     if (!header || !IsWindowVisible(header) || !GetClientRect(header, &client)) {
@@ -91,10 +87,9 @@ std::wstring headerPixel(HWND list, int x, int y)
     return text;
 }
 
-bool setUploading(HWND list, bool running)
-{
+bool setUploading(HWND list, bool running) {
     const UINT message = RegisterWindowMessageW(L"Tovalo.Test.Uploading");
     return list && message && SendMessageW(list, message, running ? 1 : 0, 0) == 1;
 }
 
-} // namespace pagehost
+}  // namespace pagehost

@@ -26,4 +26,4 @@ std::wstring headerPixel(HWND list, int x, int y);
 // tests; false when the window does not answer it.
 bool setUploading(HWND list, bool running);
 
-} // namespace pagehost
+}  // namespace pagehost

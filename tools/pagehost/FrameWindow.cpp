@@ -7,13 +7,11 @@ namespace {
 constexpr wchar_t kClassName[] = L"TovaloPageHostFrame";
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 
-LRESULT onClose()
-{
-    return 0; // the page decides when the host ends, not the window's close box
+LRESULT onClose() {
+    return 0;  // the page decides when the host ends, not the window's close box
 }
 
-LRESULT CALLBACK frameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
+LRESULT CALLBACK frameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CLOSE:
         return onClose();
@@ -22,8 +20,7 @@ LRESULT CALLBACK frameProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     }
 }
 
-bool registerFrameClass(HINSTANCE instance)
-{
+bool registerFrameClass(HINSTANCE instance) {
     WNDCLASSEXW existing{};
     existing.cbSize = sizeof(existing);
     if (GetClassInfoExW(instance, kClassName, &existing)) {
@@ -39,10 +36,9 @@ bool registerFrameClass(HINSTANCE instance)
     return RegisterClassExW(&wc) != 0;
 }
 
-} // namespace
+}  // namespace
 
-UniqueWindow createFrameWindow(const std::wstring& title, int width, int height)
-{
+UniqueWindow createFrameWindow(const std::wstring& title, int width, int height) {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     if (!registerFrameClass(instance)) {
         return nullptr;
@@ -58,4 +54,4 @@ UniqueWindow createFrameWindow(const std::wstring& title, int width, int height)
     return frame;
 }
 
-} // namespace pagehost
+}  // namespace pagehost

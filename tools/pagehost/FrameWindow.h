@@ -17,4 +17,4 @@ using UniqueWindow = std::unique_ptr<std::remove_pointer_t<HWND>, WindowDestroy>
 // Creates and shows a frame whose client area is width x height at the screen's top left.
 UniqueWindow createFrameWindow(const std::wstring& title, int width, int height);
 
-} // namespace pagehost
+}  // namespace pagehost

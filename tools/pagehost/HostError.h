@@ -11,4 +11,4 @@ struct HostError {
     std::wstring message;
 };
 
-} // namespace pagehost
+}  // namespace pagehost

@@ -41,8 +41,7 @@ public:
 
     std::wstring text(unsigned index) const { return scriptValueText(at(index)); }
 
-    long integer(unsigned index) const
-    {
+    long integer(unsigned index) const {
         Variant number;
         if (FAILED(VariantChangeType(number.get(), const_cast<VARIANT*>(&at(index)), 0, VT_I4))) {
             throw HostError(L"argument " + std::to_wstring(index + 1) + L" of host." + std::wstring(m_member) +
@@ -54,8 +53,7 @@ public:
     int index(unsigned position) const { return static_cast<int>(integer(position)); }
 
     // A count of bytes: script numbers are doubles, exact up to 2^53.
-    std::uint64_t byteCount(unsigned index) const
-    {
+    std::uint64_t byteCount(unsigned index) const {
         Variant number;
         if (FAILED(VariantChangeType(number.get(), const_cast<VARIANT*>(&at(index)), 0, VT_R8)) ||
             !(number->dblVal >= 0 && number->dblVal <= 9007199254740992.0)) {
@@ -87,13 +85,12 @@ struct ButtonName {
     int id;
 };
 constexpr ButtonName kButtons[] = {
-    {L"ok", IDOK},         {L"cancel", IDCANCEL}, {L"yes", IDYES},       {L"no", IDNO},
+    {L"ok", IDOK},       {L"cancel", IDCANCEL}, {L"yes", IDYES},       {L"no", IDNO},
     {L"abort", IDABORT}, {L"retry", IDRETRY},   {L"ignore", IDIGNORE},
 };
 
 // The folder part and the name part of a Windows path.
-std::pair<std::wstring, std::wstring> splitPath(const std::wstring& path)
-{
+std::pair<std::wstring, std::wstring> splitPath(const std::wstring& path) {
     const size_t slash = path.find_last_of(L'\\');
     if (slash == std::wstring::npos || slash + 1 == path.size()) {
         throw HostError(L"\"" + path + L"\" does not name a file in a folder");
@@ -105,8 +102,7 @@ std::pair<std::wstring, std::wstring> splitPath(const std::wstring& path)
     return {folder, path.substr(slash + 1)};
 }
 
-Result echo(const HostContext&, const Args& args)
-{
+Result echo(const HostContext&, const Args& args) {
     std::wstring line;
     for (unsigned i = 0; i < args.size(); ++i) {
         line += (i ? L" " : L"") + args.text(i);
@@ -115,8 +111,7 @@ Result echo(const HostContext&, const Args& args)
     return {};
 }
 
-Result pump(const HostContext&, const Args& args)
-{
+Result pump(const HostContext&, const Args& args) {
     const long ms = args.integer(0);
     if (ms < 0 || static_cast<DWORD>(ms) > kMaxPumpMs) {
         throw HostError(L"host.pump takes 0 to " + std::to_wstring(kMaxPumpMs) + L" milliseconds");
@@ -131,22 +126,19 @@ Result cell(const HostContext& context, const Args& args) { return list(context)
 
 Result image(const HostContext& context, const Args& args) { return long{list(context).image(args.index(0))}; }
 
-Result select(const HostContext& context, const Args& args)
-{
+Result select(const HostContext& context, const Args& args) {
     list(context).select(args.index(0));
     return {};
 }
 
-Result deselect(const HostContext& context, const Args&)
-{
+Result deselect(const HostContext& context, const Args&) {
     list(context).deselect();
     return {};
 }
 
 Result selected(const HostContext& context, const Args&) { return list(context).selectedRows(); }
 
-Result doubleClick(const HostContext& context, const Args& args)
-{
+Result doubleClick(const HostContext& context, const Args& args) {
     list(context).doubleClick(args.index(0));
     return {};
 }
@@ -157,25 +149,19 @@ Result columnCount(const HostContext& context, const Args&) { return long{list(c
 
 Result columnText(const HostContext& context, const Args& args) { return list(context).columnText(args.index(0)); }
 
-Result columnWidth(const HostContext& context, const Args& args)
-{
+Result columnWidth(const HostContext& context, const Args& args) {
     return long{list(context).columnWidth(args.index(0))};
 }
 
-Result listStyle(const HostContext& context, const Args&)
-{
-    return static_cast<long>(list(context).extendedStyle());
-}
+Result listStyle(const HostContext& context, const Args&) { return static_cast<long>(list(context).extendedStyle()); }
 
-Result background(const HostContext& context, const Args&)
-{
+Result background(const HostContext& context, const Args&) {
     wchar_t text[8];
     std::swprintf(text, 8, L"%06lX", list(context).backgroundColor());
     return std::wstring(text);
 }
 
-Result answer(const HostContext& context, const Args& args)
-{
+Result answer(const HostContext& context, const Args& args) {
     const std::wstring wanted = asciiLower(args.text(0));
     for (const auto& button : kButtons) {
         if (wanted == button.name) {
@@ -186,8 +172,7 @@ Result answer(const HostContext& context, const Args& args)
     throw HostError(L"host.answer does not know the button \"" + args.text(0) + L"\"");
 }
 
-Result pickFiles(const HostContext& context, const Args& args)
-{
+Result pickFiles(const HostContext& context, const Args& args) {
     DialogAnswers& arranged = answers(context);
     arranged.fileFolder.reset();
     arranged.fileNames.clear();
@@ -208,8 +193,7 @@ Result pickFiles(const HostContext& context, const Args& args)
     return {};
 }
 
-Result pickFolder(const HostContext& context, const Args& args)
-{
+Result pickFolder(const HostContext& context, const Args& args) {
     DialogAnswers& arranged = answers(context);
     arranged.folder.reset();
     if (args.size() > 0) {
@@ -218,15 +202,13 @@ Result pickFolder(const HostContext& context, const Args& args)
     return {};
 }
 
-Result press(const HostContext& context, const Args& args)
-{
+Result press(const HostContext& context, const Args& args) {
     context.dialogs->pressWhenShown(args.size() > 0 ? args.text(0) : std::wstring());
     return {};
 }
 
 // Settings a test run hands to its pages (a server's port, a folder of fixtures).
-Result environment(const HostContext&, const Args& args)
-{
+Result environment(const HostContext&, const Args& args) {
     const std::wstring name = args.text(0);
     const DWORD size = GetEnvironmentVariableW(name.c_str(), nullptr, 0);
     if (size == 0) {
@@ -237,8 +219,7 @@ Result environment(const HostContext&, const Args& args)
     return value;
 }
 
-Result timeLimit(const HostContext& context, const Args& args)
-{
+Result timeLimit(const HostContext& context, const Args& args) {
     const long seconds = args.integer(0);
     if (seconds < 1 || seconds > 24 * 3600) {
         throw HostError(L"host.timeLimit takes 1 to 86400 seconds");
@@ -247,8 +228,7 @@ Result timeLimit(const HostContext& context, const Args& args)
     return {};
 }
 
-Result screenshot(const HostContext& context, const Args& args)
-{
+Result screenshot(const HostContext& context, const Args& args) {
     const std::wstring path = windowsPath(args.text(0));
     if (std::wstring error = saveWindowPng(context.frame, path); !error.empty()) {
         throw HostError(L"host.screenshot: " + error);
@@ -259,8 +239,7 @@ Result screenshot(const HostContext& context, const Args& args)
 Result winPath(const HostContext&, const Args& args) { return windowsPath(args.text(0)); }
 
 // Files that sit beside the page, whatever the current folder: pagePath("files/a.txt").
-Result pagePath(const HostContext& context, const Args& args)
-{
+Result pagePath(const HostContext& context, const Args& args) {
     std::wstring relative = args.text(0);
     for (auto& ch : relative) {
         ch = ch == L'/' ? L'\\' : ch;
@@ -269,8 +248,7 @@ Result pagePath(const HostContext& context, const Args& args)
 }
 
 // Probes of the dialog machinery itself, for the host's own pages.
-bool wantsAnsi(const Args& args)
-{
+bool wantsAnsi(const Args& args) {
     if (args.size() == 0) {
         return false;
     }
@@ -281,12 +259,10 @@ bool wantsAnsi(const Args& args)
 }
 
 // The upload dialog: act when its status line first contains a text; read its log.
-Result onStatus(const HostContext& context, const Args& args)
-{
+Result onStatus(const HostContext& context, const Args& args) {
     UploadAction action{};
     if (!UploadWatch::parseAction(args.text(1), action)) {
-        throw HostError(L"host.onStatus does not know the action \"" + args.text(1) +
-                        L"\" (stop, log, end, close)");
+        throw HostError(L"host.onStatus does not know the action \"" + args.text(1) + L"\" (stop, log, end, close)");
     }
     const std::wstring text = args.text(0);
     if (text.empty()) {
@@ -301,8 +277,7 @@ Result uploadLog(const HostContext& context, const Args&) { return context.dialo
 Result uploadBars(const HostContext& context, const Args&) { return context.dialogs->upload().bars(); }
 
 // Takes a file away after the control listed it: a file that cannot be opened when it is sent.
-Result removeFile(const HostContext&, const Args& args)
-{
+Result removeFile(const HostContext&, const Args& args) {
     const std::wstring path = windowsPath(args.text(0));
     if (!DeleteFileW(path.c_str())) {
         throw HostError(L"host.removeFile cannot remove " + path);
@@ -310,18 +285,15 @@ Result removeFile(const HostContext&, const Args& args)
     return {};
 }
 
-Result probeOpenFile(const HostContext& context, const Args& args)
-{
+Result probeOpenFile(const HostContext& context, const Args& args) {
     return openFileProbe(context.frame, wantsAnsi(args));
 }
 
-Result probeFolderPicker(const HostContext& context, const Args& args)
-{
+Result probeFolderPicker(const HostContext& context, const Args& args) {
     return folderPickerProbe(context.frame, wantsAnsi(args));
 }
 
-Result probeMessageBox(const HostContext&, const Args& args)
-{
+Result probeMessageBox(const HostContext&, const Args& args) {
     const UINT type = args.size() > 1 ? static_cast<UINT>(args.integer(1)) : MB_OK;
     const int pressed = messageBoxProbe(args.text(0), type);
     for (const auto& button : kButtons) {
@@ -336,8 +308,7 @@ Result probeDialog(const HostContext& context, const Args&) { return dialogProbe
 
 // Drops the paths on the control's window as the shell would, then lets the control handle
 // what the drop left queued, as a browser's message loop would at once.
-Result drop(const HostContext& context, const Args& args)
-{
+Result drop(const HostContext& context, const Args& args) {
     std::vector<std::wstring> paths;
     for (unsigned i = 0; i < args.size(); ++i) {
         paths.push_back(windowsPath(args.text(i)));
@@ -347,14 +318,12 @@ Result drop(const HostContext& context, const Args& args)
     return effect;
 }
 
-Result makeFileMember(const HostContext&, const Args& args)
-{
+Result makeFileMember(const HostContext&, const Args& args) {
     return makeFile(args.text(0), args.byteCount(1), args.size() > 2 ? args.text(2) : std::wstring());
 }
 
 // Sizes beyond 2^31 are told as text, which script compares and prints alike.
-Result fileSizeMember(const HostContext&, const Args& args)
-{
+Result fileSizeMember(const HostContext&, const Args& args) {
     const double size = fileSize(args.text(0));
     if (size < 2147483648.0) {
         return static_cast<long>(size);
@@ -364,13 +333,11 @@ Result fileSizeMember(const HostContext&, const Args& args)
 
 Result debugOutput(const HostContext&, const Args&) { return takeDebugOutput(); }
 
-Result headerPixelMember(const HostContext& context, const Args& args)
-{
+Result headerPixelMember(const HostContext& context, const Args& args) {
     return headerPixel(findListWindow(context.controlWindow), args.index(0), args.index(1));
 }
 
-Result uploading(const HostContext& context, const Args& args)
-{
+Result uploading(const HostContext& context, const Args& args) {
     Variant flag;
     if (FAILED(VariantChangeType(flag.get(), const_cast<VARIANT*>(&args.at(0)), 0, VT_BOOL))) {
         throw HostError(L"host.uploading takes true or false");
@@ -422,8 +389,7 @@ constexpr Member kMembers[] = {
     {L"uploading", 1, 1, uploading},
 };
 
-void storeResult(Result&& value, VARIANT* out)
-{
+void storeResult(Result&& value, VARIANT* out) {
     if (!out) {
         return;
     }
@@ -437,8 +403,7 @@ void storeResult(Result&& value, VARIANT* out)
     }
 }
 
-HRESULT fail(EXCEPINFO* exception, const std::wstring& message)
-{
+HRESULT fail(EXCEPINFO* exception, const std::wstring& message) {
     if (!exception) {
         return E_FAIL;
     }
@@ -449,18 +414,16 @@ HRESULT fail(EXCEPINFO* exception, const std::wstring& message)
     return DISP_E_EXCEPTION;
 }
 
-std::wstring argumentCountText(const Member& member)
-{
+std::wstring argumentCountText(const Member& member) {
     if (member.minArgs == member.maxArgs) {
         return std::to_wstring(member.minArgs) + (member.minArgs == 1 ? L" argument" : L" arguments");
     }
     return std::to_wstring(member.minArgs) + L" to " + std::to_wstring(member.maxArgs) + L" arguments";
 }
 
-} // namespace
+}  // namespace
 
-void pumpMessages(DWORD milliseconds)
-{
+void pumpMessages(DWORD milliseconds) {
     const ULONGLONG deadline = GetTickCount64() + milliseconds;
     for (;;) {
         MSG message;
@@ -476,18 +439,15 @@ void pumpMessages(DWORD milliseconds)
         if (now >= deadline) {
             return;
         }
-        MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(deadline - now), QS_ALLINPUT,
-                                    MWMO_INPUTAVAILABLE);
+        MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(deadline - now), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     }
 }
 
-fw::ComPtr<IDispatch> HostObject::create(const HostContext& context)
-{
+fw::ComPtr<IDispatch> HostObject::create(const HostContext& context) {
     return fw::ComPtr<IDispatch>::Adopt(new HostObject(context));
 }
 
-STDMETHODIMP HostObject::QueryInterface(REFIID iid, void** object)
-{
+STDMETHODIMP HostObject::QueryInterface(REFIID iid, void** object) {
     if (!object) {
         return E_POINTER;
     }
@@ -500,8 +460,7 @@ STDMETHODIMP HostObject::QueryInterface(REFIID iid, void** object)
     return E_NOINTERFACE;
 }
 
-STDMETHODIMP_(ULONG) HostObject::Release()
-{
+STDMETHODIMP_(ULONG) HostObject::Release() {
     const ULONG left = m_refs.release();
     if (left == 0) {
         delete this;
@@ -509,8 +468,7 @@ STDMETHODIMP_(ULONG) HostObject::Release()
     return left;
 }
 
-STDMETHODIMP HostObject::GetTypeInfoCount(UINT* count)
-{
+STDMETHODIMP HostObject::GetTypeInfoCount(UINT* count) {
     if (!count) {
         return E_POINTER;
     }
@@ -518,8 +476,7 @@ STDMETHODIMP HostObject::GetTypeInfoCount(UINT* count)
     return S_OK;
 }
 
-STDMETHODIMP HostObject::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISPID* ids)
-{
+STDMETHODIMP HostObject::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
     if (iid != IID_NULL) {
         return DISP_E_UNKNOWNINTERFACE;
     }
@@ -532,20 +489,19 @@ STDMETHODIMP HostObject::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, 
     for (size_t i = 0; i < std::size(kMembers); ++i) {
         if (names[0] && kMembers[i].name == names[0]) {
             ids[0] = static_cast<DISPID>(i + 1);
-            return count == 1 ? S_OK : DISP_E_UNKNOWNNAME; // members have no named parameters
+            return count == 1 ? S_OK : DISP_E_UNKNOWNNAME;  // members have no named parameters
         }
     }
     return DISP_E_UNKNOWNNAME;
 }
 
 STDMETHODIMP HostObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                                EXCEPINFO* exception, UINT* /*argError*/)
-{
+                                EXCEPINFO* exception, UINT* /*argError*/) {
     if (iid != IID_NULL) {
         return DISP_E_UNKNOWNINTERFACE;
     }
     if (id < 1 || static_cast<size_t>(id) > std::size(kMembers) || !(flags & DISPATCH_METHOD)) {
-        return DISP_E_MEMBERNOTFOUND; // every member is a method; none can be read or assigned
+        return DISP_E_MEMBERNOTFOUND;  // every member is a method; none can be read or assigned
     }
     const Member& member = kMembers[id - 1];
     DISPPARAMS none{};
@@ -566,4 +522,4 @@ STDMETHODIMP HostObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPAR
     }
 }
 
-} // namespace pagehost
+}  // namespace pagehost

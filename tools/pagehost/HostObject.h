@@ -14,10 +14,10 @@
 namespace pagehost {
 
 struct HostContext {
-    HWND frame = nullptr;       // the host window (screenshots)
-    HWND controlWindow = nullptr; // the control's in-place window, which holds its list view
+    HWND frame = nullptr;          // the host window (screenshots)
+    HWND controlWindow = nullptr;  // the control's in-place window, which holds its list view
     DialogHook* dialogs = nullptr;
-    std::wstring pageFolder;    // Windows path of the folder that holds the page
+    std::wstring pageFolder;  // Windows path of the folder that holds the page
     Watchdog* watchdog = nullptr;
 };
 
@@ -46,4 +46,4 @@ private:
 // Runs the message loop for the given time, so that timers fire and windows repaint.
 void pumpMessages(DWORD milliseconds);
 
-} // namespace pagehost
+}  // namespace pagehost

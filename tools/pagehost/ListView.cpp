@@ -11,15 +11,13 @@
 namespace pagehost {
 namespace {
 
-bool hasClass(HWND window, const wchar_t* className)
-{
+bool hasClass(HWND window, const wchar_t* className) {
     wchar_t name[64] = {};
     GetClassNameW(window, name, 64);
     return lstrcmpiW(name, className) == 0;
 }
 
-bool hasHeaderChild(HWND window)
-{
+bool hasHeaderChild(HWND window) {
     for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         if (hasClass(child, WC_HEADERW)) {
             return true;
@@ -32,8 +30,7 @@ struct Search {
     HWND byClass = nullptr;
     HWND byHeader = nullptr;
 
-    void consider(HWND window)
-    {
+    void consider(HWND window) {
         if (!byClass && hasClass(window, WC_LISTVIEWW)) {
             byClass = window;
         } else if (!byHeader && hasHeaderChild(window)) {
@@ -42,14 +39,12 @@ struct Search {
     }
 };
 
-BOOL CALLBACK considerChild(HWND window, LPARAM search)
-{
+BOOL CALLBACK considerChild(HWND window, LPARAM search) {
     reinterpret_cast<Search*>(search)->consider(window);
     return TRUE;
 }
 
-std::wstring rowText(HWND window, int row, int column)
-{
+std::wstring rowText(HWND window, int row, int column) {
     std::vector<wchar_t> buffer(256);
     for (;;) {
         LVITEMW item{};
@@ -65,10 +60,9 @@ std::wstring rowText(HWND window, int row, int column)
     }
 }
 
-} // namespace
+}  // namespace
 
-HWND findListWindow(HWND controlWindow)
-{
+HWND findListWindow(HWND controlWindow) {
     if (!controlWindow) {
         return nullptr;
     }
@@ -78,43 +72,35 @@ HWND findListWindow(HWND controlWindow)
     return search.byClass ? search.byClass : search.byHeader;
 }
 
-HWND ListView::window() const
-{
+HWND ListView::window() const {
     if (!m_window || !IsWindow(m_window)) {
         throw HostError(L"the page has no control with a list view");
     }
     return m_window;
 }
 
-void ListView::checkRow(int row) const
-{
+void ListView::checkRow(int row) const {
     if (row < 0 || row >= rowCount()) {
         throw HostError(L"row " + std::to_wstring(row) + L" does not exist (the list has " +
                         std::to_wstring(rowCount()) + L" rows)");
     }
 }
 
-void ListView::checkColumn(int column) const
-{
+void ListView::checkColumn(int column) const {
     if (column < 0 || column >= columnCount()) {
         throw HostError(L"column " + std::to_wstring(column) + L" does not exist");
     }
 }
 
-int ListView::rowCount() const
-{
-    return static_cast<int>(SendMessageW(window(), LVM_GETITEMCOUNT, 0, 0));
-}
+int ListView::rowCount() const { return static_cast<int>(SendMessageW(window(), LVM_GETITEMCOUNT, 0, 0)); }
 
-std::wstring ListView::cell(int row, int column) const
-{
+std::wstring ListView::cell(int row, int column) const {
     checkRow(row);
     checkColumn(column);
     return rowText(window(), row, column);
 }
 
-int ListView::image(int row) const
-{
+int ListView::image(int row) const {
     checkRow(row);
     LVITEMW item{};
     item.mask = LVIF_IMAGE;
@@ -125,8 +111,7 @@ int ListView::image(int row) const
     return item.iImage;
 }
 
-void ListView::select(int row) const
-{
+void ListView::select(int row) const {
     checkRow(row);
     LVITEMW item{};
     item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
@@ -135,8 +120,7 @@ void ListView::select(int row) const
     SendMessageW(window(), LVM_SETSELECTIONMARK, 0, row);
 }
 
-void ListView::deselect() const
-{
+void ListView::deselect() const {
     LVITEMW item{};
     item.stateMask = LVIS_SELECTED;
     item.state = 0;
@@ -144,8 +128,7 @@ void ListView::deselect() const
     SendMessageW(window(), LVM_SETSELECTIONMARK, 0, -1);
 }
 
-void ListView::doubleClick(int row) const
-{
+void ListView::doubleClick(int row) const {
     checkRow(row);
     // As a real double-click does: the row becomes the only selected one, then the clicks land on it.
     deselect();
@@ -159,8 +142,7 @@ void ListView::doubleClick(int row) const
     SendMessageW(window(), WM_LBUTTONUP, 0, point);
 }
 
-std::wstring ListView::view() const
-{
+std::wstring ListView::view() const {
     switch (GetWindowLongW(window(), GWL_STYLE) & LVS_TYPEMASK) {
     case LVS_ICON:
         return L"icon";
@@ -173,14 +155,12 @@ std::wstring ListView::view() const
     }
 }
 
-int ListView::columnCount() const
-{
+int ListView::columnCount() const {
     const auto header = reinterpret_cast<HWND>(SendMessageW(window(), LVM_GETHEADER, 0, 0));
     return header ? static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
 }
 
-std::wstring ListView::columnText(int column) const
-{
+std::wstring ListView::columnText(int column) const {
     checkColumn(column);
     wchar_t buffer[260] = {};
     LVCOLUMNW info{};
@@ -191,8 +171,7 @@ std::wstring ListView::columnText(int column) const
     return buffer;
 }
 
-int ListView::columnWidth(int column) const
-{
+int ListView::columnWidth(int column) const {
     checkColumn(column);
     // The header keeps the widths in every view; the list view reports its item width instead
     // while it shows icons.
@@ -203,13 +182,12 @@ int ListView::columnWidth(int column) const
     return item.cxy;
 }
 
-std::wstring ListView::selectedRows() const
-{
+std::wstring ListView::selectedRows() const {
     std::wstring rows;
     int row = -1;
     for (int left = rowCount(); left > 0; --left) {
-        const auto next = static_cast<int>(
-            SendMessageW(window(), LVM_GETNEXTITEM, static_cast<WPARAM>(row), LVNI_SELECTED));
+        const auto next =
+            static_cast<int>(SendMessageW(window(), LVM_GETNEXTITEM, static_cast<WPARAM>(row), LVNI_SELECTED));
         if (next <= row) {
             break;
         }
@@ -219,16 +197,14 @@ std::wstring ListView::selectedRows() const
     return rows;
 }
 
-unsigned long ListView::extendedStyle() const
-{
+unsigned long ListView::extendedStyle() const {
     return static_cast<unsigned long>(SendMessageW(window(), LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
 }
 
-unsigned long ListView::backgroundColor() const
-{
+unsigned long ListView::backgroundColor() const {
     const auto color = static_cast<COLORREF>(SendMessageW(window(), LVM_GETBKCOLOR, 0, 0));
     return (static_cast<unsigned long>(GetRValue(color)) << 16) | (static_cast<unsigned long>(GetGValue(color)) << 8) |
            GetBValue(color);
 }
 
-} // namespace pagehost
+}  // namespace pagehost

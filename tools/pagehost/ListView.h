@@ -20,16 +20,16 @@ public:
     int rowCount() const;
     std::wstring cell(int row, int column) const;
     int image(int row) const;
-    void select(int row) const;   // adds the row to the selection and makes it the selection mark
-    void deselect() const;        // clears the selection and the selection mark
+    void select(int row) const;  // adds the row to the selection and makes it the selection mark
+    void deselect() const;       // clears the selection and the selection mark
     void doubleClick(int row) const;
-    std::wstring view() const;    // "icon", "report", "smallicon" or "list"
+    std::wstring view() const;  // "icon", "report", "smallicon" or "list"
     int columnCount() const;
     std::wstring columnText(int column) const;
     int columnWidth(int column) const;
-    std::wstring selectedRows() const; // "0,2" in row order, "" when nothing is selected
+    std::wstring selectedRows() const;  // "0,2" in row order, "" when nothing is selected
     unsigned long extendedStyle() const;
-    unsigned long backgroundColor() const; // 0xRRGGBB
+    unsigned long backgroundColor() const;  // 0xRRGGBB
 
 private:
     HWND window() const;
@@ -39,4 +39,4 @@ private:
     HWND m_window;
 };
 
-} // namespace pagehost
+}  // namespace pagehost

@@ -14,18 +14,14 @@ namespace pagehost {
 class Bstr {
 public:
     Bstr() = default;
-    explicit Bstr(std::wstring_view text)
-        : m_bstr(SysAllocStringLen(text.data(), static_cast<UINT>(text.size())))
-    {
-    }
+    explicit Bstr(std::wstring_view text) : m_bstr(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
     Bstr(const Bstr&) = delete;
     Bstr& operator=(const Bstr&) = delete;
     Bstr(Bstr&& other) noexcept : m_bstr(std::exchange(other.m_bstr, nullptr)) {}
     ~Bstr() { SysFreeString(m_bstr); }
 
     BSTR get() const { return m_bstr; }
-    BSTR* put()
-    {
+    BSTR* put() {
         SysFreeString(std::exchange(m_bstr, nullptr));
         return &m_bstr;
     }
@@ -53,4 +49,4 @@ private:
     VARIANT m_var;
 };
 
-} // namespace pagehost
+}  // namespace pagehost

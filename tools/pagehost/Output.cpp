@@ -9,8 +9,7 @@
 
 namespace pagehost {
 
-void printLine(std::wstring_view text)
-{
+void printLine(std::wstring_view text) {
     std::string bytes = toUtf8(text);
     bytes += '\n';
     const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
@@ -26,4 +25,4 @@ void printLine(std::wstring_view text)
     }
 }
 
-} // namespace pagehost
+}  // namespace pagehost

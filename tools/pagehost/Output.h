@@ -9,4 +9,4 @@ namespace pagehost {
 // modal loops appear in order with everything else.
 void printLine(std::wstring_view text);
 
-} // namespace pagehost
+}  // namespace pagehost

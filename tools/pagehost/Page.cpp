@@ -28,8 +28,7 @@ bool isSpace(wchar_t ch) { return kSpace.find(ch) != std::wstring_view::npos; }
 
 // Markup names compare without regard to ASCII case. (Kept here rather than shared so that the
 // reader builds without Windows headers, for its fuzz target.)
-std::wstring asciiLower(std::wstring_view text)
-{
+std::wstring asciiLower(std::wstring_view text) {
     std::wstring out(text);
     for (wchar_t& ch : out) {
         if (ch >= L'A' && ch <= L'Z') {
@@ -39,13 +38,11 @@ std::wstring asciiLower(std::wstring_view text)
     return out;
 }
 
-bool startsWithNoCase(std::wstring_view text, size_t pos, std::wstring_view prefix)
-{
+bool startsWithNoCase(std::wstring_view text, size_t pos, std::wstring_view prefix) {
     return text.size() - pos >= prefix.size() && asciiLower(text.substr(pos, prefix.size())) == prefix;
 }
 
-void appendCodePoint(std::wstring& out, unsigned long code)
-{
+void appendCodePoint(std::wstring& out, unsigned long code) {
     if (code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
         out += L'\uFFFD';
     } else if (code >= 0x10000) {
@@ -58,8 +55,7 @@ void appendCodePoint(std::wstring& out, unsigned long code)
 }
 
 // Decodes one reference starting at text[pos] == '&'; returns the characters consumed or 0.
-size_t decodeReference(std::wstring_view text, size_t pos, std::wstring& out)
-{
+size_t decodeReference(std::wstring_view text, size_t pos, std::wstring& out) {
     // A reference is short: look no further for its end (a text full of '&' stays linear).
     const size_t semicolon = text.substr(0, pos + 33).find(L';', pos);
     if (semicolon == std::wstring_view::npos) {
@@ -74,16 +70,16 @@ size_t decodeReference(std::wstring_view text, size_t pos, std::wstring& out)
         }
         unsigned long code = 0;
         for (const wchar_t ch : digits) {
-            const int digit = std::iswdigit(ch)                     ? ch - L'0'
+            const int digit = std::iswdigit(ch)                 ? ch - L'0'
                               : hex && ch >= L'a' && ch <= L'f' ? ch - L'a' + 10
                               : hex && ch >= L'A' && ch <= L'F' ? ch - L'A' + 10
-                                                                 : -1;
+                                                                : -1;
             if (digit < 0) {
                 return 0;
             }
             code = code * (hex ? 16 : 10) + static_cast<unsigned long>(digit);
             if (code > 0x10FFFF) {
-                code = 0x110000; // stays out of range however many digits follow
+                code = 0x110000;  // stays out of range however many digits follow
             }
         }
         appendCodePoint(out, code);
@@ -99,18 +95,17 @@ size_t decodeReference(std::wstring_view text, size_t pos, std::wstring& out)
 }
 
 struct Attribute {
-    std::wstring name; // lower case
+    std::wstring name;  // lower case
     std::wstring value;
 };
 
 struct Tag {
-    std::wstring name; // lower case
+    std::wstring name;  // lower case
     bool closing = false;
     std::vector<Attribute> attributes;
-    size_t end = 0; // index just past '>'
+    size_t end = 0;  // index just past '>'
 
-    const std::wstring* attribute(std::wstring_view wanted) const
-    {
+    const std::wstring* attribute(std::wstring_view wanted) const {
         for (const auto& attr : attributes) {
             if (attr.name == wanted) {
                 return &attr.value;
@@ -121,8 +116,7 @@ struct Tag {
 };
 
 // Reads the tag whose '<' is at text[pos]. Returns false when the tag never ends.
-bool readTag(std::wstring_view text, size_t pos, Tag& tag)
-{
+bool readTag(std::wstring_view text, size_t pos, Tag& tag) {
     size_t i = pos + 1;
     if (i < text.size() && text[i] == L'/') {
         tag.closing = true;
@@ -181,8 +175,7 @@ bool readTag(std::wstring_view text, size_t pos, Tag& tag)
     }
 }
 
-bool parseExtent(const std::wstring* text, int& extent)
-{
+bool parseExtent(const std::wstring* text, int& extent) {
     if (!text) {
         return true;
     }
@@ -211,8 +204,7 @@ class Parser {
 public:
     explicit Parser(std::wstring_view text) : m_text(text) {}
 
-    PageParseResult run()
-    {
+    PageParseResult run() {
         PageParseResult result;
         result.error = parse();
         if (result.error.empty() && m_inObject) {
@@ -223,8 +215,7 @@ public:
     }
 
 private:
-    std::wstring parse()
-    {
+    std::wstring parse() {
         size_t pos = 0;
         while ((pos = m_text.find(L'<', pos)) != std::wstring_view::npos) {
             if (m_text.substr(pos, 4) == L"<!--") {
@@ -248,7 +239,7 @@ private:
                 return L"the tag on line " + std::to_wstring(lineAt(pos) + 1) + L" is never closed";
             }
             if (tag.name.empty()) {
-                ++pos; // a lone '<' in text
+                ++pos;  // a lone '<' in text
                 continue;
             }
             std::wstring error = tag.closing ? closeTag(tag) : openTag(tag, pos);
@@ -260,8 +251,7 @@ private:
         return {};
     }
 
-    std::wstring openTag(const Tag& tag, size_t pos)
-    {
+    std::wstring openTag(const Tag& tag, size_t pos) {
         if (tag.name == L"object") {
             return openObject(tag);
         }
@@ -274,8 +264,7 @@ private:
         return {};
     }
 
-    std::wstring closeTag(const Tag& tag)
-    {
+    std::wstring closeTag(const Tag& tag) {
         if (tag.name == L"object") {
             if (!m_inObject) {
                 return L"</object> without <object>";
@@ -285,8 +274,7 @@ private:
         return {};
     }
 
-    std::wstring openObject(const Tag& tag)
-    {
+    std::wstring openObject(const Tag& tag) {
         if (m_page.object) {
             return L"a page holds one <object> only";
         }
@@ -307,8 +295,8 @@ private:
         if (!object.classId.empty() && object.classId.front() != L'{') {
             object.classId = L"{" + object.classId + L"}";
         }
-        if (!parseExtent(tag.attribute(L"width"), object.width)
-            || !parseExtent(tag.attribute(L"height"), object.height)) {
+        if (!parseExtent(tag.attribute(L"width"), object.width) ||
+            !parseExtent(tag.attribute(L"height"), object.height)) {
             return L"<object> width and height must be whole pixels from 1 to " + std::to_wstring(kMaxExtent);
         }
         m_page.object = std::move(object);
@@ -316,8 +304,7 @@ private:
         return {};
     }
 
-    std::wstring addParam(const Tag& tag)
-    {
+    std::wstring addParam(const Tag& tag) {
         if (!m_inObject) {
             return L"<param> outside <object>";
         }
@@ -330,8 +317,7 @@ private:
         return {};
     }
 
-    std::wstring addScript(const Tag& tag, size_t pos)
-    {
+    std::wstring addScript(const Tag& tag, size_t pos) {
         const std::wstring* source = tag.attribute(L"src");
         if (source && source->empty()) {
             return L"<script src> needs a file name";
@@ -351,7 +337,8 @@ private:
             }
         }
         size_t end = tag.end;
-        while ((end = m_text.find(L"</", end)) != std::wstring_view::npos && !startsWithNoCase(m_text, end, L"</script")) {
+        while ((end = m_text.find(L"</", end)) != std::wstring_view::npos &&
+               !startsWithNoCase(m_text, end, L"</script")) {
             ++end;
         }
         if (end == std::wstring_view::npos) {
@@ -368,8 +355,7 @@ private:
         return {};
     }
 
-    unsigned lineAt(size_t pos)
-    {
+    unsigned lineAt(size_t pos) {
         // Pages are read front to back, so counting resumes where it stopped.
         if (pos < m_linePos) {
             m_linePos = 0;
@@ -389,10 +375,9 @@ private:
     unsigned m_line = 0;
 };
 
-} // namespace
+}  // namespace
 
-std::wstring decodeEntities(std::wstring_view text)
-{
+std::wstring decodeEntities(std::wstring_view text) {
     std::wstring out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size();) {
@@ -407,12 +392,11 @@ std::wstring decodeEntities(std::wstring_view text)
     return out;
 }
 
-PageParseResult parsePage(std::wstring_view markup)
-{
+PageParseResult parsePage(std::wstring_view markup) {
     if (!markup.empty() && markup.front() == L'\uFEFF') {
         markup.remove_prefix(1);
     }
     return Parser(markup).run();
 }
 
-} // namespace pagehost
+}  // namespace pagehost

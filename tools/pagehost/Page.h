@@ -16,7 +16,7 @@ struct PageParam {
 
 struct PageObject {
     std::wstring id;
-    std::wstring classId; // "{...}" without the "clsid:" scheme
+    std::wstring classId;  // "{...}" without the "clsid:" scheme
     int width = 400;
     int height = 240;
     std::vector<PageParam> params;
@@ -24,8 +24,8 @@ struct PageObject {
 
 struct PageScript {
     std::wstring code;
-    unsigned line = 0; // zero-based line of the page on which the code starts
-    std::wstring source; // <script src>: a file relative to the page, read before the page runs
+    unsigned line = 0;    // zero-based line of the page on which the code starts
+    std::wstring source;  // <script src>: a file relative to the page, read before the page runs
 };
 
 struct Page {
@@ -35,7 +35,7 @@ struct Page {
 
 struct PageParseResult {
     Page page;
-    std::wstring error; // empty when the page was understood
+    std::wstring error;  // empty when the page was understood
 };
 
 PageParseResult parsePage(std::wstring_view markup);
@@ -43,4 +43,4 @@ PageParseResult parsePage(std::wstring_view markup);
 // Replaces character references (&amp; &lt; &#44032; &#xAC00; ...) in an attribute value.
 std::wstring decodeEntities(std::wstring_view text);
 
-} // namespace pagehost
+}  // namespace pagehost

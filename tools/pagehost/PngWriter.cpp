@@ -10,8 +10,7 @@ namespace {
 
 constexpr std::size_t kMaxStoredBlock = 65535;
 
-constexpr std::array<std::uint32_t, 256> makeCrcTable()
-{
+constexpr std::array<std::uint32_t, 256> makeCrcTable() {
     std::array<std::uint32_t, 256> table{};
     for (std::uint32_t n = 0; n < 256; ++n) {
         std::uint32_t c = n;
@@ -24,15 +23,13 @@ constexpr std::array<std::uint32_t, 256> makeCrcTable()
 }
 constexpr auto kCrcTable = makeCrcTable();
 
-void putBigEndian(std::vector<std::uint8_t>& out, std::uint32_t value)
-{
+void putBigEndian(std::vector<std::uint8_t>& out, std::uint32_t value) {
     for (int shift = 24; shift >= 0; shift -= 8) {
         out.push_back(static_cast<std::uint8_t>(value >> shift));
     }
 }
 
-void putChunk(std::vector<std::uint8_t>& out, std::string_view type, std::span<const std::uint8_t> data)
-{
+void putChunk(std::vector<std::uint8_t>& out, std::string_view type, std::span<const std::uint8_t> data) {
     putBigEndian(out, static_cast<std::uint32_t>(data.size()));
     const std::size_t typeAt = out.size();
     out.insert(out.end(), type.begin(), type.end());
@@ -41,8 +38,7 @@ void putChunk(std::vector<std::uint8_t>& out, std::string_view type, std::span<c
 }
 
 // zlib stream (RFC 1950) holding the data in stored deflate blocks (RFC 1951, BTYPE 00).
-std::vector<std::uint8_t> storeZlib(std::span<const std::uint8_t> data)
-{
+std::vector<std::uint8_t> storeZlib(std::span<const std::uint8_t> data) {
     std::vector<std::uint8_t> out{0x78, 0x01};
     std::size_t offset = 0;
     do {
@@ -61,10 +57,9 @@ std::vector<std::uint8_t> storeZlib(std::span<const std::uint8_t> data)
     return out;
 }
 
-} // namespace
+}  // namespace
 
-std::uint32_t crc32(std::span<const std::uint8_t> bytes, std::uint32_t crc)
-{
+std::uint32_t crc32(std::span<const std::uint8_t> bytes, std::uint32_t crc) {
     crc = ~crc;
     for (const std::uint8_t byte : bytes) {
         crc = kCrcTable[(crc ^ byte) & 0xFF] ^ (crc >> 8);
@@ -72,8 +67,7 @@ std::uint32_t crc32(std::span<const std::uint8_t> bytes, std::uint32_t crc)
     return ~crc;
 }
 
-std::uint32_t adler32(std::span<const std::uint8_t> bytes)
-{
+std::uint32_t adler32(std::span<const std::uint8_t> bytes) {
     constexpr std::uint32_t kModulus = 65521;
     std::uint32_t a = 1;
     std::uint32_t b = 0;
@@ -84,13 +78,12 @@ std::uint32_t adler32(std::span<const std::uint8_t> bytes)
     return (b << 16) | a;
 }
 
-std::vector<std::uint8_t> encodePng(std::uint32_t width, std::uint32_t height, std::span<const std::uint8_t> rgb)
-{
+std::vector<std::uint8_t> encodePng(std::uint32_t width, std::uint32_t height, std::span<const std::uint8_t> rgb) {
     const std::size_t rowBytes = std::size_t{width} * 3;
     std::vector<std::uint8_t> raw;
     raw.reserve((rowBytes + 1) * height);
     for (std::uint32_t y = 0; y < height; ++y) {
-        raw.push_back(0); // filter type None
+        raw.push_back(0);  // filter type None
         const auto row = rgb.subspan(y * rowBytes, rowBytes);
         raw.insert(raw.end(), row.begin(), row.end());
     }
@@ -99,11 +92,11 @@ std::vector<std::uint8_t> encodePng(std::uint32_t width, std::uint32_t height, s
     std::vector<std::uint8_t> header;
     putBigEndian(header, width);
     putBigEndian(header, height);
-    header.insert(header.end(), {8, 2, 0, 0, 0}); // 8 bits, RGB, deflate, adaptive filters, no interlace
+    header.insert(header.end(), {8, 2, 0, 0, 0});  // 8 bits, RGB, deflate, adaptive filters, no interlace
     putChunk(png, "IHDR", header);
     putChunk(png, "IDAT", storeZlib(raw));
     putChunk(png, "IEND", {});
     return png;
 }
 
-} // namespace pagehost
+}  // namespace pagehost

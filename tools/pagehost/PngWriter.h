@@ -14,4 +14,4 @@ std::uint32_t adler32(std::span<const std::uint8_t> bytes);
 // rgb holds height rows of width * 3 bytes each, top row first.
 std::vector<std::uint8_t> encodePng(std::uint32_t width, std::uint32_t height, std::span<const std::uint8_t> rgb);
 
-} // namespace pagehost
+}  // namespace pagehost

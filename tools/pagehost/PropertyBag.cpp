@@ -5,13 +5,11 @@
 
 namespace pagehost {
 
-fw::ComPtr<IPropertyBag> PropertyBag::create(std::vector<PageParam> params)
-{
+fw::ComPtr<IPropertyBag> PropertyBag::create(std::vector<PageParam> params) {
     return fw::ComPtr<IPropertyBag>::Adopt(new PropertyBag(std::move(params)));
 }
 
-STDMETHODIMP PropertyBag::QueryInterface(REFIID iid, void** object)
-{
+STDMETHODIMP PropertyBag::QueryInterface(REFIID iid, void** object) {
     if (!object) {
         return E_POINTER;
     }
@@ -24,8 +22,7 @@ STDMETHODIMP PropertyBag::QueryInterface(REFIID iid, void** object)
     return E_NOINTERFACE;
 }
 
-STDMETHODIMP_(ULONG) PropertyBag::Release()
-{
+STDMETHODIMP_(ULONG) PropertyBag::Release() {
     const ULONG left = m_refs.release();
     if (left == 0) {
         delete this;
@@ -33,8 +30,7 @@ STDMETHODIMP_(ULONG) PropertyBag::Release()
     return left;
 }
 
-STDMETHODIMP PropertyBag::Read(LPCOLESTR name, VARIANT* value, IErrorLog* /*log*/)
-{
+STDMETHODIMP PropertyBag::Read(LPCOLESTR name, VARIANT* value, IErrorLog* /*log*/) {
     if (!name || !value) {
         return E_POINTER;
     }
@@ -63,9 +59,8 @@ STDMETHODIMP PropertyBag::Read(LPCOLESTR name, VARIANT* value, IErrorLog* /*log*
     return E_INVALIDARG;
 }
 
-STDMETHODIMP PropertyBag::Write(LPCOLESTR /*name*/, VARIANT* /*value*/)
-{
-    return E_NOTIMPL; // the page is only ever read
+STDMETHODIMP PropertyBag::Write(LPCOLESTR /*name*/, VARIANT* /*value*/) {
+    return E_NOTIMPL;  // the page is only ever read
 }
 
-} // namespace pagehost
+}  // namespace pagehost

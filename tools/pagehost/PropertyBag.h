@@ -32,4 +32,4 @@ private:
     std::vector<PageParam> m_params;
 };
 
-} // namespace pagehost
+}  // namespace pagehost

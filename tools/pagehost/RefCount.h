@@ -11,7 +11,7 @@ public:
     ULONG release() { return static_cast<ULONG>(InterlockedDecrement(&m_refs)); }
 
 private:
-    LONG m_refs = 1; // the creator's reference
+    LONG m_refs = 1;  // the creator's reference
 };
 
-} // namespace pagehost
+}  // namespace pagehost

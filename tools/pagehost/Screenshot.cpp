@@ -42,8 +42,7 @@ private:
     HGDIOBJ m_old;
 };
 
-std::wstring writeFile(const std::wstring& path, const std::vector<std::uint8_t>& bytes)
-{
+std::wstring writeFile(const std::wstring& path, const std::vector<std::uint8_t>& bytes) {
     const HANDLE handle =
         CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
@@ -51,15 +50,14 @@ std::wstring writeFile(const std::wstring& path, const std::vector<std::uint8_t>
     }
     const File file(handle);
     DWORD written = 0;
-    if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)
-        || written != bytes.size()) {
+    if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+        written != bytes.size()) {
         return L"cannot write " + path + L" (error " + std::to_wstring(GetLastError()) + L")";
     }
     return {};
 }
 
-void settleScreen()
-{
+void settleScreen() {
     constexpr DWORD kSettleMs = 150;
     const DWORD start = GetTickCount();
     for (DWORD waited = 0; waited < kSettleMs; waited = GetTickCount() - start) {
@@ -72,10 +70,9 @@ void settleScreen()
     }
 }
 
-} // namespace
+}  // namespace
 
-std::wstring saveWindowPng(HWND window, const std::wstring& path)
-{
+std::wstring saveWindowPng(HWND window, const std::wstring& path) {
     RECT rect{};
     if (!GetWindowRect(window, &rect) || rect.right <= rect.left || rect.bottom <= rect.top) {
         return L"the window has no area to capture";
@@ -96,7 +93,7 @@ std::wstring saveWindowPng(HWND window, const std::wstring& path)
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
     info.bmiHeader.biWidth = static_cast<LONG>(width);
-    info.bmiHeader.biHeight = -static_cast<LONG>(height); // top row first
+    info.bmiHeader.biHeight = -static_cast<LONG>(height);  // top row first
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
@@ -124,4 +121,4 @@ std::wstring saveWindowPng(HWND window, const std::wstring& path)
     return writeFile(path, encodePng(width, height, rgb));
 }
 
-} // namespace pagehost
+}  // namespace pagehost

@@ -11,4 +11,4 @@ namespace pagehost {
 // Returns an empty text on success, otherwise what went wrong.
 std::wstring saveWindowPng(HWND window, const std::wstring& path);
 
-} // namespace pagehost
+}  // namespace pagehost

@@ -15,8 +15,7 @@ namespace {
 // mingw's uuid library lacks this one; the engine answers to it on 32-bit Windows.
 constexpr IID kIidActiveScriptParse32 = {0xbb1a2ae2, 0xa4f9, 0x11cf, {0x8f, 0x20, 0x00, 0x80, 0x5f, 0x2c, 0xd0, 0x64}};
 
-std::wstring hresultText(HRESULT hr)
-{
+std::wstring hresultText(HRESULT hr) {
     wchar_t buffer[16];
     std::swprintf(buffer, 16, L"0x%08lX", static_cast<unsigned long>(hr));
     return buffer;
@@ -41,8 +40,7 @@ constexpr KnownFailure kKnownFailures[] = {
     {E_FAIL, L"failed"},
 };
 
-std::wstring failureText(HRESULT code)
-{
+std::wstring failureText(HRESULT code) {
     for (const auto& known : kKnownFailures) {
         if (known.code == code) {
             return std::wstring(known.text) + L" (" + hresultText(code) + L")";
@@ -51,13 +49,12 @@ std::wstring failureText(HRESULT code)
     return L"error " + hresultText(code);
 }
 
-std::wstring describe(EXCEPINFO& info, HRESULT fallback)
-{
+std::wstring describe(EXCEPINFO& info, HRESULT fallback) {
     if (info.pfnDeferredFillIn) {
         info.pfnDeferredFillIn(&info);
     }
-    std::wstring text = info.bstrDescription ? std::wstring(info.bstrDescription, SysStringLen(info.bstrDescription))
-                                             : std::wstring();
+    std::wstring text =
+        info.bstrDescription ? std::wstring(info.bstrDescription, SysStringLen(info.bstrDescription)) : std::wstring();
     const HRESULT code = info.scode ? info.scode : fallback;
     SysFreeString(info.bstrSource);
     SysFreeString(info.bstrDescription);
@@ -73,16 +70,14 @@ public:
     bool failed() const { return m_failed; }
 
     // Reports a failure the engine itself did not report through OnScriptError.
-    void fail(const std::wstring& message)
-    {
+    void fail(const std::wstring& message) {
         if (!m_failed) {
             m_failed = true;
             printLine(L"SCRIPT ERROR: " + message);
         }
     }
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** object) override
-    {
+    STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
         if (!object) {
             return E_POINTER;
         }
@@ -98,8 +93,7 @@ public:
         return S_OK;
     }
     STDMETHODIMP_(ULONG) AddRef() override { return m_refs.add(); }
-    STDMETHODIMP_(ULONG) Release() override
-    {
+    STDMETHODIMP_(ULONG) Release() override {
         const ULONG left = m_refs.release();
         if (left == 0) {
             delete this;
@@ -109,8 +103,7 @@ public:
 
     STDMETHODIMP GetLCID(LCID*) override { return E_NOTIMPL; }
 
-    STDMETHODIMP GetItemInfo(LPCOLESTR name, DWORD mask, IUnknown** unknown, ITypeInfo** typeInfo) override
-    {
+    STDMETHODIMP GetItemInfo(LPCOLESTR name, DWORD mask, IUnknown** unknown, ITypeInfo** typeInfo) override {
         if (unknown) {
             *unknown = nullptr;
         }
@@ -146,8 +139,7 @@ public:
     STDMETHODIMP OnEnterScript() override { return S_OK; }
     STDMETHODIMP OnLeaveScript() override { return S_OK; }
 
-    STDMETHODIMP OnScriptError(IActiveScriptError* error) override
-    {
+    STDMETHODIMP OnScriptError(IActiveScriptError* error) override {
         if (!error) {
             return E_POINTER;
         }
@@ -164,8 +156,7 @@ public:
         return S_OK;
     }
 
-    STDMETHODIMP GetWindow(HWND* window) override
-    {
+    STDMETHODIMP GetWindow(HWND* window) override {
         if (!window) {
             return E_POINTER;
         }
@@ -183,10 +174,9 @@ private:
     bool m_failed = false;
 };
 
-} // namespace
+}  // namespace
 
-bool runScripts(const std::vector<PageScript>& scripts, const std::vector<NamedItem>& items, HWND frame)
-{
+bool runScripts(const std::vector<PageScript>& scripts, const std::vector<NamedItem>& items, HWND frame) {
     const auto site = fw::ComPtr<ScriptSite>::Adopt(new ScriptSite(items, frame));
     CLSID engineClass{};
     fw::ComPtr<IActiveScript> engine;
@@ -199,8 +189,8 @@ bool runScripts(const std::vector<PageScript>& scripts, const std::vector<NamedI
         return false;
     }
     const auto parser = engine.As<IActiveScriptParse32>(kIidActiveScriptParse32);
-    if (!parser || FAILED(engine->SetScriptSite(static_cast<IActiveScriptSite*>(site.Get())))
-        || FAILED(parser->InitNew())) {
+    if (!parser || FAILED(engine->SetScriptSite(static_cast<IActiveScriptSite*>(site.Get()))) ||
+        FAILED(parser->InitNew())) {
         site->fail(L"the JScript engine cannot be set up");
         engine->Close();
         return false;
@@ -228,4 +218,4 @@ bool runScripts(const std::vector<PageScript>& scripts, const std::vector<NamedI
     return !site->failed();
 }
 
-} // namespace pagehost
+}  // namespace pagehost

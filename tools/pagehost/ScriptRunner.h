@@ -15,11 +15,11 @@ namespace pagehost {
 struct NamedItem {
     std::wstring name;
     fw::ComPtr<IDispatch> object;
-    bool eventSource; // the control: the engine may bind handlers to it
+    bool eventSource;  // the control: the engine may bind handlers to it
 };
 
 // Runs every block in document order. Returns true when all of them ran to their end; otherwise
 // a line "SCRIPT ERROR: <message>" has been printed.
 bool runScripts(const std::vector<PageScript>& scripts, const std::vector<NamedItem>& items, HWND frame);
 
-} // namespace pagehost
+}  // namespace pagehost

@@ -28,8 +28,7 @@ struct GlobalFree {
 using UniqueGlobal = std::unique_ptr<void, GlobalFree>;
 
 // DROPFILES followed by the wide paths, each ended by a null, and one more null.
-std::vector<unsigned char> fileList(const std::vector<std::wstring>& paths)
-{
+std::vector<unsigned char> fileList(const std::vector<std::wstring>& paths) {
     std::wstring names;
     for (const auto& path : paths) {
         names += path;
@@ -49,8 +48,7 @@ class FileListData final : public IDataObject {
 public:
     explicit FileListData(std::vector<unsigned char> bytes) : m_bytes(std::move(bytes)) {}
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** object) override
-    {
+    STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
         if (!object) {
             return E_POINTER;
         }
@@ -62,8 +60,7 @@ public:
         return S_OK;
     }
     STDMETHODIMP_(ULONG) AddRef() override { return m_refs.add(); }
-    STDMETHODIMP_(ULONG) Release() override
-    {
+    STDMETHODIMP_(ULONG) Release() override {
         const ULONG left = m_refs.release();
         if (left == 0) {
             delete this;
@@ -71,8 +68,7 @@ public:
         return left;
     }
 
-    STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override
-    {
+    STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override {
         if (!format || !medium) {
             return E_INVALIDARG;
         }
@@ -92,8 +88,7 @@ public:
         return S_OK;
     }
     STDMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
-    STDMETHODIMP QueryGetData(FORMATETC* format) override
-    {
+    STDMETHODIMP QueryGetData(FORMATETC* format) override {
         if (!format) {
             return E_INVALIDARG;
         }
@@ -102,16 +97,14 @@ public:
         }
         return format->tymed & TYMED_HGLOBAL ? S_OK : DV_E_TYMED;
     }
-    STDMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override
-    {
+    STDMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override {
         if (out) {
             out->ptd = nullptr;
         }
         return DATA_S_SAMEFORMATETC;
     }
     STDMETHODIMP SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
-    STDMETHODIMP EnumFormatEtc(DWORD direction, IEnumFORMATETC** formats) override
-    {
+    STDMETHODIMP EnumFormatEtc(DWORD direction, IEnumFORMATETC** formats) override {
         if (direction != DATADIR_GET) {
             return E_NOTIMPL;
         }
@@ -131,8 +124,7 @@ private:
 
 class ReleasingSource final : public IDropSource {
 public:
-    STDMETHODIMP QueryInterface(REFIID iid, void** object) override
-    {
+    STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
         if (!object) {
             return E_POINTER;
         }
@@ -144,16 +136,14 @@ public:
         return S_OK;
     }
     STDMETHODIMP_(ULONG) AddRef() override { return m_refs.add(); }
-    STDMETHODIMP_(ULONG) Release() override
-    {
+    STDMETHODIMP_(ULONG) Release() override {
         const ULONG left = m_refs.release();
         if (left == 0) {
             delete this;
         }
         return left;
     }
-    STDMETHODIMP QueryContinueDrag(BOOL escape, DWORD) override
-    {
+    STDMETHODIMP QueryContinueDrag(BOOL escape, DWORD) override {
         if (escape) {
             return DRAGDROP_S_CANCEL;
         }
@@ -168,8 +158,7 @@ private:
     int m_questions = 0;
 };
 
-std::wstring effectName(DWORD effect)
-{
+std::wstring effectName(DWORD effect) {
     if (effect & DROPEFFECT_COPY) {
         return L"copy";
     }
@@ -179,10 +168,9 @@ std::wstring effectName(DWORD effect)
     return effect & DROPEFFECT_LINK ? L"link" : L"none";
 }
 
-} // namespace
+}  // namespace
 
-std::wstring dropFiles(HWND window, const std::vector<std::wstring>& paths)
-{
+std::wstring dropFiles(HWND window, const std::vector<std::wstring>& paths) {
     RECT place{};
     if (!window || !::GetWindowRect(window, &place)) {
         throw HostError(L"host.dropFiles: the page has no control window to drop on");
@@ -193,12 +181,12 @@ std::wstring dropFiles(HWND window, const std::vector<std::wstring>& paths)
     const auto data = fw::ComPtr<IDataObject>::Adopt(new FileListData(fileList(paths)));
     const auto source = fw::ComPtr<IDropSource>::Adopt(new ReleasingSource());
     DWORD effect = DROPEFFECT_NONE;
-    const HRESULT hr = ::DoDragDrop(data.Get(), source.Get(), DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK,
-                                    &effect);
+    const HRESULT hr =
+        ::DoDragDrop(data.Get(), source.Get(), DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK, &effect);
     if (FAILED(hr)) {
         throw HostError(L"host.dropFiles: the drag failed");
     }
     return hr == DRAGDROP_S_DROP ? effectName(effect) : L"none";
 }
 
-} // namespace pagehost
+}  // namespace pagehost

@@ -13,4 +13,4 @@ namespace pagehost {
 // them: "copy", "move", "link" or "none" (it refused, or nothing there takes drops).
 std::wstring dropFiles(HWND window, const std::vector<std::wstring>& paths);
 
-} // namespace pagehost
+}  // namespace pagehost

@@ -10,8 +10,7 @@
 
 namespace pagehost {
 
-std::string toUtf8(std::wstring_view text)
-{
+std::string toUtf8(std::wstring_view text) {
     if (text.empty()) {
         return {};
     }
@@ -22,8 +21,7 @@ std::string toUtf8(std::wstring_view text)
     return result;
 }
 
-std::wstring fromUtf8(std::string_view text)
-{
+std::wstring fromUtf8(std::string_view text) {
     if (text.empty()) {
         return {};
     }
@@ -34,8 +32,7 @@ std::wstring fromUtf8(std::string_view text)
     return result;
 }
 
-std::wstring numberText(double value)
-{
+std::wstring numberText(double value) {
     if (std::isnan(value)) {
         return L"NaN";
     }
@@ -56,8 +53,7 @@ std::wstring numberText(double value)
     return buffer;
 }
 
-std::wstring asciiLower(std::wstring_view text)
-{
+std::wstring asciiLower(std::wstring_view text) {
     std::wstring result(text);
     for (auto& ch : result) {
         if (ch >= L'A' && ch <= L'Z') {
@@ -69,25 +65,23 @@ std::wstring asciiLower(std::wstring_view text)
 
 namespace {
 
-std::wstring dispatchDefaultText(IDispatch* object)
-{
+std::wstring dispatchDefaultText(IDispatch* object) {
     if (!object) {
         return L"null";
     }
     DISPPARAMS none{};
     Variant result;
-    if (FAILED(object->Invoke(DISPID_VALUE, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, result.get(), nullptr,
-                              nullptr))
-        || result->vt == VT_DISPATCH) {
+    if (FAILED(
+            object->Invoke(DISPID_VALUE, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, result.get(), nullptr, nullptr)) ||
+        result->vt == VT_DISPATCH) {
         return L"[object]";
     }
     return scriptValueText(*result.get());
 }
 
-} // namespace
+}  // namespace
 
-std::wstring scriptValueText(const VARIANT& value)
-{
+std::wstring scriptValueText(const VARIANT& value) {
     switch (value.vt) {
     case VT_EMPTY:
         return L"undefined";
@@ -120,4 +114,4 @@ std::wstring scriptValueText(const VARIANT& value)
     return scriptValueText(*copy.get());
 }
 
-} // namespace pagehost
+}  // namespace pagehost

@@ -23,4 +23,4 @@ std::wstring numberText(double value);
 // Lower-case copy for case-insensitive comparisons of ASCII markup names.
 std::wstring asciiLower(std::wstring_view text);
 
-} // namespace pagehost
+}  // namespace pagehost

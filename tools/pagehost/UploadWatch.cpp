@@ -23,7 +23,7 @@ constexpr UINT kDueCheckMs = 50;
 struct ActionName {
     const wchar_t* name;
     UploadAction action;
-    const wchar_t* button; // the label clicked; none for the close command
+    const wchar_t* button;  // the label clicked; none for the close command
 };
 constexpr ActionName kActions[] = {
     {L"stop", UploadAction::Stop, L"S"},
@@ -32,22 +32,19 @@ constexpr ActionName kActions[] = {
     {L"close", UploadAction::Close, nullptr},
 };
 
-std::wstring windowText(HWND window)
-{
+std::wstring windowText(HWND window) {
     const int length = GetWindowTextLengthW(window);
     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
     text.resize(static_cast<size_t>(GetWindowTextW(window, text.data(), length + 1)));
     return text;
 }
 
-const ActionName& describe(UploadAction action)
-{
+const ActionName& describe(UploadAction action) {
     return *std::find_if(std::begin(kActions), std::end(kActions),
                          [action](const ActionName& a) { return a.action == action; });
 }
 
-HWND findButton(HWND dialog, const wchar_t* label)
-{
+HWND findButton(HWND dialog, const wchar_t* label) {
     for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         wchar_t className[16] = {};
         GetClassNameW(child, className, 16);
@@ -58,22 +55,19 @@ HWND findButton(HWND dialog, const wchar_t* label)
     return nullptr;
 }
 
-std::wstring barsText(HWND dialog)
-{
+std::wstring barsText(HWND dialog) {
     const auto position = [dialog](int id) {
         return std::to_wstring(SendMessageW(GetDlgItem(dialog, id), PBM_GETPOS, 0, 0));
     };
     const LRESULT totalEnd = SendMessageW(GetDlgItem(dialog, kTotalBarId), PBM_GETRANGE, FALSE, 0);
-    return L"file " + position(kFileBarId) + L", total " + position(kTotalBarId) + L" of " +
-           std::to_wstring(totalEnd);
+    return L"file " + position(kFileBarId) + L", total " + position(kTotalBarId) + L" of " + std::to_wstring(totalEnd);
 }
 
-} // namespace
+}  // namespace
 
 UploadWatch* UploadWatch::s_active = nullptr;
 
-UploadWatch::~UploadWatch()
-{
+UploadWatch::~UploadWatch() {
     stopTimer();
     if (m_status) {
         RemoveWindowSubclass(m_status, statusProc, kSubclassId);
@@ -85,8 +79,7 @@ UploadWatch::~UploadWatch()
 
 bool UploadWatch::isUploadDialog(HWND dialog) { return windowText(dialog) == kCaption; }
 
-bool UploadWatch::parseAction(const std::wstring& name, UploadAction& action)
-{
+bool UploadWatch::parseAction(const std::wstring& name, UploadAction& action) {
     for (const auto& known : kActions) {
         if (name == known.name) {
             action = known.action;
@@ -96,8 +89,7 @@ bool UploadWatch::parseAction(const std::wstring& name, UploadAction& action)
     return false;
 }
 
-void UploadWatch::onOpen(HWND dialog)
-{
+void UploadWatch::onOpen(HWND dialog) {
     m_dialog = dialog;
     m_log.clear();
     m_bars.clear();
@@ -115,8 +107,7 @@ void UploadWatch::onOpen(HWND dialog)
     }
 }
 
-void UploadWatch::onDestroy(HWND window)
-{
+void UploadWatch::onDestroy(HWND window) {
     if (window == m_status) {
         RemoveWindowSubclass(m_status, statusProc, kSubclassId);
         m_status = nullptr;
@@ -136,18 +127,16 @@ void UploadWatch::onDestroy(HWND window)
     }
 }
 
-void UploadWatch::arrange(const std::wstring& text, UploadAction action)
-{
+void UploadWatch::arrange(const std::wstring& text, UploadAction action) {
     m_arranged.push_back({text, action});
     if (m_dialog) {
-        matchArrangements(); // the status line may show it already
+        matchArrangements();  // the status line may show it already
         runDue();
     }
 }
 
 LRESULT CALLBACK UploadWatch::statusProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                         DWORD_PTR self)
-{
+                                         DWORD_PTR self) {
     const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
     if (message == WM_SETTEXT) {
         reinterpret_cast<UploadWatch*>(self)->statusChanged(windowText(window));
@@ -156,8 +145,7 @@ LRESULT CALLBACK UploadWatch::statusProc(HWND window, UINT message, WPARAM wPara
 }
 
 LRESULT CALLBACK UploadWatch::logProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                      DWORD_PTR self)
-{
+                                      DWORD_PTR self) {
     const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
     if (message == WM_SETTEXT) {
         reinterpret_cast<UploadWatch*>(self)->m_log = windowText(window);
@@ -165,8 +153,7 @@ LRESULT CALLBACK UploadWatch::logProc(HWND window, UINT message, WPARAM wParam, 
     return result;
 }
 
-void UploadWatch::statusChanged(const std::wstring& text)
-{
+void UploadWatch::statusChanged(const std::wstring& text) {
     if (text == m_lastStatus) {
         return;
     }
@@ -176,8 +163,7 @@ void UploadWatch::statusChanged(const std::wstring& text)
     runDue();
 }
 
-void UploadWatch::matchArrangements()
-{
+void UploadWatch::matchArrangements() {
     for (auto it = m_arranged.begin(); it != m_arranged.end();) {
         if (m_lastStatus.find(it->text) != std::wstring::npos) {
             m_due.push_back(it->action);
@@ -188,8 +174,7 @@ void UploadWatch::matchArrangements()
     }
 }
 
-void UploadWatch::runDue()
-{
+void UploadWatch::runDue() {
     // Everything is posted: the dialog sees it when it next dispatches a message (between two
     // blocks of a file, or in its own message loop), as it would see a user's click.
     for (auto it = m_due.begin(); it != m_due.end();) {
@@ -216,18 +201,16 @@ void UploadWatch::runDue()
     }
 }
 
-void CALLBACK UploadWatch::onDueTimer(HWND, UINT, UINT_PTR, DWORD)
-{
+void CALLBACK UploadWatch::onDueTimer(HWND, UINT, UINT_PTR, DWORD) {
     if (s_active && s_active->m_dialog) {
         s_active->runDue();
     }
 }
 
-void UploadWatch::stopTimer()
-{
+void UploadWatch::stopTimer() {
     if (m_timer) {
         KillTimer(nullptr, std::exchange(m_timer, 0));
     }
 }
 
-} // namespace pagehost
+}  // namespace pagehost

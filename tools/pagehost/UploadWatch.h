@@ -63,4 +63,4 @@ private:
     UINT_PTR m_timer = 0;
 };
 
-} // namespace pagehost
+}  // namespace pagehost

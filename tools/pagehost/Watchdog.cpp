@@ -11,18 +11,16 @@ namespace {
 
 constexpr UINT kTimedOutExitCode = 124;
 
-} // namespace
+}  // namespace
 
-Watchdog::Watchdog(DWORD seconds) : m_deadline(GetTickCount64() + ULONGLONG{seconds} * 1000), m_seconds(seconds)
-{
+Watchdog::Watchdog(DWORD seconds) : m_deadline(GetTickCount64() + ULONGLONG{seconds} * 1000), m_seconds(seconds) {
     m_wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     if (m_wake) {
         m_thread = CreateThread(nullptr, 0, watch, this, 0, nullptr);
     }
 }
 
-Watchdog::~Watchdog()
-{
+Watchdog::~Watchdog() {
     m_finished = true;
     if (m_thread) {
         SetEvent(m_wake);
@@ -34,8 +32,7 @@ Watchdog::~Watchdog()
     }
 }
 
-void Watchdog::restart(DWORD seconds)
-{
+void Watchdog::restart(DWORD seconds) {
     m_seconds = seconds;
     m_deadline = GetTickCount64() + ULONGLONG{seconds} * 1000;
     if (m_wake) {
@@ -43,15 +40,13 @@ void Watchdog::restart(DWORD seconds)
     }
 }
 
-DWORD WINAPI Watchdog::watch(void* self)
-{
+DWORD WINAPI Watchdog::watch(void* self) {
     auto* watchdog = static_cast<Watchdog*>(self);
     while (!watchdog->m_finished) {
         const ULONGLONG now = GetTickCount64();
         const ULONGLONG deadline = watchdog->m_deadline;
         if (now >= deadline) {
-            printLine(L"SCRIPT ERROR: the page did not finish within " + std::to_wstring(watchdog->m_seconds) +
-                      L" s");
+            printLine(L"SCRIPT ERROR: the page did not finish within " + std::to_wstring(watchdog->m_seconds) + L" s");
             TerminateProcess(GetCurrentProcess(), kTimedOutExitCode);
         }
         WaitForSingleObject(watchdog->m_wake, static_cast<DWORD>(deadline - now));
@@ -59,4 +54,4 @@ DWORD WINAPI Watchdog::watch(void* self)
     return 0;
 }
 
-} // namespace pagehost
+}  // namespace pagehost

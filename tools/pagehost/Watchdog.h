@@ -13,7 +13,7 @@ public:
     explicit Watchdog(DWORD seconds);
     Watchdog(const Watchdog&) = delete;
     Watchdog& operator=(const Watchdog&) = delete;
-    ~Watchdog(); // the page finished in time
+    ~Watchdog();  // the page finished in time
 
     // Gives the page this many seconds from now.
     void restart(DWORD seconds);
@@ -28,4 +28,4 @@ private:
     HANDLE m_thread = nullptr;
 };
 
-} // namespace pagehost
+}  // namespace pagehost

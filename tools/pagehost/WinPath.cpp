@@ -13,15 +13,14 @@ namespace {
 using UnixToDos = WCHAR*(CDECL*)(const char*);
 
 // Wine's kernel32 knows its drive mapping; on Windows proper the export does not exist.
-UnixToDos wineMapping()
-{
+UnixToDos wineMapping() {
     const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    return kernel ? reinterpret_cast<UnixToDos>(reinterpret_cast<void*>(GetProcAddress(kernel, "wine_get_dos_file_name")))
-                  : nullptr;
+    return kernel
+               ? reinterpret_cast<UnixToDos>(reinterpret_cast<void*>(GetProcAddress(kernel, "wine_get_dos_file_name")))
+               : nullptr;
 }
 
-std::wstring fullPath(const std::wstring& path)
-{
+std::wstring fullPath(const std::wstring& path) {
     const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
     if (size == 0) {
         return path;
@@ -31,10 +30,9 @@ std::wstring fullPath(const std::wstring& path)
     return length > 0 && length < size ? std::wstring(buffer.data(), length) : path;
 }
 
-} // namespace
+}  // namespace
 
-std::wstring windowsPath(std::wstring_view path)
-{
+std::wstring windowsPath(std::wstring_view path) {
     if (path.empty() || path.front() != L'/') {
         return fullPath(std::wstring(path));
     }
@@ -52,4 +50,4 @@ std::wstring windowsPath(std::wstring_view path)
     return result;
 }
 
-} // namespace pagehost
+}  // namespace pagehost

@@ -10,4 +10,4 @@ namespace pagehost {
 // path, absolute or relative to the current directory, comes back absolute.
 std::wstring windowsPath(std::wstring_view path);
 
-} // namespace pagehost
+}  // namespace pagehost

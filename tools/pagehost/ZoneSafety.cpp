@@ -9,8 +9,7 @@ namespace pagehost {
 namespace {
 
 // The control must offer the option and accept having it switched on.
-bool safeFor(IUnknown* control, REFIID iid, DWORD option)
-{
+bool safeFor(IUnknown* control, REFIID iid, DWORD option) {
     if (!control) {
         return false;
     }
@@ -26,16 +25,12 @@ bool safeFor(IUnknown* control, REFIID iid, DWORD option)
     return SUCCEEDED(safety->SetInterfaceSafetyOptions(iid, option, option));
 }
 
-} // namespace
+}  // namespace
 
-bool safeForInitialisation(IUnknown* control, REFIID iid)
-{
+bool safeForInitialisation(IUnknown* control, REFIID iid) {
     return safeFor(control, iid, INTERFACESAFE_FOR_UNTRUSTED_DATA);
 }
 
-bool safeForScripting(IUnknown* control)
-{
-    return safeFor(control, IID_IDispatch, INTERFACESAFE_FOR_UNTRUSTED_CALLER);
-}
+bool safeForScripting(IUnknown* control) { return safeFor(control, IID_IDispatch, INTERFACESAFE_FOR_UNTRUSTED_CALLER); }
 
-} // namespace pagehost
+}  // namespace pagehost

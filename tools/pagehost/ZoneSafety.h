@@ -14,4 +14,4 @@ bool safeForInitialisation(IUnknown* control, REFIID iid);
 // The same for untrusted callers on its dispatch interface.
 bool safeForScripting(IUnknown* control);
 
-} // namespace pagehost
+}  // namespace pagehost

@@ -31,17 +31,16 @@ constexpr DWORD kDefaultTimeoutSeconds = 120;
 constexpr DWORD kMaxPageBytes = 16u << 20;
 constexpr int kNoObjectWidth = 320;
 constexpr int kNoObjectHeight = 120;
-constexpr DWORD kMaxUrl = 2084; // what browsers take
+constexpr DWORD kMaxUrl = 2084;  // what browsers take
 
 struct Options {
     DWORD timeoutSeconds = kDefaultTimeoutSeconds;
     std::wstring page;
-    std::optional<std::wstring> url; // the page's URL; its file URL when not given
-    bool trusted = false;            // a trusted zone: no safety questions asked of the control
+    std::optional<std::wstring> url;  // the page's URL; its file URL when not given
+    bool trusted = false;             // a trusted zone: no safety questions asked of the control
 };
 
-std::optional<Options> parseOptions(int argc, wchar_t** argv)
-{
+std::optional<Options> parseOptions(int argc, wchar_t** argv) {
     Options options;
     for (int i = 1; i < argc; ++i) {
         const std::wstring arg = argv[i];
@@ -71,8 +70,7 @@ struct HandleClose {
     void operator()(HANDLE handle) const { CloseHandle(handle); }
 };
 
-std::optional<std::string> readFile(const std::wstring& path)
-{
+std::optional<std::string> readFile(const std::wstring& path) {
     const HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
@@ -85,8 +83,8 @@ std::optional<std::string> readFile(const std::wstring& path)
     }
     std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
     DWORD read = 0;
-    if (!bytes.empty() && (!ReadFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr)
-                           || read != bytes.size())) {
+    if (!bytes.empty() &&
+        (!ReadFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) || read != bytes.size())) {
         return std::nullopt;
     }
     return bytes;
@@ -98,8 +96,7 @@ public:
     OleSession() : m_ok(SUCCEEDED(OleInitialize(nullptr))) {}
     OleSession(const OleSession&) = delete;
     OleSession& operator=(const OleSession&) = delete;
-    ~OleSession()
-    {
+    ~OleSession() {
         if (m_ok) {
             OleUninitialize();
         }
@@ -110,35 +107,30 @@ private:
     bool m_ok;
 };
 
-int fail(int code, const std::wstring& message)
-{
+int fail(int code, const std::wstring& message) {
     printLine(L"SCRIPT ERROR: " + message);
     return code;
 }
 
-std::wstring fileName(const std::wstring& path)
-{
+std::wstring fileName(const std::wstring& path) {
     const size_t slash = path.find_last_of(L"\\/");
     return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
-std::wstring folderOf(const std::wstring& path)
-{
+std::wstring folderOf(const std::wstring& path) {
     const std::wstring full = windowsPath(path);
     const size_t slash = full.find_last_of(L'\\');
     return slash == std::wstring::npos ? full : full.substr(0, slash);
 }
 
 // file:///Z:/tmp/page.html: what a browser calls a page it opened from disk.
-std::wstring fileUrl(const std::wstring& path)
-{
+std::wstring fileUrl(const std::wstring& path) {
     wchar_t url[kMaxUrl];
     DWORD length = kMaxUrl;
     return SUCCEEDED(UrlCreateFromPathW(windowsPath(path).c_str(), url, &length, 0)) ? std::wstring(url) : L"";
 }
 
-int runPage(const Options& options)
-{
+int runPage(const Options& options) {
     const std::optional<std::string> bytes = readFile(options.page);
     if (!bytes) {
         return fail(kBadPage, L"cannot read the page " + options.page);
@@ -170,7 +162,7 @@ int runPage(const Options& options)
     }
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES};
     InitCommonControlsEx(&controls);
-    DialogHook dialogs; // before the control: it may show a message box while it loads
+    DialogHook dialogs;  // before the control: it may show a message box while it loads
     if (!dialogs.installed()) {
         return fail(kNoControl, L"dialogs cannot be watched (no hook)");
     }
@@ -201,11 +193,10 @@ int runPage(const Options& options)
     return ran ? kRan : kScriptFailed;
 }
 
-} // namespace
-} // namespace pagehost
+}  // namespace
+}  // namespace pagehost
 
-int wmain(int argc, wchar_t** argv)
-{
+int wmain(int argc, wchar_t** argv) {
     const auto options = pagehost::parseOptions(argc, argv);
     if (!options) {
         pagehost::printLine(L"SCRIPT ERROR: usage: pagehost [--timeout SECONDS] [--url URL] [--trusted] PAGE.html");

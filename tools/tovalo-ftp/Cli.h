@@ -6,8 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace nsFtpCli
-{
+namespace nsFtpCli {
 
 inline constexpr int kExitDone = 0;
 inline constexpr int kExitFailed = 1;
@@ -20,8 +19,7 @@ inline constexpr unsigned kCliBufferSize = 256 * 1024;
 
 // Where the run reads and writes, and what it knows of the terminal. A test gives streams and leaves
 // the rest as it is: no terminal, no ~/.netrc.
-struct CConsole
-{
+struct CConsole {
     CConsole(std::istream& input, std::ostream& output, std::ostream& errors) : in(input), out(output), err(errors) {}
 
     std::istream& in;

@@ -11,15 +11,12 @@
 #include "tools/tovalo-ftp/EntryLine.h"
 #include "tools/tovalo-ftp/TextEscape.h"
 
-namespace nsFtpCli
-{
-namespace
-{
+namespace nsFtpCli {
+namespace {
 
 using THandler = bool (*)(CSession&, const CCommand&);
 
-struct CCommandRow
-{
+struct CCommandRow {
     const char* name;
     std::size_t minArgs;
     std::size_t maxArgs;  // kRestOfLine: the remaining words form one text
@@ -31,39 +28,32 @@ struct CCommandRow
 constexpr std::size_t kRestOfLine = static_cast<std::size_t>(-1);
 
 // The optional first argument, or an empty text.
-const std::string& ArgOrEmpty(const CCommand& command)
-{
+const std::string& ArgOrEmpty(const CCommand& command) {
     static const std::string empty;
     return command.args.empty() ? empty : command.args.front();
 }
 
 // All arguments joined by blanks (for SITE and HELP texts given as several words).
-std::string JoinedArgs(const CCommand& command)
-{
+std::string JoinedArgs(const CCommand& command) {
     std::string text;
-    for (const std::string& arg : command.args)
-    {
-        if (!text.empty())
-            text += ' ';
+    for (const std::string& arg : command.args) {
+        if (!text.empty()) text += ' ';
         text += arg;
     }
     return text;
 }
 
 // Each line escaped (TextEscape.h): a server's text cannot add a line or reach the terminal raw.
-void PrintEscapedLine(CSession& session, std::string_view line)
-{
+void PrintEscapedLine(CSession& session, std::string_view line) {
     std::string text;
     AppendEscaped(text, line);
     text += '\n';
     session.out << text;
 }
 
-void PrintReply(CSession& session)
-{
+void PrintReply(CSession& session) {
     std::string_view reply = session.replies.LastReply();
-    while (!reply.empty())
-    {
+    while (!reply.empty()) {
         const std::size_t end = reply.find('\n');
         PrintEscapedLine(session, reply.substr(0, end));
         reply.remove_prefix(end == std::string_view::npos ? reply.size() : end + 1);
@@ -72,26 +62,22 @@ void PrintReply(CSession& session)
 
 // Every line of the listing printed, escaped, as it arrives.
 bool RunLines(CSession& s, const CCommand& c,
-              bool (nsFTP::CFTPClient::*list)(const std::string&, const nsFTP::CFTPClient::TLineHandler&, bool))
-{
+              bool (nsFTP::CFTPClient::*list)(const std::string&, const nsFTP::CFTPClient::TLineHandler&, bool)) {
     return (s.client.*list)(
         ArgOrEmpty(c), [&s](std::string_view line) { PrintEscapedLine(s, line); }, s.options.passive);
 }
 
 // Each entry printed as soon as its line is parsed: nothing of the listing is kept.
-bool RunLs(CSession& s, const CCommand& c)
-{
+bool RunLs(CSession& s, const CCommand& c) {
     std::string directory = ArgOrEmpty(c);
-    if (!directory.empty() && directory.back() != '/')
-        directory += '/';
+    if (!directory.empty() && directory.back() != '/') directory += '/';
     nsFTP::CDirListingParser parser;
     nsFTP::CFTPFileStatus entry;
     std::string text;
     return s.client.ListLines(
         directory,
         [&](std::string_view line) {
-            if (!parser.ParseLine(entry, line))
-                return;
+            if (!parser.ParseLine(entry, line)) return;
             text.clear();
             AppendEntryLine(text, entry);
             text += '\n';
@@ -103,69 +89,55 @@ bool RunLs(CSession& s, const CCommand& c)
 bool RunList(CSession& s, const CCommand& c) { return RunLines(s, c, &nsFTP::CFTPClient::ListLines); }
 bool RunNlst(CSession& s, const CCommand& c) { return RunLines(s, c, &nsFTP::CFTPClient::NameLines); }
 
-bool RunGet(CSession& s, const CCommand& c)
-{
+bool RunGet(CSession& s, const CCommand& c) {
     return s.client.DownloadFile(c.args[0], c.args[1], s.type, s.options.passive);
 }
 
-bool RunPut(CSession& s, const CCommand& c)
-{
+bool RunPut(CSession& s, const CCommand& c) {
     return s.client.UploadFile(c.args[0], c.args[1], false, s.type, s.options.passive);
 }
 
-bool RunPutUnique(CSession& s, const CCommand& c)
-{
+bool RunPutUnique(CSession& s, const CCommand& c) {
     return s.client.UploadFile(c.args[0], c.args[1], true, s.type, s.options.passive);
 }
 
-bool RunSize(CSession& s, const CCommand& c)
-{
+bool RunSize(CSession& s, const CCommand& c) {
     std::int64_t size = 0;
-    if (s.client.FileSize(c.args[0], size) != 0)
-        return false;
+    if (s.client.FileSize(c.args[0], size) != 0) return false;
     s.out << size << '\n';
     return true;
 }
 
-bool RunMdtm(CSession& s, const CCommand& c)
-{
+bool RunMdtm(CSession& s, const CCommand& c) {
     std::string stamp;
-    if (s.client.ModificationTime(c.args[0], stamp) != 0)
-        return false;
+    if (s.client.ModificationTime(c.args[0], stamp) != 0) return false;
     s.out << stamp << '\n';
     return true;
 }
 
-bool RunPwd(CSession& s, const CCommand&)
-{
-    if (s.client.PrintDirectory() != 0)
-        return false;
+bool RunPwd(CSession& s, const CCommand&) {
+    if (s.client.PrintDirectory() != 0) return false;
     PrintEscapedLine(s, DirectoryOfReply(s.replies.LastReply()));
     return true;
 }
 
 // Commands whose reply is their result: printed as the server wrote it.
 template <int (nsFTP::CFTPClient::*Call)()>
-bool RunShowReply(CSession& s, const CCommand&)
-{
-    if ((s.client.*Call)() != 0)
-        return false;
+bool RunShowReply(CSession& s, const CCommand&) {
+    if ((s.client.*Call)() != 0) return false;
     PrintReply(s);
     return true;
 }
 
 template <int (nsFTP::CFTPClient::*Call)(const std::string&)>
-bool RunShowReplyWithText(CSession& s, const CCommand& c)
-{
-    if ((s.client.*Call)(JoinedArgs(c)) != 0)
-        return false;
+bool RunShowReplyWithText(CSession& s, const CCommand& c) {
+    if ((s.client.*Call)(JoinedArgs(c)) != 0) return false;
     PrintReply(s);
     return true;
 }
 
 template <int (nsFTP::CFTPClient::*Call)(const std::string&)>
-bool RunPathCommand(CSession& s, const CCommand& c)
-{
+bool RunPathCommand(CSession& s, const CCommand& c) {
     return (s.client.*Call)(c.args[0]) == 0;
 }
 
@@ -174,8 +146,7 @@ bool RunCdup(CSession& s, const CCommand&) { return s.client.ChangeToParent() ==
 bool RunNoop(CSession& s, const CCommand&) { return s.client.Noop() == 0; }
 
 // Sets the type on the server at once (SIZE depends on it) and for later transfers.
-bool RunType(CSession& s, const CCommand& c)
-{
+bool RunType(CSession& s, const CCommand& c) {
     return ParseTypeWord(c.args[0], s.type) && s.client.SetType(s.type) == 0;
 }
 
@@ -206,26 +177,21 @@ constexpr CCommandRow kCommands[] = {
     {"type", 1, 1, RunType, "type A|I|E|L<bits>", "transfer type from here on (image I is the default)"},
 };
 
-const CCommandRow* FindCommand(const std::string& name)
-{
+const CCommandRow* FindCommand(const std::string& name) {
     for (const CCommandRow& row : kCommands)
-        if (name == row.name)
-            return &row;
+        if (name == row.name) return &row;
     return nullptr;
 }
 
 }  // namespace
 
-std::vector<CCommandHelp> CommandHelp()
-{
+std::vector<CCommandHelp> CommandHelp() {
     std::vector<CCommandHelp> rows;
-    for (const CCommandRow& row : kCommands)
-        rows.push_back({row.synopsis, row.help});
+    for (const CCommandRow& row : kCommands) rows.push_back({row.synopsis, row.help});
     return rows;
 }
 
-bool ParseTypeWord(const std::string& word, nsFTP::CTransferType& type)
-{
+bool ParseTypeWord(const std::string& word, nsFTP::CTransferType& type) {
     using nsFTP::CTransferType;
     if (word == "A")
         type = CTransferType::ASCII();
@@ -233,28 +199,22 @@ bool ParseTypeWord(const std::string& word, nsFTP::CTransferType& type)
         type = CTransferType(CTransferType::tyEBCDIC, CTransferType::tfNonPrint);
     else if (word == "I")
         type = CTransferType::Image();
-    else if (word.size() > 1 && word[0] == 'L')
-    {
+    else if (word.size() > 1 && word[0] == 'L') {
         int byteSize = 0;
         const auto [end, error] = std::from_chars(word.data() + 1, word.data() + word.size(), byteSize);
-        if (error != std::errc() || end != word.data() + word.size() || byteSize < 1 || byteSize > 255)
-            return false;
+        if (error != std::errc() || end != word.data() + word.size() || byteSize < 1 || byteSize > 255) return false;
         type = CTransferType(CTransferType::tyLocalByte, byteSize);
-    }
-    else
+    } else
         return false;
     return true;
 }
 
-std::string DirectoryOfReply(const std::string& reply)
-{
+std::string DirectoryOfReply(const std::string& reply) {
     const std::string firstLine = reply.substr(0, reply.find('\n'));
     const std::size_t open = firstLine.find('"');
-    if (open == std::string::npos)
-        return firstLine.size() > 4 ? firstLine.substr(4) : std::string();
+    if (open == std::string::npos) return firstLine.size() > 4 ? firstLine.substr(4) : std::string();
     std::string directory;
-    for (std::size_t at = open + 1; at < firstLine.size(); ++at)
-    {
+    for (std::size_t at = open + 1; at < firstLine.size(); ++at) {
         if (firstLine[at] != '"')
             directory += firstLine[at];
         else if (at + 1 < firstLine.size() && firstLine[at + 1] == '"')
@@ -265,56 +225,44 @@ std::string DirectoryOfReply(const std::string& reply)
     return directory;
 }
 
-bool ValidateCommand(const CCommand& command, std::string& error)
-{
+bool ValidateCommand(const CCommand& command, std::string& error) {
     const CCommandRow* row = FindCommand(command.name);
-    if (!row)
-    {
+    if (!row) {
         error = command.name.empty() ? "empty command between commas" : "unknown command " + command.name;
         return false;
     }
-    if (command.args.size() < row->minArgs || command.args.size() > row->maxArgs)
-    {
+    if (command.args.size() < row->minArgs || command.args.size() > row->maxArgs) {
         error = "wrong number of arguments for " + command.name;
         return false;
     }
     nsFTP::CTransferType type;
-    if (command.name == "type" && !ParseTypeWord(command.args[0], type))
-    {
+    if (command.name == "type" && !ParseTypeWord(command.args[0], type)) {
         error = "type must be A, I, E or L<byte size>";
         return false;
     }
     return true;
 }
 
-std::string CommandText(const CCommand& command)
-{
+std::string CommandText(const CCommand& command) {
     std::string text = command.name;
-    for (const std::string& arg : command.args)
-        text += ' ' + arg;
+    for (const std::string& arg : command.args) text += ' ' + arg;
     return Escaped(text);
 }
 
-std::string FailureText(const CReplyRecorder& replies)
-{
-    if (!replies.LastError().empty())
-        return "failed: " + replies.LastError();
+std::string FailureText(const CReplyRecorder& replies) {
+    if (!replies.LastError().empty()) return "failed: " + replies.LastError();
     const std::string& reply = replies.LastReply();
-    if (reply.empty())
-        return "failed without a reply";
+    if (reply.empty()) return "failed without a reply";
     const char first = reply.front();
     const std::string oneLine = OneLine(reply);
     return first == '4' || first == '5' ? "refused: " + oneLine : "failed, the server answered: " + oneLine;
 }
 
-bool RunCommands(CSession& session, const std::vector<CCommand>& commands)
-{
-    for (const CCommand& command : commands)
-    {
+bool RunCommands(CSession& session, const std::vector<CCommand>& commands) {
+    for (const CCommand& command : commands) {
         const CCommandRow* row = FindCommand(command.name);
         session.replies.BeginCommand();
-        if (!row || !row->run(session, command))
-        {
+        if (!row || !row->run(session, command)) {
             session.out.flush();
             session.err << "tovalo-ftp: " << CommandText(command) << ": " << FailureText(session.replies) << '\n';
             return false;

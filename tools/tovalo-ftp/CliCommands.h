@@ -8,14 +8,12 @@
 #include "ftp/FtpClient.h"
 #include "tools/tovalo-ftp/CliOptions.h"
 
-namespace nsFtpCli
-{
+namespace nsFtpCli {
 
 class CReplyRecorder;
 
 // What the commands of one run share.
-struct CSession
-{
+struct CSession {
     nsFTP::CFTPClient& client;
     const COptions& options;
     CReplyRecorder& replies;
@@ -36,8 +34,7 @@ bool RunCommands(CSession& session, const std::vector<CCommand>& commands);
 std::string FailureText(const CReplyRecorder& replies);
 
 // One command's line in the help: its synopsis and what it does.
-struct CCommandHelp
-{
+struct CCommandHelp {
     const char* synopsis;
     const char* help;
 };

@@ -6,14 +6,12 @@
 
 #include "ftp/FtpClient.h"
 
-namespace nsFtpCli
-{
+namespace nsFtpCli {
 
 // The reply lines since the last command line sent and the last error report since BeginCommand;
 // with an error stream, every command line ("> ", passwords masked), reply line ("< ") and error
 // report ("! message [source:line]"), texts escaped.
-class CReplyRecorder final : public nsFTP::CFTPClient::CNotifaction
-{
+class CReplyRecorder final : public nsFTP::CFTPClient::CNotifaction {
 public:
     // verbose: null for a quiet run.
     explicit CReplyRecorder(std::ostream* verbose) noexcept : m_pVerbose(verbose) {}

@@ -7,13 +7,10 @@
 #include "ftp/FtpTypes.h"
 #include "tools/tovalo-ftp/CliCommands.h"
 
-namespace nsFtpCli
-{
-namespace
-{
+namespace nsFtpCli {
+namespace {
 
-bool ParseUnsigned(const std::string& text, unsigned minimum, unsigned maximum, unsigned& value)
-{
+bool ParseUnsigned(const std::string& text, unsigned minimum, unsigned maximum, unsigned& value) {
     unsigned parsed = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), parsed);
     if (text.empty() || error != std::errc() || end != text.data() + text.size() || parsed < minimum ||
@@ -24,15 +21,13 @@ bool ParseUnsigned(const std::string& text, unsigned minimum, unsigned maximum, 
 }
 
 // A password option's value: "-" asks for it instead.
-bool SetPassword(const std::string& value, std::string& password, bool& ask)
-{
+bool SetPassword(const std::string& value, std::string& password, bool& ask) {
     ask = value == "-";
     password = ask ? std::string() : value;
     return true;
 }
 
-struct COptionRow
-{
+struct COptionRow {
     const char* name;
     const char* alias;  // another spelling, or null
     const char* value;  // what the value is, for the help; null: the option takes none
@@ -44,68 +39,99 @@ constexpr unsigned kMaxFirewallMode = static_cast<unsigned>(nsFTP::CFirewallMode
 
 constexpr COptionRow kOptionRows[] = {
     {"-H", nullptr, "HOST", "server host name or address (required)",
-     [](COptions& o, const std::string& v) { o.account.host = v; return !v.empty(); }},
+     [](COptions& o, const std::string& v) {
+         o.account.host = v;
+         return !v.empty();
+     }},
     {"-P", nullptr, "PORT", "server port (21)",
      [](COptions& o, const std::string& v) { return ParseUnsigned(v, 1, 65535, o.account.port); }},
     {"-u", nullptr, "USER", "user name (anonymous, or the one in ~/.netrc with -n)",
-     [](COptions& o, const std::string& v) { o.account.user = v; o.account.userGiven = true; return true; }},
+     [](COptions& o, const std::string& v) {
+         o.account.user = v;
+         o.account.userGiven = true;
+         return true;
+     }},
     {"-p", nullptr, "PASS", "password; - reads it from the terminal without echo, or a line of stdin",
      [](COptions& o, const std::string& v) {
          o.account.passwordGiven = true;
          return SetPassword(v, o.account.password, o.account.askPassword);
      }},
     {"-a", nullptr, "ACCOUNT", "account for a server that asks for one (ACCT)",
-     [](COptions& o, const std::string& v) { o.account.account = v; return true; }},
+     [](COptions& o, const std::string& v) {
+         o.account.account = v;
+         return true;
+     }},
     {"-n", "--netrc", nullptr, "user and password of HOST from ~/.netrc (-u and -p win)",
-     [](COptions& o, const std::string&) { o.account.netrc = true; return true; }},
+     [](COptions& o, const std::string&) {
+         o.account.netrc = true;
+         return true;
+     }},
     {"--netrc-file", nullptr, "FILE", "as -n, from FILE",
-     [](COptions& o, const std::string& v) { o.account.netrcFile = v; o.account.netrc = true; return true; }},
+     [](COptions& o, const std::string& v) {
+         o.account.netrcFile = v;
+         o.account.netrc = true;
+         return true;
+     }},
     {"--fw-mode", nullptr, "N", "firewall logon method, 0 to 8 (0: none; see FIREWALLS)",
      [](COptions& o, const std::string& v) { return ParseUnsigned(v, 0, kMaxFirewallMode, o.account.fwMode); }},
     {"--fw-host", nullptr, "HOST", "firewall host (needed by modes 1 to 8)",
-     [](COptions& o, const std::string& v) { o.account.fwHost = v; return !v.empty(); }},
+     [](COptions& o, const std::string& v) {
+         o.account.fwHost = v;
+         return !v.empty();
+     }},
     {"--fw-port", nullptr, "PORT", "firewall port (21)",
      [](COptions& o, const std::string& v) { return ParseUnsigned(v, 1, 65535, o.account.fwPort); }},
     {"--fw-user", nullptr, "USER", "firewall user name",
-     [](COptions& o, const std::string& v) { o.account.fwUser = v; return true; }},
-    {"--fw-pass", nullptr, "PASS", "firewall password; - asks for it as -p - does",
      [](COptions& o, const std::string& v) {
-         return SetPassword(v, o.account.fwPassword, o.account.askFwPassword);
+         o.account.fwUser = v;
+         return true;
      }},
+    {"--fw-pass", nullptr, "PASS", "firewall password; - asks for it as -p - does",
+     [](COptions& o, const std::string& v) { return SetPassword(v, o.account.fwPassword, o.account.askFwPassword); }},
     {"--passive", nullptr, nullptr, "passive data connections (PASV) instead of active ones (PORT)",
-     [](COptions& o, const std::string&) { o.passive = true; return true; }},
+     [](COptions& o, const std::string&) {
+         o.passive = true;
+         return true;
+     }},
     {"--timeout", nullptr, "S", "seconds that any one wait may last, 1 to 86400 (100)",
      [](COptions& o, const std::string& v) { return ParseUnsigned(v, 1, 86400, o.timeoutSeconds); }},
     {"--reply-pause", nullptr, "MS", "pause after each receive of a reply, 0 to 10000 ms (0)",
      [](COptions& o, const std::string& v) { return ParseUnsigned(v, 0, 10000, o.replyPauseMs); }},
     {"-C", "--continue", nullptr, "resume: put appends to a shorter remote file, get to a shorter local one",
-     [](COptions& o, const std::string&) { o.resume = true; return true; }},
+     [](COptions& o, const std::string&) {
+         o.resume = true;
+         return true;
+     }},
     {"--no-resume", nullptr, nullptr, "replace the target of put and get (the default)",
-     [](COptions& o, const std::string&) { o.resume = false; return true; }},
+     [](COptions& o, const std::string&) {
+         o.resume = false;
+         return true;
+     }},
     {"-v", "--verbose", nullptr, "show the exchange with the server on stderr (passwords masked)",
-     [](COptions& o, const std::string&) { o.verbose = true; return true; }},
+     [](COptions& o, const std::string&) {
+         o.verbose = true;
+         return true;
+     }},
     {"-h", "--help", nullptr, "print this reference and exit",
-     [](COptions& o, const std::string&) { o.help = true; return true; }},
+     [](COptions& o, const std::string&) {
+         o.help = true;
+         return true;
+     }},
 };
 
-const COptionRow* FindOption(const std::string& word)
-{
+const COptionRow* FindOption(const std::string& word) {
     for (const COptionRow& row : kOptionRows)
-        if (word == row.name || (row.alias && word == row.alias))
-            return &row;
+        if (word == row.name || (row.alias && word == row.alias)) return &row;
     return nullptr;
 }
 
-bool SplitCommands(const std::vector<std::string>& words, std::size_t first, COptions& options, std::string& error)
-{
-    if (first == words.size())
-    {
+bool SplitCommands(const std::vector<std::string>& words, std::size_t first, COptions& options, std::string& error) {
+    if (first == words.size()) {
         error = "no command given";
         return false;
     }
     options.commands.emplace_back();
-    for (std::size_t i = first; i < words.size(); ++i)
-    {
+    for (std::size_t i = first; i < words.size(); ++i) {
         if (words[i] == ",")
             options.commands.emplace_back();
         else if (options.commands.back().name.empty())
@@ -114,79 +140,63 @@ bool SplitCommands(const std::vector<std::string>& words, std::size_t first, COp
             options.commands.back().args.push_back(words[i]);
     }
     for (const CCommand& command : options.commands)
-        if (!ValidateCommand(command, error))
-            return false;
+        if (!ValidateCommand(command, error)) return false;
     return true;
 }
 
-void AppendPadded(std::string& text, const std::string& item, std::size_t width)
-{
+void AppendPadded(std::string& text, const std::string& item, std::size_t width) {
     text += item;
     text.append(item.size() < width ? width - item.size() : 1, ' ');
 }
 
 }  // namespace
 
-bool ParseArguments(const std::vector<std::string>& words, COptions& options, std::string& error)
-{
+bool ParseArguments(const std::vector<std::string>& words, COptions& options, std::string& error) {
     std::size_t at = 0;
-    for (; at < words.size(); ++at)
-    {
+    for (; at < words.size(); ++at) {
         const std::string& word = words[at];
-        if (word == "--")
-        {
+        if (word == "--") {
             ++at;
             break;
         }
-        if (word.size() < 2 || word[0] != '-')
-            break;
+        if (word.size() < 2 || word[0] != '-') break;
         const COptionRow* row = FindOption(word);
-        if (!row)
-        {
+        if (!row) {
             error = "unknown option " + word;
             return false;
         }
-        if (!row->value)
-        {
+        if (!row->value) {
             row->apply(options, std::string());
             continue;
         }
-        if (at + 1 == words.size())
-        {
+        if (at + 1 == words.size()) {
             error = "option " + word + " needs a value (" + row->value + ")";
             return false;
         }
-        if (!row->apply(options, words[++at]))
-        {
+        if (!row->apply(options, words[++at])) {
             error = "bad value for " + word + ": " + words[at];
             return false;
         }
     }
-    if (options.help)
-        return true;
-    if (!SplitCommands(words, at, options, error))
-        return false;
+    if (options.help) return true;
+    if (!SplitCommands(words, at, options, error)) return false;
     const CAccountOptions& account = options.account;
-    if (account.host.empty())
-    {
+    if (account.host.empty()) {
         error = "no host given (-H HOST)";
         return false;
     }
-    if (account.fwMode != 0 && account.fwHost.empty())
-    {
+    if (account.fwMode != 0 && account.fwHost.empty()) {
         error = "firewall mode " + std::to_string(account.fwMode) + " needs --fw-host";
         return false;
     }
-    if (account.askPassword && account.askFwPassword)
-    {
+    if (account.askPassword && account.askFwPassword) {
         error = "only one of -p and --fw-pass can be -";
         return false;
     }
     return true;
 }
 
-std::string HelpText()
-{
+std::string HelpText() {
     std::string text =
         "tovalo-ftp: an FTP client for the command line; one logon, then the commands in order.\n"
         "\n"
@@ -195,20 +205,16 @@ std::string HelpText()
         "\n"
         "OPTIONS\n";
     constexpr std::size_t kOptionWidth = 24;
-    for (const COptionRow& row : kOptionRows)
-    {
+    for (const COptionRow& row : kOptionRows) {
         std::string item = "  " + std::string(row.name);
-        if (row.alias)
-            item += std::string(", ") + row.alias;
-        if (row.value)
-            item += std::string(" ") + row.value;
+        if (row.alias) item += std::string(", ") + row.alias;
+        if (row.value) item += std::string(" ") + row.value;
         AppendPadded(text, item, kOptionWidth);
         text += row.help;
         text += '\n';
     }
     text += "\nCOMMANDS (separated by a lone \",\"; the first one refused or failed ends the run)\n";
-    for (const CCommandHelp& command : CommandHelp())
-    {
+    for (const CCommandHelp& command : CommandHelp()) {
         AppendPadded(text, "  " + std::string(command.synopsis), kOptionWidth);
         text += command.help;
         text += '\n';
@@ -244,8 +250,7 @@ std::string HelpText()
     return text;
 }
 
-const char* UsageHint() noexcept
-{
+const char* UsageHint() noexcept {
     return "usage: tovalo-ftp [OPTIONS] COMMAND [ARG...] [, COMMAND [ARG...]]...  (tovalo-ftp --help)\n";
 }
 

@@ -4,19 +4,16 @@
 #include <string>
 #include <vector>
 
-namespace nsFtpCli
-{
+namespace nsFtpCli {
 
 // One command of the run: its name and its arguments.
-struct CCommand
-{
+struct CCommand {
     std::string name;
     std::vector<std::string> args;
 };
 
 // The account as the options give it, before passwords are asked for and ~/.netrc is read.
-struct CAccountOptions
-{
+struct CAccountOptions {
     std::string host;
     unsigned port = 21;
     std::string user;  // empty: from ~/.netrc with -n, else "anonymous"
@@ -35,8 +32,7 @@ struct CAccountOptions
     std::string netrcFile;       // empty: ~/.netrc
 };
 
-struct COptions
-{
+struct COptions {
     CAccountOptions account;
     bool passive = false;
     unsigned timeoutSeconds = 100;

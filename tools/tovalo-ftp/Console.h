@@ -3,11 +3,9 @@
 
 #include <string>
 
-namespace nsFtpCli
-{
+namespace nsFtpCli {
 
-enum class EStandardStream
-{
+enum class EStandardStream {
     Input,
     Error,
 };

@@ -7,8 +7,7 @@
 
 #include "tools/tovalo-ftp/TextEscape.h"
 
-namespace
-{
+namespace {
 
 // Room for the seven number and flag fields: each is a tab and at most 20 characters (a signed
 // 64-bit number).
@@ -16,8 +15,7 @@ constexpr std::size_t kNumericFieldsMax = 7 * 21;
 
 // Writes the line at p, which has room for it, and returns its end. One pass over a plain buffer:
 // `ls` and `parse` print a line per entry, and piecewise string appends cost more than the parse.
-char* WriteEntryLine(char* p, const nsFTP::CFTPFileStatus& status)
-{
+char* WriteEntryLine(char* p, const nsFTP::CFTPFileStatus& status) {
     const auto text = [&p](std::string_view s) {
         *p++ = '\t';
         p = nsFtpCli::WriteEscaped(p, s);
@@ -50,8 +48,7 @@ char* WriteEntryLine(char* p, const nsFTP::CFTPFileStatus& status)
 
 }  // namespace
 
-void AppendEntryLine(std::string& out, const nsFTP::CFTPFileStatus& status)
-{
+void AppendEntryLine(std::string& out, const nsFTP::CFTPFileStatus& status) {
     const std::size_t textLength = status.Name().size() + status.Identifier().size() + status.Permissions().size() +
                                    status.Owner().size() + status.Group().size() + status.LinkCount().size();
     // "OK", six tabs before texts, each text escaped
@@ -64,8 +61,7 @@ void AppendEntryLine(std::string& out, const nsFTP::CFTPFileStatus& status)
     out.resize(static_cast<std::size_t>(end - out.data()));
 }
 
-std::string FormatEntryLine(const nsFTP::CFTPFileStatus& status)
-{
+std::string FormatEntryLine(const nsFTP::CFTPFileStatus& status) {
     std::string line;
     AppendEntryLine(line, status);
     return line;

@@ -4,62 +4,47 @@
 #include <cstddef>
 #include <utility>
 
-namespace nsFtpCli
-{
-namespace
-{
+namespace nsFtpCli {
+namespace {
 
 constexpr bool IsBlank(char c) noexcept { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 constexpr char Lower(char c) noexcept { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-bool SameHost(std::string_view a, std::string_view b) noexcept
-{
-    if (a.size() != b.size())
-        return false;
+bool SameHost(std::string_view a, std::string_view b) noexcept {
+    if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (Lower(a[i]) != Lower(b[i]))
-            return false;
+        if (Lower(a[i]) != Lower(b[i])) return false;
     return true;
 }
 
-class CTokens
-{
+class CTokens {
 public:
     explicit CTokens(std::string_view text) : m_text(text) {}
 
     // The next token, or nullopt at the end of the text.
-    std::optional<std::string> Next()
-    {
-        while (m_at < m_text.size() && IsBlank(m_text[m_at]))
-            ++m_at;
-        if (m_at == m_text.size())
-            return std::nullopt;
+    std::optional<std::string> Next() {
+        while (m_at < m_text.size() && IsBlank(m_text[m_at])) ++m_at;
+        if (m_at == m_text.size()) return std::nullopt;
         std::string token;
-        if (m_text[m_at] != '"')
-        {
-            while (m_at < m_text.size() && !IsBlank(m_text[m_at]))
-                token += m_text[m_at++];
+        if (m_text[m_at] != '"') {
+            while (m_at < m_text.size() && !IsBlank(m_text[m_at])) token += m_text[m_at++];
             return token;
         }
-        for (++m_at; m_at < m_text.size() && m_text[m_at] != '"'; ++m_at)
-        {
+        for (++m_at; m_at < m_text.size() && m_text[m_at] != '"'; ++m_at) {
             char c = m_text[m_at];
-            if (c == '\\' && m_at + 1 < m_text.size())
-            {
+            if (c == '\\' && m_at + 1 < m_text.size()) {
                 c = m_text[++m_at];
                 c = c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
             }
             token += c;
         }
-        if (m_at < m_text.size())
-            ++m_at;  // the closing quote
+        if (m_at < m_text.size()) ++m_at;  // the closing quote
         return token;
     }
 
     // Skips a macro definition: everything up to the next empty line.
-    void SkipMacro()
-    {
+    void SkipMacro() {
         const std::size_t end = m_text.find("\n\n", m_at);
         m_at = end == std::string_view::npos ? m_text.size() : end + 2;
     }
@@ -69,8 +54,7 @@ private:
     std::size_t m_at = 0;
 };
 
-struct CParsedEntry
-{
+struct CParsedEntry {
     bool isDefault = false;
     std::string machine;
     CNetrcEntry values;
@@ -78,43 +62,30 @@ struct CParsedEntry
 
 }  // namespace
 
-std::optional<CNetrcEntry> FindNetrcEntry(std::string_view text, std::string_view host, std::string_view login)
-{
+std::optional<CNetrcEntry> FindNetrcEntry(std::string_view text, std::string_view host, std::string_view login) {
     std::optional<CNetrcEntry> fallback;  // the default entry
     std::optional<CParsedEntry> current;
     const auto close = [&]() -> std::optional<CNetrcEntry> {
-        if (!current || (!login.empty() && current->values.login != login))
-            return std::nullopt;
-        if (current->isDefault)
-        {
-            if (!fallback)
-                fallback = current->values;
+        if (!current || (!login.empty() && current->values.login != login)) return std::nullopt;
+        if (current->isDefault) {
+            if (!fallback) fallback = current->values;
             return std::nullopt;
         }
-        if (SameHost(current->machine, host))
-            return current->values;
+        if (SameHost(current->machine, host)) return current->values;
         return std::nullopt;
     };
 
     CTokens tokens(text);
-    while (const std::optional<std::string> token = tokens.Next())
-    {
-        if (*token == "machine" || *token == "default")
-        {
-            if (auto found = close())
-                return found;
+    while (const std::optional<std::string> token = tokens.Next()) {
+        if (*token == "machine" || *token == "default") {
+            if (auto found = close()) return found;
             current = CParsedEntry{};
             current->isDefault = *token == "default";
-            if (!current->isDefault)
-                current->machine = tokens.Next().value_or(std::string());
-        }
-        else if (*token == "macdef")
-        {
+            if (!current->isDefault) current->machine = tokens.Next().value_or(std::string());
+        } else if (*token == "macdef") {
             tokens.Next();  // the macro's name
             tokens.SkipMacro();
-        }
-        else if (current && (*token == "login" || *token == "password" || *token == "account"))
-        {
+        } else if (current && (*token == "login" || *token == "password" || *token == "account")) {
             std::string value = tokens.Next().value_or(std::string());
             std::string& field = *token == "login"      ? current->values.login
                                  : *token == "password" ? current->values.password
@@ -122,8 +93,7 @@ std::optional<CNetrcEntry> FindNetrcEntry(std::string_view text, std::string_vie
             field = std::move(value);
         }
     }
-    if (auto found = close())
-        return found;
+    if (auto found = close()) return found;
     return fallback;
 }
 

@@ -5,11 +5,9 @@
 #include <string>
 #include <string_view>
 
-namespace nsFtpCli
-{
+namespace nsFtpCli {
 
-struct CNetrcEntry
-{
+struct CNetrcEntry {
     std::string login;
     std::string password;
     std::string account;

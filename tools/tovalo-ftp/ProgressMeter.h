@@ -8,8 +8,7 @@
 
 #include "ftp/FtpClient.h"
 
-namespace nsFtpCli
-{
+namespace nsFtpCli {
 
 // The meter's text: bytes moved, "of" the total and the percentage when the total is known (above
 // 0), the mean rate since the start, and the time left when both the total and a rate are known.
@@ -19,8 +18,7 @@ std::string FormatProgress(std::int64_t bytes, std::int64_t total, double second
 // Draws the meter for each upload and download of the client it observes: a redraw at most every
 // tenth of a second, each over the last ("\r" and blanks, no escape sequences), and a final line
 // when the transfer ends. Listings are not metered.
-class CProgressMeter final : public nsFTP::CFTPClient::CNotifaction
-{
+class CProgressMeter final : public nsFTP::CFTPClient::CNotifaction {
 public:
     // Seconds on a clock that only moves forward.
     using Clock = std::function<double()>;
@@ -28,13 +26,11 @@ public:
     CProgressMeter(std::ostream& out, Clock clock);
 
     void OnUploadStart(const std::string& localPath, const std::string& remotePath, std::int64_t localSize) override;
-    void OnDownloadStart(const std::string& remotePath, const std::string& localPath,
-                         std::int64_t remoteSize) override;
+    void OnDownloadStart(const std::string& remotePath, const std::string& localPath, std::int64_t remoteSize) override;
     void OnDataSent(int byteCount) override;
     void OnDataReceived(int byteCount) override;
     void OnUploadEnd(const std::string& localPath, const std::string& remotePath, std::int64_t localSize) override;
-    void OnDownloadEnd(const std::string& remotePath, const std::string& localPath,
-                       std::int64_t remoteSize) override;
+    void OnDownloadEnd(const std::string& remotePath, const std::string& localPath, std::int64_t remoteSize) override;
 
     static constexpr double kRedrawSeconds = 0.1;
 

@@ -5,8 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace nsFtpCli
-{
+namespace nsFtpCli {
 
 // Every text from a server is printed with each byte that could end a line, shift a tab-separated
 // column or reach a terminal as a control written as a C escape: "\t", "\n", "\r" and "\\" for TAB,

@@ -6,8 +6,7 @@
 #include "tools/tovalo-ftp/Cli.h"
 #include "tools/tovalo-ftp/Console.h"
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
     const std::vector<std::string> words(argv + 1, argv + argc);
     nsFtpCli::CConsole console{std::cin, std::cout, std::cerr};

@@ -12,12 +12,11 @@ constexpr RECT kPlace{0, 0, 320, 200};
 
 HWND desktopAsFrame() { return GetDesktopWindow(); }
 
-TEST(ContainerSiteTest, EverySiteInterfaceIsOneObject)
-{
+TEST(ContainerSiteTest, EverySiteInterfaceIsOneObject) {
     const auto site = ContainerSite::create(desktopAsFrame(), kPlace);
     fw::ComPtr<IUnknown> identity;
     ASSERT_EQ(site->clientSite()->QueryInterface(IID_IUnknown, identity.PutVoid()), S_OK);
-    const IID interfaces[] = {IID_IOleClientSite, IID_IOleInPlaceSite, IID_IOleWindow,   IID_IOleInPlaceFrame,
+    const IID interfaces[] = {IID_IOleClientSite,      IID_IOleInPlaceSite, IID_IOleWindow, IID_IOleInPlaceFrame,
                               IID_IOleInPlaceUIWindow, IID_IOleControlSite, IID_IDispatch};
     for (const IID& iid : interfaces) {
         fw::ComPtr<IUnknown> object;
@@ -31,8 +30,7 @@ TEST(ContainerSiteTest, EverySiteInterfaceIsOneObject)
     EXPECT_FALSE(none);
 }
 
-TEST(ContainerSiteTest, WindowContextGivesFramePlaceAndFrameInfo)
-{
+TEST(ContainerSiteTest, WindowContextGivesFramePlaceAndFrameInfo) {
     const auto site = ContainerSite::create(desktopAsFrame(), kPlace);
     const auto inPlace = fw::ComPtr<IOleClientSite>(site->clientSite()).As<IOleInPlaceSite>(IID_IOleInPlaceSite);
     ASSERT_TRUE(inPlace);
@@ -60,8 +58,7 @@ TEST(ContainerSiteTest, WindowContextGivesFramePlaceAndFrameInfo)
     EXPECT_EQ(position.right, 640);
 }
 
-TEST(ContainerSiteTest, AmbientPropertiesOfARunningPage)
-{
+TEST(ContainerSiteTest, AmbientPropertiesOfARunningPage) {
     const auto site = ContainerSite::create(desktopAsFrame(), kPlace);
     const auto ambient = fw::ComPtr<IOleClientSite>(site->clientSite()).As<IDispatch>(IID_IDispatch);
     ASSERT_TRUE(ambient);
@@ -92,18 +89,17 @@ TEST(ContainerSiteTest, AmbientPropertiesOfARunningPage)
     DISPPARAMS none{};
     VARIANT locale;
     VariantInit(&locale);
-    ASSERT_EQ(ambient->Invoke(DISPID_AMBIENT_LOCALEID, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &locale, nullptr,
-                              nullptr),
-              S_OK);
+    ASSERT_EQ(
+        ambient->Invoke(DISPID_AMBIENT_LOCALEID, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &locale, nullptr, nullptr),
+        S_OK);
     EXPECT_EQ(static_cast<LCID>(locale.lVal), GetUserDefaultLCID());
-    EXPECT_EQ(ambient->Invoke(DISPID_AMBIENT_USERMODE, IID_NULL, 0, DISPATCH_PROPERTYPUT, &none, nullptr, nullptr,
-                              nullptr),
-              DISP_E_MEMBERNOTFOUND);
+    EXPECT_EQ(
+        ambient->Invoke(DISPID_AMBIENT_USERMODE, IID_NULL, 0, DISPATCH_PROPERTYPUT, &none, nullptr, nullptr, nullptr),
+        DISP_E_MEMBERNOTFOUND);
 }
 
 // The page's URL reaches the control as the display name of the container's moniker.
-TEST(ContainerSiteTest, ContainerMonikerNamesThePage)
-{
+TEST(ContainerSiteTest, ContainerMonikerNamesThePage) {
     const auto site = ContainerSite::create(desktopAsFrame(), kPlace);
     fw::ComPtr<IMoniker> moniker;
     EXPECT_EQ(site->GetMoniker(OLEGETMONIKER_ONLYIFTHERE, OLEWHICHMK_CONTAINER, moniker.Put()), E_FAIL);
@@ -127,5 +123,5 @@ TEST(ContainerSiteTest, ContainerMonikerNamesThePage)
     EXPECT_EQ(site->GetMoniker(OLEGETMONIKER_ONLYIFTHERE, OLEWHICHMK_CONTAINER, nullptr), E_POINTER);
 }
 
-} // namespace
-} // namespace pagehost
+}  // namespace
+}  // namespace pagehost

@@ -11,8 +11,7 @@ namespace {
 
 class HostObjectTest : public testing::Test {
 protected:
-    DISPID bind(const wchar_t* name)
-    {
+    DISPID bind(const wchar_t* name) {
         LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
         DISPID id = 0;
         return m_host->GetIDsOfNames(IID_NULL, names, 1, 0, &id) == S_OK ? id : DISPID_UNKNOWN;
@@ -20,15 +19,13 @@ protected:
 
     // Calls a member as a script statement or value would; arguments in script order.
     HRESULT call(const wchar_t* name, std::vector<VARIANT> args, VARIANT* result, EXCEPINFO* error,
-                 WORD flags = DISPATCH_METHOD | DISPATCH_PROPERTYGET)
-    {
+                 WORD flags = DISPATCH_METHOD | DISPATCH_PROPERTYGET) {
         std::vector<VARIANT> reversed(args.rbegin(), args.rend());
         DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
         return m_host->Invoke(bind(name), IID_NULL, 0, flags, &params, result, error, nullptr);
     }
 
-    static VARIANT text(const wchar_t* value)
-    {
+    static VARIANT text(const wchar_t* value) {
         VARIANT v;
         VariantInit(&v);
         v.vt = VT_BSTR;
@@ -40,19 +37,17 @@ protected:
     fw::ComPtr<IDispatch> m_host = HostObject::create(HostContext{nullptr, nullptr, &m_dialogs, L"C:\\pages", nullptr});
 };
 
-TEST_F(HostObjectTest, NamesBindExactly)
-{
+TEST_F(HostObjectTest, NamesBindExactly) {
     EXPECT_NE(bind(L"echo"), DISPID_UNKNOWN);
     EXPECT_NE(bind(L"pickFiles"), DISPID_UNKNOWN);
-    EXPECT_EQ(bind(L"Echo"), DISPID_UNKNOWN); // script names are case-sensitive
+    EXPECT_EQ(bind(L"Echo"), DISPID_UNKNOWN);  // script names are case-sensitive
     EXPECT_EQ(bind(L"nothing"), DISPID_UNKNOWN);
     LPOLESTR names[] = {const_cast<LPOLESTR>(L"echo")};
     DISPID id = 0;
     EXPECT_EQ(m_host->GetIDsOfNames(IID_IDispatch, names, 1, 0, &id), DISP_E_UNKNOWNINTERFACE);
 }
 
-TEST_F(HostObjectTest, ResultsComeBackAsScriptValues)
-{
+TEST_F(HostObjectTest, ResultsComeBackAsScriptValues) {
     VARIANT result;
     VariantInit(&result);
     VARIANT arg = text(L"files/가.txt");
@@ -63,22 +58,21 @@ TEST_F(HostObjectTest, ResultsComeBackAsScriptValues)
     VariantClear(&arg);
 }
 
-TEST_F(HostObjectTest, MisuseIsAnErrorWithAMessage)
-{
+TEST_F(HostObjectTest, MisuseIsAnErrorWithAMessage) {
     struct Case {
         const wchar_t* member;
         unsigned argCount;
         WORD flags;
         HRESULT result;
-        const wchar_t* message; // for DISP_E_EXCEPTION
+        const wchar_t* message;  // for DISP_E_EXCEPTION
     };
     const Case cases[] = {
         {L"cell", 1, DISPATCH_METHOD, DISP_E_EXCEPTION, L"host.cell takes 2 arguments"},
         {L"pickFolder", 2, DISPATCH_METHOD, DISP_E_EXCEPTION, L"host.pickFolder takes 0 to 1 arguments"},
         {L"rowCount", 0, DISPATCH_METHOD, DISP_E_EXCEPTION, L"the page has no control with a list view"},
         {L"answer", 1, DISPATCH_METHOD, DISP_E_EXCEPTION, L"host.answer does not know the button \"x\""},
-        {L"echo", 0, DISPATCH_PROPERTYGET, DISP_E_MEMBERNOTFOUND, nullptr}, // members cannot be read...
-        {L"echo", 1, DISPATCH_PROPERTYPUT, DISP_E_MEMBERNOTFOUND, nullptr}, // ...nor assigned
+        {L"echo", 0, DISPATCH_PROPERTYGET, DISP_E_MEMBERNOTFOUND, nullptr},  // members cannot be read...
+        {L"echo", 1, DISPATCH_PROPERTYPUT, DISP_E_MEMBERNOTFOUND, nullptr},  // ...nor assigned
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.member);
@@ -108,8 +102,7 @@ TEST_F(HostObjectTest, MisuseIsAnErrorWithAMessage)
     VariantClear(&arg);
 }
 
-TEST_F(HostObjectTest, ArrangedAnswersReachTheDialogHook)
-{
+TEST_F(HostObjectTest, ArrangedAnswersReachTheDialogHook) {
     VARIANT no = text(L"NO");
     EXPECT_EQ(call(L"answer", {no}, nullptr, nullptr), S_OK);
     EXPECT_EQ(m_dialogs.answers().messageBoxButton, IDNO);
@@ -126,5 +119,5 @@ TEST_F(HostObjectTest, ArrangedAnswersReachTheDialogHook)
     }
 }
 
-} // namespace
-} // namespace pagehost
+}  // namespace
+}  // namespace pagehost

@@ -21,8 +21,7 @@ using Window = std::unique_ptr<std::remove_pointer_t<HWND>, WindowDestroy>;
 int g_markAtDoubleClick = -2;
 WNDPROC g_listProc = nullptr;
 
-LRESULT CALLBACK recordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
+LRESULT CALLBACK recordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_LBUTTONDBLCLK) {
         g_markAtDoubleClick = static_cast<int>(SendMessageW(window, LVM_GETSELECTIONMARK, 0, 0));
     }
@@ -31,12 +30,11 @@ LRESULT CALLBACK recordingProc(HWND window, UINT message, WPARAM wParam, LPARAM 
 
 class ListViewTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_LISTVIEW_CLASSES};
         InitCommonControlsEx(&controls);
-        m_list.reset(CreateWindowExW(0, WC_LISTVIEWW, L"", WS_POPUP | WS_VISIBLE | LVS_REPORT, 0, 0, 400, 200,
-                                     nullptr, nullptr, GetModuleHandleW(nullptr), nullptr));
+        m_list.reset(CreateWindowExW(0, WC_LISTVIEWW, L"", WS_POPUP | WS_VISIBLE | LVS_REPORT, 0, 0, 400, 200, nullptr,
+                                     nullptr, GetModuleHandleW(nullptr), nullptr));
         ASSERT_TRUE(m_list);
         const wchar_t* headers[] = {L"이름", L"형식", L"크기"};
         const int widths[] = {220, 150, 100};
@@ -65,8 +63,7 @@ protected:
     Window m_list;
 };
 
-TEST_F(ListViewTest, RowsCellsImagesAndColumns)
-{
+TEST_F(ListViewTest, RowsCellsImagesAndColumns) {
     const ListView list(m_list.get());
     EXPECT_EQ(list.rowCount(), 3);
     EXPECT_EQ(list.cell(0, 0), L"보고서.txt");
@@ -79,11 +76,10 @@ TEST_F(ListViewTest, RowsCellsImagesAndColumns)
     EXPECT_EQ(list.columnWidth(1), 150);
     SetWindowLongW(m_list.get(), GWL_STYLE, (GetWindowLongW(m_list.get(), GWL_STYLE) & ~LVS_TYPEMASK) | LVS_ICON);
     EXPECT_EQ(list.view(), L"icon");
-    EXPECT_EQ(list.columnWidth(0), 220); // from the header, whatever the view
+    EXPECT_EQ(list.columnWidth(0), 220);  // from the header, whatever the view
 }
 
-TEST_F(ListViewTest, LongCellTextIsReadWhole)
-{
+TEST_F(ListViewTest, LongCellTextIsReadWhole) {
     const std::wstring longName(1000, L'가');
     LVITEMW item{};
     item.iSubItem = 0;
@@ -92,8 +88,7 @@ TEST_F(ListViewTest, LongCellTextIsReadWhole)
     EXPECT_EQ(ListView(m_list.get()).cell(1, 0), longName);
 }
 
-TEST_F(ListViewTest, SelectionAddsRowsAndDeselectClearsTheMark)
-{
+TEST_F(ListViewTest, SelectionAddsRowsAndDeselectClearsTheMark) {
     const ListView list(m_list.get());
     EXPECT_EQ(list.selectedRows(), L"");
     list.select(2);
@@ -105,8 +100,7 @@ TEST_F(ListViewTest, SelectionAddsRowsAndDeselectClearsTheMark)
     EXPECT_EQ(SendMessageW(m_list.get(), LVM_GETSELECTIONMARK, 0, 0), -1);
 }
 
-TEST_F(ListViewTest, DoubleClickSelectsOnlyThatRowFirst)
-{
+TEST_F(ListViewTest, DoubleClickSelectsOnlyThatRowFirst) {
     g_listProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(m_list.get(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(recordingProc)));
     const ListView list(m_list.get());
@@ -116,8 +110,7 @@ TEST_F(ListViewTest, DoubleClickSelectsOnlyThatRowFirst)
     EXPECT_EQ(list.selectedRows(), L"1");
 }
 
-TEST_F(ListViewTest, MissingRowsAndColumnsAreErrors)
-{
+TEST_F(ListViewTest, MissingRowsAndColumnsAreErrors) {
     const ListView list(m_list.get());
     const struct {
         int row;
@@ -133,8 +126,7 @@ TEST_F(ListViewTest, MissingRowsAndColumnsAreErrors)
     EXPECT_THROW(ListView(nullptr).rowCount(), HostError);
 }
 
-TEST_F(ListViewTest, FindsTheListInsideAControlWindow)
-{
+TEST_F(ListViewTest, FindsTheListInsideAControlWindow) {
     EXPECT_EQ(findListWindow(m_list.get()), m_list.get());
     EXPECT_EQ(findListWindow(nullptr), nullptr);
 
@@ -162,5 +154,5 @@ TEST_F(ListViewTest, FindsTheListInsideAControlWindow)
     EXPECT_EQ(findListWindow(super.get()), super.get());
 }
 
-} // namespace
-} // namespace pagehost
+}  // namespace
+}  // namespace pagehost

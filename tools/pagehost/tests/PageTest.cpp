@@ -8,17 +8,17 @@ namespace {
 
 constexpr wchar_t kClass[] = L"{3B0B4102-58CA-4165-B0CD-0970FEC6FF13}";
 
-TEST(PageTest, ObjectParamsAndScriptsInDocumentOrder)
-{
-    const auto result = parsePage(L"\uFEFF<html><body><h1>T</h1><!-- <object id=x> -->\n"
-                                  L"<OBJECT ID=\"tv\" CLASSID=\"clsid:{3B0B4102-58CA-4165-B0CD-0970FEC6FF13}\""
-                                  L" width=500 height='300px'>\n"
-                                  L"  <param name=\"ftpHost\" value=\"127.0.0.1\">\n"
-                                  L"  <PARAM NAME=ftpId VALUE='한글 &amp; &#xAC00;&#44032;&quot;'/>\n"
-                                  L"  <param name=\"empty\">\n"
-                                  L"</object>\n"
-                                  L"<script language=\"JScript\">host.echo('a</b>');</script>\n"
-                                  L"<script type=\"text/javascript\">\nhost.echo(1);\n</SCRIPT></body></html>");
+TEST(PageTest, ObjectParamsAndScriptsInDocumentOrder) {
+    const auto result = parsePage(
+        L"\uFEFF<html><body><h1>T</h1><!-- <object id=x> -->\n"
+        L"<OBJECT ID=\"tv\" CLASSID=\"clsid:{3B0B4102-58CA-4165-B0CD-0970FEC6FF13}\""
+        L" width=500 height='300px'>\n"
+        L"  <param name=\"ftpHost\" value=\"127.0.0.1\">\n"
+        L"  <PARAM NAME=ftpId VALUE='한글 &amp; &#xAC00;&#44032;&quot;'/>\n"
+        L"  <param name=\"empty\">\n"
+        L"</object>\n"
+        L"<script language=\"JScript\">host.echo('a</b>');</script>\n"
+        L"<script type=\"text/javascript\">\nhost.echo(1);\n</SCRIPT></body></html>");
     ASSERT_EQ(result.error, L"");
     ASSERT_TRUE(result.page.object);
     const PageObject& object = *result.page.object;
@@ -39,16 +39,14 @@ TEST(PageTest, ObjectParamsAndScriptsInDocumentOrder)
     EXPECT_EQ(result.page.scripts[1].line, 7u);
 }
 
-TEST(PageTest, PageWithoutObjectRunsScriptsOnly)
-{
+TEST(PageTest, PageWithoutObjectRunsScriptsOnly) {
     const auto result = parsePage(L"<script>host.echo(1)</script> 1 < 2 <b>x</b>");
     ASSERT_EQ(result.error, L"");
     EXPECT_FALSE(result.page.object);
     ASSERT_EQ(result.page.scripts.size(), 1u);
 }
 
-TEST(PageTest, DefaultsAndBareClassId)
-{
+TEST(PageTest, DefaultsAndBareClassId) {
     const auto result = parsePage(L"<object id=o classid=\"CLSID:3B0B4102-58CA-4165-B0CD-0970FEC6FF13\"></object>");
     ASSERT_EQ(result.error, L"");
     EXPECT_EQ(result.page.object->classId, kClass);
@@ -56,8 +54,7 @@ TEST(PageTest, DefaultsAndBareClassId)
     EXPECT_EQ(result.page.object->height, 240);
 }
 
-TEST(PageTest, RefusedMarkup)
-{
+TEST(PageTest, RefusedMarkup) {
     struct Case {
         const wchar_t* markup;
         const wchar_t* error;
@@ -90,8 +87,7 @@ TEST(PageTest, RefusedMarkup)
     }
 }
 
-TEST(PageTest, ScriptFromFile)
-{
+TEST(PageTest, ScriptFromFile) {
     const PageParseResult result = parsePage(L"<script src=\"../lib/a.js\">ignored</script><script>b()</script>");
     ASSERT_EQ(result.error, L"");
     ASSERT_EQ(result.page.scripts.size(), 2u);
@@ -101,8 +97,7 @@ TEST(PageTest, ScriptFromFile)
     EXPECT_EQ(result.page.scripts[1].code, L"b()");
 }
 
-TEST(PageTest, CharacterReferences)
-{
+TEST(PageTest, CharacterReferences) {
     struct Case {
         const wchar_t* text;
         const wchar_t* decoded;
@@ -122,5 +117,5 @@ TEST(PageTest, CharacterReferences)
     }
 }
 
-} // namespace
-} // namespace pagehost
+}  // namespace
+}  // namespace pagehost

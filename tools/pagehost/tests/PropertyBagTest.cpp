@@ -6,8 +6,7 @@
 namespace pagehost {
 namespace {
 
-TEST(PropertyBagTest, ReadsByNameAndRequestedType)
-{
+TEST(PropertyBagTest, ReadsByNameAndRequestedType) {
     const auto bag = PropertyBag::create({{L"ftpHost", L"127.0.0.1"},
                                           {L"ftpPort", L"2121"},
                                           {L"ftpId", L"메일사용자"},
@@ -18,16 +17,16 @@ TEST(PropertyBagTest, ReadsByNameAndRequestedType)
         VARTYPE asked;
         HRESULT result;
         VARTYPE got;
-        const wchar_t* text; // for VT_BSTR
-        LONG number;         // for VT_I4
+        const wchar_t* text;  // for VT_BSTR
+        LONG number;          // for VT_I4
     };
     const Case cases[] = {
         {L"ftpHost", VT_EMPTY, S_OK, VT_BSTR, L"127.0.0.1", 0},
-        {L"FTPHOST", VT_BSTR, S_OK, VT_BSTR, L"127.0.0.1", 0},   // names match without regard to case
+        {L"FTPHOST", VT_BSTR, S_OK, VT_BSTR, L"127.0.0.1", 0},  // names match without regard to case
         {L"ftpId", VT_EMPTY, S_OK, VT_BSTR, L"메일사용자", 0},
-        {L"ftpPort", VT_I4, S_OK, VT_I4, nullptr, 2121},          // the first of two params wins
+        {L"ftpPort", VT_I4, S_OK, VT_I4, nullptr, 2121},  // the first of two params wins
         {L"totalSize", VT_I4, DISP_E_TYPEMISMATCH, VT_EMPTY, nullptr, 0},
-        {L"uploadPath", VT_EMPTY, E_INVALIDARG, VT_EMPTY, nullptr, 0}, // absent: the member keeps its value
+        {L"uploadPath", VT_EMPTY, E_INVALIDARG, VT_EMPTY, nullptr, 0},  // absent: the member keeps its value
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.name << " as type " << c.asked);
@@ -49,5 +48,5 @@ TEST(PropertyBagTest, ReadsByNameAndRequestedType)
     EXPECT_EQ(bag->Read(nullptr, &value, nullptr), E_POINTER);
 }
 
-} // namespace
-} // namespace pagehost
+}  // namespace
+}  // namespace pagehost

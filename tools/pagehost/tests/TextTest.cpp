@@ -6,18 +6,23 @@
 namespace pagehost {
 namespace {
 
-TEST(TextTest, ScriptValues)
-{
+TEST(TextTest, ScriptValues) {
     struct Case {
         VARTYPE type;
-        double number; // for numeric types
+        double number;  // for numeric types
         const wchar_t* printed;
     };
     const Case cases[] = {
-        {VT_EMPTY, 0, L"undefined"}, {VT_NULL, 0, L"null"},   {VT_I4, -42, L"-42"},
-        {VT_UI4, 4000000007.0, L"4000000007"},                 {VT_R8, 1.5, L"1.5"},
-        {VT_R8, 3.0, L"3"},          {VT_R8, 0.1, L"0.1"},     {VT_R8, 1.0 / 3, L"0.3333333333333333"},
-        {VT_R8, 5368709120.0, L"5368709120"},                  {VT_I2, 7, L"7"},
+        {VT_EMPTY, 0, L"undefined"},
+        {VT_NULL, 0, L"null"},
+        {VT_I4, -42, L"-42"},
+        {VT_UI4, 4000000007.0, L"4000000007"},
+        {VT_R8, 1.5, L"1.5"},
+        {VT_R8, 3.0, L"3"},
+        {VT_R8, 0.1, L"0.1"},
+        {VT_R8, 1.0 / 3, L"0.3333333333333333"},
+        {VT_R8, 5368709120.0, L"5368709120"},
+        {VT_I2, 7, L"7"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.printed);
@@ -25,18 +30,26 @@ TEST(TextTest, ScriptValues)
         VariantInit(&value);
         value.vt = c.type;
         switch (c.type) {
-        case VT_I4: value.lVal = static_cast<LONG>(c.number); break;
-        case VT_UI4: value.ulVal = static_cast<ULONG>(c.number); break;
-        case VT_I2: value.iVal = static_cast<SHORT>(c.number); break;
-        case VT_R8: value.dblVal = c.number; break;
-        default: break;
+        case VT_I4:
+            value.lVal = static_cast<LONG>(c.number);
+            break;
+        case VT_UI4:
+            value.ulVal = static_cast<ULONG>(c.number);
+            break;
+        case VT_I2:
+            value.iVal = static_cast<SHORT>(c.number);
+            break;
+        case VT_R8:
+            value.dblVal = c.number;
+            break;
+        default:
+            break;
         }
         EXPECT_EQ(scriptValueText(value), c.printed);
     }
 }
 
-TEST(TextTest, BooleansAndTexts)
-{
+TEST(TextTest, BooleansAndTexts) {
     VARIANT value;
     VariantInit(&value);
     value.vt = VT_BOOL;
@@ -50,8 +63,7 @@ TEST(TextTest, BooleansAndTexts)
     VariantClear(&value);
 }
 
-TEST(TextTest, Utf8RoundTrip)
-{
+TEST(TextTest, Utf8RoundTrip) {
     const std::wstring korean = L"파일 업로드 \U0001F600";
     const std::string bytes = toUtf8(korean);
     EXPECT_EQ(bytes, "\xED\x8C\x8C\xEC\x9D\xBC \xEC\x97\x85\xEB\xA1\x9C\xEB\x93\x9C \xF0\x9F\x98\x80");
@@ -59,5 +71,5 @@ TEST(TextTest, Utf8RoundTrip)
     EXPECT_EQ(toUtf8(L""), "");
 }
 
-} // namespace
-} // namespace pagehost
+}  // namespace
+}  // namespace pagehost

@@ -23,8 +23,7 @@ public:
     DWORD askedMask = 0;
     DWORD askedEnabled = 0;
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** object) override
-    {
+    STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
         *object = iid == IID_IUnknown || iid == IID_IObjectSafety ? static_cast<IObjectSafety*>(this) : nullptr;
         if (!*object) {
             return E_NOINTERFACE;
@@ -33,15 +32,13 @@ public:
         return S_OK;
     }
     STDMETHODIMP_(ULONG) AddRef() override { return m_refs.add(); }
-    STDMETHODIMP_(ULONG) Release() override { return m_refs.release(); } // lives on the test's stack
-    STDMETHODIMP GetInterfaceSafetyOptions(REFIID, DWORD* itsSupported, DWORD* enabled) override
-    {
+    STDMETHODIMP_(ULONG) Release() override { return m_refs.release(); }  // lives on the test's stack
+    STDMETHODIMP GetInterfaceSafetyOptions(REFIID, DWORD* itsSupported, DWORD* enabled) override {
         *itsSupported = supported;
         *enabled = 0;
         return getResult;
     }
-    STDMETHODIMP SetInterfaceSafetyOptions(REFIID iid, DWORD mask, DWORD enabled) override
-    {
+    STDMETHODIMP SetInterfaceSafetyOptions(REFIID iid, DWORD mask, DWORD enabled) override {
         askedFor = iid;
         askedMask = mask;
         askedEnabled = enabled;
@@ -55,8 +52,7 @@ private:
 // An object without IObjectSafety.
 class Plain final : public IUnknown {
 public:
-    STDMETHODIMP QueryInterface(REFIID iid, void** object) override
-    {
+    STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
         *object = iid == IID_IUnknown ? this : nullptr;
         return *object ? S_OK : E_NOINTERFACE;
     }
@@ -64,8 +60,7 @@ public:
     STDMETHODIMP_(ULONG) Release() override { return 1; }
 };
 
-TEST(ZoneSafetyTest, AControlIsSafeOnlyWhenItOffersAndAcceptsTheOption)
-{
+TEST(ZoneSafetyTest, AControlIsSafeOnlyWhenItOffersAndAcceptsTheOption) {
     struct Case {
         const char* label;
         HRESULT getResult;
@@ -93,8 +88,7 @@ TEST(ZoneSafetyTest, AControlIsSafeOnlyWhenItOffersAndAcceptsTheOption)
     }
 }
 
-TEST(ZoneSafetyTest, TheQuestionNamesTheInterfaceAndOneOption)
-{
+TEST(ZoneSafetyTest, TheQuestionNamesTheInterfaceAndOneOption) {
     ArrangedSafety control;
     ASSERT_TRUE(safeForInitialisation(&control, IID_IPersistStreamInit));
     EXPECT_EQ(control.askedFor, IID_IPersistStreamInit);
@@ -106,13 +100,12 @@ TEST(ZoneSafetyTest, TheQuestionNamesTheInterfaceAndOneOption)
     EXPECT_EQ(control.askedEnabled, kCaller);
 }
 
-TEST(ZoneSafetyTest, AControlWithoutObjectSafetyIsNotSafe)
-{
+TEST(ZoneSafetyTest, AControlWithoutObjectSafetyIsNotSafe) {
     Plain control;
     EXPECT_FALSE(safeForInitialisation(&control, IID_IPersistPropertyBag));
     EXPECT_FALSE(safeForScripting(&control));
     EXPECT_FALSE(safeForScripting(nullptr));
 }
 
-} // namespace
-} // namespace pagehost
+}  // namespace
+}  // namespace pagehost
