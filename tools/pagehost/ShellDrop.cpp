@@ -44,29 +44,9 @@ std::vector<unsigned char> fileList(const std::vector<std::wstring>& paths) {
     return bytes;
 }
 
-class FileListData final : public IDataObject {
+class FileListData final : public SingleInterfaceObject<IDataObject, &IID_IDataObject> {
 public:
     explicit FileListData(std::vector<unsigned char> bytes) : m_bytes(std::move(bytes)) {}
-
-    STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-        if (!object) {
-            return E_POINTER;
-        }
-        *object = iid == IID_IUnknown || iid == IID_IDataObject ? static_cast<IDataObject*>(this) : nullptr;
-        if (!*object) {
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return m_refs.add(); }
-    STDMETHODIMP_(ULONG) Release() override {
-        const ULONG left = m_refs.release();
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
 
     STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override {
         if (!format || !medium) {
@@ -116,33 +96,13 @@ public:
     STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
 
 private:
-    ~FileListData() = default;
+    ~FileListData() override = default;
 
-    RefCount m_refs;
     std::vector<unsigned char> m_bytes;
 };
 
-class ReleasingSource final : public IDropSource {
+class ReleasingSource final : public SingleInterfaceObject<IDropSource, &IID_IDropSource> {
 public:
-    STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-        if (!object) {
-            return E_POINTER;
-        }
-        *object = iid == IID_IUnknown || iid == IID_IDropSource ? static_cast<IDropSource*>(this) : nullptr;
-        if (!*object) {
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return m_refs.add(); }
-    STDMETHODIMP_(ULONG) Release() override {
-        const ULONG left = m_refs.release();
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
     STDMETHODIMP QueryContinueDrag(BOOL escape, DWORD) override {
         if (escape) {
             return DRAGDROP_S_CANCEL;
@@ -152,9 +112,8 @@ public:
     STDMETHODIMP GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
 
 private:
-    ~ReleasingSource() = default;
+    ~ReleasingSource() override = default;
 
-    RefCount m_refs;
     int m_questions = 0;
 };
 
