@@ -223,8 +223,8 @@ void UploadWatch::call(const Step& step) {
     m_calling = true;
     DISPPARAMS none{};
     EXCEPINFO exception{};
-    const HRESULT hr = step.function->Invoke(DISPID_VALUE, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr,
-                                             &exception, nullptr);
+    const HRESULT hr =
+        step.function->Invoke(DISPID_VALUE, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, &exception, nullptr);
     m_calling = false;
     if (FAILED(hr) && step.failure) {
         // The engine has reported an error inside the function through the page's site already

@@ -1,7 +1,7 @@
 // Watches the control's upload dialog (caption "파일 업로드 "): prints UPLOAD OPEN, every change of
 // its status line as STATUS <text>, and UPLOAD CLOSED; acts when the status line shows a text the
-// page named (stop, log, end, close, or a script function it calls); keeps the last text of its log. Its buttons are otherwise
-// left alone: it works and closes itself.
+// page named (stop, log, end, close, or a script function it calls); keeps the last text of its
+// log. Its buttons are otherwise left alone: it works and closes itself.
 #pragma once
 
 #include "framework/Raii.h"
