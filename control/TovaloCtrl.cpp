@@ -58,13 +58,6 @@ fw::UniqueImageList CopyShellImages(UINT sizeFlag) {
     return fw::UniqueImageList(shell ? ::ImageList_Duplicate(shell) : nullptr);
 }
 
-// The test pages' way to hold the control in its "upload running" state without an FTP server: a
-// message only a process on the same desktop can send, which changes nothing but that flag.
-UINT UploadingTestMessage() {
-    static const UINT message = ::RegisterWindowMessageW(L"Tovalo.Test.Uploading");
-    return message;
-}
-
 }  // namespace
 
 CTovaloCtrl::CTovaloCtrl() : fw::OleControl(kControlClass), m_openFile(fw::ToAnsi(L"모든 파일 (*.*)|*.*|")) {}
@@ -119,10 +112,6 @@ LRESULT CTovaloCtrl::OnWindowMessage(UINT msg, WPARAM wp, LPARAM lp) {
         AddDroppedPaths(m_fileDrop.TakePending());
         return 0;
     default:
-        if (msg != 0 && msg == UploadingTestMessage()) {
-            m_uploading = wp != 0;
-            return 1;
-        }
         return DefaultWindowProc(msg, wp, lp);
     }
 }

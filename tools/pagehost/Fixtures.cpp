@@ -87,9 +87,4 @@ std::wstring headerPixel(HWND list, int x, int y) {
     return text;
 }
 
-bool setUploading(HWND list, bool running) {
-    const UINT message = RegisterWindowMessageW(L"Tovalo.Test.Uploading");
-    return list && message && SendMessageW(list, message, running ? 1 : 0, 0) == 1;
-}
-
 }  // namespace pagehost

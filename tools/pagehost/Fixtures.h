@@ -22,8 +22,4 @@ double fileSize(const std::wstring& path);
 // HostError when the list has no header or the point is outside it.
 std::wstring headerPixel(HWND list, int x, int y);
 
-// Raises or lowers the control's "upload running" flag through the window message it keeps for
-// tests; false when the window does not answer it.
-bool setUploading(HWND list, bool running);
-
 }  // namespace pagehost

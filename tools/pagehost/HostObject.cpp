@@ -19,6 +19,7 @@
 #include <exception>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -259,16 +260,23 @@ bool wantsAnsi(const Args& args) {
 }
 
 // The upload dialog: act when its status line first contains a text; read its log.
+// The action is a name or a script function, which the host then calls while the dialog runs.
 Result onStatus(const HostContext& context, const Args& args) {
+    const VARIANT& given = args.at(1);
+    fw::ComPtr<IDispatch> function;
     UploadAction action{};
-    if (!UploadWatch::parseAction(args.text(1), action)) {
-        throw HostError(L"host.onStatus does not know the action \"" + args.text(1) + L"\" (stop, log, end, close)");
+    if (given.vt == VT_DISPATCH && given.pdispVal) {
+        function = fw::ComPtr<IDispatch>(given.pdispVal);
+        action = UploadAction::Call;
+    } else if (!UploadWatch::parseAction(args.text(1), action)) {
+        throw HostError(L"host.onStatus does not know the action \"" + args.text(1) +
+                        L"\" (stop, log, end, close or a function)");
     }
     const std::wstring text = args.text(0);
     if (text.empty()) {
         throw HostError(L"host.onStatus needs a text to wait for");
     }
-    context.dialogs->upload().arrange(text, action);
+    context.dialogs->upload().arrange(text, action, std::move(function), context.failure);
     return {};
 }
 
@@ -337,17 +345,6 @@ Result headerPixelMember(const HostContext& context, const Args& args) {
     return headerPixel(findListWindow(context.controlWindow), args.index(0), args.index(1));
 }
 
-Result uploading(const HostContext& context, const Args& args) {
-    Variant flag;
-    if (FAILED(VariantChangeType(flag.get(), const_cast<VARIANT*>(&args.at(0)), 0, VT_BOOL))) {
-        throw HostError(L"host.uploading takes true or false");
-    }
-    if (!setUploading(findListWindow(context.controlWindow), flag->boolVal != VARIANT_FALSE)) {
-        throw HostError(L"host.uploading: the control does not take the test switch");
-    }
-    return {};
-}
-
 constexpr Member kMembers[] = {
     {L"echo", 0, kAnyCount, echo},
     {L"pump", 1, 1, pump},
@@ -386,7 +383,6 @@ constexpr Member kMembers[] = {
     {L"fileSize", 1, 1, fileSizeMember},
     {L"debugOutput", 0, 0, debugOutput},
     {L"headerPixel", 2, 2, headerPixelMember},
-    {L"uploading", 1, 1, uploading},
 };
 
 void storeResult(Result&& value, VARIANT* out) {
@@ -504,6 +500,11 @@ STDMETHODIMP HostObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPAR
         return DISP_E_MEMBERNOTFOUND;  // every member is a method; none can be read or assigned
     }
     const Member& member = kMembers[id - 1];
+    if (m_context.failure && m_context.failure->failed()) {
+        // A function the host called back failed: the page stops at its next step, as it would
+        // at any other script error (the message was printed already).
+        return fail(exception, L"the page has failed");
+    }
     DISPPARAMS none{};
     const DISPPARAMS& given = params ? *params : none;
     if (given.cNamedArgs != 0) {

@@ -5,6 +5,7 @@
 #include "framework/Raii.h"
 #include "tools/pagehost/DialogHook.h"
 #include "tools/pagehost/RefCount.h"
+#include "tools/pagehost/ScriptFailure.h"
 #include "tools/pagehost/Watchdog.h"
 
 #include <oaidl.h>
@@ -19,6 +20,7 @@ struct HostContext {
     DialogHook* dialogs = nullptr;
     std::wstring pageFolder;  // Windows path of the folder that holds the page
     Watchdog* watchdog = nullptr;
+    ScriptFailure* failure = nullptr;  // a function the host calls back may fail the run
 };
 
 class HostObject final : public IDispatch {

@@ -4,6 +4,7 @@
 
 #include "tools/pagehost/Output.h"
 #include "tools/pagehost/RefCount.h"
+#include "tools/pagehost/ScriptFailure.h"
 
 #include <activscp.h>
 
@@ -65,17 +66,13 @@ std::wstring describe(EXCEPINFO& info, HRESULT fallback) {
 
 class ScriptSite final : public IActiveScriptSite, public IActiveScriptSiteWindow {
 public:
-    ScriptSite(const std::vector<NamedItem>& items, HWND frame) : m_items(items), m_frame(frame) {}
+    ScriptSite(const std::vector<NamedItem>& items, HWND frame, ScriptFailure& failure)
+        : m_items(items), m_frame(frame), m_failure(failure) {}
 
-    bool failed() const { return m_failed; }
+    bool failed() const { return m_failure.failed(); }
 
     // Reports a failure the engine itself did not report through OnScriptError.
-    void fail(const std::wstring& message) {
-        if (!m_failed) {
-            m_failed = true;
-            printLine(L"SCRIPT ERROR: " + message);
-        }
-    }
+    void fail(const std::wstring& message) { m_failure.fail(message); }
 
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
         if (!object) {
@@ -171,13 +168,14 @@ private:
     RefCount m_refs;
     const std::vector<NamedItem>& m_items;
     HWND m_frame;
-    bool m_failed = false;
+    ScriptFailure& m_failure;
 };
 
 }  // namespace
 
-bool runScripts(const std::vector<PageScript>& scripts, const std::vector<NamedItem>& items, HWND frame) {
-    const auto site = fw::ComPtr<ScriptSite>::Adopt(new ScriptSite(items, frame));
+bool runScripts(const std::vector<PageScript>& scripts, const std::vector<NamedItem>& items, HWND frame,
+                ScriptFailure& failure) {
+    const auto site = fw::ComPtr<ScriptSite>::Adopt(new ScriptSite(items, frame, failure));
     CLSID engineClass{};
     fw::ComPtr<IActiveScript> engine;
     HRESULT hr = CLSIDFromProgID(L"JScript", &engineClass);

@@ -4,6 +4,7 @@
 
 #include "framework/Raii.h"
 #include "tools/pagehost/Page.h"
+#include "tools/pagehost/ScriptFailure.h"
 
 #include <windows.h>
 
@@ -18,8 +19,9 @@ struct NamedItem {
     bool eventSource;  // the control: the engine may bind handlers to it
 };
 
-// Runs every block in document order. Returns true when all of them ran to their end; otherwise
-// a line "SCRIPT ERROR: <message>" has been printed.
-bool runScripts(const std::vector<PageScript>& scripts, const std::vector<NamedItem>& items, HWND frame);
+// Runs every block in document order. Returns true when all of them ran to their end and nothing
+// else failed the run; otherwise a line "SCRIPT ERROR: <message>" has been printed.
+bool runScripts(const std::vector<PageScript>& scripts, const std::vector<NamedItem>& items, HWND frame,
+                ScriptFailure& failure);
 
 }  // namespace pagehost

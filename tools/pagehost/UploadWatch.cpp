@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <utility>
 
 namespace pagehost {
@@ -127,11 +128,12 @@ void UploadWatch::onDestroy(HWND window) {
     }
 }
 
-void UploadWatch::arrange(const std::wstring& text, UploadAction action) {
-    m_arranged.push_back({text, action});
+void UploadWatch::arrange(const std::wstring& text, UploadAction action, fw::ComPtr<IDispatch> function,
+                          ScriptFailure* failure) {
+    m_arranged.push_back({text, {action, std::move(function), failure}});
     if (m_dialog) {
         matchArrangements();  // the status line may show it already
-        runDue();
+        runDue(false);
     }
 }
 
@@ -160,13 +162,13 @@ void UploadWatch::statusChanged(const std::wstring& text) {
     m_lastStatus = text;
     printLine(L"STATUS " + text);
     matchArrangements();
-    runDue();
+    runDue(false);
 }
 
 void UploadWatch::matchArrangements() {
     for (auto it = m_arranged.begin(); it != m_arranged.end();) {
         if (m_lastStatus.find(it->text) != std::wstring::npos) {
-            m_due.push_back(it->action);
+            m_due.push_back(std::move(it->step));
             it = m_arranged.erase(it);
         } else {
             ++it;
@@ -174,11 +176,24 @@ void UploadWatch::matchArrangements() {
     }
 }
 
-void UploadWatch::runDue() {
+void UploadWatch::runDue(bool fromTimer) {
     // Everything is posted: the dialog sees it when it next dispatches a message (between two
     // blocks of a file, or in its own message loop), as it would see a user's click.
-    for (auto it = m_due.begin(); it != m_due.end();) {
-        const ActionName& what = describe(*it);
+    for (auto it = m_due.begin(); it != m_due.end() && !m_calling;) {
+        if (it->action == UploadAction::Call) {
+            if (!fromTimer) {
+                break;
+            }
+            const Step step = std::move(*it);
+            m_due.erase(it);
+            call(step);
+            if (!m_dialog) {
+                return;
+            }
+            it = m_due.begin();  // the function may have arranged more
+            continue;
+        }
+        const ActionName& what = describe(it->action);
         if (!what.button) {
             PostMessageW(m_dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
             it = m_due.erase(it);
@@ -201,9 +216,37 @@ void UploadWatch::runDue() {
     }
 }
 
+void UploadWatch::call(const Step& step) {
+    if (!step.function || (step.failure && step.failure->failed())) {
+        return;
+    }
+    m_calling = true;
+    DISPPARAMS none{};
+    EXCEPINFO exception{};
+    const HRESULT hr =
+        step.function->Invoke(DISPID_VALUE, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, &exception, nullptr);
+    m_calling = false;
+    if (FAILED(hr) && step.failure) {
+        // The engine has reported an error inside the function through the page's site already
+        // (SCRIPT_E_REPORTED); anything else is told here. Either way the run has failed.
+        std::wstring message = exception.bstrDescription
+                                   ? std::wstring(exception.bstrDescription, SysStringLen(exception.bstrDescription))
+                                   : std::wstring();
+        if (message.empty()) {
+            wchar_t code[16];
+            std::swprintf(code, 16, L"0x%08lX", static_cast<unsigned long>(hr));
+            message = code;
+        }
+        step.failure->fail(L"the function given to host.onStatus failed: " + message);
+    }
+    SysFreeString(exception.bstrSource);
+    SysFreeString(exception.bstrDescription);
+    SysFreeString(exception.bstrHelpFile);
+}
+
 void CALLBACK UploadWatch::onDueTimer(HWND, UINT, UINT_PTR, DWORD) {
     if (s_active && s_active->m_dialog) {
-        s_active->runDue();
+        s_active->runDue(true);
     }
 }
 

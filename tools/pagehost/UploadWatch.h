@@ -1,8 +1,11 @@
 // Watches the control's upload dialog (caption "파일 업로드 "): prints UPLOAD OPEN, every change of
 // its status line as STATUS <text>, and UPLOAD CLOSED; acts when the status line shows a text the
-// page named (stop, log, end, close); keeps the last text of its log. Its buttons are otherwise
-// left alone: it works and closes itself.
+// page named (stop, log, end, close, or a script function it calls); keeps the last text of its
+// log. Its buttons are otherwise left alone: it works and closes itself.
 #pragma once
+
+#include "framework/Raii.h"
+#include "tools/pagehost/ScriptFailure.h"
 
 #include <windows.h>
 
@@ -11,7 +14,7 @@
 
 namespace pagehost {
 
-enum class UploadAction { Stop, Log, End, Close };
+enum class UploadAction { Stop, Log, End, Close, Call };
 
 class UploadWatch {
 public:
@@ -28,16 +31,23 @@ public:
     // Any window of the thread about to be destroyed.
     void onDestroy(HWND window);
 
-    // The first time the status line contains text, act. Several may be pending at once.
-    void arrange(const std::wstring& text, UploadAction action);
+    // The first time the status line contains text, act: Call invokes the function (a failure in
+    // it fails the run). Several may be pending at once; they act in the order arranged.
+    void arrange(const std::wstring& text, UploadAction action, fw::ComPtr<IDispatch> function = {},
+                 ScriptFailure* failure = nullptr);
     const std::wstring& log() const { return m_log; }
     // The two bars as the dialog last showed them: "file P, total N of M".
     const std::wstring& bars() const { return m_bars; }
 
 private:
+    struct Step {
+        UploadAction action;
+        fw::ComPtr<IDispatch> function;  // Call only
+        ScriptFailure* failure;
+    };
     struct Arrangement {
         std::wstring text;
-        UploadAction action;
+        Step step;
     };
 
     static LRESULT CALLBACK statusProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR self);
@@ -46,8 +56,11 @@ private:
 
     void statusChanged(const std::wstring& text);
     void matchArrangements();
-    // Carries out what is due; a button that is not shown yet is clicked once it shows.
-    void runDue();
+    // Carries out what is due, in order; a button that is not shown yet is clicked once it shows.
+    // Functions are called only from the timer (fromTimer), never from inside the status
+    // control's WM_SETTEXT, and what follows a function waits for it.
+    void runDue(bool fromTimer);
+    void call(const Step& step);
     void stopTimer();
 
     static UploadWatch* s_active;
@@ -59,8 +72,9 @@ private:
     std::wstring m_log;
     std::wstring m_bars;
     std::vector<Arrangement> m_arranged;
-    std::vector<UploadAction> m_due;
+    std::vector<Step> m_due;
     UINT_PTR m_timer = 0;
+    bool m_calling = false;  // a function runs: a message loop inside it must not run more steps
 };
 
 }  // namespace pagehost

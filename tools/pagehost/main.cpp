@@ -184,10 +184,11 @@ int runPage(const Options& options) {
         }
         items.push_back({page.object->id, fw::ComPtr<IDispatch>(control.dispatch()), true});
     }
-    HostContext context{frame.get(), control.window(), &dialogs, folderOf(options.page), &watchdog};
+    ScriptFailure failure;
+    HostContext context{frame.get(), control.window(), &dialogs, folderOf(options.page), &watchdog, &failure};
     items.push_back({L"host", HostObject::create(context), false});
 
-    const bool ran = runScripts(page.scripts, items, frame.get());
+    const bool ran = runScripts(page.scripts, items, frame.get(), failure);
     items.clear();
     control.close();
     return ran ? kRan : kScriptFailed;
