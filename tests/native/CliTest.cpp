@@ -14,6 +14,7 @@
 #include "tools/tovalo-ftp/CliCommands.h"
 #include "tools/tovalo-ftp/CliObserver.h"
 #include "tools/tovalo-ftp/CliOptions.h"
+#include "ftp/ReplyFields.h"
 
 using tovalo_test::CScriptedFtpServer;
 using tovalo_test::CScriptStep;
@@ -453,7 +454,7 @@ TEST(CliObserver, KeepsOneLineReportsAndMasksPasswords) {
     for (const auto& row : masks) EXPECT_EQ(nsFtpCli::CReplyRecorder::MaskedCommand(row[0]), row[1]);
 }
 
-TEST(CliCommands, DirectoryOfA257Reply) {
+TEST(ReplyFields, DirectoryOfA257Reply) {
     const char* const rows[][2] = {
         {"257 \"/\" is the current directory.", "/"}, {"257 \"/a \"\"b\"\"\" here", "/a \"b\""},
         {"257 \"/unterminated", "/unterminated"},     {"257 /plain", "/plain"},
@@ -461,7 +462,7 @@ TEST(CliCommands, DirectoryOfA257Reply) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row[0]);
-        EXPECT_EQ(nsFtpCli::DirectoryOfReply(row[0]), row[1]);
+        EXPECT_EQ(nsFTP::DirectoryOfReply(row[0]), row[1]);
     }
 }
 

@@ -116,8 +116,9 @@ bool RunMdtm(CSession& s, const CCommand& c) {
 }
 
 bool RunPwd(CSession& s, const CCommand&) {
-    if (s.client.PrintDirectory() != 0) return false;
-    PrintEscapedLine(s, DirectoryOfReply(s.replies.LastReply()));
+    std::string directory;
+    if (s.client.PrintDirectory(directory) != 0) return false;
+    PrintEscapedLine(s, directory);
     return true;
 }
 
@@ -207,22 +208,6 @@ bool ParseTypeWord(const std::string& word, nsFTP::CTransferType& type) {
     } else
         return false;
     return true;
-}
-
-std::string DirectoryOfReply(const std::string& reply) {
-    const std::string firstLine = reply.substr(0, reply.find('\n'));
-    const std::size_t open = firstLine.find('"');
-    if (open == std::string::npos) return firstLine.size() > 4 ? firstLine.substr(4) : std::string();
-    std::string directory;
-    for (std::size_t at = open + 1; at < firstLine.size(); ++at) {
-        if (firstLine[at] != '"')
-            directory += firstLine[at];
-        else if (at + 1 < firstLine.size() && firstLine[at + 1] == '"')
-            directory += firstLine[++at];
-        else
-            break;
-    }
-    return directory;
 }
 
 bool ValidateCommand(const CCommand& command, std::string& error) {

@@ -43,8 +43,4 @@ std::vector<CCommandHelp> CommandHelp();
 // "A", "I", "E" or "L<byte size>" as a transfer type; false for anything else.
 bool ParseTypeWord(const std::string& word, nsFTP::CTransferType& type);
 
-// The directory of a 257 reply: the text between the first quote and its closing quote, with
-// doubled quotes taken as one; the whole text after the code when there is no quote.
-std::string DirectoryOfReply(const std::string& reply);
-
 }  // namespace nsFtpCli
