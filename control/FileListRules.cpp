@@ -1,6 +1,9 @@
 // The file list's rules that need no window (see FileListRules.h).
 #include "control/FileListRules.h"
 
+#include "control/SizeText.h"
+
+#include <algorithm>
 #include <cstdio>
 #include <limits>
 
@@ -63,24 +66,14 @@ LimitVerdict JudgeLimit(const SizeTotals& totals, std::uint64_t size) {
 }
 
 namespace {
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 }  // namespace
 
 std::int32_t ParseLong(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size() && IsBlank(text[i])) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    // 2^31 is the magnitude of the smallest value; anything above stops there.
-    constexpr std::int64_t kCap = std::int64_t{1} << 31;
-    std::int64_t magnitude = 0;
-    for (; i < text.size() && IsDigit(text[i]); ++i) {
-        magnitude = magnitude * 10 + (text[i] - '0');
-        if (magnitude > kCap) magnitude = kCap;
-    }
-    if (negative) return static_cast<std::int32_t>(-magnitude);
-    return static_cast<std::int32_t>(magnitude < kCap ? magnitude : kCap - 1);
+    // A decimal long is the 64-bit reading stopped at the ends of the 32-bit range.
+    constexpr std::int64_t kMin = std::numeric_limits<std::int32_t>::min();
+    constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
+    return static_cast<std::int32_t>(std::clamp(ParseInt64(text), kMin, kMax));
 }
 
 std::uint64_t ParseUnsigned(std::string_view text) {
