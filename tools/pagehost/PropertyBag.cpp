@@ -9,27 +9,6 @@ fw::ComPtr<IPropertyBag> PropertyBag::create(std::vector<PageParam> params) {
     return fw::ComPtr<IPropertyBag>::Adopt(new PropertyBag(std::move(params)));
 }
 
-STDMETHODIMP PropertyBag::QueryInterface(REFIID iid, void** object) {
-    if (!object) {
-        return E_POINTER;
-    }
-    if (iid == IID_IUnknown || iid == IID_IPropertyBag) {
-        *object = static_cast<IPropertyBag*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) PropertyBag::Release() {
-    const ULONG left = m_refs.release();
-    if (left == 0) {
-        delete this;
-    }
-    return left;
-}
-
 STDMETHODIMP PropertyBag::Read(LPCOLESTR name, VARIANT* value, IErrorLog* /*log*/) {
     if (!name || !value) {
         return E_POINTER;

@@ -13,22 +13,17 @@ namespace pagehost {
 
 // Read-only bag over the page's params: names match without regard to case, values are texts
 // handed out as VT_BSTR, or converted when the reader asks for another type.
-class PropertyBag final : public IPropertyBag {
+class PropertyBag final : public SingleInterfaceObject<IPropertyBag, &IID_IPropertyBag> {
 public:
     static fw::ComPtr<IPropertyBag> create(std::vector<PageParam> params);
-
-    STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
-    STDMETHODIMP_(ULONG) AddRef() override { return m_refs.add(); }
-    STDMETHODIMP_(ULONG) Release() override;
 
     STDMETHODIMP Read(LPCOLESTR name, VARIANT* value, IErrorLog* log) override;
     STDMETHODIMP Write(LPCOLESTR name, VARIANT* value) override;
 
 private:
     explicit PropertyBag(std::vector<PageParam> params) : m_params(std::move(params)) {}
-    ~PropertyBag() = default;
+    ~PropertyBag() override = default;
 
-    RefCount m_refs;
     std::vector<PageParam> m_params;
 };
 
