@@ -2,8 +2,9 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 #include <string_view>
+
+#include "ftp/PackedTexts.h"
 
 namespace nsFTP {
 
@@ -29,7 +30,7 @@ enum class EIdentifierType : std::int32_t {
 
 class CFTPFileStatus {
 public:
-    CFTPFileStatus() = default;
+    CFTPFileStatus() noexcept = default;
     CFTPFileStatus(const CFTPFileStatus&) = default;
     CFTPFileStatus(CFTPFileStatus&&) noexcept = default;
     CFTPFileStatus& operator=(const CFTPFileStatus&) = default;
@@ -39,71 +40,58 @@ public:
     // All members equal; inequality comes with it.
     bool operator==(const CFTPFileStatus&) const = default;
 
-    // Back to the empty record. Keeps the strings' storage, so a parser can reuse one record cheaply.
+    // Back to the empty record. Keeps the texts' storage, so a parser can reuse one record cheaply.
     // Inline, as a listing parser starts every line with it.
     void Reset() noexcept {
-        m_strName.clear();
+        m_texts.Clear();
         m_fTryCwd = false;
         m_fTryRetrieve = false;
         m_eSizeType = ESizeType::Unknown;
         m_nSize = -1;
         m_eMTimeType = EModificationTimeType::Unknown;
         m_nMTime = 0;
-        m_strPermissions.clear();
-        m_strOwner.clear();
-        m_strGroup.clear();
-        m_strLinkCount.clear();
         m_eIdType = EIdentifierType::Unknown;
-        m_strId.clear();
     }
 
-    const std::string& Name() const noexcept { return m_strName; }
+    // The texts stay valid until the record is changed or destroyed.
+    std::string_view Name() const noexcept { return m_texts.Get(kName); }
     bool TryChangeDirectory() const noexcept { return m_fTryCwd; }
     bool TryRetrieve() const noexcept { return m_fTryRetrieve; }
     ESizeType SizeType() const noexcept { return m_eSizeType; }
     std::int64_t Size() const noexcept { return m_nSize; }  // -1 when unknown
     EModificationTimeType ModificationTimeType() const noexcept { return m_eMTimeType; }
     std::int64_t ModificationTime() const noexcept { return m_nMTime; }  // seconds since 1970 UTC
-    const std::string& Permissions() const noexcept { return m_strPermissions; }
-    const std::string& Owner() const noexcept { return m_strOwner; }
-    const std::string& Group() const noexcept { return m_strGroup; }
-    const std::string& LinkCount() const noexcept { return m_strLinkCount; }
+    std::string_view Permissions() const noexcept { return m_texts.Get(kPermissions); }
+    std::string_view Owner() const noexcept { return m_texts.Get(kOwner); }
+    std::string_view Group() const noexcept { return m_texts.Get(kGroup); }
+    std::string_view LinkCount() const noexcept { return m_texts.Get(kLinkCount); }
     EIdentifierType IdentifierType() const noexcept { return m_eIdType; }
-    const std::string& Identifier() const noexcept { return m_strId; }
+    std::string_view Identifier() const noexcept { return m_texts.Get(kIdentifier); }
 
     // The text setters are inline: a listing parser calls four or five of them for every line.
-    void SetName(std::string_view name) { SetText(m_strName, name); }
+    void SetName(std::string_view name) { m_texts.Set(kName, name); }
     void SetTryChangeDirectory(bool f) noexcept { m_fTryCwd = f; }
     void SetTryRetrieve(bool f) noexcept { m_fTryRetrieve = f; }
     void SetSizeType(ESizeType type) noexcept { m_eSizeType = type; }
     void SetSize(std::int64_t size) noexcept { m_nSize = size; }
     void SetModificationTimeType(EModificationTimeType type) noexcept { m_eMTimeType = type; }
     void SetModificationTime(std::int64_t time) noexcept { m_nMTime = time; }
-    void SetPermissions(std::string_view text) { SetText(m_strPermissions, text); }
-    void SetOwner(std::string_view text) { SetText(m_strOwner, text); }
-    void SetGroup(std::string_view text) { SetText(m_strGroup, text); }
-    void SetLinkCount(std::string_view text) { SetText(m_strLinkCount, text); }
+    void SetPermissions(std::string_view text) { m_texts.Set(kPermissions, text); }
+    void SetOwner(std::string_view text) { m_texts.Set(kOwner, text); }
+    void SetGroup(std::string_view text) { m_texts.Set(kGroup, text); }
+    void SetLinkCount(std::string_view text) { m_texts.Set(kLinkCount, text); }
     void SetIdentifierType(EIdentifierType type) noexcept { m_eIdType = type; }
-    void SetIdentifier(std::string_view id) { SetText(m_strId, id); }
+    void SetIdentifier(std::string_view id) { m_texts.Set(kIdentifier, id); }
 
 private:
-    // Reset leaves every text empty, and appending to an empty string skips what assign does to allow
-    // for text that overlaps the string; any other case goes out of line to assign.
-    static void SetText(std::string& target, std::string_view text) {
-        if (target.empty())
-            target.append(text.data(), text.size());
-        else
-            ReplaceText(target, text);
-    }
-    static void ReplaceText(std::string& target, std::string_view text);
+    // Slots of the texts, in the order the parser sets them (so that it only appends): the UNIX
+    // columns come first, the name last.
+    enum ETextSlot : std::size_t { kPermissions, kLinkCount, kOwner, kGroup, kIdentifier, kName, kTextSlots };
+    // Room inside the record for a typical UNIX entry's texts (permissions, link count, owner, group
+    // and a name of some 40 bytes); longer ones go to one heap block.
+    static constexpr std::size_t kInlineText = 80;
 
-    // Ordered so that no padding is needed between the 32-bit members: a listing holds many records.
-    std::string m_strName;
-    std::string m_strPermissions;
-    std::string m_strOwner;
-    std::string m_strGroup;
-    std::string m_strLinkCount;
-    std::string m_strId;
+    CPackedTexts<kTextSlots, kInlineText> m_texts;
     std::int64_t m_nSize = -1;
     std::int64_t m_nMTime = 0;
     ESizeType m_eSizeType = ESizeType::Unknown;

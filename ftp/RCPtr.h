@@ -39,11 +39,17 @@ private:
 // instead of shared when a handle is copied from it.
 template <class T>
 class RCIPtr {
+    class CountHolder;
+
 public:
     // Takes ownership of pRealPtr (which may be null).
-    explicit RCIPtr(T* pRealPtr = nullptr) : m_pCounter(NewHolder(pRealPtr)) { Init(); }
+    explicit RCIPtr(T* pRealPtr = nullptr) : m_pCounter(NewOwningHolder(pRealPtr)) { Init(); }
 
     RCIPtr(const RCIPtr& rhs) : m_pCounter(rhs.m_pCounter) { Init(); }
+
+    // Takes over rhs's reference without touching the count, so a growing list of handles moves
+    // them cheaply. rhs is left empty, like a handle to no record.
+    RCIPtr(RCIPtr&& rhs) noexcept : m_pCounter(std::exchange(rhs.m_pCounter, nullptr)) {}
 
     RCIPtr& operator=(const RCIPtr& rhs) {
         if (m_pCounter != rhs.m_pCounter) {
@@ -53,35 +59,86 @@ public:
         return *this;
     }
 
-    ~RCIPtr() { m_pCounter->RemoveReference(); }
+    RCIPtr& operator=(RCIPtr&& rhs) noexcept {
+        if (this != &rhs) {
+            RCIPtr gone(std::move(*this));
+            m_pCounter = std::exchange(rhs.m_pCounter, nullptr);
+        }
+        return *this;
+    }
 
-    const T* operator->() const noexcept { return m_pCounter->m_pPointee.get(); }
+    ~RCIPtr() {
+        if (m_pCounter) m_pCounter->RemoveReference();
+    }
+
+    const T* operator->() const noexcept { return m_pCounter->m_pPointee; }
     const T& operator*() const noexcept { return *m_pCounter->m_pPointee; }
-    const T* Get() const noexcept { return m_pCounter->m_pPointee.get(); }
+    const T* Get() const noexcept { return m_pCounter ? m_pCounter->m_pPointee : nullptr; }
     explicit operator bool() const noexcept { return Get() != nullptr; }
 
-    // How many handles share this one's record (1 when unshared).
-    std::int32_t UseCount() const noexcept { return m_pCounter->RefCount(); }
-    bool IsShareable() const noexcept { return m_pCounter->IsShareable(); }
+    // How many handles share this one's record (1 when unshared, 0 for a handle moved from).
+    std::int32_t UseCount() const noexcept { return m_pCounter ? m_pCounter->RefCount() : 0; }
+    bool IsShareable() const noexcept { return !m_pCounter || m_pCounter->IsShareable(); }
     // Later copies of this handle get a record of their own.
-    void MarkUnshareable() noexcept { m_pCounter->MarkUnshareable(); }
+    void MarkUnshareable() noexcept {
+        if (m_pCounter) m_pCounter->MarkUnshareable();
+    }
+
+    // A handle to a new T made from args, which lives in the same block as its count: one allocation
+    // instead of two, and the record beside its count in memory.
+    template <class... Args>
+    static RCIPtr Make(Args&&... args) {
+        return RCIPtr(AdoptHolder{}, new InlineHolder(std::forward<Args>(args)...));
+    }
 
 private:
-    class CountHolder final : public RCObject {
+    // The count and a pointer to the pointee; the two kinds of holder below decide where the pointee
+    // lives and free it with themselves (through RCObject's virtual destructor).
+    class CountHolder : public RCObject {
     public:
-        explicit CountHolder(std::unique_ptr<T> pPointee) noexcept : m_pPointee(std::move(pPointee)) {}
-        std::unique_ptr<T> m_pPointee;
+        T* m_pPointee;
+
+    protected:
+        explicit CountHolder(T* pPointee) noexcept : m_pPointee(pPointee) {}
     };
 
-    static CountHolder* NewHolder(T* pRealPtr) {
+    // A pointee that was allocated on its own.
+    class OwningHolder final : public CountHolder {
+    public:
+        explicit OwningHolder(T* pPointee) noexcept : CountHolder(pPointee) {}
+        OwningHolder(const OwningHolder&) = delete;
+        OwningHolder& operator=(const OwningHolder&) = delete;
+        ~OwningHolder() override { delete this->m_pPointee; }
+    };
+
+    // A pointee built inside the holder.
+    class InlineHolder final : public CountHolder {
+    public:
+        template <class... Args>
+        explicit InlineHolder(Args&&... args) : CountHolder(&m_value), m_value(std::forward<Args>(args)...) {}
+        InlineHolder(const InlineHolder&) = delete;
+        InlineHolder& operator=(const InlineHolder&) = delete;
+        ~InlineHolder() override = default;
+
+    private:
+        T m_value;
+    };
+
+    struct AdoptHolder {};
+    RCIPtr(AdoptHolder, CountHolder* pHolder) noexcept : m_pCounter(pHolder) { m_pCounter->AddReference(); }
+
+    static CountHolder* NewOwningHolder(T* pRealPtr) {
         std::unique_ptr<T> owned(pRealPtr);  // freed if the holder cannot be allocated
-        return new CountHolder(std::move(owned));
+        CountHolder* holder = new OwningHolder(owned.get());
+        owned.release();
+        return holder;
     }
 
     void Init() {
+        if (!m_pCounter) return;  // copied from a handle that was moved from: empty as well
         if (!m_pCounter->IsShareable()) {
-            const T* pSource = m_pCounter->m_pPointee.get();
-            m_pCounter = NewHolder(pSource ? new T(*pSource) : nullptr);
+            const T* pSource = m_pCounter->m_pPointee;
+            m_pCounter = pSource ? static_cast<CountHolder*>(new InlineHolder(*pSource)) : NewOwningHolder(nullptr);
         }
         m_pCounter->AddReference();
     }
@@ -89,10 +146,10 @@ private:
     CountHolder* m_pCounter;
 };
 
-// RCIPtr<T> holding a new T made from args.
+// RCIPtr<T> holding a new T made from args, in one allocation with its count.
 template <class T, class... Args>
 RCIPtr<T> MakeRCIPtr(Args&&... args) {
-    return RCIPtr<T>(new T(std::forward<Args>(args)...));
+    return RCIPtr<T>::Make(std::forward<Args>(args)...);
 }
 
 }  // namespace nsSP

@@ -539,7 +539,7 @@ TEST(DataTransfer, MovesFilesAndListingsOverDataConnections) {
                  CFTPClient::TFileStatusVector entries;
                  const bool result = c.DownloadFile("down", local, kImage, true) && c.ListEntries("dir", entries, true);
                  for (const auto& entry : entries)
-                     out += "[" + entry->Name() + " " + std::to_string(entry->Size()) + "]";
+                     out += "[" + std::string(entry->Name()) + " " + std::to_string(entry->Size()) + "]";
                  return result;
              },
          .expectedResult = true,

@@ -20,7 +20,7 @@ CSeen Feed(const std::string& text, std::size_t pieceSize) {
     nsFTP::CDirListingParser parser(nsFTP::CDirListingParser::FixedClock(1'700'000'000));
     nsFTP::CDirListingStream stream(parser, [&seen](std::string_view line, const nsFTP::CFTPFileStatus* entry) {
         seen.lines.emplace_back(line);
-        seen.names.push_back(entry ? entry->Name() : "-");
+        seen.names.emplace_back(entry ? entry->Name() : "-");
     });
     for (std::size_t at = 0; at < text.size(); at += pieceSize)
         stream.Feed(std::string_view(text).substr(at, pieceSize));
@@ -72,7 +72,7 @@ TEST(DirListingStream, WholeTextThroughTheCallback) {
     std::vector<std::string> names;
     const std::size_t entries = nsFTP::ParseListing(parser, "+i1,m1,/,\tdir\r\nnonsense\r\n+r,s3,\tfile\r\n",
                                                     [&names](std::string_view, const nsFTP::CFTPFileStatus* entry) {
-                                                        if (entry) names.push_back(entry->Name());
+                                                        if (entry) names.emplace_back(entry->Name());
                                                     });
     EXPECT_EQ(entries, 2u);
     EXPECT_EQ(names, (std::vector<std::string>{"dir", "file"}));

@@ -4,6 +4,9 @@
 #include <functional>
 #include <list>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "ftp/FTPFileStatus.h"
 #include "ftp/RCPtr.h"
@@ -61,6 +64,81 @@ TEST(FileStatus, EveryMemberTakesPartInEquality) {
     EXPECT_EQ(reset.Size(), -1);
 }
 
+// The texts share one block: setting them in any order, to any length, or from the record's own
+// texts must leave every other text as it was, whether the block is inside the record or on the heap.
+TEST(FileStatus, TextsSetInAnyOrderKeepEachOther) {
+    using Setter = void (CFTPFileStatus::*)(std::string_view);
+    using Getter = std::string_view (CFTPFileStatus::*)() const;
+    struct Text {
+        Setter set;
+        Getter get;
+    };
+    const Text texts[] = {
+        {&CFTPFileStatus::SetName, &CFTPFileStatus::Name},
+        {&CFTPFileStatus::SetPermissions, &CFTPFileStatus::Permissions},
+        {&CFTPFileStatus::SetOwner, &CFTPFileStatus::Owner},
+        {&CFTPFileStatus::SetGroup, &CFTPFileStatus::Group},
+        {&CFTPFileStatus::SetLinkCount, &CFTPFileStatus::LinkCount},
+        {&CFTPFileStatus::SetIdentifier, &CFTPFileStatus::Identifier},
+    };
+    const std::string longText(300, 'x');
+    const std::string values[] = {"", "a", "mid-sized text", longText, std::string("\0nul\0", 5)};
+    // Every text set to every value, in both orders through the slots, twice over (so each
+    // replaces a text that is already there); a plain model says what each must read.
+    for (const bool backwards : {false, true}) {
+        CFTPFileStatus record;
+        std::string model[std::size(texts)];
+        for (int round = 0; round < 2; ++round)
+            for (std::size_t v = 0; v < std::size(values); ++v)
+                for (std::size_t k = 0; k < std::size(texts); ++k) {
+                    const std::size_t t = backwards ? std::size(texts) - 1 - k : k;
+                    const std::string value = values[(v + t + round) % std::size(values)] + std::to_string(t);
+                    (record.*texts[t].set)(value);
+                    model[t] = value;
+                    for (std::size_t i = 0; i < std::size(texts); ++i) {
+                        SCOPED_TRACE(::testing::Message() << "backwards " << backwards << " round " << round
+                                                          << " value " << v << " set " << t << " read " << i);
+                        ASSERT_EQ((record.*texts[i].get)(), model[i]);
+                    }
+                    const CFTPFileStatus copy = record;
+                    CFTPFileStatus moved = CFTPFileStatus(copy);
+                    ASSERT_EQ(copy, record);
+                    ASSERT_EQ(moved, record);
+                }
+    }
+}
+
+TEST(FileStatus, ATextSetFromTheRecordItselfIsCopiedWhole) {
+    for (const std::string& name : {std::string("short"), std::string(200, 'n')}) {
+        SCOPED_TRACE(name.size());
+        CFTPFileStatus record;
+        record.SetPermissions("-rw-r--r--");
+        record.SetName(name);
+        record.SetOwner(record.Name());  // a view into the block that grows while it is copied
+        record.SetName(record.Permissions());
+        EXPECT_EQ(record.Owner(), name);
+        EXPECT_EQ(record.Name(), "-rw-r--r--");
+        EXPECT_EQ(record.Permissions(), "-rw-r--r--");
+    }
+}
+
+TEST(FileStatus, MovedFromAndResetRecordsAreEmptyAndReusable) {
+    CFTPFileStatus record = FullRecord();
+    record.SetName(std::string(500, 'x'));  // on the heap
+    CFTPFileStatus taken = std::move(record);
+    EXPECT_EQ(taken.Name().size(), 500u);
+    EXPECT_EQ(taken.Owner(), "o");
+    record.Reset();
+    EXPECT_EQ(record, CFTPFileStatus());
+    record.SetName("again");
+    EXPECT_EQ(record.Name(), "again");
+    taken.Reset();
+    EXPECT_EQ(taken, CFTPFileStatus());
+    taken.SetGroup("g2");  // reuses the heap block it kept
+    EXPECT_EQ(taken.Group(), "g2");
+    EXPECT_EQ(taken.Name(), "");
+}
+
 // Counts live instances, so the tests see when the shared record is deleted.
 struct Tracked {
     explicit Tracked(int& live, int v = 0) : m_live(live), value(v) { ++m_live; }
@@ -114,6 +192,39 @@ TEST(RCIPtr, UnshareableRecordIsCopiedNotShared) {
     EXPECT_EQ(copy->value, 5);
     EXPECT_EQ(original.UseCount(), 1);
     EXPECT_TRUE(copy.IsShareable());
+}
+
+TEST(RCIPtr, MadeRecordsAndMovedHandlesKeepTheCount) {
+    int live = 0;
+    {
+        std::vector<RCIPtr<Tracked>> list;
+        for (int i = 0; i < 100; ++i) list.push_back(nsSP::MakeRCIPtr<Tracked>(live, i));  // grows by moving
+        EXPECT_EQ(live, 100);
+        EXPECT_EQ(list[42]->value, 42);
+        EXPECT_EQ(list[42].UseCount(), 1);
+        RCIPtr<Tracked> kept = list[7];
+        RCIPtr<Tracked> moved = std::move(kept);
+        EXPECT_FALSE(kept);
+        EXPECT_EQ(kept.UseCount(), 0);
+        RCIPtr<Tracked> copyOfEmpty = kept;  // a moved-from handle copies as an empty one
+        EXPECT_FALSE(copyOfEmpty);
+        EXPECT_EQ(moved.UseCount(), 2);
+        list.clear();
+        EXPECT_EQ(live, 1);
+        EXPECT_EQ(moved->value, 7);
+        moved = std::move(moved);  // self-move keeps the record
+        EXPECT_EQ(moved->value, 7);
+        kept = std::move(moved);
+        EXPECT_EQ(kept->value, 7);
+        moved.MarkUnshareable();  // no record: nothing to mark
+        RCIPtr<Tracked> unshared = nsSP::MakeRCIPtr<Tracked>(live, 9);
+        unshared.MarkUnshareable();
+        RCIPtr<Tracked> own = unshared;  // a made record is copied like any other
+        EXPECT_NE(own.Get(), unshared.Get());
+        EXPECT_EQ(own->value, 9);
+        EXPECT_EQ(live, 3);
+    }
+    EXPECT_EQ(live, 0);
 }
 
 TEST(RCIPtr, NullPointeeIsAllowed) {
