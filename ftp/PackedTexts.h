@@ -100,7 +100,10 @@ private:
     static void CopyText(char* to, std::string_view text) noexcept {
         const char* from = text.data();
         const std::size_t n = text.size();
-        if (n >= 8 && n <= 16) {
+        if (n > 16 && n <= 32) {
+            CopyBlock<16>(to, from);
+            CopyBlock<16>(to + n - 16, from + n - 16);
+        } else if (n >= 8 && n <= 16) {
             CopyBlock<8>(to, from);
             CopyBlock<8>(to + n - 8, from + n - 8);
         } else if (n >= 4 && n < 8) {
@@ -110,7 +113,7 @@ private:
             to[0] = from[0];
             to[n / 2] = from[n / 2];
             to[n - 1] = from[n - 1];
-        } else if (n > 16)
+        } else if (n > 32)
             std::memcpy(to, from, n);
     }
 
@@ -164,7 +167,7 @@ private:
     std::array<std::uint32_t, kCount> m_ends{};  // where each text ends; a text starts where the one before ends
     std::uint32_t m_nCapacity = kInline;
     std::unique_ptr<char[]> m_pHeap;  // the texts, when they outgrew m_inline
-    char m_inline[kInline] = {};  // all of it defined, as moves copy all of it
+    char m_inline[kInline] = {};      // all of it defined, as moves copy all of it
 };
 
 }  // namespace nsFTP
