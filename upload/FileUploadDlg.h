@@ -73,8 +73,9 @@ private:
     void EndSession(int sent, int count);
     void PumpOneMessage();
 
-    // Error reports: WinINet's last response after a failed channel step, or a local file's error.
-    void ReportError();
+    // Error reports: WinINet's last response after a failed channel step (with its error number,
+    // or the one given), or a local file's error.
+    void ReportError(std::optional<DWORD> error = std::nullopt);
     void ReportLocalError(DWORD error, const std::string& path);
 
     // Retries (SessionRetry.cpp): a failed step is noted where it fails; after the attempt the

@@ -172,6 +172,13 @@ bool CFileUploadSlg::SendFile(CInetFtpChannel& channel, int index, int count) {
     m_bTransferring = true;
     SendBlocks(channel, file, path);
     channel.CloseRemoteFile();
+    if (m_bTransferring && StoreRefused(ReadLastResponse().text)) {
+        // All bytes went out, but the server did not keep them all: a failed write, told by the
+        // reply (which WinINet reads on close and reports as no error).
+        m_bTransferring = false;
+        NoteFailure(SessionStep::FinishStore, ERROR_INTERNET_EXTENDED_ERROR);
+        ReportError(ERROR_INTERNET_EXTENDED_ERROR);
+    }
     if (!m_bTransferring) {
         NotePartialFile(remotePath);
         return false;
@@ -251,9 +258,10 @@ void CFileUploadSlg::PumpOneMessage() {
     ::DispatchMessageW(&msg);
 }
 
-void CFileUploadSlg::ReportError() {
+void CFileUploadSlg::ReportError(std::optional<DWORD> error) {
     const LastResponse response = ReadLastResponse();
-    m_errorSocket.Report(response.error, response.text, ReportHost(), kReportPort);
+    m_errorSocket.Report(error ? static_cast<std::int32_t>(*error) : response.error, response.text, ReportHost(),
+                         kReportPort);
 }
 
 void CFileUploadSlg::ReportLocalError(DWORD error, const std::string& path) {

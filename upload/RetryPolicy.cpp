@@ -81,9 +81,14 @@ FailureVerdict JudgeFailure(SessionStep step, bool passive, std::uint32_t error,
         return {true, false};
     case SessionStep::ReadLocalFile:
         return {};
+    case SessionStep::FinishStore:
+        // 426 or 451 (the connection dropped, a local error) may pass; 552 (no room) will not.
+        return code >= 400 ? ByReplyClass(code) : FailureVerdict{true, false};
     }
     return {};
 }
+
+bool StoreRefused(std::string_view responseAfterClose) { return LastReplyCode(responseAfterClose) >= 400; }
 
 unsigned RetryDelaySeconds(unsigned retry) {
     if (retry == 0) return 1;

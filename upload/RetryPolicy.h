@@ -14,6 +14,7 @@ enum class SessionStep {
     OpenRemoteFile,  // the store command and its data connection (FtpOpenFile)
     WriteBlock,      // a block of the file on the data connection (InternetWriteFile)
     ReadLocalFile,   // the local file could not be opened or read
+    FinishStore,     // every block went out, and the server's final reply to the store refused the file
 };
 
 struct FailureVerdict {
@@ -29,6 +30,12 @@ FailureVerdict JudgeFailure(SessionStep step, bool passive, std::uint32_t error,
 
 // The code of the last complete reply line ("550 ..." gives 550) in a response; 0 when none.
 int LastReplyCode(std::string_view response);
+
+// Whether the response read when the remote file was closed is the server refusing the store (a
+// 4xx or 5xx reply: a full disk, a quota, a connection it dropped). The data connection can take
+// every byte while the server keeps fewer; only this reply tells. Anything else (226, or a
+// preliminary reply that a close did not follow with a final one) counts as stored.
+bool StoreRefused(std::string_view responseAfterClose);
 
 // Seconds before retry number n (1 for the first): 1, 2, 4, 8, 16, then 30 for every later one.
 unsigned RetryDelaySeconds(unsigned retry);

@@ -24,6 +24,8 @@ const char* StepText(SessionStep step) {
         return "connection lost";
     case SessionStep::ReadLocalFile:
         return "local file unreadable";
+    case SessionStep::FinishStore:
+        return "file refused";
     }
     return "failed";
 }
@@ -48,7 +50,8 @@ void CFileUploadSlg::NoteFailure(SessionStep step, DWORD error) {
 }
 
 void CFileUploadSlg::NotePartialFile(const std::string& remotePath) {
-    if (m_failure && m_failure->step == SessionStep::WriteBlock) m_strPartialRemotePath = remotePath;
+    if (m_failure && (m_failure->step == SessionStep::WriteBlock || m_failure->step == SessionStep::FinishStore))
+        m_strPartialRemotePath = remotePath;
 }
 
 void CFileUploadSlg::DeletePartialFile(CInetFtpChannel& channel) {

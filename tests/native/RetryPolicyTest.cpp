@@ -70,7 +70,32 @@ constexpr Case kCases[] = {
     {"block write failed", SessionStep::WriteBlock, kActive, kAborted, "", true, false},
     {"block write failed, passive", SessionStep::WriteBlock, kPassive, kReset, "", true, false},
     {"local file unreadable", SessionStep::ReadLocalFile, kActive, kFileNotFound, "", false, false},
+    // The final reply to a store that took every byte.
+    {"store aborted by the server", SessionStep::FinishStore, kActive, kExtended, "426 Transfer aborted.", true, false},
+    {"store failed locally at the server", SessionStep::FinishStore, kPassive, kExtended, "451 Write error.", true,
+     false},
+    {"store beyond the quota", SessionStep::FinishStore, kActive, kExtended, "552 Quota exceeded.", false, false},
 };
+
+TEST(RetryPolicy, StoreRefusedOnlyByAFailingFinalReply) {
+    const struct {
+        std::string_view response;
+        bool refused;
+    } cases[] = {
+        {"226 Transfer complete.", false},
+        {"250 OK", false},
+        {"150 Opening data connection.", false},  // a close that read no final reply
+        {"", false},
+        {"426 None; transfer aborted.", true},
+        {"451-Write error\r\n451 Disk full.\r\n", true},
+        {"552 Quota exceeded.", true},
+        {"125 Data connection open\r\n550 Failed.\r\n", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.response);
+        EXPECT_EQ(StoreRefused(c.response), c.refused);
+    }
+}
 
 TEST(RetryPolicy, FailedSteps) {
     for (const Case& c : kCases) {

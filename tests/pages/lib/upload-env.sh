@@ -52,6 +52,9 @@ _upload_env_fixtures() { # folder
   : >"$files/empty.txt"
   printf 'a file with a blank in its name\n' >"$files/with space.txt"
   head -c $((3 * 1024 * 1024)) /dev/urandom >"$files/big.bin"
+  # Either side of the full server's 64 KiB: one that fits, one whose last kilobyte it cannot keep.
+  head -c 65000 /dev/urandom >"$files/fits.bin"
+  head -c 66560 /dev/urandom >"$files/over.bin"
 }
 
 upload_env_start() { # scratch
