@@ -27,7 +27,7 @@ public:
 
     // Resets status, then fills it from line (without its line terminator). True when the line was
     // understood; otherwise status holds a partial record that is to be dropped. Never throws except
-    // std::bad_alloc.
+    // std::bad_alloc, and std::length_error for a line whose texts pass 4 GiB.
     bool ParseLine(CFTPFileStatus& status, std::string_view line);
 
     // Seconds since 1970-01-01 UTC of midnight on the given day; month counts from 0 (January).
