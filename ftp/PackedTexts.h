@@ -10,6 +10,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string_view>
+#include <utility>
 
 namespace nsFTP {
 
@@ -33,12 +34,7 @@ public:
     }
 
     // Takes over the other's heap block, if any; the other is left empty.
-    CPackedTexts(CPackedTexts&& other) noexcept
-        : m_ends(other.m_ends), m_nCapacity(other.m_nCapacity), m_pHeap(std::move(other.m_pHeap)) {
-        if (!m_pHeap) CopyInline(other);
-        other.m_ends = {};
-        other.m_nCapacity = kInline;
-    }
+    CPackedTexts(CPackedTexts&& other) noexcept { TakeOver(other); }
 
     CPackedTexts& operator=(const CPackedTexts& other) {
         if (this != &other) *this = CPackedTexts(other);
@@ -46,14 +42,7 @@ public:
     }
 
     CPackedTexts& operator=(CPackedTexts&& other) noexcept {
-        if (this != &other) {
-            m_ends = other.m_ends;
-            m_nCapacity = other.m_nCapacity;
-            m_pHeap = std::move(other.m_pHeap);
-            if (!m_pHeap) CopyInline(other);
-            other.m_ends = {};
-            other.m_nCapacity = kInline;
-        }
+        if (this != &other) TakeOver(other);
         return *this;
     }
 
@@ -91,9 +80,15 @@ private:
     char* Data() noexcept { return m_pHeap ? m_pHeap.get() : m_inline; }
     const char* Data() const noexcept { return m_pHeap ? m_pHeap.get() : m_inline; }
 
-    // The whole inline buffer, whatever part of it is in use: a copy of fixed size is a few vector
-    // moves, where one of the used size is a library call.
-    void CopyInline(const CPackedTexts& other) noexcept { std::memcpy(m_inline, other.m_inline, kInline); }
+    // The other's texts become this one's, and the other is left empty. A text in the inline buffer
+    // is copied with the whole buffer, whatever part of it is in use: a copy of fixed size is a few
+    // vector moves, where one of the used size is a library call.
+    void TakeOver(CPackedTexts& other) noexcept {
+        m_ends = std::exchange(other.m_ends, {});
+        m_nCapacity = std::exchange(other.m_nCapacity, static_cast<std::uint32_t>(kInline));
+        m_pHeap = std::move(other.m_pHeap);
+        if (!m_pHeap) std::memcpy(m_inline, other.m_inline, kInline);
+    }
 
     // Copies a text; the short ones that listing columns nearly always are without a library call,
     // as two loads and two stores that may overlap.
