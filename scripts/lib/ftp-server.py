@@ -42,6 +42,31 @@ def dropping_dtp(base, flag, after):
     return DroppingDTPHandler
 
 
+def truncating_dtp(base, flag):
+    """A data channel that, while the flag file exists, keeps only the first half of the next
+    upload that completes (at least one byte less), still answers 226, and removes the flag: a
+    server with a quota or a full disk that does not say so. The cut is made before the reply, so
+    a SIZE sent right after the 226 already sees it."""
+
+    class TruncatingDTPHandler(base):
+        def close(self):
+            # The base closes the file and answers the client from here; a completed upload has
+            # its 226 waiting in _resp by now (an aborted or failed one has a 426, or nothing).
+            if (not self._closed and self.receive and self.transfer_finished
+                    and self._resp and self._resp[0].startswith("226")
+                    and self.file_obj is not None and not self.file_obj.closed
+                    and os.path.exists(flag)):
+                os.remove(flag)
+                self.file_obj.flush()
+                size = os.fstat(self.file_obj.fileno()).st_size
+                # An APPE or a resumed STOR is judged by the whole file, as a quota would be.
+                os.ftruncate(self.file_obj.fileno(), size // 2)
+                logging.info("keeping %d of the %d bytes of %s", size // 2, size, self.file_obj.name)
+            super().close()
+
+    return TruncatingDTPHandler
+
+
 def refusing_active_mode(base):
     class RefusingActiveHandler(base):
         def ftp_PORT(self, line):
@@ -71,6 +96,9 @@ def main():
                     help="a file: while it exists, the next upload that passes --drop-after bytes has its "
                          "data connection closed there, and the file is removed (a connection lost once)")
     ap.add_argument("--drop-after", type=int, default=65536)
+    ap.add_argument("--truncate-flag",
+                    help="a file: while it exists, the next upload that completes keeps only its first "
+                         "half yet is answered 226, and the file is removed (a quota that says nothing)")
     ap.add_argument("--refuse-port", action="store_true",
                     help="refuse PORT and EPRT, as a server behind a firewall that allows no active mode")
     args = ap.parse_args()
@@ -101,6 +129,8 @@ def main():
         handler.dtp_handler = dtp
     if args.drop_flag:
         handler.dtp_handler = dropping_dtp(handler.dtp_handler, args.drop_flag, args.drop_after)
+    if args.truncate_flag:
+        handler.dtp_handler = truncating_dtp(handler.dtp_handler, args.truncate_flag)
     if args.refuse_port:
         handler = refusing_active_mode(handler)
     if args.passive_ports:

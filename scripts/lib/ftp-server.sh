@@ -16,9 +16,10 @@
 # permissions (e.g. without M it may not SITE CHMOD), FTP_SERVER_DISK_FULL_AFTER=BYTES an upload
 # fails as on a full disk once it holds that many bytes, FTP_SERVER_DROP_FLAG=FILE loses the data
 # connection of one upload after FTP_SERVER_DROP_AFTER bytes (default 65536) whenever FILE exists
-# (and removes FILE), FTP_SERVER_REFUSE_PORT=1 refuses active mode. FTP_SERVER_PASSWORD sets the account's
-# password (default tovalo-pass). The server inherits TZ; both kinds are set up to
-# show times in UTC whatever TZ says.
+# (and removes FILE), FTP_SERVER_TRUNCATE_FLAG=FILE keeps only the first half of the next upload
+# that completes whenever FILE exists, yet answers 226 (and removes FILE), FTP_SERVER_REFUSE_PORT=1
+# refuses active mode. FTP_SERVER_PASSWORD sets the account's password (default tovalo-pass).
+# The server inherits TZ; both kinds are set up to show times in UTC whatever TZ says.
 
 FTP_SERVER_LIB_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # Debian's interpreter, where python3-pyftpdlib lives (a python3 earlier on PATH may lack it).
@@ -71,6 +72,7 @@ _ftp_server_start_pyftpdlib() { # root state
   [ -z "${FTP_SERVER_PERM:-}" ] || args+=(--perm "$FTP_SERVER_PERM")
   [ -z "${FTP_SERVER_DISK_FULL_AFTER:-}" ] || args+=(--disk-full-after "$FTP_SERVER_DISK_FULL_AFTER")
   [ -z "${FTP_SERVER_DROP_FLAG:-}" ] || args+=(--drop-flag "$FTP_SERVER_DROP_FLAG" --drop-after "${FTP_SERVER_DROP_AFTER:-65536}")
+  [ -z "${FTP_SERVER_TRUNCATE_FLAG:-}" ] || args+=(--truncate-flag "$FTP_SERVER_TRUNCATE_FLAG")
   [ -z "${FTP_SERVER_REFUSE_PORT:-}" ] || args+=(--refuse-port)
   setsid "$FTP_SERVER_PYTHON" "$FTP_SERVER_LIB_DIR/ftp-server.py" --root "$root" \
     --user tovalo --password "$FTP_SERVER_PASSWORD" --port-file "$state/port" --anonymous \

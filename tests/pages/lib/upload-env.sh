@@ -7,7 +7,8 @@
 # account may not SITE CHMOD (TOVALO_NOCHMOD_FTP_*), a pyftpdlib whose disk is full after 64 KiB of
 # an upload (TOVALO_FULL_FTP_*), vsftpd when it can run here (TOVALO_VSFTPD_*,
 # else TOVALO_VSFTPD_PORT is empty), a pyftpdlib that loses a data connection once on demand
-# (TOVALO_FLAKY_FTP_*) and one that refuses active mode (TOVALO_PASSIVE_FTP_*). Reports go to the
+# (TOVALO_FLAKY_FTP_*), one that refuses active mode (TOVALO_PASSIVE_FTP_*) and one that keeps
+# only half of an upload on demand yet reports it complete (TOVALO_TRUNC_FTP_*). Reports go to the
 # host the control was built with
 # (TOVALO_REPORT_HOST in the build's cache), port 80, and land in TOVALO_REPORTS as request-N.
 
@@ -82,6 +83,11 @@ upload_env_start() { # scratch
   _upload_env_server TOVALO_FLAKY_FTP pyftpdlib "$_upload_env_scratch/flaky" \
     FTP_SERVER_DROP_FLAG="$TOVALO_FLAKY_DROP_FLAG" FTP_SERVER_DROP_AFTER=100000
   _upload_env_server TOVALO_PASSIVE_FTP pyftpdlib "$_upload_env_scratch/passive" FTP_SERVER_REFUSE_PORT=1
+  # For checks after an upload: a server that answers 226 yet keeps only the first half of the next
+  # upload whenever a page has made the file TOVALO_TRUNC_FLAG (a quota that says nothing).
+  export TOVALO_TRUNC_FLAG=$_upload_env_scratch/trunc.cut
+  _upload_env_server TOVALO_TRUNC_FTP pyftpdlib "$_upload_env_scratch/trunc" \
+    FTP_SERVER_TRUNCATE_FLAG="$TOVALO_TRUNC_FLAG"
 
   export TOVALO_REPORTS=$_upload_env_scratch/reports
   mkdir -p "$TOVALO_REPORTS"
