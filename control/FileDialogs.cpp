@@ -4,6 +4,7 @@
 
 #include "control/ListRows.h"
 #include "framework/Raii.h"
+#include "framework/Text.h"
 
 #include <commdlg.h>
 #include <shlobj.h>
@@ -18,29 +19,29 @@ constexpr DWORD kNameBufferSize = 10000;
 
 // The page's filter, "description|pattern|" pairs, in the dialog's form: each part ended by a
 // NUL, and one more NUL at the end.
-std::vector<char> DialogFilter(const std::string& filter) {
-    std::vector<char> parts(filter.begin(), filter.end());
-    for (char& c : parts) {
-        if (c == '|') c = '\0';
+std::wstring DialogFilter(const std::string& filter) {
+    std::wstring parts = fw::ToWide(filter);
+    for (wchar_t& c : parts) {
+        if (c == L'|') c = L'\0';
     }
-    parts.push_back('\0');
-    parts.push_back('\0');
+    parts.push_back(L'\0');
+    parts.push_back(L'\0');
     return parts;
 }
 
 // The paths of a multi-selection answer, in the dialog's order: either one full path, or the
 // folder followed by the names picked in it.
-std::vector<std::string> PickedPaths(const std::vector<char>& buffer) {
-    std::vector<std::string> parts;
-    for (size_t at = 0; at < buffer.size() && buffer[at] != '\0';) {
-        const std::string part(&buffer[at]);
+std::vector<std::wstring> PickedPaths(const std::vector<wchar_t>& buffer) {
+    std::vector<std::wstring> parts;
+    for (size_t at = 0; at < buffer.size() && buffer[at] != L'\0';) {
+        const std::wstring part(&buffer[at]);
         at += part.size() + 1;
         parts.push_back(part);
     }
     if (parts.size() <= 1) return parts;
-    std::string folder = parts.front();
-    if (folder.back() != '\\') folder += '\\';
-    std::vector<std::string> paths;
+    std::wstring folder = parts.front();
+    if (folder.back() != L'\\') folder += L'\\';
+    std::vector<std::wstring> paths;
     for (size_t i = 1; i < parts.size(); ++i) paths.push_back(folder + parts[i]);
     return paths;
 }
@@ -67,12 +68,14 @@ private:
 
 void CTovaloCtrl::SelectFile() {
     if (!ListAcceptsChanges()) return;
-    std::vector<char> names(kNameBufferSize, '\0');
-    const char initial[] = "*.*";
+    // The buffer counts characters; it holds as many names as the 8-bit dialog's 10,000 bytes did,
+    // and more where they are Korean.
+    std::vector<wchar_t> names(kNameBufferSize, L'\0');
+    const wchar_t initial[] = L"*.*";
     std::copy(std::begin(initial), std::end(initial), names.begin());
-    std::vector<char> filter = DialogFilter(m_openFile);
+    const std::wstring filter = DialogFilter(m_openFile);
 
-    OPENFILENAMEA request{};
+    OPENFILENAMEW request{};
     request.lStructSize = sizeof request;
     request.hwndOwner = ::GetAncestor(Hwnd(), GA_ROOT);
     request.lpstrFilter = filter.data();
@@ -80,40 +83,41 @@ void CTovaloCtrl::SelectFile() {
     request.lpstrFile = names.data();
     request.nMaxFile = kNameBufferSize;
     request.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_ALLOWMULTISELECT | OFN_EXPLORER;
-    if (!::GetOpenFileNameA(&request)) return;
+    if (!::GetOpenFileNameW(&request)) return;
     // The last name may end exactly at the buffer's end: keep one NUL behind it for the walk.
-    names.push_back('\0');
-    for (const std::string& path : PickedPaths(names)) AddLocalFile(path, false);
+    names.push_back(L'\0');
+    for (const std::wstring& path : PickedPaths(names)) AddLocalFile(path, false);
     RearrangeRows();
 }
 
-bool CTovaloCtrl::BrowseForFolder(std::string& path, const char* title, int rootCsidl, UINT flags) {
+bool CTovaloCtrl::BrowseForFolder(std::wstring& path, const wchar_t* title, int rootCsidl, UINT flags) {
     fw::ComPtr<IMalloc> allocator;
     if (FAILED(::SHGetMalloc(allocator.Put())) || !allocator) return false;
-    ShellMemory<char> displayName(allocator.Get(), static_cast<char*>(allocator->Alloc(MAX_PATH)));
+    ShellMemory<wchar_t> displayName(allocator.Get(),
+                                     static_cast<wchar_t*>(allocator->Alloc(MAX_PATH * sizeof(wchar_t))));
     if (!displayName.Get()) return false;
     HWND owner = ::GetAncestor(Hwnd(), GA_ROOT);
     ShellMemory<ITEMIDLIST> root(allocator.Get());
     if (FAILED(::SHGetSpecialFolderLocation(owner, rootCsidl, root.Put()))) return false;
 
-    BROWSEINFOA browse{};
+    BROWSEINFOW browse{};
     browse.hwndOwner = owner;
     browse.pidlRoot = root.Get();
     browse.pszDisplayName = displayName.Get();
     browse.lpszTitle = title;
     browse.ulFlags = flags;
-    ShellMemory<ITEMIDLIST> picked(allocator.Get(), ::SHBrowseForFolderA(&browse));
+    ShellMemory<ITEMIDLIST> picked(allocator.Get(), ::SHBrowseForFolderW(&browse));
     if (!picked.Get()) return false;
-    char folder[MAX_PATH] = {};
-    if (!::SHGetPathFromIDListA(picked.Get(), folder)) return false;
+    wchar_t folder[MAX_PATH] = {};
+    if (!::SHGetPathFromIDListW(picked.Get(), folder)) return false;
     path = folder;
     return true;
 }
 
 void CTovaloCtrl::LoadFilesFromDialog() {
     if (!ListAcceptsChanges()) return;
-    std::string folder;
-    if (!BrowseForFolder(folder, "select directory", 0, BIF_BROWSEINCLUDEFILES)) return;
+    std::wstring folder;
+    if (!BrowseForFolder(folder, L"select directory", 0, BIF_BROWSEINCLUDEFILES)) return;
     LoadFolder(folder);
     RearrangeRows();
 }

@@ -1,8 +1,6 @@
 // Files and folders dropped from the shell onto the control's list (CF_HDROP, by OLE or WM_DROPFILES).
 #include "control/FileDrop.h"
 
-#include "framework/Text.h"
-
 #include <algorithm>
 #include <utility>
 
@@ -16,15 +14,15 @@ constexpr FORMATETC kFileList = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_
 
 }  // namespace
 
-std::vector<std::string> DroppedPaths(HDROP drop) {
-    std::vector<std::string> paths;
+std::vector<std::wstring> DroppedPaths(HDROP drop) {
+    std::vector<std::wstring> paths;
     const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
     for (UINT i = 0; i < count && i < kMaxDroppedPaths; ++i) {
         const UINT length = ::DragQueryFileW(drop, i, nullptr, 0);
         if (length == 0) continue;
         std::wstring path(length + 1, L'\0');
         path.resize(::DragQueryFileW(drop, i, path.data(), length + 1));
-        if (!path.empty()) paths.push_back(fw::ToAnsi(path));
+        if (!path.empty()) paths.push_back(std::move(path));
     }
     return paths;
 }
@@ -68,7 +66,7 @@ public:
         STGMEDIUM medium{};
         if (FAILED(data->GetData(&format, &medium))) return S_OK;
         if (medium.tymed == TYMED_HGLOBAL && medium.hGlobal) {
-            std::vector<std::string> paths = DroppedPaths(static_cast<HDROP>(medium.hGlobal));
+            std::vector<std::wstring> paths = DroppedPaths(static_cast<HDROP>(medium.hGlobal));
             const size_t room = kMaxDroppedPaths - std::min<size_t>(pending_.size(), kMaxDroppedPaths);
             if (paths.size() > room) paths.resize(room);
             if (!paths.empty()) {
@@ -81,7 +79,7 @@ public:
         return S_OK;
     }
 
-    std::vector<std::string> TakePending() { return std::exchange(pending_, {}); }
+    std::vector<std::wstring> TakePending() { return std::exchange(pending_, {}); }
 
     // After the window is gone no drop is taken (OLE may still hold this object for a moment).
     void Detach() {
@@ -106,7 +104,7 @@ private:
     HWND window_;
     std::function<bool()> accepts_;
     bool taking_ = false;  // the drag carries files and the control takes them
-    std::vector<std::string> pending_;
+    std::vector<std::wstring> pending_;
 };
 
 void FileDropRegistration::Register(HWND window, std::function<bool()> accepts) {
@@ -131,8 +129,8 @@ void FileDropRegistration::Revoke() {
     window_ = nullptr;
 }
 
-std::vector<std::string> FileDropRegistration::TakePending() {
-    return target_ ? target_->TakePending() : std::vector<std::string>{};
+std::vector<std::wstring> FileDropRegistration::TakePending() {
+    return target_ ? target_->TakePending() : std::vector<std::wstring>{};
 }
 
 }  // namespace tovalo

@@ -12,8 +12,8 @@
 
 namespace tovalo {
 
-// The paths of a shell file list, in the system code page as the control keeps paths.
-std::vector<std::string> DroppedPaths(HDROP drop);
+// The paths of a shell file list.
+std::vector<std::wstring> DroppedPaths(HDROP drop);
 
 // A window's registration as a drop target, from Register until Revoke (or destruction).
 // Drops arrive in onDrop; accepts tells at each moment whether a drop would be taken, so that
@@ -33,7 +33,7 @@ public:
     void Revoke();
 
     // The paths of the OLE drops whose message has arrived, oldest first; the list is emptied.
-    std::vector<std::string> TakePending();
+    std::vector<std::wstring> TakePending();
 
 private:
     class Target;

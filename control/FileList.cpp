@@ -6,29 +6,16 @@
 #include "control/ListMessages.h"
 #include "control/ListRows.h"
 #include "framework/Dialog.h"
+#include "framework/LocalPath.h"
 #include "framework/Raii.h"
 #include "framework/Text.h"
+#include "upload/StoredName.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
 
-#include <cstdio>
-
 namespace tovalo {
 namespace {
-
-// A wide path the file functions accept at any length: a long absolute drive path gets the
-// "\\?\" prefix that lifts the MAX_PATH limit (it also turns off the "/" and ".." handling, which
-// such a path does not use).
-std::wstring FileApiPath(const std::string& path) {
-    std::wstring wide = fw::ToWide(path);
-    const bool drivePath = wide.size() > 2 && wide[1] == L':' && wide[2] == L'\\';
-    if (wide.size() >= MAX_PATH && drivePath && wide.find_first_of(L"/") == std::wstring::npos &&
-        wide.find(L"\\..") == std::wstring::npos && wide.find(L"\\.\\") == std::wstring::npos) {
-        wide.insert(0, L"\\\\?\\");
-    }
-    return wide;
-}
 
 // What the file system says of a path: whether it is a file, and its 64-bit size.
 struct FileStatus {
@@ -36,9 +23,9 @@ struct FileStatus {
     std::uint64_t size = 0;
 };
 
-FileStatus StatusOf(const std::string& path) {
+FileStatus StatusOf(const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (path.empty() || !::GetFileAttributesExW(FileApiPath(path).c_str(), GetFileExInfoStandard, &data)) return {};
+    if (path.empty() || !::GetFileAttributesExW(fw::FileApiPath(path).c_str(), GetFileExInfoStandard, &data)) return {};
     // A folder is not a file to attach: it would fail at upload time.
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return {};
     return {true, (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow};
@@ -48,39 +35,36 @@ void Show(const wchar_t* text) { fw::ShowMessageBox(text, MB_OK | MB_ICONEXCLAMA
 
 }  // namespace
 
-int CTovaloCtrl::InsertFileItem(int icon, const std::string& name, const std::string& typeText, std::uint32_t size,
-                                const std::string& path) {
+int CTovaloCtrl::InsertFileItem(int icon, const std::wstring& name, const std::wstring& typeText, std::uint32_t size,
+                                const std::wstring& path) {
     HWND list = Hwnd();
     if (!list) return -1;
-    std::string type = typeText;
+    std::wstring type = typeText;
     if (m_iconSet == 0) {
         icon = IsServerPath(path) ? ProbeIcon(typeText, type) : GetShellIcon(path, type);
     }
     const int row = rows::InsertAtTop(list, name, icon);
     if (row < 0) return -1;
-    char sizeDigits[16];
-    std::snprintf(sizeDigits, sizeof sizeDigits, "%u", static_cast<unsigned>(size));
     rows::SetCell(list, row, rows::kType, type);
-    rows::SetCell(list, row, rows::kSizeText, SizeText(size));
+    rows::SetCell(list, row, rows::kSizeText, fw::ToWide(SizeText(size)));
     rows::SetCell(list, row, rows::kPath, path);
-    rows::SetCell(list, row, rows::kSize, sizeDigits);
+    rows::SetCell(list, row, rows::kSize, std::to_wstring(size));
     return row;
 }
 
-int CTovaloCtrl::GetShellIcon(const std::string& path, std::string& typeName) {
+int CTovaloCtrl::GetShellIcon(const std::wstring& path, std::wstring& typeName) {
     // Only the name counts (the file need not exist); both image lists grow by one image so that
     // one index serves both views.
-    const std::wstring wide = fw::ToWide(path);
     SHFILEINFOW large{};
-    ::SHGetFileInfoW(wide.c_str(), FILE_ATTRIBUTE_NORMAL, &large, sizeof large, SHGFI_ICON | SHGFI_USEFILEATTRIBUTES);
+    ::SHGetFileInfoW(path.c_str(), FILE_ATTRIBUTE_NORMAL, &large, sizeof large, SHGFI_ICON | SHGFI_USEFILEATTRIBUTES);
     fw::UniqueIcon largeIcon(large.hIcon);
     ::ImageList_AddIcon(m_ilShellLarge.Get(), largeIcon.Get());
     SHFILEINFOW small{};
-    ::SHGetFileInfoW(wide.c_str(), FILE_ATTRIBUTE_NORMAL, &small, sizeof small,
+    ::SHGetFileInfoW(path.c_str(), FILE_ATTRIBUTE_NORMAL, &small, sizeof small,
                      SHGFI_ICON | SHGFI_TYPENAME | SHGFI_USEFILEATTRIBUTES | SHGFI_SMALLICON);
     fw::UniqueIcon smallIcon(small.hIcon);
     ::ImageList_AddIcon(m_ilShellSmall.Get(), smallIcon.Get());
-    typeName = fw::ToAnsi(small.szTypeName);
+    typeName = small.szTypeName;
     return ::ImageList_GetImageCount(m_ilShellLarge.Get()) - 1;
 }
 
@@ -94,10 +78,10 @@ void CTovaloCtrl::CountSize(std::uint32_t size) {
 
 void CTovaloCtrl::RearrangeRows() { rows::Arrange(Hwnd()); }
 
-bool CTovaloCtrl::AddLocalFile(const std::string& path, bool quiet) {
+bool CTovaloCtrl::AddLocalFile(const std::wstring& path, bool quiet) {
     const FileStatus status = StatusOf(path);
     if (!status.isFile) return true;
-    const std::string name = FileNameOf(path);
+    const std::wstring name = upload::FileNameOf(path);
 
     // The same file twice would be sent twice; two files of one name from two folders are fine.
     HWND list = Hwnd();
@@ -131,25 +115,25 @@ bool CTovaloCtrl::AddLocalFile(const std::string& path, bool quiet) {
     return false;
 }
 
-void CTovaloCtrl::AddFileToList(const std::string& path) {
+void CTovaloCtrl::AddFileToList(const std::wstring& path) {
     if (!ListAcceptsChanges()) return;
     if (AddLocalFile(path, false)) RearrangeRows();
 }
 
-void CTovaloCtrl::LoadFolder(const std::string& folder) {
+void CTovaloCtrl::LoadFolder(const std::wstring& folder) {
     WIN32_FIND_DATAW found{};
-    const std::wstring pattern = FileApiPath(folder + "\\*.*");
+    const std::wstring pattern = fw::FileApiPath(folder + L"\\*.*");
     const HANDLE search = ::FindFirstFileW(pattern.c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return;
     do {
         // Sub-folders (and with them "." and "..") are not entered.
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-        AddLocalFile(folder + "\\" + fw::ToAnsi(found.cFileName), true);
+        AddLocalFile(folder + L"\\" + found.cFileName, true);
     } while (::FindNextFileW(search, &found));
     ::FindClose(search);
 }
 
-void CTovaloCtrl::LoadDirFiles(const std::string& path) {
+void CTovaloCtrl::LoadDirFiles(const std::wstring& path) {
     if (!ListAcceptsChanges()) return;
     LoadFolder(path);
     RearrangeRows();
@@ -157,7 +141,7 @@ void CTovaloCtrl::LoadDirFiles(const std::string& path) {
 
 void CTovaloCtrl::DeleteAllItemInList() {
     if (!ListAcceptsChanges()) return;
-    ::SendMessageA(Hwnd(), LVM_DELETEALLITEMS, 0, 0);
+    ::SendMessageW(Hwnd(), LVM_DELETEALLITEMS, 0, 0);
     m_currentSize = 0;
     m_currentSize64 = 0;
 }
@@ -167,7 +151,7 @@ void CTovaloCtrl::DeleteSelectedItem() {
     HWND list = Hwnd();
     for (int row = rows::NextSelected(list, -1); row != -1; row = rows::NextSelected(list, row - 1)) {
         // The size column holds "%u"; the totals never go below 0.
-        const std::uint64_t size = ParseUnsigned(rows::Cell(list, row, rows::kSize));
+        const std::uint64_t size = ParseUnsigned(fw::ToAnsi(rows::Cell(list, row, rows::kSize)));
         if (m_currentSize != 0) {
             m_currentSize = static_cast<std::uint32_t>(SaturatingSubtract(m_currentSize, size));
         } else if (m_currentSize64 != 0) {
@@ -176,7 +160,7 @@ void CTovaloCtrl::DeleteSelectedItem() {
             m_currentSize = 0;
             m_currentSize64 = 0;
         }
-        ::SendMessageA(list, LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
+        ::SendMessageW(list, LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
     }
     RearrangeRows();
 }
@@ -184,12 +168,12 @@ void CTovaloCtrl::DeleteSelectedItem() {
 LRESULT CTovaloCtrl::OnLButtonDblClk(WPARAM wp, LPARAM lp) {
     if (!ListAcceptsChanges()) return 0;
     HWND list = Hwnd();
-    const auto mark = static_cast<int>(::SendMessageA(list, LVM_GETSELECTIONMARK, 0, 0));
+    const auto mark = static_cast<int>(::SendMessageW(list, LVM_GETSELECTIONMARK, 0, 0));
     if (mark < 0) return 0;
     // A server entry's "^^^" text is no file and simply fails to open.
-    const std::string path = rows::Cell(list, mark, rows::kPath);
-    ::OutputDebugStringA(path.c_str());
-    ::ShellExecuteA(::GetDesktopWindow(), "open", path.c_str(), nullptr, nullptr, SW_SHOWDEFAULT);
+    const std::wstring path = rows::Cell(list, mark, rows::kPath);
+    ::OutputDebugStringW(path.c_str());
+    ::ShellExecuteW(::GetDesktopWindow(), L"open", path.c_str(), nullptr, nullptr, SW_SHOWDEFAULT);
     return DefaultWindowProc(WM_LBUTTONDBLCLK, wp, lp);
 }
 

@@ -38,19 +38,14 @@ int SizeCategory(std::uint64_t size) {
     return 0;
 }
 
-std::string ExtensionOf(std::string_view name) {
-    const size_t dot = name.find('.');
-    return dot == std::string_view::npos ? std::string("-") : std::string(name.substr(dot + 1));
+std::wstring ExtensionOf(std::wstring_view name) {
+    const size_t dot = name.find(L'.');
+    return dot == std::wstring_view::npos ? std::wstring(L"-") : std::wstring(name.substr(dot + 1));
 }
 
-std::string FileNameOf(std::string_view path) {
-    size_t cut = path.rfind('/');
-    if (cut == std::string_view::npos) cut = path.rfind('\\');
-    return std::string(cut == std::string_view::npos ? path : path.substr(cut + 1));
-}
-
-bool IsPlainExtension(std::string_view extension) {
-    return extension.find_first_of("\\/:") == std::string_view::npos && extension.find("..") == std::string_view::npos;
+bool IsPlainExtension(std::wstring_view extension) {
+    return extension.find_first_of(L"\\/:") == std::wstring_view::npos &&
+           extension.find(L"..") == std::wstring_view::npos;
 }
 
 bool FitsUnderLimit(std::uint64_t limit, std::uint64_t current, std::uint64_t size) {

@@ -10,9 +10,9 @@
 namespace tovalo {
 
 // A row's path column starts with this when the row stands for a file already on the server.
-inline constexpr std::string_view kServerPrefix = "^^^";
+inline constexpr std::wstring_view kServerPrefix = L"^^^";
 
-inline bool IsServerPath(std::string_view path) { return path.substr(0, kServerPrefix.size()) == kServerPrefix; }
+inline bool IsServerPath(std::wstring_view path) { return path.substr(0, kServerPrefix.size()) == kServerPrefix; }
 
 // Larger files must be split before they are attached; exactly 1 GiB is still taken.
 inline constexpr std::uint64_t kMaxFileSize = 0x40000000;
@@ -26,14 +26,11 @@ std::string SizeText(std::uint32_t size);
 int SizeCategory(std::uint64_t size);
 
 // The text after the first "." of a name ("2009.doc" for "report.2009.doc"), or "-" without one.
-std::string ExtensionOf(std::string_view name);
-
-// The text after the last "/", else after the last "\", else the whole path.
-std::string FileNameOf(std::string_view path);
+std::wstring ExtensionOf(std::wstring_view name);
 
 // Whether an extension may end a probe file's name: it must not reach out of the probe folder
 // (no "\", "/", ":" or "..").
-bool IsPlainExtension(std::string_view extension);
+bool IsPlainExtension(std::wstring_view extension);
 
 // Whether a file of size bytes may join a list holding current bytes under the strict limit
 // (current + size < limit), without the sum wrapping whatever the operands.

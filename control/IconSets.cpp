@@ -4,6 +4,7 @@
 
 #include "control/FileListRules.h"
 #include "control/ListRows.h"
+#include "framework/Text.h"
 
 #include <commctrl.h>
 
@@ -23,12 +24,12 @@ void CTovaloCtrl::ChangeIconSet(std::int32_t set) {
         ListView_SetImageList(list, m_ilShellLarge.Get(), LVSIL_NORMAL);
     }
     for (int row = 0, count = rows::Count(list); row < count; ++row) {
-        const std::string extension = ExtensionOf(rows::Cell(list, row, rows::kName));
-        std::string type = extension;
+        const std::wstring extension = ExtensionOf(rows::Cell(list, row, rows::kName));
+        std::wstring type = extension;
         int icon = 0;
         if (set != 0) {
-            icon = SizeCategory(ParseUnsigned(rows::Cell(list, row, rows::kSize)) & 0xFFFFFFFFu);
-        } else if (const std::string path = rows::Cell(list, row, rows::kPath); !IsServerPath(path)) {
+            icon = SizeCategory(ParseUnsigned(fw::ToAnsi(rows::Cell(list, row, rows::kSize))) & 0xFFFFFFFFu);
+        } else if (const std::wstring path = rows::Cell(list, row, rows::kPath); !IsServerPath(path)) {
             icon = GetShellIcon(path, type);
         } else {
             icon = ProbeIcon(extension, type);

@@ -10,6 +10,5 @@ inline constexpr wchar_t kOverLimit[] = L"파일 크기가 제한된 용량을 �
 inline constexpr wchar_t kNoLimitFile[] = L"ActiveX 파일에 오류가 발생했습니다.";
 inline constexpr wchar_t kNoLimitEntry[] = L"ActiveX 초기화에 오류가있습니다.";
 inline constexpr wchar_t kNoKnownFolder[] = L"Fail to LoadLibrary :: SHGetKnownFolderPath";
-inline constexpr wchar_t kNoConversion[] = L"Fail To WideCharToMultiByte";
 
 }  // namespace tovalo::msg

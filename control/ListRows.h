@@ -1,5 +1,6 @@
 // The control's rows through the list view's own messages: counting, inserting at the top, whole
-// column texts of any length, images, arranging.
+// column texts of any length, images, arranging. Texts are wide, so a name or path keeps every
+// character whatever the system's code page.
 #pragma once
 
 #include <windows.h>
@@ -14,12 +15,12 @@ enum Column : int { kName = 0, kType = 1, kSizeText = 2, kPath = 3, kSize = 4 };
 int Count(HWND list);
 
 // The whole text of a cell, however long (an empty text for a row that does not exist).
-std::string Cell(HWND list, int row, int column);
+std::wstring Cell(HWND list, int row, int column);
 
 // Inserts a row at index 0 with its name and image; returns the index the list view reports.
-int InsertAtTop(HWND list, const std::string& name, int image);
+int InsertAtTop(HWND list, const std::wstring& name, int image);
 
-void SetCell(HWND list, int row, int column, const std::string& text);
+void SetCell(HWND list, int row, int column, const std::wstring& text);
 void SetImage(HWND list, int row, int image);
 
 // The index of the first row at or after from + 1 that is selected, or -1.

@@ -9,7 +9,8 @@
 
 #include <shlobj.h>
 
-#include <cstdio>
+#include <cwchar>
+#include <iterator>
 #include <ctime>
 #include <memory>
 
@@ -38,8 +39,8 @@ bool IsVistaOrLater() {
     return false;
 }
 
-// The known folder in the system code page, or "" (after saying why where the user should know).
-std::string KnownFolderLocalAppDataLow() {
+// The known folder, or "" (after saying why where the user should know).
+std::wstring KnownFolderLocalAppDataLow() {
     std::unique_ptr<HINSTANCE__, LibraryCloser> shell(::LoadLibraryA("shell32.dll"));
     const auto getPath = shell ? reinterpret_cast<GetKnownFolderPathFn>(
                                      reinterpret_cast<void*>(::GetProcAddress(shell.get(), "SHGetKnownFolderPath")))
@@ -53,47 +54,41 @@ std::string KnownFolderLocalAppDataLow() {
         ::CoTaskMemFree(wide);
         return {};
     }
-    std::string folder;
-    const int length = ::WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-    if (length <= 0) {
-        fw::ShowMessageBox(msg::kNoConversion, MB_OK | MB_ICONEXCLAMATION);
-    } else if (length <= MAX_PATH) {
-        folder.resize(static_cast<size_t>(length));
-        ::WideCharToMultiByte(CP_ACP, 0, wide, -1, folder.data(), length, nullptr, nullptr);
-        folder.resize(static_cast<size_t>(length - 1));
-    }
+    // Kept wide: a profile folder may hold characters the system's code page lacks.
+    std::wstring folder(wide);
     ::CoTaskMemFree(wide);
     return folder;
 }
 
-std::string CommonAppData() {
-    char folder[MAX_PATH] = {};
-    return ::SHGetSpecialFolderPathA(nullptr, folder, CSIDL_COMMON_APPDATA, TRUE) ? std::string(folder) : std::string();
+std::wstring CommonAppData() {
+    wchar_t folder[MAX_PATH] = {};
+    return ::SHGetSpecialFolderPathW(nullptr, folder, CSIDL_COMMON_APPDATA, TRUE) ? std::wstring(folder)
+                                                                                  : std::wstring();
 }
 
 }  // namespace
 
-std::string CTovaloCtrl::GetProbeFolder() {
-    return (IsVistaOrLater() ? KnownFolderLocalAppDataLow() : CommonAppData()) + "\\";
+std::wstring CTovaloCtrl::GetProbeFolder() {
+    return (IsVistaOrLater() ? KnownFolderLocalAppDataLow() : CommonAppData()) + L"\\";
 }
 
-int CTovaloCtrl::ProbeIcon(const std::string& extension, std::string& typeText) {
+int CTovaloCtrl::ProbeIcon(const std::wstring& extension, std::wstring& typeText) {
     typeText = extension;
     // The extension comes from a name the page gives: it must not lead the probe out of its folder.
     if (!IsPlainExtension(extension)) return 0;
-    char stem[40];
-    std::snprintf(stem, sizeof stem, "%d%u.", static_cast<int>(m_tempFileCounter),
+    wchar_t stem[40];
+    std::swprintf(stem, std::size(stem), L"%d%u.", static_cast<int>(m_tempFileCounter),
                   static_cast<unsigned>(static_cast<std::uint32_t>(std::time(nullptr))));
     ++m_tempFileCounter;
-    const std::string path = GetProbeFolder() + stem + extension;
+    const std::wstring path = GetProbeFolder() + stem + extension;
     // Someone else's file of that name is neither used nor removed.
-    if (::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return 0;
+    if (::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return 0;
     const HANDLE probe =
-        ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (probe == INVALID_HANDLE_VALUE) return 0;
     ::CloseHandle(probe);
     const int icon = GetShellIcon(path, typeText);
-    ::DeleteFileA(path.c_str());
+    ::DeleteFileW(path.c_str());
     return icon;
 }
 

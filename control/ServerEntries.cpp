@@ -6,6 +6,7 @@
 #include "control/ListMessages.h"
 #include "control/ListRows.h"
 #include "framework/Dialog.h"
+#include "framework/Text.h"
 
 namespace tovalo {
 namespace {
@@ -19,18 +20,19 @@ void CTovaloCtrl::ParseFileShow(const std::string& text, bool timerPass) {
     // Without its window the control has no rows to add to (and no one to show a message to).
     if (!Hwnd()) return;
     for (const ServerRecord& record : ParseServerRecords(text)) {
-        const std::string path = std::string(kServerPrefix) + record.reference;
+        const std::wstring name = fw::ToWide(record.name);
+        const std::wstring path = std::wstring(kServerPrefix) + fw::ToWide(record.reference);
         // A refused entry does not hold up the ones after it.
         if (timerPass) {
-            RefreshServerFile(record.name, record.size, path);
+            RefreshServerFile(name, record.size, path);
         } else {
-            AddServerFile(record.name, record.size, path);
+            AddServerFile(name, record.size, path);
         }
     }
     RearrangeRows();
 }
 
-bool CTovaloCtrl::AddServerFile(const std::string& name, std::uint32_t size, const std::string& serverPath) {
+bool CTovaloCtrl::AddServerFile(const std::wstring& name, std::uint32_t size, const std::wstring& serverPath) {
     switch (JudgeLimit({m_totalSize, m_currentSize, m_totalSize64, m_currentSize64}, size)) {
     case LimitVerdict::kFits:
         if (InsertFileItem(SizeCategory(size), name, ExtensionOf(name), size, serverPath) < 0) return false;
@@ -46,7 +48,7 @@ bool CTovaloCtrl::AddServerFile(const std::string& name, std::uint32_t size, con
     return false;
 }
 
-bool CTovaloCtrl::RefreshServerFile(const std::string& name, std::uint32_t size, const std::string& serverPath) {
+bool CTovaloCtrl::RefreshServerFile(const std::wstring& name, std::uint32_t size, const std::wstring& serverPath) {
     HWND list = Hwnd();
     for (int row = 0, count = rows::Count(list); row < count; ++row) {
         if (rows::Cell(list, row, rows::kName) == name) {

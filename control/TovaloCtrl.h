@@ -57,11 +57,11 @@ private:
 
     // Members of the scripting surface whose work lives in their own files.
     void AboutBox();
-    void SetFileShow(const std::string& text);    // server entries
-    void StartUpload();                           // the upload run
-    void AddFileToList(const std::string& path);  // file list
+    void SetFileShow(const std::string& text);     // server entries
+    void StartUpload();                            // the upload run
+    void AddFileToList(const std::wstring& path);  // file list
     void SelectFile();
-    void LoadDirFiles(const std::string& path);
+    void LoadDirFiles(const std::wstring& path);
     void LoadFilesFromDialog();
     void DeleteAllItemInList();
     void DeleteSelectedItem();
@@ -70,14 +70,15 @@ private:
     void ChangeIconSet(std::int32_t set);
 
     // The file list (FileList.cpp, ProbeFiles.cpp): rows, the checks of a local file, the totals.
-    int InsertFileItem(int icon, const std::string& name, const std::string& typeText, std::uint32_t size,
-                       const std::string& path);
-    int GetShellIcon(const std::string& path, std::string& typeName);
-    std::string GetProbeFolder();
-    int ProbeIcon(const std::string& extension, std::string& typeText);
-    bool AddLocalFile(const std::string& path, bool quiet);
-    void LoadFolder(const std::string& folder);
-    bool BrowseForFolder(std::string& path, const char* title, int rootCsidl, UINT flags);
+    // Local paths are wide from the page, the dialogs and drops to the file the upload opens.
+    int InsertFileItem(int icon, const std::wstring& name, const std::wstring& typeText, std::uint32_t size,
+                       const std::wstring& path);
+    int GetShellIcon(const std::wstring& path, std::wstring& typeName);
+    std::wstring GetProbeFolder();
+    int ProbeIcon(const std::wstring& extension, std::wstring& typeText);
+    bool AddLocalFile(const std::wstring& path, bool quiet);
+    void LoadFolder(const std::wstring& folder);
+    bool BrowseForFolder(std::wstring& path, const wchar_t* title, int rootCsidl, UINT flags);
     void CountSize(std::uint32_t size);
     void RearrangeRows();
     // Whether the list takes changes now: it has its window, and no upload is running (an upload
@@ -86,8 +87,8 @@ private:
 
     // Server entries (ServerEntries.cpp).
     void ParseFileShow(const std::string& text, bool timerPass);
-    bool AddServerFile(const std::string& name, std::uint32_t size, const std::string& serverPath);
-    bool RefreshServerFile(const std::string& name, std::uint32_t size, const std::string& serverPath);
+    bool AddServerFile(const std::wstring& name, std::uint32_t size, const std::wstring& serverPath);
+    bool RefreshServerFile(const std::wstring& name, std::uint32_t size, const std::wstring& serverPath);
 
     // The page that hosts the control (page site): its URL as the container tells it ("" when it
     // does not), and whether the build's site list admits it.
@@ -97,7 +98,7 @@ private:
     // Files and folders dropped from the shell.
     bool AcceptsDrops();
     void OnDropFiles(HDROP drop);
-    void AddDroppedPaths(const std::vector<std::string>& paths);
+    void AddDroppedPaths(const std::vector<std::wstring>& paths);
 
     XObjSafe m_xObjSafe{*this};
     // Takes over the list's header the first time the report view shows it.

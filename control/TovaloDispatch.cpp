@@ -40,7 +40,7 @@ const fw::DispMember<CTovaloCtrl> CTovaloCtrl::kDispatch[] = {
                       }),
     fw::DispMethod<C>(L"LoadDirFiles", 6, VT_EMPTY, {VT_BSTR},
                       [](C& c, DispArgs a, VARIANT&) {
-                          if (c.PageAllowed()) c.LoadDirFiles(fw::ArgText(a[0]));
+                          if (c.PageAllowed()) c.LoadDirFiles(fw::ArgWideText(a[0]));
                       }),
     fw::DispMethod<C>(L"ChangeListView", 7, VT_EMPTY, {VT_I4},
                       [](C& c, DispArgs a, VARIANT&) { c.ChangeListView(a[0].lVal); }),
@@ -49,7 +49,7 @@ const fw::DispMember<CTovaloCtrl> CTovaloCtrl::kDispatch[] = {
     fw::DispMethod<C>(L"DeleteSelectedItem", 9, VT_EMPTY, {}, [](C& c, DispArgs, VARIANT&) { c.DeleteSelectedItem(); }),
     fw::DispMethod<C>(L"AddFileToList", 24, VT_EMPTY, {VT_BSTR},
                       [](C& c, DispArgs a, VARIANT&) {
-                          if (c.PageAllowed()) c.AddFileToList(fw::ArgText(a[0]));
+                          if (c.PageAllowed()) c.AddFileToList(fw::ArgWideText(a[0]));
                       }),
     fw::DispMethod<C>(L"LoadFilesFromDialog", 25, VT_EMPTY, {},
                       [](C& c, DispArgs, VARIANT&) {

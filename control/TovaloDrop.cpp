@@ -2,21 +2,23 @@
 // them, with their messages; nothing while an upload runs or on a page the site list refuses.
 #include "control/TovaloCtrl.h"
 
+#include "framework/LocalPath.h"
+
 namespace tovalo {
 
 bool CTovaloCtrl::AcceptsDrops() { return !m_uploading && PageAllowed(); }
 
 void CTovaloCtrl::OnDropFiles(HDROP drop) {
-    std::vector<std::string> paths = DroppedPaths(drop);
+    std::vector<std::wstring> paths = DroppedPaths(drop);
     ::DragFinish(drop);
     AddDroppedPaths(paths);
 }
 
-void CTovaloCtrl::AddDroppedPaths(const std::vector<std::string>& paths) {
+void CTovaloCtrl::AddDroppedPaths(const std::vector<std::wstring>& paths) {
     // Asked again: an upload may have started between the drop and its message.
     if (!AcceptsDrops()) return;
-    for (const std::string& path : paths) {
-        const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    for (const std::wstring& path : paths) {
+        const DWORD attributes = ::GetFileAttributesW(fw::FileApiPath(path).c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
             LoadDirFiles(path);
         } else {

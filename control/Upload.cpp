@@ -2,32 +2,33 @@
 // upload dialog, the server entries' result entries, and the merged results afterwards.
 #include "control/TovaloCtrl.h"
 
+#include "control/FileListRules.h"
 #include "control/ListRows.h"
 #include "framework/Dialog.h"
+#include "framework/Text.h"
 #include "upload/FileUploadDlg.h"
 #include "upload/StoredName.h"
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <limits>
+
 namespace tovalo {
 namespace {
 
-constexpr char kServerMark[] = "^^^";
-// A server entry's texts count up to 259 bytes, as the page has always got them back. A local
-// path is read whole: cut short, it would name another file.
+// A server entry's texts count up to 259 bytes in the system code page, as the page has always
+// got them back (whole characters only). A local path is read whole: cut short, it would name
+// another file.
 constexpr size_t kServerTextBytes = 259;
 
-bool IsServerEntry(const std::string& path) { return path.compare(0, 3, kServerMark) == 0; }
-
-std::string CellCapped(HWND list, int row, int column) {
-    std::string text = rows::Cell(list, row, column);
-    if (text.size() > kServerTextBytes) text.resize(kServerTextBytes);
-    return text;
+std::string ServerCell(HWND list, int row, int column) {
+    return fw::ToAnsiPrefix(rows::Cell(list, row, column), kServerTextBytes);
 }
 
 // "T(reference<>name)" for a row whose path column holds "^^^reference".
 std::string ServerResultEntry(const std::string& path, const std::string& name) {
-    return upload::StoredName(upload::CurrentTime32(), path.substr(3) + "<>" + name);
+    return upload::StoredName(upload::CurrentTime32(), path.substr(kServerPrefix.size()) + "<>" + name);
 }
 
 // "new|old", or either alone when the other is empty; never a leading "|".
@@ -58,17 +59,20 @@ void CTovaloCtrl::StartUpload() {
     m_uploading = true;
     m_uploadResult = 1;
     upload::CFileUploadSlg dialog(m_ftpHost, m_ftpPort, m_ftpId, m_ftpPass, m_uploadPath);
-    dialog.m_nRetryCount = static_cast<std::int32_t>(m_retryCount);
+    // A count of 2^31 or more asks for the most retries there are, not for a negative count that
+    // would turn them off.
+    dialog.m_nRetryCount =
+        static_cast<std::int32_t>(std::min<std::uint32_t>(m_retryCount, std::numeric_limits<std::int32_t>::max()));
     dialog.m_bShowLogButton = m_showLogButton;
     m_retFiles.clear();
     m_retFilesize.clear();
     for (int row = 0; row < count; ++row) {
-        const std::string path = rows::Cell(list, row, rows::kPath);
-        if (!IsServerEntry(path)) {
+        const std::wstring path = rows::Cell(list, row, rows::kPath);
+        if (!IsServerPath(path)) {
             dialog.AddFile(path);
         } else {
             upload::PrependEntry(
-                m_retFiles, ServerResultEntry(CellCapped(list, row, rows::kPath), CellCapped(list, row, rows::kName)));
+                m_retFiles, ServerResultEntry(ServerCell(list, row, rows::kPath), ServerCell(list, row, rows::kName)));
         }
     }
 
@@ -78,8 +82,11 @@ void CTovaloCtrl::StartUpload() {
 
     m_retFiles = Merge(dialog.m_strUploadedFiles, m_retFiles);
     m_retFilesize = Merge(dialog.m_strUploadedSizes, m_retFilesize);
-    if (!m_retFiles.empty()) {
-        ::SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+    // Only a delivered upload empties the list: after a failure or a stop the user's files stay,
+    // server entries included, to be sent again (the server entries' result entries are in
+    // retFiles all the same).
+    if (m_uploadResult == 1) {
+        ::SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
         m_currentSize = 0;
         m_currentSize64 = 0;
     }

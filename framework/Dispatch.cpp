@@ -113,6 +113,10 @@ bool SameMemberName(const wchar_t* a, const wchar_t* b) {
 }
 
 std::string ArgText(const VARIANT& v) { return v.vt == VT_BSTR ? AnsiFromBstr(v.bstrVal) : std::string(); }
+std::wstring ArgWideText(const VARIANT& v) {
+    if (v.vt != VT_BSTR || !v.bstrVal) return {};
+    return std::wstring(v.bstrVal, ::SysStringLen(v.bstrVal));
+}
 bool ArgIsNullText(const VARIANT& v) { return v.vt != VT_BSTR || v.bstrVal == nullptr; }
 
 void SetResultText(VARIANT& result, std::string_view ansi) {

@@ -135,7 +135,8 @@ HRESULT TableInvoke(std::span<const DispMember<T>> table, T& self, DISPID id, WO
 }
 
 // Argument and result helpers for handlers.
-std::string ArgText(const VARIANT& v);  // null BSTR -> ""
+std::string ArgText(const VARIANT& v);       // null BSTR -> ""
+std::wstring ArgWideText(const VARIANT& v);  // the same, every character kept (local paths)
 bool ArgIsNullText(const VARIANT& v);
 void SetResultText(VARIANT& result, std::string_view ansi);
 void SetResultUI4(VARIANT& result, std::uint32_t value);

@@ -46,7 +46,7 @@ BOOL CFileUploadSlg::OnInitDialog() {
     m_ftpClient.AddObserver(&m_notify);
 
     ::SetTimer(Hwnd(), kSessionTimer, kSessionDelayMs, nullptr);
-    SetStatus("Session Connecting...");
+    SetStatus(L"Session Connecting...");
     OnToggleLog();  // the dialog starts with its log folded away
     return TRUE;
 }
@@ -94,7 +94,7 @@ bool CFileUploadSlg::OnSysCommand(WPARAM command) {
         const int answer =
             fw::ShowMessageBox(L"파일을 업로드 중입니다 .전송을 중지하시겠습니까?", MB_YESNO | MB_ICONINFORMATION);
         if (answer == IDYES) {
-            SetStatus("Closing...");
+            SetStatus(L"Closing...");
             m_bTransferring = false;  // the block loop ends the session as a stopped one
         }
         return true;
@@ -131,7 +131,9 @@ void CFileUploadSlg::OnCancel() {
     fw::Dialog::OnCancel();
 }
 
-void CFileUploadSlg::SetStatus(const std::string& text) { ::SetDlgItemTextA(Hwnd(), IDC_UPLOAD_STATUS, text.c_str()); }
+void CFileUploadSlg::SetStatus(std::wstring_view text) {
+    ::SetDlgItemTextW(Hwnd(), IDC_UPLOAD_STATUS, std::wstring(text).c_str());
+}
 
 void CFileUploadSlg::ShowItem(int id, bool show) { ::ShowWindow(::GetDlgItem(Hwnd(), id), show ? SW_SHOW : SW_HIDE); }
 

@@ -9,6 +9,7 @@
 #include "upload/ErrorNotify.h"
 #include "upload/ErrorSocket.h"
 #include "upload/RetryPolicy.h"
+#include "upload/StoredName.h"
 
 #include <windows.h>
 
@@ -31,7 +32,7 @@ public:
     ~CFileUploadSlg() override;
 
     // Queues one local path; files are sent in the order they were added.
-    void AddFile(const std::string& path) { m_arrFiles.push_back(path); }
+    void AddFile(const std::wstring& path) { m_arrFiles.push_back(path); }
     INT_PTR DoModal() { return RunModal(); }
 
     // Set by the control before the dialog runs: how many times one session may retry after a
@@ -66,17 +67,36 @@ private:
     bool ConnectChannel(CInetFtpChannel& channel, const std::string& password);
     void ConnectFailed();
     int SendQueue(CInetFtpChannel& channel, int first);
-    bool SendFile(CInetFtpChannel& channel, int index, int count);
-    void SendBlocks(CInetFtpChannel& channel, LocalFile& file, const std::string& path);
+    // A file's store. Sent: counted. Failed: failed or stopped, the queue ends. Awaiting: every
+    // byte went out but the server's final reply came late; the file is counted once a fresh
+    // connection has confirmed it (m_pendingStore).
+    enum class FileOutcome { Sent, Failed, Awaiting };
+    FileOutcome SendFile(CInetFtpChannel& channel, int index, int count);
+    void SendBlocks(CInetFtpChannel& channel, LocalFile& file, const std::wstring& path);
+    // A store that ended: the file's stored name, where it went, and what was sent.
+    struct Store {
+        std::string stored;
+        std::string remotePath;
+        std::uint64_t sent = 0;
+        std::uint64_t length = 0;  // as found when the file was opened: its size text
+    };
+    bool ServerHolds(CInetFtpChannel& channel, const std::string& remotePath);
+    bool AwaitLateStore(CInetFtpChannel& channel, const Store& store);
+    bool CompleteStore(CInetFtpChannel& channel, const Store& store);
+    void RefuseStore(const Store& store, const std::string& reply);
     void AdvanceFileBar(int percent);
     void SetPermissions(CInetFtpChannel& channel, const std::string& remotePath);
     void EndSession(int sent, int count);
     void PumpOneMessage();
+    // Runs the dialog's messages for up to ms milliseconds; false once the transfer was stopped
+    // ("S", a yes to the close question, or the thread's end).
+    bool PumpWhileTransferring(DWORD ms);
 
     // Error reports: WinINet's last response after a failed channel step (with its error number,
-    // or the one given), or a local file's error.
+    // or the one given), a reply the session judged, or a local file's error.
     void ReportError(std::optional<DWORD> error = std::nullopt);
-    void ReportLocalError(DWORD error, const std::string& path);
+    void ReportReply(DWORD error, const std::string& reply);
+    void ReportLocalError(DWORD error, const std::wstring& path);
 
     // Retries (SessionRetry.cpp): a failed step is noted where it fails; after the attempt the
     // session judges it and, while retries are left, waits, reconnects and goes on from the file
@@ -88,13 +108,14 @@ private:
         std::string response;  // WinINet's last response then
     };
     void NoteFailure(SessionStep step, DWORD error);
+    void NoteFailure(SessionStep step, DWORD error, std::string response);
     void NotePartialFile(const std::string& remotePath);
     RetryDecision DecideRetry();
     bool WaitBeforeRetry(unsigned seconds);
     void DeletePartialFile(CInetFtpChannel& channel);
 
     void CloseSelf();
-    void SetStatus(const std::string& text);
+    void SetStatus(std::wstring_view text);
     void ShowItem(int id, bool show);
 
     // The transfer log: a socket-level FTP client that the session never starts, and its observer.
@@ -107,7 +128,7 @@ private:
     std::string m_strUserId;
     std::string m_strPassword;
     std::string m_strRemotePath;
-    std::vector<std::string> m_arrFiles;
+    std::vector<std::wstring> m_arrFiles;
 
     HWND m_ctlFileProgress = nullptr;   // 203: the current file, 0 to 100
     HWND m_ctlTotalProgress = nullptr;  // 201: the whole queue, one step per file
@@ -120,6 +141,9 @@ private:
 
     std::optional<FailedStep> m_failure;  // of the current attempt
     std::string m_strPartialRemotePath;   // left by a lost data connection, removed on the retry
+    StoredNameBook m_storedNames;
+    bool m_bServerAnswersSize = true;     // until it says it does not know SIZE
+    std::optional<Store> m_pendingStore;  // confirmed on the next connection (FileOutcome::Awaiting)
     std::int32_t m_nRetriesUsed = 0;
     bool m_bPassive = false;  // after active mode failed: passive for the rest
 };

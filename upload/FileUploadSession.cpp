@@ -8,6 +8,9 @@
 #include "upload/Password.h"
 #include "upload/StoredName.h"
 
+#include "framework/LocalPath.h"
+#include "framework/Text.h"
+
 #include "res/resource.h"
 
 #include <commctrl.h>
@@ -20,9 +23,10 @@ namespace tovalo::upload {
 // A local file open for reading, shared with every other reader and writer; closed on every path.
 class LocalFile {
 public:
-    explicit LocalFile(const std::string& path)
-        : m_handle(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr)) {}
+    explicit LocalFile(const std::wstring& path)
+        : m_handle(::CreateFileW(fw::FileApiPath(path).c_str(), GENERIC_READ,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_SEQUENTIAL_SCAN, nullptr)) {}
     ~LocalFile() {
         if (IsOpen()) ::CloseHandle(m_handle);
     }
@@ -48,17 +52,15 @@ namespace {
 
 constexpr DWORD kBlockSize = 1024;
 constexpr char kAgent[] = "Tovalo";
+// A character of a file name that the server's code page cannot hold, in the stored name.
+constexpr char kUnstorableCharacter = '_';
+// A store whose final reply came late is asked after once a second, and given up when the file
+// on the server has not grown for this long.
+constexpr DWORD kLateStorePollMs = 1000;
+constexpr ULONGLONG kLateStoreStallMs = 30000;
 
-std::string FormatStatus(int index, int count, const std::string& name, const std::string& path) {
-    std::string status = "[";
-    status += std::to_string(index);
-    status += '/';
-    status += std::to_string(count);
-    status += "] ";
-    status += name;
-    status += ' ';
-    status += path;
-    return status;
+std::wstring FormatStatus(int index, int count, const std::wstring& name, const std::wstring& path) {
+    return L"[" + std::to_wstring(index) + L"/" + std::to_wstring(count) + L"] " + name + L" " + path;
 }
 
 }  // namespace
@@ -69,7 +71,8 @@ void CFileUploadSlg::RunSession() {
     const int count = static_cast<int>(m_arrFiles.size());
     int sent = 0;
     // Each attempt has a channel of its own. One that fails part way is followed, while the
-    // retry rules allow, by another that goes on from the file that failed.
+    // retry rules allow, by another that goes on from the file that failed; one whose replies
+    // fell out of step (a store's late final reply) by another at once.
     for (;;) {
         m_failure.reset();
         bool connected = false;
@@ -85,11 +88,16 @@ void CFileUploadSlg::RunSession() {
             if (connected) {
                 DeletePartialFile(channel);
                 m_nUploadResult = 0;
-                sent += SendQueue(channel, sent);
+                if (m_pendingStore) {
+                    const Store store = *std::exchange(m_pendingStore, std::nullopt);
+                    if (CompleteStore(channel, store)) ++sent;
+                }
+                if (!m_failure) sent += SendQueue(channel, sent);
                 channel.CloseConnection();
                 channel.CloseSession();
             }
         }
+        if (m_pendingStore && !m_failure) continue;
         const RetryDecision decision = m_failure ? DecideRetry() : RetryDecision::GiveUp;
         if (decision == RetryDecision::Retry) continue;
         if (!connected && decision == RetryDecision::GiveUp) {
@@ -121,7 +129,7 @@ bool CFileUploadSlg::ConnectChannel(CInetFtpChannel& channel, const std::string&
 
 // No (further) file is tried; the dialog stays open until "종료".
 void CFileUploadSlg::ConnectFailed() {
-    SetStatus("Session Connect Error.");
+    SetStatus(L"Session Connect Error.");
     ShowItem(IDC_UPLOAD_END, true);
 }
 
@@ -129,17 +137,18 @@ int CFileUploadSlg::SendQueue(CInetFtpChannel& channel, int first) {
     const int count = static_cast<int>(m_arrFiles.size());
     int sent = 0;
     for (int i = first; i < count; ++i) {
-        if (!SendFile(channel, i, count)) break;  // a failed or stopped file ends the queue
+        // A failed or stopped file ends the queue; one awaiting its confirmation ends this
+        // connection's part of it.
+        const FileOutcome outcome = SendFile(channel, i, count);
+        if (outcome != FileOutcome::Sent) break;
         ++sent;
     }
     return sent;
 }
 
-bool CFileUploadSlg::SendFile(CInetFtpChannel& channel, int index, int count) {
-    const std::string& path = m_arrFiles[static_cast<size_t>(index)];
-    const std::string name = FileNameOfPath(path);
-    const std::string stored = StoredName(CurrentTime32(), name);
-    const std::string remotePath = m_strRemotePath + stored;
+CFileUploadSlg::FileOutcome CFileUploadSlg::SendFile(CInetFtpChannel& channel, int index, int count) {
+    const std::wstring& path = m_arrFiles[static_cast<size_t>(index)];
+    const std::wstring name = FileNameOf(path);
 
     // The local file is opened before the remote one, so that a file that cannot be read leaves
     // no empty file on the server.
@@ -150,13 +159,19 @@ bool CFileUploadSlg::SendFile(CInetFtpChannel& channel, int index, int count) {
         m_bTransferring = false;
         NoteFailure(SessionStep::ReadLocalFile, error);
         ReportLocalError(error, path);
-        return false;
+        return FileOutcome::Failed;
     }
-    if (!channel.OpenRemoteFile(remotePath)) {
+    Store store;
+    store.stored =
+        m_storedNames.Take(CurrentTime32(), fw::ToAnsiReplacing(name, kUnstorableCharacter),
+                           [&](const std::string& stored) { return ServerHolds(channel, m_strRemotePath + stored); });
+    store.remotePath = m_strRemotePath + store.stored;
+    store.length = length;
+    if (!channel.OpenRemoteFile(store.remotePath)) {
         m_bTransferring = false;
         NoteFailure(SessionStep::OpenRemoteFile, ::GetLastError());
         ReportError();
-        return false;
+        return FileOutcome::Failed;
     }
 
     ::SendMessageW(m_ctlFileProgress, PBM_SETRANGE32, 0, 100);
@@ -166,33 +181,115 @@ bool CFileUploadSlg::SendFile(CInetFtpChannel& channel, int index, int count) {
     m_nLastPercent = 0;
     SetStatus(FormatStatus(index, count, name, path));
     m_ullFileLength = length;
-    char sizeText[24];
-    std::snprintf(sizeText, sizeof sizeText, "%" PRIu64, length);
 
     m_bTransferring = true;
     SendBlocks(channel, file, path);
     channel.CloseRemoteFile();
-    if (m_bTransferring && StoreRefused(ReadLastResponse().text)) {
+    store.sent = m_ullBytesSent;
+    const std::string closeReply = ReadLastResponse().text;
+    if (m_bTransferring && StoreRefused(closeReply)) {
         // All bytes went out, but the server did not keep them all: a failed write, told by the
         // reply (which WinINet reads on close and reports as no error).
         m_bTransferring = false;
         NoteFailure(SessionStep::FinishStore, ERROR_INTERNET_EXTENDED_ERROR);
         ReportError(ERROR_INTERNET_EXTENDED_ERROR);
     }
-    if (!m_bTransferring) {
-        NotePartialFile(remotePath);
-        return false;
+    if (m_bTransferring && FinalReplyMissing(closeReply) && AwaitLateStore(channel, store)) {
+        // This connection's replies are out of step now; the next one confirms the file.
+        m_pendingStore = store;
+        return FileOutcome::Awaiting;
     }
+    if (!m_bTransferring) {
+        NotePartialFile(store.remotePath);
+        return FileOutcome::Failed;
+    }
+    return CompleteStore(channel, store) ? FileOutcome::Sent : FileOutcome::Failed;
+}
 
+bool CFileUploadSlg::ServerHolds(CInetFtpChannel& channel, const std::string& remotePath) {
+    if (!m_bServerAnswersSize) return false;
+    const CInetFtpChannel::ServerAnswer answer = channel.Ask("SIZE " + remotePath);
+    if (!answer.answered) return false;
+    const SizeReply reply = ReadSizeReply(answer.text);
+    if (reply.kind == SizeReply::Kind::kNoSizeCommand) m_bServerAnswersSize = false;
+    return reply.kind == SizeReply::Kind::kSize;
+}
+
+bool CFileUploadSlg::AwaitLateStore(CInetFtpChannel& channel, const Store& store) {
+    // The server is still reading what the socket buffers hold, or it is gone. Asked once a
+    // second, messages pumped, while the file on the server grows; a server that does not answer
+    // SIZE is asked NOOP, whose answer the late final reply takes the place of.
+    using Kind = LateStoreReply::Kind;
+    std::uint64_t seen = 0;
+    std::string lastReply = ReadLastResponse().text;
+    ULONGLONG lastGrowth = ::GetTickCount64();
+    while (PumpWhileTransferring(kLateStorePollMs)) {
+        const CInetFtpChannel::ServerAnswer answer =
+            channel.Ask(m_bServerAnswersSize ? "SIZE " + store.remotePath : std::string("NOOP"));
+        if (!answer.answered && !answer.timedOut) break;  // the connection is gone
+        const LateStoreReply reply = answer.answered ? JudgeLateStoreReply(answer.text, store.sent) : LateStoreReply{};
+        if (answer.answered) lastReply = answer.text;
+        switch (reply.kind) {
+        case Kind::kWhole:
+        case Kind::kStoredByFinalReply:
+            return true;
+        case Kind::kDiffers:
+        case Kind::kRefused:
+            RefuseStore(store, lastReply);
+            return false;
+        case Kind::kShort:
+            if (reply.size > seen) {
+                seen = reply.size;
+                lastGrowth = ::GetTickCount64();
+            }
+            break;
+        case Kind::kNoSizeCommand:
+            m_bServerAnswersSize = false;
+            break;
+        case Kind::kNoAnswer:
+            break;
+        }
+        if (::GetTickCount64() - lastGrowth > kLateStoreStallMs) break;
+    }
+    // Stopped, or the server stopped taking the file: what it holds is not the file.
+    if (m_bTransferring) RefuseStore(store, lastReply);
+    return false;
+}
+
+bool CFileUploadSlg::CompleteStore(CInetFtpChannel& channel, const Store& store) {
+    // A server may answer 226 and keep less (a quota, a full disk, a proxy): its SIZE tells.
+    if (m_bServerAnswersSize) {
+        const CInetFtpChannel::ServerAnswer answer = channel.Ask("SIZE " + store.remotePath);
+        if (answer.answered && ReadSizeReply(answer.text).kind == SizeReply::Kind::kNoSizeCommand) {
+            m_bServerAnswersSize = false;
+        }
+        if (answer.answered && JudgeStoredSize(answer.text, store.sent) == StoredSize::kDiffers) {
+            RefuseStore(store, answer.text);
+            NotePartialFile(store.remotePath);
+            return false;
+        }
+    }
     AdvanceFileBar(100);  // every byte is there, also for an empty file
     ::SendMessageW(m_ctlTotalProgress, PBM_STEPIT, 0, 0);
-    PrependEntry(m_strUploadedFiles, stored);
+    char sizeText[24];
+    std::snprintf(sizeText, sizeof sizeText, "%" PRIu64, store.length);
+    PrependEntry(m_strUploadedFiles, store.stored);
     PrependEntry(m_strUploadedSizes, sizeText);
-    SetPermissions(channel, remotePath);
+    SetPermissions(channel, store.remotePath);
     return true;
 }
 
-void CFileUploadSlg::SendBlocks(CInetFtpChannel& channel, LocalFile& file, const std::string& path) {
+void CFileUploadSlg::RefuseStore(const Store& store, const std::string& reply) {
+    // The server's own words, and what it should have said.
+    std::string text = reply;
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    text += " (" + std::to_string(store.sent) + " bytes sent)";
+    m_bTransferring = false;
+    NoteFailure(SessionStep::FinishStore, ERROR_INTERNET_EXTENDED_ERROR, text);
+    ReportReply(ERROR_INTERNET_EXTENDED_ERROR, text);
+}
+
+void CFileUploadSlg::SendBlocks(CInetFtpChannel& channel, LocalFile& file, const std::wstring& path) {
     char buffer[kBlockSize];
     while (m_bTransferring) {
         DWORD read = 0;
@@ -233,7 +330,7 @@ void CFileUploadSlg::SetPermissions(CInetFtpChannel& channel, const std::string&
 }
 
 void CFileUploadSlg::EndSession(int sent, int count) {
-    SetStatus("Session Disconnecting.");
+    SetStatus(L"Session Disconnecting.");
     m_nUploadResult = sent == count ? 1 : 0;
     if (m_nUploadResult == 0) ShowItem(IDC_UPLOAD_END, true);
     if (m_bTransferring) {
@@ -264,8 +361,13 @@ void CFileUploadSlg::ReportError(std::optional<DWORD> error) {
                          kReportPort);
 }
 
-void CFileUploadSlg::ReportLocalError(DWORD error, const std::string& path) {
-    m_errorSocket.Report(static_cast<std::int32_t>(error), "local file: " + path, ReportHost(), kReportPort);
+void CFileUploadSlg::ReportReply(DWORD error, const std::string& reply) {
+    m_errorSocket.Report(static_cast<std::int32_t>(error), reply, ReportHost(), kReportPort);
+}
+
+void CFileUploadSlg::ReportLocalError(DWORD error, const std::wstring& path) {
+    m_errorSocket.Report(static_cast<std::int32_t>(error), "local file: " + fw::ToAnsi(path), ReportHost(),
+                         kReportPort);
 }
 
 }  // namespace tovalo::upload

@@ -34,7 +34,11 @@ bool CInetFtpChannel::ConnectServer(const std::string& host, std::uint32_t port,
     // Flags 0: active data connections, unless a fallback asked for passive ones.
     m_hConnect = ::InternetConnectA(m_hInternet, host.c_str(), ftpPort, user.c_str(), password.c_str(),
                                     INTERNET_SERVICE_FTP, m_passive ? INTERNET_FLAG_PASSIVE : 0, 0);
-    return m_hConnect != nullptr;
+    if (!m_hConnect) return false;
+    // Binary type from the start, so that a server answers SIZE before the first store too (some
+    // refuse SIZE in ASCII type); WinINet sets the type again for every transfer.
+    ::FtpCommandA(m_hConnect, FALSE, FTP_TRANSFER_TYPE_BINARY, "TYPE I", 0, nullptr);
+    return true;
 }
 
 bool CInetFtpChannel::OpenRemoteFile(const std::string& remotePath) {
@@ -52,6 +56,17 @@ bool CInetFtpChannel::WriteBlock(const void* buffer, DWORD count, DWORD* written
 bool CInetFtpChannel::SiteCommand(const std::string& text) {
     const std::string command = "SITE " + text;
     return ::FtpCommandA(m_hConnect, FALSE, FTP_TRANSFER_TYPE_ASCII, command.c_str(), 0, nullptr) != FALSE;
+}
+
+CInetFtpChannel::ServerAnswer CInetFtpChannel::Ask(const std::string& command) {
+    const bool ok = ::FtpCommandA(m_hConnect, FALSE, FTP_TRANSFER_TYPE_BINARY, command.c_str(), 0, nullptr) != FALSE;
+    const DWORD error = ::GetLastError();
+    ServerAnswer answer;
+    // A refusal (4xx or 5xx) is an answer too; a time-out or a lost connection is none.
+    answer.answered = ok || error == ERROR_INTERNET_EXTENDED_ERROR;
+    answer.timedOut = !answer.answered && error == ERROR_INTERNET_TIMEOUT;
+    if (answer.answered) answer.text = ReadLastResponse().text;
+    return answer;
 }
 
 bool CInetFtpChannel::DeleteRemoteFile(const std::string& remotePath) {

@@ -30,6 +30,9 @@ public:
     // A zero byte count is never issued: it succeeds with nothing written.
     bool WriteBlock(const void* buffer, DWORD count, DWORD* written);
     bool SiteCommand(const std::string& text);
+    // The server's answer to a command without data ("SIZE remotePath", "NOOP"; see ServerAnswer).
+    struct ServerAnswer;
+    ServerAnswer Ask(const std::string& command);
     // Removes a remote file (what a lost data connection left of an upload that is sent again).
     bool DeleteRemoteFile(const std::string& remotePath);
     bool CloseRemoteFile();
@@ -43,6 +46,15 @@ private:
     HINTERNET m_hConnect = nullptr;
     HINTERNET m_hFile = nullptr;
     bool m_passive = false;
+};
+
+// What the server answered to a command: answered is false when no reply came for it, and then
+// timedOut tells whether WinINet gave up waiting (the connection may still be there) rather than
+// losing the connection; text is the reply when there was one.
+struct CInetFtpChannel::ServerAnswer {
+    bool answered = false;
+    bool timedOut = false;
+    std::string text;
 };
 
 // The error number and the server's last response that WinINet kept for this thread (the text

@@ -1,6 +1,8 @@
 // Which failures of an upload session are worth another attempt, and how long to wait before it.
 #include "upload/RetryPolicy.h"
 
+#include <cstdint>
+
 namespace tovalo::upload {
 namespace {
 
@@ -89,6 +91,49 @@ FailureVerdict JudgeFailure(SessionStep step, bool passive, std::uint32_t error,
 }
 
 bool StoreRefused(std::string_view responseAfterClose) { return LastReplyCode(responseAfterClose) >= 400; }
+
+SizeReply ReadSizeReply(std::string_view response) {
+    const int code = LastReplyCode(response);
+    if (code == 500 || code == 502 || code == 504) return {SizeReply::Kind::kNoSizeCommand, 0};
+    if (code != 213) return {};
+    // "213 <digits>": the reply's last line holds the size.
+    const size_t line = response.rfind("213 ");
+    if (line == std::string_view::npos) return {};
+    std::string_view digits = response.substr(line + 4);
+    std::uint64_t size = 0;
+    size_t count = 0;
+    for (; count < digits.size() && IsDigit(digits[count]); ++count) {
+        const auto digit = static_cast<std::uint64_t>(digits[count] - '0');
+        // A size past 2^64 - 1 cannot be any file sent; it stays at the maximum and so differs.
+        size = size > (UINT64_MAX - digit) / 10 ? UINT64_MAX : size * 10 + digit;
+    }
+    if (count == 0) return {};
+    return {SizeReply::Kind::kSize, size};
+}
+
+StoredSize JudgeStoredSize(std::string_view sizeResponse, std::uint64_t sent) {
+    const SizeReply reply = ReadSizeReply(sizeResponse);
+    if (reply.kind != SizeReply::Kind::kSize) return StoredSize::kUnknown;
+    return reply.size == sent ? StoredSize::kWhole : StoredSize::kDiffers;
+}
+
+bool FinalReplyMissing(std::string_view responseAfterClose) { return LastReplyCode(responseAfterClose) < 200; }
+
+LateStoreReply JudgeLateStoreReply(std::string_view response, std::uint64_t sent) {
+    using Kind = LateStoreReply::Kind;
+    const SizeReply size = ReadSizeReply(response);
+    if (size.kind == SizeReply::Kind::kNoSizeCommand) return {Kind::kNoSizeCommand, 0};
+    if (size.kind == SizeReply::Kind::kSize) {
+        if (size.size == sent) return {Kind::kWhole, size.size};
+        return {size.size < sent ? Kind::kShort : Kind::kDiffers, size.size};
+    }
+    // A store ends in 226 (or 250); any other reply is no answer to go by.
+    const int code = LastReplyCode(response);
+    if (code == 213) return {};
+    if (code == 226 || code == 250) return {Kind::kStoredByFinalReply, 0};
+    if (code >= 400) return {Kind::kRefused, 0};
+    return {};
+}
 
 unsigned RetryDelaySeconds(unsigned retry) {
     if (retry == 0) return 1;

@@ -37,6 +37,39 @@ int LastReplyCode(std::string_view response);
 // preliminary reply that a close did not follow with a final one) counts as stored.
 bool StoreRefused(std::string_view responseAfterClose);
 
+// What a reply to SIZE says: the size of the file, that the server does not know the command
+// (500, 502, 504), or nothing to go by (550: no such file, or not allowed to ask).
+struct SizeReply {
+    enum class Kind { kSize, kNoSizeCommand, kNoAnswer };
+    Kind kind = Kind::kNoAnswer;
+    std::uint64_t size = 0;
+};
+SizeReply ReadSizeReply(std::string_view response);
+
+// Whether a store whose final reply came (226) left the server holding every byte sent, by the
+// server's answer to SIZE asked right after it. Only a size can refuse the store: a server that
+// does not answer SIZE, or may not (an upload-only account), is trusted.
+enum class StoredSize { kWhole, kDiffers, kUnknown };
+StoredSize JudgeStoredSize(std::string_view sizeResponse, std::uint64_t sent);
+
+// Whether the response read when the remote file was closed lacks the store's final reply: WinINet
+// gives up waiting for it after its receive time-out, keeps the preliminary 1xx reply as the last
+// response and calls the close a success, while the server may still be reading what the socket
+// buffers hold (a slow or throttled server: megabytes on a fast local link).
+bool FinalReplyMissing(std::string_view responseAfterClose);
+
+// While such a store is awaited, each reply to a SIZE (or, where the server does not know SIZE, a
+// NOOP) asked on the same connection says one of: the server holds every byte, fewer so far
+// (size: how many), more, the store's own final reply came late and took this question's place
+// (226 or 250: stored; 4xx, 5xx: refused), the server does not know SIZE (ask NOOP instead), or
+// nothing to go by yet.
+struct LateStoreReply {
+    enum class Kind { kWhole, kShort, kDiffers, kStoredByFinalReply, kRefused, kNoSizeCommand, kNoAnswer };
+    Kind kind = Kind::kNoAnswer;
+    std::uint64_t size = 0;
+};
+LateStoreReply JudgeLateStoreReply(std::string_view response, std::uint64_t sent);
+
 // Seconds before retry number n (1 for the first): 1, 2, 4, 8, 16, then 30 for every later one.
 unsigned RetryDelaySeconds(unsigned retry);
 

@@ -45,8 +45,10 @@ std::string Reason(SessionStep step, DWORD error, const std::string& response) {
 
 }  // namespace
 
-void CFileUploadSlg::NoteFailure(SessionStep step, DWORD error) {
-    m_failure = FailedStep{step, error, ReadLastResponse().text};
+void CFileUploadSlg::NoteFailure(SessionStep step, DWORD error) { NoteFailure(step, error, ReadLastResponse().text); }
+
+void CFileUploadSlg::NoteFailure(SessionStep step, DWORD error, std::string response) {
+    m_failure = FailedStep{step, error, std::move(response)};
 }
 
 void CFileUploadSlg::NotePartialFile(const std::string& remotePath) {
@@ -66,10 +68,9 @@ CFileUploadSlg::RetryDecision CFileUploadSlg::DecideRetry() {
     if (!verdict.retry || m_nRetriesUsed >= m_nRetryCount) return RetryDecision::GiveUp;
     ++m_nRetriesUsed;
     if (verdict.usePassive) m_bPassive = true;
-    // The status line is in the system code page, as the file names in it are.
-    const std::wstring retry =
-        L"재시도 " + std::to_wstring(m_nRetriesUsed) + L"/" + std::to_wstring(m_nRetryCount) + L" … ";
-    SetStatus(fw::ToAnsi(retry) + Reason(m_failure->step, m_failure->error, m_failure->response));
+    // The server's reply is in its code page, the system's.
+    SetStatus(L"재시도 " + std::to_wstring(m_nRetriesUsed) + L"/" + std::to_wstring(m_nRetryCount) + L" … " +
+              fw::ToWide(Reason(m_failure->step, m_failure->error, m_failure->response)));
     return WaitBeforeRetry(RetryDelaySeconds(static_cast<unsigned>(m_nRetriesUsed))) ? RetryDecision::Retry
                                                                                      : RetryDecision::Stopped;
 }
@@ -77,7 +78,13 @@ CFileUploadSlg::RetryDecision CFileUploadSlg::DecideRetry() {
 bool CFileUploadSlg::WaitBeforeRetry(unsigned seconds) {
     // While the flag is set, "S" and a yes to the close question clear it, as during a transfer.
     m_bTransferring = true;
-    const ULONGLONG deadline = ::GetTickCount64() + seconds * 1000ull;
+    const bool goOn = PumpWhileTransferring(seconds * 1000);
+    m_bTransferring = false;
+    return goOn;
+}
+
+bool CFileUploadSlg::PumpWhileTransferring(DWORD ms) {
+    const ULONGLONG deadline = ::GetTickCount64() + ms;
     for (ULONGLONG now = ::GetTickCount64(); m_bTransferring && now < deadline; now = ::GetTickCount64()) {
         ::MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(deadline - now), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         MSG msg;
@@ -91,9 +98,7 @@ bool CFileUploadSlg::WaitBeforeRetry(unsigned seconds) {
             ::DispatchMessageW(&msg);
         }
     }
-    const bool goOn = m_bTransferring;
-    m_bTransferring = false;
-    return goOn;
+    return m_bTransferring;
 }
 
 }  // namespace tovalo::upload

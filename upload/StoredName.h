@@ -1,16 +1,17 @@
-// Names under which files are stored on the server, and the "|"-joined result lists.
+// Names under which files are stored on the server, and the "|"-joined result lists. Portable.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 
 namespace tovalo::upload {
 
-// The file name of a local path in the system code page: the text after the last "/", else after
-// the last "\", else the whole path. A trail byte of a double-byte character is never taken for a
-// separator.
-std::string FileNameOfPath(std::string_view path);
+// The file name of a local path: the text after the last "/", else after the last "\", else the
+// whole path. The one helper for names in the list and on the server.
+std::wstring FileNameOf(std::wstring_view path);
 
 // The low 32 bits of the current time in seconds since 1970 (UTC).
 std::uint32_t CurrentTime32();
@@ -20,5 +21,24 @@ std::string StoredName(std::uint32_t time, std::string_view name);
 
 // Puts entry in front of a "|"-joined list (the newest entry comes first).
 void PrependEntry(std::string& list, std::string_view entry);
+
+// The stored names one upload session hands out. Two files of one name from two folders, sent in
+// the same second, would get the same name and the second would replace the first on the server:
+// a name this session already took, or one the server says it holds, moves its time on by one
+// second until it is free. Every name taken counts, also one whose store then failed.
+class StoredNameBook {
+public:
+    // Whether the server already holds a file of this stored name (false when it cannot say).
+    using ServerHolds = std::function<bool(const std::string& stored)>;
+
+    // The server is asked about at most this many names for one file: one that claims to hold
+    // every name cannot keep the session asking.
+    static constexpr int kMaxServerQuestions = 16;
+
+    std::string Take(std::uint32_t time, std::string_view name, const ServerHolds& serverHolds);
+
+private:
+    std::unordered_set<std::string> taken_;
+};
 
 }  // namespace tovalo::upload

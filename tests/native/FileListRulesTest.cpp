@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "control/FileListRules.h"
+#include "upload/StoredName.h"
 
 using namespace tovalo;
 
@@ -55,35 +56,37 @@ TEST(FileListRules, SizeCategoryBoundsBelongBelow) {
 
 TEST(FileListRules, NamesAndExtensions) {
     const struct {
-        const char* path;
-        const char* name;
-        const char* extension;
+        const wchar_t* path;
+        const wchar_t* name;
+        const wchar_t* extension;
     } rows[] = {
-        {"C:\\docs\\report.2009.doc", "report.2009.doc", "2009.doc"},
-        {"C:\\docs/sub\\mixed.txt", "sub\\mixed.txt", "txt"},  // "/" wins over "\"
-        {"C:\\docs\\README", "README", "-"},
-        {"plain.txt", "plain.txt", "txt"},
-        {"C:\\docs\\", "", "-"},
-        {"C:\\문서\\가나다.한글", "가나다.한글", "한글"},
-        {"C:\\x\\.profile", ".profile", "profile"},
+        {L"C:\\docs\\report.2009.doc", L"report.2009.doc", L"2009.doc"},
+        {L"C:\\docs/sub\\mixed.txt", L"sub\\mixed.txt", L"txt"},  // "/" wins over "\"
+        {L"C:\\docs\\README", L"README", L"-"},
+        {L"plain.txt", L"plain.txt", L"txt"},
+        {L"C:\\docs\\", L"", L"-"},
+        {L"", L"", L"-"},
+        {L"C:\\문서\\가나다.한글", L"가나다.한글", L"한글"},
+        {L"C:\\x\\.profile", L".profile", L"profile"},
+        {L"C:\\x\\Tiếng Việt.txt", L"Tiếng Việt.txt", L"txt"},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.path);
-        EXPECT_EQ(FileNameOf(row.path), row.name);
-        EXPECT_EQ(ExtensionOf(FileNameOf(row.path)), row.extension);
+        SCOPED_TRACE(testing::PrintToString(std::wstring(row.path)));
+        EXPECT_EQ(upload::FileNameOf(row.path), row.name);
+        EXPECT_EQ(ExtensionOf(upload::FileNameOf(row.path)), row.extension);
     }
 }
 
 TEST(FileListRules, ProbeExtensionsStayInTheirFolder) {
     const struct {
-        const char* extension;
+        const wchar_t* extension;
         bool plain;
     } rows[] = {
-        {"txt", true},  {"2009.doc", true},    {"-", true},   {"한글", true},  {"a\\..\\..\\x", false},
-        {"x/y", false}, {"txt:stream", false}, {"..", false}, {"a..b", false}, {"\\windows\\x", false},
+        {L"txt", true},  {L"2009.doc", true},    {L"-", true},   {L"한글", true},  {L"a\\..\\..\\x", false},
+        {L"x/y", false}, {L"txt:stream", false}, {L"..", false}, {L"a..b", false}, {L"\\windows\\x", false},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.extension);
+        SCOPED_TRACE(testing::PrintToString(std::wstring(row.extension)));
         EXPECT_EQ(IsPlainExtension(row.extension), row.plain);
     }
 }

@@ -75,25 +75,72 @@ constexpr Case kCases[] = {
     {"store failed locally at the server", SessionStep::FinishStore, kPassive, kExtended, "451 Write error.", true,
      false},
     {"store beyond the quota", SessionStep::FinishStore, kActive, kExtended, "552 Quota exceeded.", false, false},
+    {"store kept short (its size)", SessionStep::FinishStore, kActive, kExtended, "213 5000 (10000 bytes sent)", true,
+     false},
 };
 
-TEST(RetryPolicy, StoreRefusedOnlyByAFailingFinalReply) {
+TEST(RetryPolicy, TheReplyReadWhenTheStoreClosed) {
     const struct {
         std::string_view response;
         bool refused;
+        bool finalReplyMissing;
     } cases[] = {
-        {"226 Transfer complete.", false},
-        {"250 OK", false},
-        {"150 Opening data connection.", false},  // a close that read no final reply
-        {"", false},
-        {"426 None; transfer aborted.", true},
-        {"451-Write error\r\n451 Disk full.\r\n", true},
-        {"552 Quota exceeded.", true},
-        {"125 Data connection open\r\n550 Failed.\r\n", true},
+        {"226 Transfer complete.", false, false},
+        {"250 OK", false, false},
+        {"150 Opening data connection.", false, true},  // WinINet gave up waiting for the final reply
+        {"125 Data connection already open. Transfer starting.", false, true},
+        {"", false, true},
+        {"426 None; transfer aborted.", true, false},
+        {"451-Write error\r\n451 Disk full.\r\n", true, false},
+        {"552 Quota exceeded.", true, false},
+        {"125 Data connection open\r\n550 Failed.\r\n", true, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.response);
         EXPECT_EQ(StoreRefused(c.response), c.refused);
+        EXPECT_EQ(FinalReplyMissing(c.response), c.finalReplyMissing);
+    }
+}
+
+// A reply to SIZE (or NOOP), for a file of 10000 bytes sent: after the store's final reply, and
+// while a store whose final reply came late is awaited on the same connection.
+TEST(RetryPolicy, SizeReplies) {
+    using Late = LateStoreReply::Kind;
+    using Kind = SizeReply::Kind;
+    const struct {
+        std::string_view response;
+        Kind kind;
+        std::uint64_t size;
+        StoredSize stored;
+        Late late;
+    } cases[] = {
+        {"213 10000", Kind::kSize, 10000, StoredSize::kWhole, Late::kWhole},
+        {"213 10000\r\n", Kind::kSize, 10000, StoredSize::kWhole, Late::kWhole},
+        {"213 5000", Kind::kSize, 5000, StoredSize::kDiffers, Late::kShort},  // a quota, or still arriving
+        {"213 0", Kind::kSize, 0, StoredSize::kDiffers, Late::kShort},
+        {"213 10001", Kind::kSize, 10001, StoredSize::kDiffers, Late::kDiffers},
+        {"213 99999999999999999999999", Kind::kSize, UINT64_MAX, StoredSize::kDiffers, Late::kDiffers},
+        {"213-Size\r\n213 10000\r\n", Kind::kSize, 10000, StoredSize::kWhole, Late::kWhole},
+        {"213 ", Kind::kNoAnswer, 0, StoredSize::kUnknown, Late::kNoAnswer},
+        {"213 x", Kind::kNoAnswer, 0, StoredSize::kUnknown, Late::kNoAnswer},
+        // The server does not know SIZE: trusted after a 226; a late store is awaited with NOOP.
+        {"500 Unknown command.", Kind::kNoSizeCommand, 0, StoredSize::kUnknown, Late::kNoSizeCommand},
+        {"502 Not implemented.", Kind::kNoSizeCommand, 0, StoredSize::kUnknown, Late::kNoSizeCommand},
+        // An upload-only account may not ask: trusted too.
+        {"550 Permission denied.", Kind::kNoAnswer, 0, StoredSize::kUnknown, Late::kRefused},
+        // The late store's own final reply, read in place of the size.
+        {"226 Transfer complete.", Kind::kNoAnswer, 0, StoredSize::kUnknown, Late::kStoredByFinalReply},
+        {"426 Connection closed; transfer aborted.", Kind::kNoAnswer, 0, StoredSize::kUnknown, Late::kRefused},
+        {"200 NOOP ok.", Kind::kNoAnswer, 0, StoredSize::kUnknown, Late::kNoAnswer},  // still waiting
+        {"", Kind::kNoAnswer, 0, StoredSize::kUnknown, Late::kNoAnswer},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.response);
+        const SizeReply reply = ReadSizeReply(c.response);
+        EXPECT_EQ(reply.kind, c.kind);
+        EXPECT_EQ(reply.size, c.size);
+        EXPECT_EQ(JudgeStoredSize(c.response, 10000), c.stored);
+        EXPECT_EQ(JudgeLateStoreReply(c.response, 10000).kind, c.late);
     }
 }
 

@@ -1,5 +1,5 @@
 // The upload session's parts that need no FTP server: the password code groups, the report's
-// request bytes, file and stored names, the transfer log's filter and progress.
+// request bytes, stored names in the code page, the transfer log's filter and progress.
 #include "framework/Raii.h"
 #include "framework/Text.h"
 #include "upload/ErrorNotify.h"
@@ -101,36 +101,27 @@ TEST(ErrorReportTest, RequestBytes) {
     EXPECT_STRNE(ReportHost(), "");
 }
 
-TEST(StoredNameTest, FileNameOfPath) {
-    struct Case {
-        std::string path;
-        std::string name;
+// Names leave for the server in the code page (949 here): what it cannot hold becomes one "_" a
+// character, never a look-alike; server texts are cut between characters.
+TEST(StoredNameTest, NamesInTheServersCodePage) {
+    const struct {
+        std::wstring name;
+        std::string stored;
+    } rows[] = {
+        {L"보고서.hwp", Ansi(L"보고서.hwp")},
+        {L"Tiếng Việt.txt", "Ti_ng Vi_t.txt"},      // no best fit to "e"
+        {L"\U0001F600 smile.txt", "_ smile.txt"},   // a surrogate pair is one character
+        {std::wstring{L'a', 0xD800, L'b'}, "a_b"},  // a lone surrogate
+        {L"Язык.txt", Ansi(L"Язык.txt")},           // Cyrillic is in 949
+        {L"", ""},
     };
-    const Case cases[] = {
-        {"C:\\dir/sub\\a.txt", "sub\\a.txt"},  // the last slash wins over a later backslash
-        {"C:\\dir\\a.txt", "a.txt"},
-        {"/up/a.txt", "a.txt"},
-        {"a.txt", "a.txt"},
-        {"C:\\dir\\", ""},
-        {"", ""},
-        {Ansi(L"C:\\문서\\보고서.hwp"), Ansi(L"보고서.hwp")},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.path);
-        EXPECT_EQ(FileNameOfPath(c.path), c.name);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(Ansi(row.name.c_str()));
+        EXPECT_EQ(fw::ToAnsiReplacing(row.name, '_'), row.stored);
     }
-}
-
-TEST(StoredNameTest, StoredNamesAndResultLists) {
-    EXPECT_EQ(StoredName(1230000000, Ansi(L"보고서.hwp")), Ansi(L"1230000000(보고서.hwp)"));
-    EXPECT_EQ(StoredName(4294967295u, "a b"), "4294967295(a b)");
-    std::string list;
-    PrependEntry(list, "1(a)");
-    PrependEntry(list, "2(b)");
-    PrependEntry(list, "3(c)");
-    EXPECT_EQ(list, "3(c)|2(b)|1(a)");
-    const auto now = CurrentTime32();
-    EXPECT_GT(now, 1700000000u);
+    EXPECT_EQ(fw::ToAnsiPrefix(L"ab가나", 4), Ansi(L"ab가"));
+    EXPECT_EQ(fw::ToAnsiPrefix(L"ab가나", 5), Ansi(L"ab가"));
+    EXPECT_EQ(fw::ToAnsiPrefix(L"ab가나", 6), Ansi(L"ab가나"));
 }
 
 // The observer writing into real controls: an edit for the log and a progress bar.
