@@ -63,6 +63,18 @@ STDMETHODIMP_(ULONG) ContainerSite::Release() {
     return left;
 }
 
+namespace {
+// Calls to EnableModeless(FALSE) not yet undone, over every site of the page.
+int g_modalDialogs = 0;
+}  // namespace
+
+STDMETHODIMP ContainerSite::EnableModeless(BOOL enable) {
+    g_modalDialogs = enable ? (g_modalDialogs > 0 ? g_modalDialogs - 1 : 0) : g_modalDialogs + 1;
+    return S_OK;
+}
+
+bool ContainerSite::modelessDisabled() { return g_modalDialogs > 0; }
+
 STDMETHODIMP ContainerSite::GetMoniker(DWORD, DWORD which, IMoniker** moniker) {
     if (!moniker) {
         return E_POINTER;

@@ -28,6 +28,9 @@ public:
     // empty: the container has no moniker.
     void setPageUrl(std::wstring url) { m_pageUrl = std::move(url); }
 
+    // Whether a control of this process has told its frame that a modal dialog of its runs.
+    static bool modelessDisabled();
+
     // The active control, told of new places it asks for; not owned (set while it is active).
     void setInPlaceObject(IOleInPlaceObject* object) { m_inPlace = object; }
 
@@ -72,7 +75,8 @@ public:
     STDMETHODIMP SetMenu(HMENU, HOLEMENU, HWND) override { return S_OK; }
     STDMETHODIMP RemoveMenus(HMENU) override { return S_OK; }
     STDMETHODIMP SetStatusText(LPCOLESTR) override { return S_OK; }
-    STDMETHODIMP EnableModeless(BOOL) override { return S_OK; }
+    // A control running a modal dialog tells the frame so, and again when it is over.
+    STDMETHODIMP EnableModeless(BOOL enable) override;
     STDMETHODIMP TranslateAccelerator(MSG*, WORD) override { return S_FALSE; }
 
     // IOleControlSite

@@ -3,6 +3,7 @@
 // and any other dialog is reported and closed with its default button if it has one.
 #include "tools/pagehost/DialogHook.h"
 
+#include "tools/pagehost/MessageLoop.h"
 #include "tools/pagehost/Output.h"
 
 #include <commctrl.h>
@@ -113,18 +114,6 @@ std::wstring selectedTreeText(HWND dialog) {
     request.cchTextMax = MAX_PATH;
     SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&request));
     return text;
-}
-
-void pumpFor(DWORD milliseconds) {
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < milliseconds) {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-        Sleep(5);
-    }
 }
 
 HWND defaultButton(HWND dialog) {
@@ -315,7 +304,9 @@ void DialogHook::fillFolderPicker(HWND dialog) {
             press(dialog, IDOK);
             return;
         }
-        pumpFor(kFolderRetryMs);
+        if (!pumpMessages(kFolderRetryMs)) {
+            return;  // the thread is quitting: the picker ends (and is cancelled), not waited on
+        }
     }
 }
 

@@ -47,7 +47,7 @@ std::wstring EmbeddedControl::refuseUnsafe(const std::wstring& what, const PageZ
            (zone.url.empty() ? std::wstring(L"a page without a URL") : zone.url);
 }
 
-std::wstring EmbeddedControl::embed(const PageObject& object, HWND frame, const PageZone& zone) {
+std::wstring EmbeddedControl::embed(const PageObject& object, HWND frame, const PageZone& zone, int left) {
     CLSID clsid{};
     if (FAILED(CLSIDFromString(object.classId.c_str(), &clsid))) {
         return L"\"" + object.classId + L"\" is not a class id";
@@ -56,7 +56,7 @@ std::wstring EmbeddedControl::embed(const PageObject& object, HWND frame, const 
     if (FAILED(hr)) {
         return L"cannot create " + object.classId + L" (" + hresultText(hr) + L")";
     }
-    const RECT place{0, 0, object.width, object.height};
+    const RECT place{left, 0, left + object.width, object.height};
     m_site = ContainerSite::create(frame, place);
     m_site->setPageUrl(zone.url);
     // Browsers hand over the site before loading: controls read ambient properties while loading,

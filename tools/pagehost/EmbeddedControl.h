@@ -25,8 +25,9 @@ public:
     EmbeddedControl& operator=(const EmbeddedControl&) = delete;
     ~EmbeddedControl() { close(); }
 
-    // Returns an empty text when the control runs, otherwise why it does not.
-    std::wstring embed(const PageObject& object, HWND frame, const PageZone& zone);
+    // Returns an empty text when the control runs, otherwise why it does not. The control is
+    // placed `left` pixels from the frame's left edge, at its top.
+    std::wstring embed(const PageObject& object, HWND frame, const PageZone& zone, int left = 0);
     // As a program embeds it: no page URL, no safety questions.
     std::wstring embed(const PageObject& object, HWND frame) { return embed(object, frame, PageZone{L"", false}); }
 

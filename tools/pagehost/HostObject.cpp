@@ -1,14 +1,18 @@
 // The page's `host` object: a dispatch interface over a table of members that print, pump
-// messages, look into the control's list view, arrange dialog answers and take screenshots.
+// messages, look into the first control's list view, arrange dialog answers, take screenshots
+// and end the page the way a browser's user or thread does.
 #include "tools/pagehost/HostObject.h"
 
+#include "tools/pagehost/ContainerSite.h"
 #include "tools/pagehost/DebugOutput.h"
 #include "tools/pagehost/DialogProbes.h"
 #include "tools/pagehost/Fixtures.h"
 #include "tools/pagehost/HostError.h"
 #include "tools/pagehost/ListView.h"
+#include "tools/pagehost/MessageLoop.h"
 #include "tools/pagehost/OleValues.h"
 #include "tools/pagehost/Output.h"
+#include "tools/pagehost/PageWindow.h"
 #include "tools/pagehost/Screenshot.h"
 #include "tools/pagehost/ShellDrop.h"
 #include "tools/pagehost/Text.h"
@@ -74,10 +78,16 @@ struct Member {
     unsigned minArgs;
     unsigned maxArgs;
     Result (*run)(const HostContext& context, const Args& args);
+    bool needsPage = false;  // works on the page's window or list: fails once the page is closed
 };
+constexpr bool kNeedsPage = true;
+
+HWND frame(const HostContext& context) { return context.page ? context.page->frame() : nullptr; }
+
+HWND controlWindow(const HostContext& context) { return context.page ? context.page->firstControlWindow() : nullptr; }
 
 // Looked up on every call: a control may build its list window anew (a change of view).
-ListView list(const HostContext& context) { return ListView(findListWindow(context.controlWindow)); }
+ListView list(const HostContext& context) { return ListView(findListWindow(controlWindow(context))); }
 
 DialogAnswers& answers(const HostContext& context) { return context.dialogs->answers(); }
 
@@ -231,7 +241,7 @@ Result timeLimit(const HostContext& context, const Args& args) {
 
 Result screenshot(const HostContext& context, const Args& args) {
     const std::wstring path = windowsPath(args.text(0));
-    if (std::wstring error = saveWindowPng(context.frame, path); !error.empty()) {
+    if (std::wstring error = saveWindowPng(frame(context), path); !error.empty()) {
         throw HostError(L"host.screenshot: " + error);
     }
     return {};
@@ -294,11 +304,11 @@ Result removeFile(const HostContext&, const Args& args) {
 }
 
 Result probeOpenFile(const HostContext& context, const Args& args) {
-    return openFileProbe(context.frame, wantsAnsi(args));
+    return openFileProbe(frame(context), wantsAnsi(args));
 }
 
 Result probeFolderPicker(const HostContext& context, const Args& args) {
-    return folderPickerProbe(context.frame, wantsAnsi(args));
+    return folderPickerProbe(frame(context), wantsAnsi(args));
 }
 
 Result probeMessageBox(const HostContext&, const Args& args) {
@@ -312,7 +322,7 @@ Result probeMessageBox(const HostContext&, const Args& args) {
     return long{pressed};
 }
 
-Result probeDialog(const HostContext& context, const Args&) { return dialogProbe(context.frame); }
+Result probeDialog(const HostContext& context, const Args&) { return dialogProbe(frame(context)); }
 
 // Drops the paths on the control's window as the shell would, then lets the control handle
 // what the drop left queued, as a browser's message loop would at once.
@@ -321,7 +331,7 @@ Result drop(const HostContext& context, const Args& args) {
     for (unsigned i = 0; i < args.size(); ++i) {
         paths.push_back(windowsPath(args.text(i)));
     }
-    std::wstring effect = dropFiles(context.controlWindow, paths);
+    std::wstring effect = dropFiles(controlWindow(context), paths);
     pumpMessages(0);
     return effect;
 }
@@ -342,31 +352,52 @@ Result fileSizeMember(const HostContext&, const Args& args) {
 Result debugOutput(const HostContext&, const Args&) { return takeDebugOutput(); }
 
 Result headerPixelMember(const HostContext& context, const Args& args) {
-    return headerPixel(findListWindow(context.controlWindow), args.index(0), args.index(1));
+    return headerPixel(findListWindow(controlWindow(context)), args.index(0), args.index(1));
+}
+
+Result closePage(const HostContext& context, const Args&) {
+    if (!context.page) {
+        throw HostError(L"host.closePage: there is no page to close");
+    }
+    context.page->close();
+    return {};
+}
+
+// What a user sees of the page behind a modal dialog of the control: "modeless off" while the
+// control has told the frame that its dialog runs, and whether the page's window takes input.
+Result pageState(const HostContext& context, const Args&) {
+    return std::wstring(ContainerSite::modelessDisabled() ? L"modeless off" : L"modeless on") +
+           (IsWindowEnabled(context.page->frame()) ? L", window enabled" : L", window disabled");
+}
+
+// As the browser's thread ending: whichever message loop takes the WM_QUIT ends.
+Result postQuit(const HostContext&, const Args& args) {
+    PostQuitMessage(static_cast<int>(args.integer(0)));
+    return {};
 }
 
 constexpr Member kMembers[] = {
     {L"echo", 0, kAnyCount, echo},
     {L"pump", 1, 1, pump},
-    {L"rowCount", 0, 0, rowCount},
-    {L"cell", 2, 2, cell},
-    {L"image", 1, 1, image},
-    {L"select", 1, 1, select},
-    {L"deselect", 0, 0, deselect},
-    {L"selected", 0, 0, selected},
-    {L"doubleClick", 1, 1, doubleClick},
-    {L"view", 0, 0, view},
-    {L"columnCount", 0, 0, columnCount},
-    {L"columnText", 1, 1, columnText},
-    {L"columnWidth", 1, 1, columnWidth},
-    {L"listStyle", 0, 0, listStyle},
-    {L"background", 0, 0, background},
+    {L"rowCount", 0, 0, rowCount, kNeedsPage},
+    {L"cell", 2, 2, cell, kNeedsPage},
+    {L"image", 1, 1, image, kNeedsPage},
+    {L"select", 1, 1, select, kNeedsPage},
+    {L"deselect", 0, 0, deselect, kNeedsPage},
+    {L"selected", 0, 0, selected, kNeedsPage},
+    {L"doubleClick", 1, 1, doubleClick, kNeedsPage},
+    {L"view", 0, 0, view, kNeedsPage},
+    {L"columnCount", 0, 0, columnCount, kNeedsPage},
+    {L"columnText", 1, 1, columnText, kNeedsPage},
+    {L"columnWidth", 1, 1, columnWidth, kNeedsPage},
+    {L"listStyle", 0, 0, listStyle, kNeedsPage},
+    {L"background", 0, 0, background, kNeedsPage},
     {L"answer", 1, 1, answer},
     {L"pickFiles", 0, kAnyCount, pickFiles},
     {L"pickFolder", 0, 1, pickFolder},
     {L"press", 0, 1, press},
     {L"timeLimit", 1, 1, timeLimit},
-    {L"screenshot", 1, 1, screenshot},
+    {L"screenshot", 1, 1, screenshot, kNeedsPage},
     {L"winPath", 1, 1, winPath},
     {L"env", 1, 1, environment},
     {L"pagePath", 1, 1, pagePath},
@@ -374,15 +405,18 @@ constexpr Member kMembers[] = {
     {L"uploadLog", 0, 0, uploadLog},
     {L"uploadBars", 0, 0, uploadBars},
     {L"removeFile", 1, 1, removeFile},
-    {L"probeOpenFile", 0, 1, probeOpenFile},
-    {L"probeFolderPicker", 0, 1, probeFolderPicker},
+    {L"probeOpenFile", 0, 1, probeOpenFile, kNeedsPage},
+    {L"probeFolderPicker", 0, 1, probeFolderPicker, kNeedsPage},
     {L"probeMessageBox", 1, 2, probeMessageBox},
-    {L"probeDialog", 0, 0, probeDialog},
-    {L"dropFiles", 1, kAnyCount, drop},
+    {L"probeDialog", 0, 0, probeDialog, kNeedsPage},
+    {L"dropFiles", 1, kAnyCount, drop, kNeedsPage},
     {L"makeFile", 2, 3, makeFileMember},
     {L"fileSize", 1, 1, fileSizeMember},
     {L"debugOutput", 0, 0, debugOutput},
-    {L"headerPixel", 2, 2, headerPixelMember},
+    {L"headerPixel", 2, 2, headerPixelMember, kNeedsPage},
+    {L"closePage", 0, 0, closePage, kNeedsPage},
+    {L"postQuit", 1, 1, postQuit},
+    {L"pageState", 0, 0, pageState, kNeedsPage},
 };
 
 void storeResult(Result&& value, VARIANT* out) {
@@ -418,26 +452,6 @@ std::wstring argumentCountText(const Member& member) {
 }
 
 }  // namespace
-
-void pumpMessages(DWORD milliseconds) {
-    const ULONGLONG deadline = GetTickCount64() + milliseconds;
-    for (;;) {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.message == WM_QUIT) {
-                PostQuitMessage(static_cast<int>(message.wParam));
-                return;
-            }
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-        const ULONGLONG now = GetTickCount64();
-        if (now >= deadline) {
-            return;
-        }
-        MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(deadline - now), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-    }
-}
 
 fw::ComPtr<IDispatch> HostObject::create(const HostContext& context) {
     return fw::ComPtr<IDispatch>::Adopt(new HostObject(context));
@@ -504,6 +518,9 @@ STDMETHODIMP HostObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPAR
         // A function the host called back failed: the page stops at its next step, as it would
         // at any other script error (the message was printed already).
         return fail(exception, L"the page has failed");
+    }
+    if (member.needsPage && m_context.page && m_context.page->closed()) {
+        return fail(exception, L"host." + std::wstring(member.name) + L": the page is closed");
     }
     DISPPARAMS none{};
     const DISPPARAMS& given = params ? *params : none;

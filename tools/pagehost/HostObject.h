@@ -1,5 +1,6 @@
 // The page's `host` object: a dispatch interface over a table of members that print, pump
-// messages, look into the control's list view, arrange dialog answers and take screenshots.
+// messages, look into the first control's list view, arrange dialog answers, take screenshots
+// and end the page the way a browser's user or thread does.
 #pragma once
 
 #include "framework/Raii.h"
@@ -14,9 +15,10 @@
 
 namespace pagehost {
 
+class PageWindow;
+
 struct HostContext {
-    HWND frame = nullptr;          // the host window (screenshots)
-    HWND controlWindow = nullptr;  // the control's in-place window, which holds its list view
+    PageWindow* page = nullptr;  // the host window and the controls in it
     DialogHook* dialogs = nullptr;
     std::wstring pageFolder;  // Windows path of the folder that holds the page
     Watchdog* watchdog = nullptr;
@@ -44,8 +46,5 @@ private:
     RefCount m_refs;
     HostContext m_context;
 };
-
-// Runs the message loop for the given time, so that timers fire and windows repaint.
-void pumpMessages(DWORD milliseconds);
 
 }  // namespace pagehost

@@ -1,5 +1,5 @@
-// The page model and its parser: one <object> with <param> children and <script> blocks of a
-// small HTML subset; everything else in the markup is skipped.
+// The page model and its parser: <object>s with <param> children and <script> blocks of a small
+// HTML subset; everything else in the markup is skipped.
 #include "tools/pagehost/Page.h"
 
 #include <cwctype>
@@ -275,8 +275,11 @@ private:
     }
 
     std::wstring openObject(const Tag& tag) {
-        if (m_page.object) {
-            return L"a page holds one <object> only";
+        if (m_inObject) {
+            return L"<object> inside another <object>";
+        }
+        if (m_page.objects().size() == kMaxPageObjects) {
+            return L"a page holds at most " + std::to_wstring(kMaxPageObjects) + L" <object>s";
         }
         PageObject object;
         const std::wstring* id = tag.attribute(L"id");
@@ -290,6 +293,11 @@ private:
         if (*id == kHostName) {
             return L"the id \"host\" belongs to the host object";
         }
+        for (const PageObject* earlier : m_page.objects()) {
+            if (earlier->id == *id) {
+                return L"two <object>s have the id \"" + *id + L"\"";
+            }
+        }
         object.id = *id;
         object.classId = classId->substr(6);
         if (!object.classId.empty() && object.classId.front() != L'{') {
@@ -299,7 +307,11 @@ private:
             !parseExtent(tag.attribute(L"height"), object.height)) {
             return L"<object> width and height must be whole pixels from 1 to " + std::to_wstring(kMaxExtent);
         }
-        m_page.object = std::move(object);
+        if (m_page.object) {
+            m_page.laterObjects.push_back(std::move(object));
+        } else {
+            m_page.object = std::move(object);
+        }
         m_inObject = true;
         return {};
     }
@@ -313,7 +325,8 @@ private:
             return L"<param> needs a name";
         }
         const std::wstring* value = tag.attribute(L"value");
-        m_page.object->params.push_back({*name, value ? *value : std::wstring()});
+        PageObject& object = m_page.laterObjects.empty() ? *m_page.object : m_page.laterObjects.back();
+        object.params.push_back({*name, value ? *value : std::wstring()});
         return {};
     }
 
@@ -376,6 +389,17 @@ private:
 };
 
 }  // namespace
+
+std::vector<const PageObject*> Page::objects() const {
+    std::vector<const PageObject*> all;
+    if (object) {
+        all.push_back(&*object);
+    }
+    for (const auto& later : laterObjects) {
+        all.push_back(&later);
+    }
+    return all;
+}
 
 std::wstring decodeEntities(std::wstring_view text) {
     std::wstring out;

@@ -1,7 +1,8 @@
-// The page model and its parser: one <object> with <param> children and <script> blocks of a
-// small HTML subset; everything else in the markup is skipped.
+// The page model and its parser: <object>s with <param> children and <script> blocks of a small
+// HTML subset; everything else in the markup is skipped.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,9 +29,19 @@ struct PageScript {
     std::wstring source;  // <script src>: a file relative to the page, read before the page runs
 };
 
+// The host lays a page's controls out side by side in one window: a page with more than a few is
+// taken for a mistake.
+constexpr std::size_t kMaxPageObjects = 8;
+
 struct Page {
+    // The first <object>: the one whose list the host's members look into.
     std::optional<PageObject> object;
+    // The <object>s after it, in document order.
+    std::vector<PageObject> laterObjects;
     std::vector<PageScript> scripts;
+
+    // Every <object> in document order.
+    std::vector<const PageObject*> objects() const;
 };
 
 struct PageParseResult {

@@ -1,6 +1,7 @@
 // Screenshots of the host window as PNG files.
 #include "tools/pagehost/Screenshot.h"
 
+#include "tools/pagehost/MessageLoop.h"
 #include "tools/pagehost/PngWriter.h"
 
 #include <cstdint>
@@ -57,19 +58,6 @@ std::wstring writeFile(const std::wstring& path, const std::vector<std::uint8_t>
     return {};
 }
 
-void settleScreen() {
-    constexpr DWORD kSettleMs = 150;
-    const DWORD start = GetTickCount();
-    for (DWORD waited = 0; waited < kSettleMs; waited = GetTickCount() - start) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, kSettleMs - waited, QS_ALLINPUT);
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-    }
-}
-
 }  // namespace
 
 std::wstring saveWindowPng(HWND window, const std::wstring& path) {
@@ -81,7 +69,8 @@ std::wstring saveWindowPng(HWND window, const std::wstring& path) {
     GdiFlush();
     // What a window paints may reach the screen only when its thread next waits for messages
     // (Wine flushes window surfaces then): let that happen before reading the screen.
-    settleScreen();
+    constexpr DWORD kSettleMs = 150;
+    pumpMessages(kSettleMs);
     const auto width = static_cast<std::uint32_t>(rect.right - rect.left);
     const auto height = static_cast<std::uint32_t>(rect.bottom - rect.top);
 

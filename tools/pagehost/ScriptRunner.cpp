@@ -66,8 +66,8 @@ std::wstring describe(EXCEPINFO& info, HRESULT fallback) {
 
 class ScriptSite final : public IActiveScriptSite, public IActiveScriptSiteWindow {
 public:
-    ScriptSite(const std::vector<NamedItem>& items, HWND frame, ScriptFailure& failure)
-        : m_items(items), m_frame(frame), m_failure(failure) {}
+    ScriptSite(const std::vector<NamedItem>& items, const PageWindow& page, ScriptFailure& failure)
+        : m_items(items), m_page(page), m_failure(failure) {}
 
     bool failed() const { return m_failure.failed(); }
 
@@ -157,7 +157,7 @@ public:
         if (!window) {
             return E_POINTER;
         }
-        *window = m_frame;
+        *window = m_page.frame();  // none once the page is closed
         return S_OK;
     }
     STDMETHODIMP EnableModeless(BOOL) override { return S_OK; }
@@ -167,15 +167,15 @@ private:
 
     RefCount m_refs;
     const std::vector<NamedItem>& m_items;
-    HWND m_frame;
+    const PageWindow& m_page;
     ScriptFailure& m_failure;
 };
 
 }  // namespace
 
-bool runScripts(const std::vector<PageScript>& scripts, const std::vector<NamedItem>& items, HWND frame,
+bool runScripts(const std::vector<PageScript>& scripts, const std::vector<NamedItem>& items, const PageWindow& page,
                 ScriptFailure& failure) {
-    const auto site = fw::ComPtr<ScriptSite>::Adopt(new ScriptSite(items, frame, failure));
+    const auto site = fw::ComPtr<ScriptSite>::Adopt(new ScriptSite(items, page, failure));
     CLSID engineClass{};
     fw::ComPtr<IActiveScript> engine;
     HRESULT hr = CLSIDFromProgID(L"JScript", &engineClass);
@@ -203,7 +203,9 @@ bool runScripts(const std::vector<PageScript>& scripts, const std::vector<NamedI
         // Started before parsing: every block then runs as soon as it is parsed, in page order.
         engine->SetScriptState(SCRIPTSTATE_STARTED);
     }
-    for (size_t index = 0; index < scripts.size() && !site->failed(); ++index) {
+    // A closed page runs no more blocks; the one that closed it ran on (a browser would have
+    // stopped it, but a page reads the controls afterwards).
+    for (size_t index = 0; index < scripts.size() && !site->failed() && !page.closed(); ++index) {
         const PageScript& script = scripts[index];
         EXCEPINFO info{};
         hr = parser->ParseScriptText(script.code.c_str(), nullptr, nullptr, nullptr, static_cast<DWORD>(index),

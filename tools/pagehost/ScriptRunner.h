@@ -4,6 +4,7 @@
 
 #include "framework/Raii.h"
 #include "tools/pagehost/Page.h"
+#include "tools/pagehost/PageWindow.h"
 #include "tools/pagehost/ScriptFailure.h"
 
 #include <windows.h>
@@ -19,9 +20,10 @@ struct NamedItem {
     bool eventSource;  // the control: the engine may bind handlers to it
 };
 
-// Runs every block in document order. Returns true when all of them ran to their end and nothing
-// else failed the run; otherwise a line "SCRIPT ERROR: <message>" has been printed.
-bool runScripts(const std::vector<PageScript>& scripts, const std::vector<NamedItem>& items, HWND frame,
+// Runs the blocks in document order until the page is closed. Returns true when each block that
+// ran ran to its end and nothing else failed the run; otherwise a line "SCRIPT ERROR: <message>"
+// has been printed.
+bool runScripts(const std::vector<PageScript>& scripts, const std::vector<NamedItem>& items, const PageWindow& page,
                 ScriptFailure& failure);
 
 }  // namespace pagehost

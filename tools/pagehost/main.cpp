@@ -1,12 +1,12 @@
-// pagehost: a small browser-like container. It reads a page, embeds the page's <object> and runs
-// the page's scripts against it, printing what they echo.
+// pagehost: a small browser-like container. It reads a page, embeds the page's <object>s and runs
+// the page's scripts against them, printing what they echo.
 // Usage: pagehost [--timeout SECONDS] [--url URL] [--trusted] PAGE
 #include "tools/pagehost/DialogHook.h"
-#include "tools/pagehost/EmbeddedControl.h"
-#include "tools/pagehost/FrameWindow.h"
 #include "tools/pagehost/HostObject.h"
+#include "tools/pagehost/MessageLoop.h"
 #include "tools/pagehost/Output.h"
 #include "tools/pagehost/Page.h"
+#include "tools/pagehost/PageWindow.h"
 #include "tools/pagehost/ScriptRunner.h"
 #include "tools/pagehost/Text.h"
 #include "tools/pagehost/Watchdog.h"
@@ -29,8 +29,6 @@ enum ExitCode : int { kRan = 0, kScriptFailed = 1, kBadPage = 2, kNoControl = 3,
 
 constexpr DWORD kDefaultTimeoutSeconds = 120;
 constexpr DWORD kMaxPageBytes = 16u << 20;
-constexpr int kNoObjectWidth = 320;
-constexpr int kNoObjectHeight = 120;
 constexpr DWORD kMaxUrl = 2084;  // what browsers take
 
 struct Options {
@@ -168,29 +166,22 @@ int runPage(const Options& options) {
     }
     Watchdog watchdog(options.timeoutSeconds);
 
-    const int width = page.object ? page.object->width : kNoObjectWidth;
-    const int height = page.object ? page.object->height : kNoObjectHeight;
-    const UniqueWindow frame = createFrameWindow(L"pagehost - " + fileName(options.page), width, height);
-    if (!frame) {
-        return fail(kNoControl, L"the host window cannot be created");
+    PageWindow window;
+    const PageZone zone{options.url ? *options.url : fileUrl(options.page), !options.trusted};
+    if (std::wstring error = window.open(page, L"pagehost - " + fileName(options.page), zone); !error.empty()) {
+        return fail(window.refusedAsUnsafe() ? kUnsafeControl : kNoControl, error);
     }
-
-    EmbeddedControl control;
     std::vector<NamedItem> items;
-    if (page.object) {
-        const PageZone zone{options.url ? *options.url : fileUrl(options.page), !options.trusted};
-        if (std::wstring error = control.embed(*page.object, frame.get(), zone); !error.empty()) {
-            return fail(control.refusedAsUnsafe() ? kUnsafeControl : kNoControl, error);
-        }
-        items.push_back({page.object->id, fw::ComPtr<IDispatch>(control.dispatch()), true});
+    for (const auto& placed : window.controls()) {
+        items.push_back({placed.id, fw::ComPtr<IDispatch>(placed.control->dispatch()), true});
     }
     ScriptFailure failure;
-    HostContext context{frame.get(), control.window(), &dialogs, folderOf(options.page), &watchdog, &failure};
+    HostContext context{&window, &dialogs, folderOf(options.page), &watchdog, &failure};
     items.push_back({L"host", HostObject::create(context), false});
 
-    const bool ran = runScripts(page.scripts, items, frame.get(), failure);
+    const bool ran = runScripts(page.scripts, items, window, failure);
+    takeWaitingQuit();  // what a browser's outermost loop would have taken
     items.clear();
-    control.close();
     return ran ? kRan : kScriptFailed;
 }
 

@@ -2,6 +2,9 @@
 // with arguments in script order, and every kind of misuse answered without a crash.
 #include "tools/pagehost/HostObject.h"
 
+#include "tools/pagehost/MessageLoop.h"
+#include "tools/pagehost/PageWindow.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -34,7 +37,7 @@ protected:
     }
 
     DialogHook m_dialogs;
-    fw::ComPtr<IDispatch> m_host = HostObject::create(HostContext{nullptr, nullptr, &m_dialogs, L"C:\\pages", nullptr});
+    fw::ComPtr<IDispatch> m_host = HostObject::create(HostContext{nullptr, &m_dialogs, L"C:\\pages", nullptr});
 };
 
 TEST_F(HostObjectTest, NamesBindExactly) {
@@ -117,6 +120,78 @@ TEST_F(HostObjectTest, ArrangedAnswersReachTheDialogHook) {
     for (VARIANT* v : {&no, &first, &second}) {
         VariantClear(v);
     }
+}
+
+TEST_F(HostObjectTest, AClosedPageRefusesWhatNeedsItsWindowOrList) {
+    PageWindow page;
+    ASSERT_EQ(page.open(Page{}, L"test", PageZone{L"", false}), L"");
+    const HWND frame = page.frame();
+    m_host = HostObject::create(HostContext{&page, &m_dialogs, L"C:\\pages", nullptr});
+    ASSERT_EQ(call(L"closePage", {}, nullptr, nullptr), S_OK);
+    EXPECT_TRUE(page.closed());
+    EXPECT_FALSE(IsWindow(frame));
+    struct Case {
+        const wchar_t* member;
+        unsigned argCount;
+        const wchar_t* message;  // none: the member still works
+    };
+    const Case cases[] = {
+        {L"rowCount", 0, L"host.rowCount: the page is closed"},
+        {L"screenshot", 1, L"host.screenshot: the page is closed"},
+        {L"dropFiles", 1, L"host.dropFiles: the page is closed"},
+        {L"probeDialog", 0, L"host.probeDialog: the page is closed"},
+        {L"closePage", 0, L"host.closePage: the page is closed"},
+        {L"echo", 1, nullptr},
+        {L"winPath", 1, nullptr},
+        {L"pump", 1, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.member);
+        std::vector<VARIANT> args(c.argCount);
+        for (auto& arg : args) {
+            arg = text(L"0");
+        }
+        EXCEPINFO error{};
+        EXPECT_EQ(call(c.member, args, nullptr, &error), c.message ? DISP_E_EXCEPTION : S_OK);
+        if (c.message) {
+            EXPECT_STREQ(error.bstrDescription, c.message);
+        }
+        SysFreeString(error.bstrSource);
+        SysFreeString(error.bstrDescription);
+        for (auto& arg : args) {
+            VariantClear(&arg);
+        }
+    }
+}
+
+// The host's loops end at a WM_QUIT and leave it for the loops outside them; the run's end takes
+// one that is still waiting. The first one seen is the run's.
+TEST_F(HostObjectTest, PostedQuitEndsThePumpAndStaysForOuterLoops) {
+    const auto quitWaiting = [] {
+        MSG message;
+        return PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE) != FALSE;
+    };
+    VARIANT code{};
+    code.vt = VT_I4;
+    code.lVal = 3;
+    ASSERT_EQ(call(L"postQuit", {code}, nullptr, nullptr), S_OK);
+    constexpr DWORD kLongWait = 10 * 1000;
+    const ULONGLONG start = GetTickCount64();
+    EXPECT_FALSE(pumpMessages(kLongWait));
+    EXPECT_EQ(quitCode(), 3);
+    EXPECT_TRUE(quitWaiting());
+    VARIANT wait{};
+    wait.vt = VT_I4;
+    wait.lVal = kLongWait;
+    EXPECT_EQ(call(L"pump", {wait}, nullptr, nullptr), S_OK);
+    EXPECT_LT(GetTickCount64() - start, kLongWait);  // neither waited: the thread is quitting
+    takeWaitingQuit();
+    EXPECT_FALSE(quitWaiting());
+    EXPECT_TRUE(pumpMessages(0));
+    PostQuitMessage(4);
+    takeWaitingQuit();
+    EXPECT_EQ(quitCode(), 3);
+    EXPECT_FALSE(quitWaiting());
 }
 
 }  // namespace

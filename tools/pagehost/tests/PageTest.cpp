@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 namespace pagehost {
 namespace {
 
@@ -39,6 +42,31 @@ TEST(PageTest, ObjectParamsAndScriptsInDocumentOrder) {
     EXPECT_EQ(result.page.scripts[1].line, 7u);
 }
 
+TEST(PageTest, SeveralObjectsKeepTheirOwnParamsInDocumentOrder) {
+    const auto result = parsePage(
+        L"<object id=a classid=clsid:{1} width=10><param name=p value=1></object>\n"
+        L"<p>between</p><object id=b classid=clsid:{2} height=20><param name=p value=2><param name=q></object>"
+        L"<object id=c classid=clsid:{3}></object>");
+    ASSERT_EQ(result.error, L"");
+    const std::vector<const PageObject*> objects = result.page.objects();
+    ASSERT_EQ(objects.size(), 3u);
+    EXPECT_EQ(objects[0], &*result.page.object);  // the first is the one the host's list members use
+    const struct {
+        const wchar_t* id;
+        int width;
+        int height;
+        size_t params;
+    } expected[] = {{L"a", 10, 240, 1}, {L"b", 400, 20, 2}, {L"c", 400, 240, 0}};
+    for (size_t i = 0; i < objects.size(); ++i) {
+        SCOPED_TRACE(expected[i].id);
+        EXPECT_EQ(objects[i]->id, expected[i].id);
+        EXPECT_EQ(objects[i]->width, expected[i].width);
+        EXPECT_EQ(objects[i]->height, expected[i].height);
+        EXPECT_EQ(objects[i]->params.size(), expected[i].params);
+    }
+    EXPECT_EQ(objects[1]->params[0].value, L"2");
+}
+
 TEST(PageTest, PageWithoutObjectRunsScriptsOnly) {
     const auto result = parsePage(L"<script>host.echo(1)</script> 1 < 2 <b>x</b>");
     ASSERT_EQ(result.error, L"");
@@ -56,12 +84,23 @@ TEST(PageTest, DefaultsAndBareClassId) {
 
 TEST(PageTest, RefusedMarkup) {
     struct Case {
-        const wchar_t* markup;
+        std::wstring markup;
         const wchar_t* error;
     };
+    const auto objects = [](int count) {
+        std::wstring markup;
+        for (int i = 0; i < count; ++i) {
+            markup += L"<object id=o" + std::to_wstring(i) + L" classid=clsid:{1}></object>";
+        }
+        return markup;
+    };
+    EXPECT_EQ(parsePage(objects(8)).error, L"");
     const Case cases[] = {
-        {L"<object id=a classid=clsid:{1}></object><object id=b classid=clsid:{2}></object>",
-         L"a page holds one <object> only"},
+        {objects(9), L"a page holds at most 8 <object>s"},
+        {L"<object id=a classid=clsid:{1}></object><object id=a classid=clsid:{2}></object>",
+         L"two <object>s have the id \"a\""},
+        {L"<object id=a classid=clsid:{1}><object id=b classid=clsid:{2}></object></object>",
+         L"<object> inside another <object>"},
         {L"<object classid=clsid:{1}></object>", L"<object> needs an id"},
         {L"<object id=host classid=clsid:{1}></object>", L"the id \"host\" belongs to the host object"},
         {L"<object id=a classid=\"{1}\"></object>", L"<object> needs a classid of the form clsid:{GUID}"},
