@@ -3,7 +3,12 @@ SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 CMAKE_NATIVE := cmake -S . -B build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo
 CMAKE_ASAN   := cmake -S . -B build/native-asan -DCMAKE_BUILD_TYPE=Debug -DTOVALO_SANITIZE=ON
-CMAKE_WIN    := cmake -S . -B build/win -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+# The sites whose pages may use the control (docs/deploying.md): empty, the default, admits only
+# pages of the local machine; "*" every site. Given on every configuration, so that a package
+# built for a site list does not leave that list behind for the next build.
+TOVALO_ALLOWED_SITES ?=
+CMAKE_WIN    := cmake -S . -B build/win -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+                -DTOVALO_ALLOWED_SITES="$(TOVALO_ALLOWED_SITES)"
 CMAKE_FUZZ   := cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOVALO_FUZZ=ON \
                 -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 
@@ -31,7 +36,13 @@ build: native win
 # build/win/Tovalo.cab: the OCX and its INF for a page's codebase (docs/deploying.md).
 package: win
 	@out=$$(cmake --build build/win --target tovalo_cab 2>&1) || { echo "$$out"; exit 1; }; \
-	  echo "build/win/Tovalo.cab ($$(stat -c %s build/win/Tovalo.cab) bytes):"; gcab -t build/win/Tovalo.cab
+	  echo "build/win/Tovalo.cab ($$(stat -c %s build/win/Tovalo.cab) bytes):"; gcab -t build/win/Tovalo.cab; \
+	  sites=$$(sed -n 's/^TOVALO_ALLOWED_SITES:STRING=//p' build/win/CMakeCache.txt); \
+	  case "$$sites" in \
+	    "") echo "site policy: pages of this machine only (file:, http(s)://localhost, 127.0.0.1, [::1])" ;; \
+	    "*") echo "site policy: EVERY SITE (TOVALO_ALLOWED_SITES='*'): any web page may use the control" ;; \
+	    *) echo "site policy: the pages of $$sites" ;; \
+	  esac
 
 demo:
 	@scripts/demo

@@ -58,9 +58,9 @@ std::string CTovaloCtrl::PageUrl() {
 }
 
 bool CTovaloCtrl::PageAllowed() {
-    // Without a list every page may (no question asked of the container, as before lists existed).
-    if (kAllowedSites.empty()) return true;
-    return SiteAllowed(PageUrl(), kAllowedSites);
+    // A build for every site asks the container nothing.
+    if (kSitePolicy == SitePolicy::kEverySite) return true;
+    return PageAdmitted(kSitePolicy, PageUrl(), kAllowedSites);
 }
 
 }  // namespace tovalo

@@ -147,7 +147,6 @@ bool HostMatches(const Origin& entry, std::string_view host) {
 bool IsSiteEntry(std::string_view entry) { return EntryOrigin(entry).has_value(); }
 
 bool SiteAllowed(std::string_view url, std::span<const std::string_view> entries) {
-    if (entries.empty()) return true;
     const std::optional<Origin> page = PageOrigin(url);
     if (!page) return false;
     for (const std::string_view text : entries) {
@@ -155,6 +154,39 @@ bool SiteAllowed(std::string_view url, std::span<const std::string_view> entries
         if (entry && entry->scheme == page->scheme && entry->port == page->port && HostMatches(*entry, page->host)) {
             return true;
         }
+    }
+    return false;
+}
+
+bool IsLocalPage(std::string_view url) {
+    std::string_view rest = url;
+    const std::optional<std::string> scheme = TakeScheme(rest);
+    if (!scheme) return false;
+    if (*scheme == "file") {
+        // "file:///C:/page.html" or "file://localhost/C:/page.html"; "file://server/share/..." and
+        // "file:////server/share/..." are pages of another machine.
+        if (rest.substr(0, 2) == "//") {
+            rest.remove_prefix(2);
+            const std::string_view authority = rest.substr(0, rest.find_first_of("/\\"));
+            if (!authority.empty() && LowerText(authority) != "localhost") return false;
+            rest.remove_prefix(authority.size());
+        }
+        const size_t separators = rest.find_first_not_of("/\\");
+        return separators == std::string_view::npos || separators < 2;
+    }
+    if (*scheme != "http" && *scheme != "https") return false;
+    const std::optional<Origin> page = PageOrigin(url);
+    return page && (page->host == "localhost" || page->host == "127.0.0.1" || page->host == "[::1]");
+}
+
+bool PageAdmitted(SitePolicy policy, std::string_view url, std::span<const std::string_view> entries) {
+    switch (policy) {
+    case SitePolicy::kLocalPages:
+        return IsLocalPage(url);
+    case SitePolicy::kListedSites:
+        return SiteAllowed(url, entries);
+    case SitePolicy::kEverySite:
+        return true;
     }
     return false;
 }

@@ -7,15 +7,26 @@
 
 namespace tovalo {
 
+// How a build admits pages: only pages of the local machine (the default: a build that was given
+// no sites fails closed), the pages of a list of sites, or every page ("*", a deliberate choice).
+enum class SitePolicy { kLocalPages, kListedSites, kEverySite };
+
 // An entry names one site, "scheme://host" or "scheme://host:port", or every host below a
 // domain, "scheme://*.example.com" (not example.com itself). Whether entry has that form.
 bool IsSiteEntry(std::string_view entry);
 
-// Whether the page at url belongs to a site of the list. An empty list admits every page (the
-// control's behaviour without a list); with a list, a page without a URL, with a URL that is not
-// plainly "scheme://host..." or whose host is not a plain DNS name or IP literal is refused.
+// Whether the page at url belongs to a site of the list. A page without a URL, with a URL that is
+// not plainly "scheme://host..." or whose host is not a plain DNS name or IP literal is refused.
 // Schemes and hosts compare without regard to case; a port that the URL leaves out is the
-// scheme's default one. Malformed entries admit nothing.
+// scheme's default one. Malformed entries admit nothing; an empty list admits no page.
 bool SiteAllowed(std::string_view url, std::span<const std::string_view> entries);
+
+// Whether the page at url comes from this machine: a file: URL of no host (or "localhost") that
+// does not name a network share, or an http or https URL on localhost, 127.0.0.1 or [::1] at any
+// port. A host that only begins with "localhost" is another machine.
+bool IsLocalPage(std::string_view url);
+
+// Whether the page at url may use the control under policy (entries: the sites of kListedSites).
+bool PageAdmitted(SitePolicy policy, std::string_view url, std::span<const std::string_view> entries);
 
 }  // namespace tovalo

@@ -1,5 +1,6 @@
 // _DTovalo: the dispatch table of CTovaloCtrl (every method and property with its DISPID) and the
 // property accessors.
+#include "control/FileListRules.h"
 #include "control/SizeText.h"
 #include "control/TovaloCtrl.h"
 
@@ -26,7 +27,9 @@ constexpr fw::DispMember<CTovaloCtrl> CTovaloCtrl::TextProperty(const wchar_t* n
         });
 }
 
-// Members that add files or start an upload do nothing on a page that the site list refuses.
+// Members that add files or start an upload do nothing on a page that the site policy refuses. A
+// network path from the page's script is treated as a missing file (the user's own picks and
+// drops may name one).
 const fw::DispMember<CTovaloCtrl> CTovaloCtrl::kDispatch[] = {
     // Methods.
     fw::DispMethod<C>(L"AboutBox", DISPID_ABOUTBOX, VT_EMPTY, {}, [](C& c, DispArgs, VARIANT&) { c.AboutBox(); }),
@@ -40,7 +43,8 @@ const fw::DispMember<CTovaloCtrl> CTovaloCtrl::kDispatch[] = {
                       }),
     fw::DispMethod<C>(L"LoadDirFiles", 6, VT_EMPTY, {VT_BSTR},
                       [](C& c, DispArgs a, VARIANT&) {
-                          if (c.PageAllowed()) c.LoadDirFiles(fw::ArgWideText(a[0]));
+                          const std::wstring path = fw::ArgWideText(a[0]);
+                          if (c.PageAllowed() && !IsNetworkPath(path)) c.LoadDirFiles(path);
                       }),
     fw::DispMethod<C>(L"ChangeListView", 7, VT_EMPTY, {VT_I4},
                       [](C& c, DispArgs a, VARIANT&) { c.ChangeListView(a[0].lVal); }),
@@ -49,7 +53,8 @@ const fw::DispMember<CTovaloCtrl> CTovaloCtrl::kDispatch[] = {
     fw::DispMethod<C>(L"DeleteSelectedItem", 9, VT_EMPTY, {}, [](C& c, DispArgs, VARIANT&) { c.DeleteSelectedItem(); }),
     fw::DispMethod<C>(L"AddFileToList", 24, VT_EMPTY, {VT_BSTR},
                       [](C& c, DispArgs a, VARIANT&) {
-                          if (c.PageAllowed()) c.AddFileToList(fw::ArgWideText(a[0]));
+                          const std::wstring path = fw::ArgWideText(a[0]);
+                          if (c.PageAllowed() && !IsNetworkPath(path)) c.AddFileToList(path);
                       }),
     fw::DispMethod<C>(L"LoadFilesFromDialog", 25, VT_EMPTY, {},
                       [](C& c, DispArgs, VARIANT&) {

@@ -87,10 +87,48 @@ TEST(SiteAllowList, PageUrlsAgainstAList) {
     }
 }
 
-TEST(SiteAllowList, AnEmptyListAdmitsEveryPage) {
-    for (const std::string_view url : {"https://evil.org/", "", "file:///C:/a.html", "not a url"}) {
-        SCOPED_TRACE(url);
-        EXPECT_TRUE(SiteAllowed(url, {}));
+// The three policies of a build: local pages only (no sites given), a list, every site ("*").
+TEST(SiteAllowList, Policies) {
+    using P = SitePolicy;
+    const struct {
+        std::string_view url;
+        bool local;
+        bool listed;
+    } cases[] = {
+        {"file:///Z:/work/demo/attach.html", true, false},
+        {"file:///C:/pages/mail.html", true, false},
+        {"file://localhost/C:/pages/mail.html", true, false},
+        {"FILE:///c:/x.html", true, false},
+        {"file:/C:/x.html", true, false},
+        {"http://localhost:8080/compose.html", true, false},
+        {"https://LOCALHOST/", true, false},
+        {"http://127.0.0.1/", true, false},
+        {"https://127.0.0.1:8443/a?b#c", true, false},
+        {"http://[::1]:8080/", true, false},
+        {"https://[::1]/", true, true},
+        {"https://mail.example.com/compose", false, true},
+        // Not this machine: another host, a share, a name that only begins like a local one.
+        {"http://localhost.evil.example/", false, false},
+        {"http://localhost@evil.example/", false, false},
+        {"http://127.0.0.1.evil.example/", false, false},
+        {"http://127.0.0.2/", false, false},
+        {"http://localhost./", false, false},
+        {"file://server/share/page.html", false, false},
+        {"file:////server/share/page.html", false, false},
+        {"file://///server/share/page.html", false, false},
+        {"file:///\\\\server\\share\\page.html", false, false},
+        {"ftp://localhost/page.html", false, false},
+        {"about:blank", false, false},
+        {"", false, false},
+        {"not a url", false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.url);
+        EXPECT_EQ(IsLocalPage(c.url), c.local);
+        EXPECT_EQ(PageAdmitted(P::kLocalPages, c.url, kList), c.local);
+        EXPECT_EQ(PageAdmitted(P::kListedSites, c.url, kList), c.listed);
+        EXPECT_TRUE(PageAdmitted(P::kEverySite, c.url, {}));
+        EXPECT_FALSE(PageAdmitted(P::kListedSites, c.url, {}));  // an empty list admits nothing
     }
 }
 

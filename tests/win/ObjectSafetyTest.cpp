@@ -1,4 +1,5 @@
-// IObjectSafety: always safe for untrusted callers and data; options can be confirmed, never cleared.
+// IObjectSafety: safe for untrusted callers and data on the pages the build admits (this build:
+// pages of this machine); options can be confirmed, never cleared; on another page, never safe.
 #include "tests/win/TestSupport.h"
 
 #include <objsafe.h>
@@ -30,13 +31,16 @@ const SetCase kSetCases[] = {
     {"interface the control lacks", &IID_IClassFactory, kCaller, kCaller, E_NOINTERFACE},
 };
 
-fw::ComPtr<IObjectSafety> Safety(IDispatch* control) {
+// The control's safety, asked as a browser asks it: with the page's site set first.
+fw::ComPtr<IObjectSafety> Safety(IDispatch* control, TestContainer& page) {
+    fw::ComPtr<IDispatch>(control).As<IOleObject>(IID_IOleObject)->SetClientSite(&page);
     return fw::ComPtr<IDispatch>(control).As<IObjectSafety>(IID_IObjectSafety);
 }
 
 TEST(ObjectSafety, SetOptions) {
+    TestContainer page;  // outlives the control, which holds it as its site
     auto control = CreateControl();
-    auto safety = Safety(control.Get());
+    auto safety = Safety(control.Get(), page);
     ASSERT_TRUE(safety);
     for (const SetCase& c : kSetCases) {
         SCOPED_TRACE(c.label);
@@ -44,9 +48,27 @@ TEST(ObjectSafety, SetOptions) {
     }
 }
 
+// A build with no sites given fails closed: a page of the web, or one that tells no URL, gets
+// no safe control.
+TEST(ObjectSafety, NeverSafeOnAPageOfTheWeb) {
+    for (const wchar_t* url : {L"https://evil.example/page", L"http://localhost.evil.example/", L""}) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(url)));
+        TestContainer page;
+        page.pageUrl = url;
+        auto control = CreateControl();
+        auto safety = Safety(control.Get(), page);
+        ASSERT_TRUE(safety);
+        DWORD supported = 0, enabled = 0;
+        EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled), S_OK);
+        EXPECT_EQ(enabled, 0u);
+        EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IDispatch, kCaller, kCaller), E_FAIL);
+    }
+}
+
 TEST(ObjectSafety, GetOptionsReportsBothBitsEvenForMissingInterfaces) {
+    TestContainer page;  // outlives the control, which holds it as its site
     auto control = CreateControl();
-    auto safety = Safety(control.Get());
+    auto safety = Safety(control.Get(), page);
     ASSERT_TRUE(safety);
     const struct {
         const IID* iid;
@@ -68,8 +90,9 @@ TEST(ObjectSafety, GetOptionsReportsBothBitsEvenForMissingInterfaces) {
 }
 
 TEST(ObjectSafety, SharesTheControlsIdentity) {
+    TestContainer page;  // outlives the control, which holds it as its site
     auto control = CreateControl();
-    auto safety = Safety(control.Get());
+    auto safety = Safety(control.Get(), page);
     ASSERT_TRUE(safety);
     fw::ComPtr<IUnknown> a = control.As<IUnknown>(IID_IUnknown);
     fw::ComPtr<IUnknown> b = safety.As<IUnknown>(IID_IUnknown);

@@ -1,6 +1,8 @@
 // Shared helpers of the COM tests.
 #include "tests/win/TestSupport.h"
 
+#include <urlmon.h>
+
 #include <algorithm>
 
 namespace tovalo_test {
@@ -167,6 +169,13 @@ TestContainer::TestContainer() {
 
 TestContainer::~TestContainer() {
     if (hwnd_) ::DestroyWindow(hwnd_);
+}
+
+STDMETHODIMP TestContainer::GetMoniker(DWORD, DWORD which, IMoniker** moniker) {
+    if (!moniker) return E_POINTER;
+    *moniker = nullptr;
+    if (which != OLEWHICHMK_CONTAINER || pageUrl.empty()) return E_NOTIMPL;
+    return ::CreateURLMonikerEx(nullptr, pageUrl.c_str(), moniker, URL_MK_UNIFORM);
 }
 
 STDMETHODIMP TestContainer::QueryInterface(REFIID riid, void** out) {

@@ -94,7 +94,9 @@ public:
 
     // IOleClientSite
     STDMETHODIMP SaveObject() override { return S_OK; }
-    STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker**) override { return E_NOTIMPL; }
+    // The page's URL, as a browser's site tells it: a local page unless a test says otherwise.
+    STDMETHODIMP GetMoniker(DWORD assign, DWORD which, IMoniker** moniker) override;
+    std::wstring pageUrl = L"file:///C:/tests/page.html";
     STDMETHODIMP GetContainer(IOleContainer** c) override {
         *c = nullptr;
         return E_NOINTERFACE;
