@@ -1,6 +1,8 @@
 // CTovaloCtrl: construction, identity, the list view window (styles, image lists, columns), drawing.
 #include "control/TovaloCtrl.h"
 
+#include "upload/FileUploadDlg.h"
+
 #include "control/Guids.h"
 #include "framework/ClassFactory.h"
 #include "framework/Module.h"
@@ -144,6 +146,8 @@ LRESULT CTovaloCtrl::OnCreate(CREATESTRUCTW* cs) {
 }
 
 void CTovaloCtrl::OnDestroy() {
+    // The page is going away during an upload (a closed tab): the session stops at its next block.
+    if (m_activeUpload) m_activeUpload->Abandon();
     m_fileDrop.Revoke();
     // The image lists belong to this object, not to the list view: take them back before the
     // list view's own destruction would free them.

@@ -13,6 +13,10 @@
 
 namespace tovalo {
 
+namespace upload {
+class CFileUploadSlg;
+}
+
 class CTovaloCtrl final : public fw::OleControl {
 public:
     CTovaloCtrl();
@@ -128,6 +132,7 @@ private:
     std::uint32_t m_retryCount = 10;
     bool m_headerSkinned = false;
     bool m_uploading = false;
+    upload::CFileUploadSlg* m_activeUpload = nullptr;  // while its dialog runs
     std::string m_pendingFileShow;
     std::int32_t m_iconSet = 0;
     std::int32_t m_tempFileCounter = 0;

@@ -12,6 +12,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <atomic>
 #include <limits>
 
 namespace tovalo {
@@ -31,6 +32,41 @@ std::string ServerResultEntry(const std::string& path, const std::string& name) 
     return upload::StoredName(upload::CurrentTime32(), path.substr(kServerPrefix.size()) + "<>" + name);
 }
 
+// One upload at a time in the whole process: a second control on the page (or in another tab of
+// the same browser process) must not start an upload inside the dialog of the first.
+std::atomic<bool> g_uploadRunning{false};
+
+class UploadSlot {
+public:
+    UploadSlot() : taken_(!g_uploadRunning.exchange(true)) {}
+    ~UploadSlot() {
+        if (taken_) g_uploadRunning = false;
+    }
+    UploadSlot(const UploadSlot&) = delete;
+    UploadSlot& operator=(const UploadSlot&) = delete;
+    bool Taken() const { return taken_; }
+
+private:
+    bool taken_;
+};
+
+// The container is told that a modal dialog runs (no modeless windows of its own meanwhile), and
+// told again when it is over, on the frame it was told first.
+class ModalScope {
+public:
+    explicit ModalScope(IOleInPlaceFrame* frame) : frame_(frame) {
+        if (frame_) frame_->EnableModeless(FALSE);
+    }
+    ~ModalScope() {
+        if (frame_) frame_->EnableModeless(TRUE);
+    }
+    ModalScope(const ModalScope&) = delete;
+    ModalScope& operator=(const ModalScope&) = delete;
+
+private:
+    fw::ComPtr<IOleInPlaceFrame> frame_;
+};
+
 // "new|old", or either alone when the other is empty; never a leading "|".
 std::string Merge(const std::string& first, const std::string& rest) {
     std::string merged = rest.empty() ? first : first + "|" + rest;
@@ -44,6 +80,8 @@ void CTovaloCtrl::StartUpload() {
     // A start that reaches the control through the dialog's own message loop would send the same
     // rows a second time from a dialog inside the first: only one upload runs at a time.
     if (m_uploading) return;
+    UploadSlot slot;
+    if (!slot.Taken()) return;
     if (m_currentSize > m_totalSize || m_currentSize64 > m_totalSize64) {
         fw::ShowMessageBox(L"파일 크기가 제한된 용량을 초과하였습니다.");
         return;
@@ -58,7 +96,9 @@ void CTovaloCtrl::StartUpload() {
 
     m_uploading = true;
     m_uploadResult = 1;
-    upload::CFileUploadSlg dialog(m_ftpHost, m_ftpPort, m_ftpId, m_ftpPass, m_uploadPath);
+    // Owned by the container's top-level window, as the file dialogs are: the page behind it is
+    // disabled while it runs.
+    upload::CFileUploadSlg dialog(m_ftpHost, m_ftpPort, m_ftpId, m_ftpPass, m_uploadPath, ::GetAncestor(list, GA_ROOT));
     // A count of 2^31 or more asks for the most retries there are, not for a negative count that
     // would turn them off.
     dialog.m_nRetryCount =
@@ -76,7 +116,12 @@ void CTovaloCtrl::StartUpload() {
         }
     }
 
-    dialog.DoModal();
+    {
+        const ModalScope modal(InPlaceFrame());
+        m_activeUpload = &dialog;
+        dialog.DoModal();
+        m_activeUpload = nullptr;
+    }
     m_uploadResult = static_cast<std::uint32_t>(dialog.m_nUploadResult);
     m_uploading = false;
 
@@ -86,7 +131,8 @@ void CTovaloCtrl::StartUpload() {
     // server entries included, to be sent again (the server entries' result entries are in
     // retFiles all the same).
     if (m_uploadResult == 1) {
-        ::SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
+        // The window as it is now: the page may have gone while the dialog ran.
+        if (HWND now = Hwnd()) ::SendMessageW(now, LVM_DELETEALLITEMS, 0, 0);
         m_currentSize = 0;
         m_currentSize64 = 0;
     }

@@ -24,7 +24,9 @@ bool Dialog::OnCommand(WORD id, WORD, HWND) {
     }
 }
 
-void Dialog::End(INT_PTR result) { ::EndDialog(hwnd_, result); }
+void Dialog::End(INT_PTR result) {
+    if (hwnd_) ::EndDialog(hwnd_, result);
+}
 
 INT_PTR CALLBACK Dialog::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_INITDIALOG) {
@@ -36,6 +38,12 @@ INT_PTR CALLBACK Dialog::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 INT_PTR Dialog::Handle(UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_NCDESTROY) {
+        // Destroyed, maybe from outside (with its owner) while a handler of it is still on the
+        // stack: from now on it has no window to touch.
+        hwnd_ = nullptr;
+        return FALSE;
+    }
     switch (msg) {
     case WM_INITDIALOG:
         return OnInitDialog();

@@ -115,6 +115,9 @@ STDMETHODIMP OleControl::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count,
 
 STDMETHODIMP OleControl::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                                 EXCEPINFO*, UINT* argErr) {
+    // A member may run a modal loop (an upload's dialog) in which the container can let the page
+    // go and release the control: the object lives until the call has returned.
+    const ComPtr<IDispatch> keepAlive(this);
     ModuleStateGuard guard;
     if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
     return DispatchInvoke(id, flags, params, result, argErr);

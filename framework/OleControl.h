@@ -157,6 +157,8 @@ protected:
     void DoSuperclassPaint(HDC dc, const RECT& bounds);
 
     void SetModifiedFlag(bool modified = true) { modified_ = modified; }
+    // The container's frame while the control is active in place (null otherwise).
+    IOleInPlaceFrame* InPlaceFrame() const { return frame_.Get(); }
     bool IsModified() const { return modified_; }
     // Shows the property pages in a modal frame owned by parent.
     HRESULT ShowPropertyPages(HWND parent);

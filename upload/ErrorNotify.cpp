@@ -1,6 +1,8 @@
 // CErrorNotify: log lines and progress from the FTP client's notifications.
 #include "upload/ErrorNotify.h"
 
+#include "framework/MessagePump.h"
+
 #include <commctrl.h>
 
 namespace tovalo::upload {
@@ -48,18 +50,7 @@ void CErrorNotify::AppendLine(const std::string& text) {
     PumpMessages();
 }
 
-bool CErrorNotify::PumpMessages() {
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
-        if (!::GetMessageW(&msg, nullptr, 0, 0)) {
-            ::PostQuitMessage(0);
-            return false;
-        }
-        ::TranslateMessage(&msg);
-        ::DispatchMessageW(&msg);
-    }
-    return true;
-}
+bool CErrorNotify::PumpMessages() { return fw::DispatchWaiting() == fw::Pump::kGoOn; }
 
 void CErrorNotify::OnErrorReport(const std::string& message, const std::string&, int) { AppendLine(message); }
 

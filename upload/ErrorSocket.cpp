@@ -2,6 +2,7 @@
 // a message-only window of its own.
 #include "upload/ErrorSocket.h"
 
+#include "framework/MessagePump.h"
 #include "framework/Module.h"
 #include "upload/ErrorReport.h"
 
@@ -95,26 +96,10 @@ bool CErrorSocket::Report(std::int32_t error, const std::string& responseText, c
 }
 
 void CErrorSocket::Flush(DWORD timeoutMs) {
-    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
-    while (m_state == State::Connecting) {
-        MSG msg;
-        while (m_state == State::Connecting && ::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {
-                ::PostQuitMessage(static_cast<int>(msg.wParam));
-                CloseSocket();
-                return;
-            }
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
-        const ULONGLONG now = ::GetTickCount64();
-        if (m_state != State::Connecting) break;
-        if (now >= deadline) {
-            CloseSocket();  // given up: the report is dropped
-            break;
-        }
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now), QS_ALLINPUT);
-    }
+    // The socket's notifications are window messages: they are dispatched until it is done.
+    fw::DispatchFor(timeoutMs, [this] { return m_state == State::Connecting; });
+    // Given up (the time is over, or the thread is ending): the report is dropped.
+    if (m_state == State::Connecting) CloseSocket();
 }
 
 void CErrorSocket::OnConnect(int error) {

@@ -76,6 +76,9 @@ bool CFileUploadSlg::OnMessage(UINT msg, WPARAM wp, LPARAM, INT_PTR* result) {
         if (!OnSysCommand(wp)) return false;
         *result = 0;
         return true;
+    case WM_DESTROY:
+        OnDestroy();
+        return false;
     default:
         return false;
     }
@@ -85,7 +88,26 @@ void CFileUploadSlg::OnTimer(UINT_PTR id) {
     if (id != kSessionTimer) return;
     // Killed first: a timer message dispatched by the session's own pump must not start a second one.
     ::KillTimer(Hwnd(), kSessionTimer);
+    if (m_bGoingAway) {
+        CloseSelf();  // the page went before the session began
+        return;
+    }
     RunSession();
+}
+
+void CFileUploadSlg::Abandon() {
+    m_bGoingAway = true;
+    m_bTransferring = false;
+}
+
+// Destroyed from outside (its owner, the page's window, is going): the session, which may be
+// running below on this very stack, stops at its next step and touches no control of it again.
+void CFileUploadSlg::OnDestroy() {
+    m_ctlFileProgress = nullptr;
+    m_ctlTotalProgress = nullptr;
+    m_notify.SetLogWindow(nullptr);
+    m_notify.SetProgress(nullptr);
+    Abandon();
 }
 
 bool CFileUploadSlg::OnSysCommand(WPARAM command) {

@@ -35,6 +35,10 @@ public:
     void AddFile(const std::wstring& path) { m_arrFiles.push_back(path); }
     INT_PTR DoModal() { return RunModal(); }
 
+    // The page that started the upload is going away (the control's window is being destroyed):
+    // the session stops at its next block, as after "S", and starts no further step.
+    void Abandon();
+
     // Set by the control before the dialog runs: how many times one session may retry after a
     // transient failure (0: none, every step is tried once).
     std::int32_t m_nRetryCount = 10;
@@ -60,6 +64,7 @@ private:
     void OnToggleLog();
     void OnStopTransfer();
     void OnEndSession();
+    void OnDestroy();
 
     // The session and its steps (FileUploadSession.cpp).
     void RunSession();
@@ -87,10 +92,12 @@ private:
     void AdvanceFileBar(int percent);
     void SetPermissions(CInetFtpChannel& channel, const std::string& remotePath);
     void EndSession(int sent, int count);
-    void PumpOneMessage();
+    // Lets the thread's messages through between two blocks.
+    void PumpBetweenBlocks();
     // Runs the dialog's messages for up to ms milliseconds; false once the transfer was stopped
-    // ("S", a yes to the close question, or the thread's end).
+    // ("S", a yes to the close question, the page or the thread going away).
     bool PumpWhileTransferring(DWORD ms);
+    void OnQuit();
 
     // Error reports: WinINet's last response after a failed channel step (with its error number,
     // or the one given), a reply the session judged, or a local file's error.
@@ -146,6 +153,8 @@ private:
     std::optional<Store> m_pendingStore;  // confirmed on the next connection (FileOutcome::Awaiting)
     std::int32_t m_nRetriesUsed = 0;
     bool m_bPassive = false;  // after active mode failed: passive for the rest
+    // The page or the thread is going away (Abandon, WM_QUIT): no further step, no retry.
+    bool m_bGoingAway = false;
 };
 
 }  // namespace tovalo::upload

@@ -9,6 +9,7 @@
 #include "upload/StoredName.h"
 
 #include "framework/LocalPath.h"
+#include "framework/MessagePump.h"
 #include "framework/Text.h"
 
 #include "res/resource.h"
@@ -97,7 +98,7 @@ void CFileUploadSlg::RunSession() {
                 channel.CloseSession();
             }
         }
-        if (m_pendingStore && !m_failure) continue;
+        if (m_pendingStore && !m_failure && !m_bGoingAway) continue;
         const RetryDecision decision = m_failure ? DecideRetry() : RetryDecision::GiveUp;
         if (decision == RetryDecision::Retry) continue;
         if (!connected && decision == RetryDecision::GiveUp) {
@@ -136,7 +137,7 @@ void CFileUploadSlg::ConnectFailed() {
 int CFileUploadSlg::SendQueue(CInetFtpChannel& channel, int first) {
     const int count = static_cast<int>(m_arrFiles.size());
     int sent = 0;
-    for (int i = first; i < count; ++i) {
+    for (int i = first; i < count && !m_bGoingAway; ++i) {
         // A failed or stopped file ends the queue; one awaiting its confirmation ends this
         // connection's part of it.
         const FileOutcome outcome = SendFile(channel, i, count);
@@ -185,6 +186,11 @@ CFileUploadSlg::FileOutcome CFileUploadSlg::SendFile(CInetFtpChannel& channel, i
     m_bTransferring = true;
     SendBlocks(channel, file, path);
     channel.CloseRemoteFile();
+    if (m_bGoingAway) {
+        // The page went (or the thread ends) part way: no piece of the file stays on the server.
+        channel.DeleteRemoteFile(store.remotePath);
+        return FileOutcome::Failed;
+    }
     store.sent = m_ullBytesSent;
     const std::string closeReply = ReadLastResponse().text;
     if (m_bTransferring && StoreRefused(closeReply)) {
@@ -313,7 +319,7 @@ void CFileUploadSlg::SendBlocks(CInetFtpChannel& channel, LocalFile& file, const
             const std::uint64_t percent = m_ullBytesSent * 100 / m_ullFileLength;
             AdvanceFileBar(percent > 100 ? 100 : static_cast<int>(percent));
         }
-        PumpOneMessage();
+        PumpBetweenBlocks();
     }
 }
 
@@ -337,22 +343,28 @@ void CFileUploadSlg::EndSession(int sent, int count) {
         CloseSelf();  // the last file ended normally
         return;
     }
-    // Stopped, failed, or nothing was queued.
+    // Stopped, failed, or nothing was queued. The log buttons keep the dialog open, unless the
+    // page or the thread is going away.
     m_strUploadedFiles.clear();
     m_strUploadedSizes.clear();
-    if (m_bShowLogButton == 0) CloseSelf();
+    if (m_bShowLogButton == 0 || m_bGoingAway) CloseSelf();
 }
 
 // Exactly one waiting message, translated and dispatched without the dialog's keyboard handling.
-void CFileUploadSlg::PumpOneMessage() {
-    MSG msg;
-    if (!::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) return;
-    if (msg.message == WM_QUIT) {
-        ::PostQuitMessage(static_cast<int>(msg.wParam));
-        return;
-    }
-    ::TranslateMessage(&msg);
-    ::DispatchMessageW(&msg);
+void CFileUploadSlg::PumpBetweenBlocks() {
+    if (fw::DispatchWaiting(1) == fw::Pump::kQuit) OnQuit();
+}
+
+bool CFileUploadSlg::PumpWhileTransferring(DWORD ms) {
+    if (fw::DispatchFor(ms, [this] { return m_bTransferring; }) == fw::Pump::kQuit) OnQuit();
+    return m_bTransferring;
+}
+
+// The thread is ending: the session stops as a stopped one and the dialog goes (the modal loop
+// meets the WM_QUIT posted again, and hands it on).
+void CFileUploadSlg::OnQuit() {
+    m_bGoingAway = true;
+    m_bTransferring = false;
 }
 
 void CFileUploadSlg::ReportError(std::optional<DWORD> error) {

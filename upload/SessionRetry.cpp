@@ -77,28 +77,10 @@ CFileUploadSlg::RetryDecision CFileUploadSlg::DecideRetry() {
 
 bool CFileUploadSlg::WaitBeforeRetry(unsigned seconds) {
     // While the flag is set, "S" and a yes to the close question clear it, as during a transfer.
-    m_bTransferring = true;
+    m_bTransferring = !m_bGoingAway;
     const bool goOn = PumpWhileTransferring(seconds * 1000);
     m_bTransferring = false;
     return goOn;
-}
-
-bool CFileUploadSlg::PumpWhileTransferring(DWORD ms) {
-    const ULONGLONG deadline = ::GetTickCount64() + ms;
-    for (ULONGLONG now = ::GetTickCount64(); m_bTransferring && now < deadline; now = ::GetTickCount64()) {
-        ::MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(deadline - now), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        MSG msg;
-        while (m_bTransferring && ::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {
-                ::PostQuitMessage(static_cast<int>(msg.wParam));
-                m_bTransferring = false;
-                break;
-            }
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
-    }
-    return m_bTransferring;
 }
 
 }  // namespace tovalo::upload
