@@ -32,8 +32,7 @@ Pump DispatchFor(DWORD ms, const std::function<bool()>& goOn) {
     const ULONGLONG deadline = ::GetTickCount64() + ms;
     Pump result = Pump::kGoOn;
     for (ULONGLONG now = ::GetTickCount64(); goOn() && now < deadline; now = ::GetTickCount64()) {
-        ::MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(deadline - now), QS_ALLINPUT,
-                                      MWMO_INPUTAVAILABLE);
+        ::MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(deadline - now), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         while (goOn() && DispatchOne(result)) {
         }
         if (result == Pump::kQuit) break;
