@@ -9,7 +9,7 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 export LANG=ko_KR.UTF-8 LC_ALL=ko_KR.UTF-8
 
-_wine_env_xvfb_pid=""
+_wine_env_xvfb_pid=${_wine_env_xvfb_pid:-}  # kept when this file is sourced again
 
 _wine_env_make_prefix() {
   mkdir -p "$(dirname "$WINEPREFIX")"
@@ -27,6 +27,21 @@ _wine_env_make_prefix() {
   ) 9>"$WINEPREFIX.lock"
 }
 
+# The prefix WINEPREFIX as a copy of SOURCE (made first if need be): for a second Wine
+# environment beside the first, which needs a wineserver, and so a prefix, of its own. Kept
+# between runs while SOURCE is not newer.
+_wine_env_clone_prefix() { # source
+  local source=$1
+  WINEPREFIX=$source _wine_env_make_prefix
+  (
+    flock 9
+    [ "$WINEPREFIX/.tovalo-ready" -nt "$source/.tovalo-ready" ] && exit 0
+    rm -rf "$WINEPREFIX"
+    cp -a "$source" "$WINEPREFIX"
+    touch "$WINEPREFIX/.tovalo-ready"
+  ) 9>"$WINEPREFIX.lock"
+}
+
 wine_env_stop() {
   wineserver -k >/dev/null 2>&1 || true
   wineserver -w >/dev/null 2>&1 || true
@@ -35,6 +50,13 @@ wine_env_stop() {
     wait "$_wine_env_xvfb_pid" 2>/dev/null || true
     _wine_env_xvfb_pid=""
   fi
+}
+
+# A wineserver of this prefix only, on the display the caller already has (a second environment
+# beside a first one; Xlib reaches the first one's display through its socket file).
+wine_env_start_server() {
+  trap wine_env_stop EXIT
+  wineserver -p
 }
 
 wine_env_start() {

@@ -13,6 +13,8 @@ namespace {
 
 constexpr DWORD kBufferSize = 4096;
 constexpr DWORD kStopPollMs = 100;
+// How long a read waits for a text written just before it to be taken in.
+constexpr DWORD kSettleMs = 2000;
 
 struct SharedBuffer {
     DWORD processId;
@@ -62,6 +64,11 @@ public:
     }
 
     std::wstring take() {
+        // A writer does not wait for the listener to copy its text: wait until the listener is
+        // ready for the next one (it has taken the last), then give the readiness back.
+        if (m_bufferReady && WaitForSingleObject(m_bufferReady, kSettleMs) == WAIT_OBJECT_0) {
+            SetEvent(m_bufferReady);
+        }
         const std::lock_guard<std::mutex> lock(m_mutex);
         std::string text;
         text.swap(m_text);
