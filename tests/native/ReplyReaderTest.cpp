@@ -86,7 +86,12 @@ TEST(ReplyReceiver, CutsReceivesIntoQueuedLines) {
         {"a line end split between CR and LF", 2048, {"200 a\r", "\n"}, 2, {"200 a\r\n"}},
         {"line split across full receives", 4, {"220", " ok", "\r\n"}, 3, {"220 ok\r\n"}},
         {"NUL ends the text of a receive", 2048, {"220 ab\0cd\r\n"s}, 1, {"220 ab"}},
-        {"NUL at the start", 2048, {"\0" "220 x\r\n"s}, 1, {}},
+        {"NUL at the start",
+         2048,
+         {"\0"
+          "220 x\r\n"s},
+         1,
+         {}},
         {"NUL in a full receive, the next one counts", 5, {"2\0xy"s, "0\n"}, 2, {"20\n"}},
         {"bare line feeds", 2048, {"\n\n"}, 1, {"\n", "\n"}},
         {"closed connection", 2048, {""}, 1, {}},
