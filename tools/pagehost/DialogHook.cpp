@@ -96,7 +96,7 @@ void postPress(HWND dialog, int id) {
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
-constexpr int kFolderAttempts = 200;  // ten seconds: the tree fills slowly on a busy machine
+constexpr int kFolderAttempts = 600;  // thirty seconds: the tree fills slowly on a busy machine
 constexpr DWORD kFolderRetryMs = 50;
 
 // The label of the folder picker's selected tree item.
