@@ -137,6 +137,10 @@ Result cell(const HostContext& context, const Args& args) { return list(context)
 
 Result image(const HostContext& context, const Args& args) { return long{list(context).image(args.index(0))}; }
 
+Result rowsDigest(const HostContext& context, const Args& args) {
+    return list(context).rowsDigest(args.size() > 0 ? args.text(0) : std::wstring());
+}
+
 Result select(const HostContext& context, const Args& args) {
     list(context).select(args.index(0));
     return {};
@@ -382,6 +386,7 @@ constexpr Member kMembers[] = {
     {L"rowCount", 0, 0, rowCount, kNeedsPage},
     {L"cell", 2, 2, cell, kNeedsPage},
     {L"image", 1, 1, image, kNeedsPage},
+    {L"rowsDigest", 0, 1, rowsDigest, kNeedsPage},
     {L"select", 1, 1, select, kNeedsPage},
     {L"deselect", 0, 0, deselect, kNeedsPage},
     {L"selected", 0, 0, selected, kNeedsPage},

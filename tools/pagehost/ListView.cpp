@@ -6,6 +6,9 @@
 
 #include <commctrl.h>
 
+#include <cstdint>
+#include <cstdio>
+#include <map>
 #include <vector>
 
 namespace pagehost {
@@ -60,6 +63,63 @@ std::wstring rowText(HWND window, int row, int column) {
     }
 }
 
+// FNV-1a, 64 bits: stable across runs and builds, which is all a digest compared with a file needs.
+class Digest {
+public:
+    void add(const void* data, size_t size) {
+        for (const auto* byte = static_cast<const unsigned char*>(data); size--; ++byte) {
+            m_value = (m_value ^ *byte) * 0x100000001b3ull;
+        }
+    }
+    template <class T>
+    void add(const T& value) {
+        add(&value, sizeof value);
+    }
+    std::uint64_t value() const { return m_value; }
+
+private:
+    std::uint64_t m_value = 0xcbf29ce484222325ull;
+};
+
+// The pixels an image list draws for one index on white (nothing for an index it lacks), digested.
+std::uint64_t imagePixels(HIMAGELIST images, int index) {
+    Digest digest;
+    int width = 0, height = 0;
+    if (!images || !ImageList_GetIconSize(images, &width, &height) || width <= 0 || height <= 0) {
+        return digest.value();
+    }
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (dc && bitmap && bits) {
+        HGDIOBJ old = SelectObject(dc, bitmap);
+        const RECT all{0, 0, width, height};
+        FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        if (index >= 0 && index < ImageList_GetImageCount(images)) ImageList_Draw(images, index, dc, 0, 0, ILD_NORMAL);
+        GdiFlush();
+        digest.add(bits, static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
+        SelectObject(dc, old);
+    }
+    if (bitmap) DeleteObject(bitmap);
+    if (dc) DeleteDC(dc);
+    return digest.value();
+}
+
+std::wstring replaceAll(std::wstring text, const std::wstring& from, const std::wstring& to) {
+    if (from.empty()) return text;
+    for (size_t at = text.find(from); at != std::wstring::npos; at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
 }  // namespace
 
 HWND findListWindow(HWND controlWindow) {
@@ -109,6 +169,33 @@ int ListView::image(int row) const {
         throw HostError(L"the list view does not tell the image of row " + std::to_wstring(row));
     }
     return item.iImage;
+}
+
+std::wstring ListView::rowsDigest(const std::wstring& hide) const {
+    const auto large = reinterpret_cast<HIMAGELIST>(SendMessageW(window(), LVM_GETIMAGELIST, LVSIL_NORMAL, 0));
+    const auto small = reinterpret_cast<HIMAGELIST>(SendMessageW(window(), LVM_GETIMAGELIST, LVSIL_SMALL, 0));
+    // One index draws the same pixels for every row that shows it.
+    std::map<int, std::uint64_t> pixels;
+    Digest digest;
+    for (int row = 0, count = rowCount(); row < count; ++row) {
+        for (int column = 0; column < 5; ++column) {
+            const std::wstring text = replaceAll(rowText(window(), row, column), hide, L"~");
+            digest.add(text.data(), text.size() * sizeof(wchar_t));
+            digest.add(L'\0');
+        }
+        const int index = image(row);
+        auto known = pixels.find(index);
+        if (known == pixels.end()) {
+            Digest both;
+            both.add(imagePixels(large, index));
+            both.add(imagePixels(small, index));
+            known = pixels.emplace(index, both.value()).first;
+        }
+        digest.add(known->second);
+    }
+    wchar_t hex[17];
+    std::swprintf(hex, 17, L"%016llx", static_cast<unsigned long long>(digest.value()));
+    return hex;
 }
 
 void ListView::select(int row) const {

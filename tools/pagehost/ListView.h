@@ -30,6 +30,10 @@ public:
     std::wstring selectedRows() const;  // "0,2" in row order, "" when nothing is selected
     unsigned long extendedStyle() const;
     unsigned long backgroundColor() const;  // 0xRRGGBB
+    // 16 hex digits of a hash of every row in order: its five texts (each occurrence of hide
+    // replaced by "~", so a run's scratch folder does not count) and the pixels its image draws
+    // from both image lists. Two lists digest alike when a user would see the same rows.
+    std::wstring rowsDigest(const std::wstring& hide) const;
 
 private:
     HWND window() const;
