@@ -2,7 +2,6 @@
 // picker (LoadFilesFromDialog, BrowseForFolder).
 #include "control/TovaloCtrl.h"
 
-#include "control/ListRows.h"
 #include "framework/Raii.h"
 #include "framework/Text.h"
 
@@ -86,6 +85,7 @@ void CTovaloCtrl::SelectFile() {
     if (!::GetOpenFileNameW(&request)) return;
     // The last name may end exactly at the buffer's end: keep one NUL behind it for the walk.
     names.push_back(L'\0');
+    const ListBatch batch(*this);
     for (const std::wstring& path : PickedPaths(names)) AddLocalFile(path, false);
     RearrangeRows();
 }
@@ -118,6 +118,7 @@ void CTovaloCtrl::LoadFilesFromDialog() {
     if (!ListAcceptsChanges()) return;
     std::wstring folder;
     if (!BrowseForFolder(folder, L"select directory", 0, BIF_BROWSEINCLUDEFILES)) return;
+    const ListBatch batch(*this);
     LoadFolder(folder);
     RearrangeRows();
 }

@@ -31,30 +31,60 @@ FileStatus StatusOf(const std::wstring& path) {
     return {true, (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow};
 }
 
-void Show(const wchar_t* text) { fw::ShowMessageBox(text, MB_OK | MB_ICONEXCLAMATION); }
-
 }  // namespace
 
-int CTovaloCtrl::InsertFileItem(int icon, const std::wstring& name, const std::wstring& typeText, std::uint32_t size,
-                                const std::wstring& path) {
+CTovaloCtrl::ListBatch::ListBatch(CTovaloCtrl& control) : control_(control) {
+    if (control_.m_batchDepth++ == 0) control_.HoldRedraw(true);
+}
+
+CTovaloCtrl::ListBatch::~ListBatch() {
+    if (--control_.m_batchDepth == 0) control_.HoldRedraw(false);
+}
+
+void CTovaloCtrl::HoldRedraw(bool hold) {
     HWND list = Hwnd();
-    if (!list) return -1;
-    std::wstring type = typeText;
-    if (m_iconSet == 0) {
-        icon = IsServerPath(path) ? ProbeIcon(typeText, type) : GetShellIcon(path, type);
+    if (!list) return;
+    ::SendMessageW(list, WM_SETREDRAW, hold ? FALSE : TRUE, 0);
+    // Turned back on, the list view does not repaint by itself what changed meanwhile.
+    if (!hold) ::InvalidateRect(list, nullptr, TRUE);
+}
+
+void CTovaloCtrl::Tell(const wchar_t* text) {
+    if (m_batchDepth > 0) {
+        HoldRedraw(false);
+        if (HWND list = Hwnd()) ::UpdateWindow(list);
     }
-    const int row = rows::InsertAtTop(list, name, icon);
-    if (row < 0) return -1;
-    rows::SetCell(list, row, rows::kType, type);
-    rows::SetCell(list, row, rows::kSizeText, fw::ToWide(SizeText(size)));
-    rows::SetCell(list, row, rows::kPath, path);
-    rows::SetCell(list, row, rows::kSize, std::to_wstring(size));
-    return row;
+    fw::ShowMessageBox(text, MB_OK | MB_ICONEXCLAMATION);
+    // The page may have gone while the box was up; then there is nothing to hold.
+    if (m_batchDepth > 0) HoldRedraw(true);
+}
+
+bool CTovaloCtrl::InsertFileItem(int icon, const std::wstring& name, const std::wstring& typeText, std::uint32_t size,
+                                 const std::wstring& path) {
+    HWND list = Hwnd();
+    if (!list) return false;
+    FileRow row{path, name, typeText, size, icon};
+    if (m_iconSet == 0) {
+        row.image = row.IsServerEntry() ? ProbeIcon(typeText, row.type) : GetShellIcon(path, row.type);
+    }
+    const int at = rows::InsertAtTop(list, row.name, row.image);
+    if (at < 0) return false;
+    rows::SetCell(list, at, rows::kType, row.type);
+    rows::SetCell(list, at, rows::kSizeText, fw::ToWide(SizeText(size)));
+    rows::SetCell(list, at, rows::kPath, row.path);
+    rows::SetCell(list, at, rows::kSize, std::to_wstring(size));
+    m_rows.AddAtTop(std::move(row));
+    return true;
 }
 
 int CTovaloCtrl::GetShellIcon(const std::wstring& path, std::wstring& typeName) {
-    // Only the name counts (the file need not exist); both image lists grow by one image so that
-    // one index serves both views.
+    // Only the name's extension counts (the file is not opened), so the shell is asked once per
+    // extension. Both image lists grow by one image so that one index serves both views.
+    const std::wstring extension(ShellExtensionOf(path));
+    if (const auto known = m_shellIcons.find(extension); known != m_shellIcons.end()) {
+        typeName = known->second.type;
+        return known->second.image;
+    }
     SHFILEINFOW large{};
     ::SHGetFileInfoW(path.c_str(), FILE_ATTRIBUTE_NORMAL, &large, sizeof large, SHGFI_ICON | SHGFI_USEFILEATTRIBUTES);
     fw::UniqueIcon largeIcon(large.hIcon);
@@ -65,7 +95,10 @@ int CTovaloCtrl::GetShellIcon(const std::wstring& path, std::wstring& typeName) 
     fw::UniqueIcon smallIcon(small.hIcon);
     ::ImageList_AddIcon(m_ilShellSmall.Get(), smallIcon.Get());
     typeName = small.szTypeName;
-    return ::ImageList_GetImageCount(m_ilShellLarge.Get()) - 1;
+    const int image = ::ImageList_GetImageCount(m_ilShellLarge.Get()) - 1;
+    // A failed answer is not kept: the next file of that extension asks again.
+    if (largeIcon.Get() && smallIcon.Get()) m_shellIcons.emplace(extension, ShellIcon{image, typeName});
+    return image;
 }
 
 void CTovaloCtrl::CountSize(std::uint32_t size) {
@@ -78,38 +111,40 @@ void CTovaloCtrl::CountSize(std::uint32_t size) {
 
 void CTovaloCtrl::RearrangeRows() { rows::Arrange(Hwnd()); }
 
+void CTovaloCtrl::ClearRows() {
+    if (HWND list = Hwnd()) ::SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
+    m_rows.Clear();
+}
+
 bool CTovaloCtrl::AddLocalFile(const std::wstring& path, bool quiet) {
     const FileStatus status = StatusOf(path);
     if (!status.isFile) return true;
     const std::wstring name = upload::FileNameOf(path);
 
     // The same file twice would be sent twice; two files of one name from two folders are fine.
-    HWND list = Hwnd();
-    for (int row = 0, count = rows::Count(list); row < count; ++row) {
-        if (rows::Cell(list, row, rows::kPath) == path) {
-            if (!quiet) Show(msg::kSamePath);
-            return false;
-        }
+    if (m_rows.Lists(path)) {
+        if (!quiet) Tell(msg::kSamePath);
+        return false;
     }
     // Checked on the 64-bit size before anything counts in 32 bits: a file of 4 GiB + 1 byte must
     // not pass for a file of 1 byte.
     if (status.size > kMaxFileSize) {
-        Show(msg::kOver1G);
+        Tell(msg::kOver1G);
         return false;
     }
     const auto size = static_cast<std::uint32_t>(status.size);
     switch (JudgeLimit({m_totalSize, m_currentSize, m_totalSize64, m_currentSize64}, size)) {
     case LimitVerdict::kFits:
-        if (InsertFileItem(SizeCategory(size), name, ExtensionOf(name), size, path) < 0) return false;
+        if (!InsertFileItem(SizeCategory(size), name, ExtensionOf(name), size, path)) return false;
         CountSize(size);
         return true;
     case LimitVerdict::kOverLimit:
         // A folder load passes over what does not fit and goes on with the rest.
         if (quiet) return true;
-        Show(msg::kOverLimit);
+        Tell(msg::kOverLimit);
         return false;
     case LimitVerdict::kNoLimit:
-        Show(msg::kNoLimitFile);
+        Tell(msg::kNoLimitFile);
         return false;
     }
     return false;
@@ -125,6 +160,7 @@ void CTovaloCtrl::LoadFolder(const std::wstring& folder) {
     const std::wstring pattern = fw::FileApiPath(folder + L"\\*.*");
     const HANDLE search = ::FindFirstFileW(pattern.c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return;
+    const ListBatch batch(*this);
     do {
         // Sub-folders (and with them "." and "..") are not entered.
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
@@ -135,13 +171,14 @@ void CTovaloCtrl::LoadFolder(const std::wstring& folder) {
 
 void CTovaloCtrl::LoadDirFiles(const std::wstring& path) {
     if (!ListAcceptsChanges()) return;
+    const ListBatch batch(*this);
     LoadFolder(path);
     RearrangeRows();
 }
 
 void CTovaloCtrl::DeleteAllItemInList() {
     if (!ListAcceptsChanges()) return;
-    ::SendMessageW(Hwnd(), LVM_DELETEALLITEMS, 0, 0);
+    ClearRows();
     m_currentSize = 0;
     m_currentSize64 = 0;
 }
@@ -149,9 +186,18 @@ void CTovaloCtrl::DeleteAllItemInList() {
 void CTovaloCtrl::DeleteSelectedItem() {
     if (!ListAcceptsChanges()) return;
     HWND list = Hwnd();
-    for (int row = rows::NextSelected(list, -1); row != -1; row = rows::NextSelected(list, row - 1)) {
-        // The size column holds "%u"; the totals never go below 0.
-        const std::uint64_t size = ParseUnsigned(fw::ToAnsi(rows::Cell(list, row, rows::kSize)));
+    std::vector<std::size_t> chosen;
+    for (int row = rows::NextSelected(list, -1); row >= 0 && static_cast<std::size_t>(row) < m_rows.Count();
+         row = rows::NextSelected(list, row)) {
+        chosen.push_back(static_cast<std::size_t>(row));
+    }
+    if (chosen.empty()) {
+        RearrangeRows();
+        return;
+    }
+    // From the top down, as the totals have always been counted: the totals never go below 0.
+    for (std::size_t row : chosen) {
+        const std::uint32_t size = m_rows.At(row).size;
         if (m_currentSize != 0) {
             m_currentSize = static_cast<std::uint32_t>(SaturatingSubtract(m_currentSize, size));
         } else if (m_currentSize64 != 0) {
@@ -160,8 +206,17 @@ void CTovaloCtrl::DeleteSelectedItem() {
             m_currentSize = 0;
             m_currentSize64 = 0;
         }
-        ::SendMessageW(list, LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
     }
+    const ListBatch batch(*this);
+    if (chosen.size() == m_rows.Count()) {
+        ::SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
+    } else {
+        // From the bottom up, so that no row still to go moves (and the list view moves the fewest).
+        for (auto row = chosen.rbegin(); row != chosen.rend(); ++row) {
+            ::SendMessageW(list, LVM_DELETEITEM, static_cast<WPARAM>(*row), 0);
+        }
+    }
+    m_rows.Remove(chosen);
     RearrangeRows();
 }
 
@@ -169,9 +224,9 @@ LRESULT CTovaloCtrl::OnLButtonDblClk(WPARAM wp, LPARAM lp) {
     if (!ListAcceptsChanges()) return 0;
     HWND list = Hwnd();
     const auto mark = static_cast<int>(::SendMessageW(list, LVM_GETSELECTIONMARK, 0, 0));
-    if (mark < 0) return 0;
+    if (mark < 0 || static_cast<std::size_t>(mark) >= m_rows.Count()) return 0;
     // A server entry's "^^^" text is no file and simply fails to open.
-    const std::wstring path = rows::Cell(list, mark, rows::kPath);
+    const std::wstring path = m_rows.At(static_cast<std::size_t>(mark)).path;
     ::OutputDebugStringW(path.c_str());
     ::ShellExecuteW(::GetDesktopWindow(), L"open", path.c_str(), nullptr, nullptr, SW_SHOWDEFAULT);
     return DefaultWindowProc(WM_LBUTTONDBLCLK, wp, lp);

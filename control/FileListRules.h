@@ -28,6 +28,10 @@ int SizeCategory(std::uint64_t size);
 // The text after the first "." of a name ("2009.doc" for "report.2009.doc"), or "-" without one.
 std::wstring ExtensionOf(std::wstring_view name);
 
+// What the shell goes by when it names a file's type and icon without opening it: the file name's
+// text from its last "." on (".pdf" for "report.2009.pdf"), or "" without one.
+std::wstring_view ShellExtensionOf(std::wstring_view path);
+
 // Whether a path reaches past this machine or its file systems: a UNC path ("\\host\share", also
 // with "/" and as "\\?\UNC\..."), or a device path ("\\.\..."). Opening one makes Windows
 // connect to another machine and offer it the user's credentials, so a page's script may not name

@@ -13,6 +13,7 @@ namespace tovalo {
 void CTovaloCtrl::ChangeIconSet(std::int32_t set) {
     if (set == m_iconSet) return;
     HWND list = Hwnd();
+    const ListBatch batch(*this);
     if (set != 0) {
         ListView_SetImageList(list, m_ilCustomSmall.Get(), LVSIL_SMALL);
         ListView_SetImageList(list, m_ilCustomLarge.Get(), LVSIL_NORMAL);
@@ -20,22 +21,23 @@ void CTovaloCtrl::ChangeIconSet(std::int32_t set) {
         // Every row gets its shell icon anew, so the shell lists start empty.
         ::ImageList_Remove(m_ilShellSmall.Get(), -1);
         ::ImageList_Remove(m_ilShellLarge.Get(), -1);
+        m_shellIcons.clear();
         ListView_SetImageList(list, m_ilShellSmall.Get(), LVSIL_SMALL);
         ListView_SetImageList(list, m_ilShellLarge.Get(), LVSIL_NORMAL);
     }
-    for (int row = 0, count = rows::Count(list); row < count; ++row) {
-        const std::wstring extension = ExtensionOf(rows::Cell(list, row, rows::kName));
-        std::wstring type = extension;
-        int icon = 0;
+    for (std::size_t at = 0, count = m_rows.Count(); at < count; ++at) {
+        FileRow& row = m_rows.At(at);
+        const std::wstring extension = ExtensionOf(row.name);
+        row.type = extension;
         if (set != 0) {
-            icon = SizeCategory(ParseUnsigned(fw::ToAnsi(rows::Cell(list, row, rows::kSize))) & 0xFFFFFFFFu);
-        } else if (const std::wstring path = rows::Cell(list, row, rows::kPath); !IsServerPath(path)) {
-            icon = GetShellIcon(path, type);
+            row.image = SizeCategory(row.size);
+        } else if (!row.IsServerEntry()) {
+            row.image = GetShellIcon(row.path, row.type);
         } else {
-            icon = ProbeIcon(extension, type);
+            row.image = ProbeIcon(extension, row.type);
         }
-        rows::SetImage(list, row, icon);
-        rows::SetCell(list, row, rows::kType, type);
+        rows::SetImage(list, static_cast<int>(at), row.image);
+        rows::SetCell(list, static_cast<int>(at), rows::kType, row.type);
     }
     ::InvalidateRect(list, nullptr, TRUE);
     RearrangeRows();

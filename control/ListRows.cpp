@@ -3,35 +3,7 @@
 
 #include <commctrl.h>
 
-#include <vector>
-
 namespace tovalo::rows {
-
-int Count(HWND list) { return static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }
-
-namespace {
-// Far above any path (32,767 characters); a text from a page may be longer and is then read up
-// to here.
-constexpr size_t kMaxCellChars = size_t{1} << 19;
-}  // namespace
-
-std::wstring Cell(HWND list, int row, int column) {
-    // A path may be longer than MAX_PATH: read until the text no longer fills the buffer, so that
-    // no caller ever sees a cut path (which could name another file).
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) {
-        LVITEMW item{};
-        item.iSubItem = column;
-        item.pszText = buffer.data();
-        item.cchTextMax = static_cast<int>(buffer.size());
-        const auto length = static_cast<size_t>(
-            ::SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item)));
-        if (length + 1 < buffer.size() || buffer.size() >= kMaxCellChars) {
-            return std::wstring(buffer.data(), length < buffer.size() ? length : buffer.size() - 1);
-        }
-        buffer.resize(buffer.size() * 2);
-    }
-}
 
 int InsertAtTop(HWND list, const std::wstring& name, int image) {
     LVITEMW item{};

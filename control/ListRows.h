@@ -1,6 +1,6 @@
-// The control's rows through the list view's own messages: counting, inserting at the top, whole
-// column texts of any length, images, arranging. Texts are wide, so a name or path keeps every
-// character whatever the system's code page.
+// Showing the control's rows through the list view's own messages: inserting at the top, column
+// texts, images, the selection, arranging. Texts are wide, so a name or path keeps every character
+// whatever the system's code page. The rows themselves live in FileRows; nothing is read back.
 #pragma once
 
 #include <windows.h>
@@ -11,11 +11,6 @@ namespace tovalo::rows {
 
 // The list's five columns.
 enum Column : int { kName = 0, kType = 1, kSizeText = 2, kPath = 3, kSize = 4 };
-
-int Count(HWND list);
-
-// The whole text of a cell, however long (an empty text for a row that does not exist).
-std::wstring Cell(HWND list, int row, int column);
 
 // Inserts a row at index 0 with its name and image; returns the index the list view reports.
 int InsertAtTop(HWND list, const std::wstring& name, int image);

@@ -4,7 +4,6 @@
 
 #include "control/FileListRules.h"
 #include "control/ListMessages.h"
-#include "framework/Dialog.h"
 #include "framework/Raii.h"
 
 #include <shlobj.h>
@@ -39,14 +38,16 @@ bool IsVistaOrLater() {
     return false;
 }
 
-// The known folder, or "" (after saying why where the user should know).
-std::wstring KnownFolderLocalAppDataLow() {
+// The known folder, or "" (noEntryPoint tells whether the system lacks the call altogether, which
+// the user should hear of).
+std::wstring KnownFolderLocalAppDataLow(bool& noEntryPoint) {
+    noEntryPoint = false;
     std::unique_ptr<HINSTANCE__, LibraryCloser> shell(::LoadLibraryA("shell32.dll"));
     const auto getPath = shell ? reinterpret_cast<GetKnownFolderPathFn>(
                                      reinterpret_cast<void*>(::GetProcAddress(shell.get(), "SHGetKnownFolderPath")))
                                : nullptr;
     if (!getPath) {
-        fw::ShowMessageBox(msg::kNoKnownFolder, MB_OK | MB_ICONEXCLAMATION);
+        noEntryPoint = true;
         return {};
     }
     PWSTR wide = nullptr;
@@ -69,13 +70,23 @@ std::wstring CommonAppData() {
 }  // namespace
 
 std::wstring CTovaloCtrl::GetProbeFolder() {
-    return (IsVistaOrLater() ? KnownFolderLocalAppDataLow() : CommonAppData()) + L"\\";
+    if (!IsVistaOrLater()) return CommonAppData() + L"\\";
+    bool noEntryPoint = false;
+    std::wstring folder = KnownFolderLocalAppDataLow(noEntryPoint);
+    if (noEntryPoint) Tell(msg::kNoKnownFolder);
+    return folder + L"\\";
 }
 
 int CTovaloCtrl::ProbeIcon(const std::wstring& extension, std::wstring& typeText) {
     typeText = extension;
     // The extension comes from a name the page gives: it must not lead the probe out of its folder.
     if (!IsPlainExtension(extension)) return 0;
+    // The shell names the probe by its last extension; one already asked about needs no probe.
+    const std::wstring shellExtension(ShellExtensionOf(L"." + extension));
+    if (const auto known = m_shellIcons.find(shellExtension); known != m_shellIcons.end()) {
+        typeText = known->second.type;
+        return known->second.image;
+    }
     wchar_t stem[40];
     std::swprintf(stem, std::size(stem), L"%d%u.", static_cast<int>(m_tempFileCounter),
                   static_cast<unsigned>(static_cast<std::uint32_t>(std::time(nullptr))));

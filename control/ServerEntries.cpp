@@ -4,8 +4,6 @@
 
 #include "control/FileListRules.h"
 #include "control/ListMessages.h"
-#include "control/ListRows.h"
-#include "framework/Dialog.h"
 #include "framework/Text.h"
 
 namespace tovalo {
@@ -19,6 +17,7 @@ constexpr UINT kRefreshPeriodMs = 1000;
 void CTovaloCtrl::ParseFileShow(const std::string& text, bool timerPass) {
     // Without its window the control has no rows to add to (and no one to show a message to).
     if (!Hwnd()) return;
+    const ListBatch batch(*this);
     for (const ServerRecord& record : ParseServerRecords(text)) {
         const std::wstring name = fw::ToWide(record.name);
         const std::wstring path = std::wstring(kServerPrefix) + fw::ToWide(record.reference);
@@ -35,29 +34,28 @@ void CTovaloCtrl::ParseFileShow(const std::string& text, bool timerPass) {
 bool CTovaloCtrl::AddServerFile(const std::wstring& name, std::uint32_t size, const std::wstring& serverPath) {
     switch (JudgeLimit({m_totalSize, m_currentSize, m_totalSize64, m_currentSize64}, size)) {
     case LimitVerdict::kFits:
-        if (InsertFileItem(SizeCategory(size), name, ExtensionOf(name), size, serverPath) < 0) return false;
+        if (!InsertFileItem(SizeCategory(size), name, ExtensionOf(name), size, serverPath)) return false;
         CountSize(size);
         return true;
     case LimitVerdict::kOverLimit:
-        fw::ShowMessageBox(msg::kOverLimit, MB_OK | MB_ICONEXCLAMATION);
+        Tell(msg::kOverLimit);
         return false;
     case LimitVerdict::kNoLimit:
-        fw::ShowMessageBox(msg::kNoLimitEntry, MB_OK | MB_ICONEXCLAMATION);
+        Tell(msg::kNoLimitEntry);
         return false;
     }
     return false;
 }
 
 bool CTovaloCtrl::RefreshServerFile(const std::wstring& name, std::uint32_t size, const std::wstring& serverPath) {
-    HWND list = Hwnd();
-    for (int row = 0, count = rows::Count(list); row < count; ++row) {
-        if (rows::Cell(list, row, rows::kName) == name) {
-            ::InvalidateRect(list, nullptr, TRUE);
+    for (std::size_t row = 0, count = m_rows.Count(); row < count; ++row) {
+        if (m_rows.At(row).name == name) {
+            ::InvalidateRect(Hwnd(), nullptr, TRUE);
             return false;
         }
     }
     // The refresh shows what is missing; the setter already counted (or refused) it.
-    return InsertFileItem(SizeCategory(size), name, ExtensionOf(name), size, serverPath) >= 0;
+    return InsertFileItem(SizeCategory(size), name, ExtensionOf(name), size, serverPath);
 }
 
 void CTovaloCtrl::SetFileShow(const std::string& text) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "control/FileDrop.h"
+#include "control/FileRows.h"
 #include "framework/OleControl.h"
 #include "upload/SkinHeaderCtrl.h"
 
@@ -9,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace tovalo {
@@ -74,9 +76,10 @@ private:
     void ChangeIconSet(std::int32_t set);
 
     // The file list (FileList.cpp, ProbeFiles.cpp): rows, the checks of a local file, the totals.
-    // Local paths are wide from the page, the dialogs and drops to the file the upload opens.
-    int InsertFileItem(int icon, const std::wstring& name, const std::wstring& typeText, std::uint32_t size,
-                       const std::wstring& path);
+    // Local paths are wide from the page, the dialogs and drops to the file the upload opens. The
+    // rows live in m_rows; the list view shows them and is never read back.
+    bool InsertFileItem(int icon, const std::wstring& name, const std::wstring& typeText, std::uint32_t size,
+                        const std::wstring& path);
     int GetShellIcon(const std::wstring& path, std::wstring& typeName);
     std::wstring GetProbeFolder();
     int ProbeIcon(const std::wstring& extension, std::wstring& typeText);
@@ -85,9 +88,27 @@ private:
     bool BrowseForFolder(std::wstring& path, const wchar_t* title, int rootCsidl, UINT flags);
     void CountSize(std::uint32_t size);
     void RearrangeRows();
+    void ClearRows();
+    // A message box of the file list; inside a batch the list is drawn first, so that the user
+    // sees the rows the message speaks of.
+    void Tell(const wchar_t* text);
     // Whether the list takes changes now: it has its window, and no upload is running (an upload
     // hands over the rows it found and must not see them change).
     bool ListAcceptsChanges() const { return !m_uploading && Hwnd() != nullptr; }
+
+    // Rows added, changed or removed together are drawn once, when the outermost batch ends
+    // (however it ends); a list view redrawn for every row costs milliseconds per row.
+    class ListBatch {
+    public:
+        explicit ListBatch(CTovaloCtrl& control);
+        ~ListBatch();
+        ListBatch(const ListBatch&) = delete;
+        ListBatch& operator=(const ListBatch&) = delete;
+
+    private:
+        CTovaloCtrl& control_;
+    };
+    void HoldRedraw(bool hold);
 
     // Server entries (ServerEntries.cpp).
     void ParseFileShow(const std::string& text, bool timerPass);
@@ -138,6 +159,15 @@ private:
     std::int32_t m_tempFileCounter = 0;
     std::uint32_t m_uploadResult = 1;
     FileDropRegistration m_fileDrop;
+    FileRows m_rows;
+    // The shell's icon (its index in both shell image lists) and type text for each extension it
+    // was asked about, so that a folder of one kind of file asks once; emptied with the lists.
+    struct ShellIcon {
+        int image;
+        std::wstring type;
+    };
+    std::unordered_map<std::wstring, ShellIcon> m_shellIcons;
+    int m_batchDepth = 0;
 };
 
 // Class factory entry: creates a control.

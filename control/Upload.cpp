@@ -3,13 +3,10 @@
 #include "control/TovaloCtrl.h"
 
 #include "control/FileListRules.h"
-#include "control/ListRows.h"
 #include "framework/Dialog.h"
 #include "framework/Text.h"
 #include "upload/FileUploadDlg.h"
 #include "upload/StoredName.h"
-
-#include <commctrl.h>
 
 #include <algorithm>
 #include <atomic>
@@ -23,9 +20,7 @@ namespace {
 // another file.
 constexpr size_t kServerTextBytes = 259;
 
-std::string ServerCell(HWND list, int row, int column) {
-    return fw::ToAnsiPrefix(rows::Cell(list, row, column), kServerTextBytes);
-}
+std::string ServerText(const std::wstring& text) { return fw::ToAnsiPrefix(text, kServerTextBytes); }
 
 // "T(reference<>name)" for a row whose path column holds "^^^reference".
 std::string ServerResultEntry(const std::string& path, const std::string& name) {
@@ -87,8 +82,7 @@ void CTovaloCtrl::StartUpload() {
         return;
     }
     HWND list = Hwnd();
-    const int count = rows::Count(list);
-    if (count <= 0) return;
+    if (!list || m_rows.Empty()) return;
     if (m_ftpHost.empty() || m_ftpId.empty() || m_ftpPass.empty()) {
         fw::ShowMessageBox(L"FTP 정보가 없습니다.");
         return;
@@ -106,13 +100,12 @@ void CTovaloCtrl::StartUpload() {
     dialog.m_bShowLogButton = m_showLogButton;
     m_retFiles.clear();
     m_retFilesize.clear();
-    for (int row = 0; row < count; ++row) {
-        const std::wstring path = rows::Cell(list, row, rows::kPath);
-        if (!IsServerPath(path)) {
-            dialog.AddFile(path);
+    for (std::size_t at = 0, count = m_rows.Count(); at < count; ++at) {
+        const FileRow& row = m_rows.At(at);
+        if (!row.IsServerEntry()) {
+            dialog.AddFile(row.path);
         } else {
-            upload::PrependEntry(
-                m_retFiles, ServerResultEntry(ServerCell(list, row, rows::kPath), ServerCell(list, row, rows::kName)));
+            upload::PrependEntry(m_retFiles, ServerResultEntry(ServerText(row.path), ServerText(row.name)));
         }
     }
 
@@ -132,7 +125,7 @@ void CTovaloCtrl::StartUpload() {
     // retFiles all the same).
     if (m_uploadResult == 1) {
         // The window as it is now: the page may have gone while the dialog ran.
-        if (HWND now = Hwnd()) ::SendMessageW(now, LVM_DELETEALLITEMS, 0, 0);
+        ClearRows();
         m_currentSize = 0;
         m_currentSize64 = 0;
     }

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Folder loads into the control's list (LoadDirFiles) against a bare loop of the same calls, under
-# Wine, in one process. Prints figures; never judges. Usage: run.sh [NATIVE_BUILD_DIR]; the Windows
-# build is TOVALO_WIN_BUILD (default build/win) and is made when missing. FILELIST_BENCH_COUNTS
-# overrides the folder sizes ("100 1000 5000").
+# Folder loads into the control's list (LoadDirFiles) against a bare loop of the same calls with
+# redraw held, under Wine, in one process; with the memory and the deletes of the listed rows.
+# Prints figures; never judges. Usage: run.sh [NATIVE_BUILD_DIR]; the Windows build is
+# TOVALO_WIN_BUILD (default build/win) and is made when missing. FILELIST_BENCH_COUNTS overrides the
+# folder sizes ("1000 10000 50000").
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -19,7 +20,21 @@ wine_register_ocx "$win/Tovalo.ocx" || { echo "filelist bench: Tovalo.ocx does n
 # The folders are made once and kept beside the build for the next run.
 work=$win/bench-filelist
 mkdir -p "$work"
-read -r -a counts <<<"${FILELIST_BENCH_COUNTS:-100 1000 5000}"
-echo "LoadDirFiles against a bare loop of the same file, shell and list-view calls (no duplicate scan):"
+read -r -a counts <<<"${FILELIST_BENCH_COUNTS:-1000 10000 50000}"
+# Made here rather than by the bench: Wine makes a new file only after looking through the whole
+# folder for another spelling of its name, which takes minutes at 50,000 files.
+python3 - "$work" "${counts[@]}" <<'PY'
+import os, sys
+kinds = "txt doc docx xls xlsx ppt pdf hwp jpg png gif bmp zip 7z mp3 mp4 avi html csv log".split()
+for count in map(int, sys.argv[2:]):
+    folder = os.path.join(sys.argv[1], "mixed%d" % count)
+    os.makedirs(folder, exist_ok=True)
+    for i in range(count):
+        path = os.path.join(folder, "file%05d.%s" % (i, kinds[i % len(kinds)]))
+        if not os.path.exists(path):
+            with open(path, "wb") as f:
+                f.write(b"x")
+PY
+echo "LoadDirFiles against a bare loop of the same file, shell and list-view calls, redraw held:"
 # A bound on the whole run: a message box nobody answers would otherwise wait for ever.
 timeout "${FILELIST_BENCH_TIMEOUT:-1800}" wine "$bench" "$(winepath -w "$work")" "${counts[@]}" | tr -d '\r'

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "control/FileListRules.h"
+#include "control/FileRows.h"
 #include "upload/StoredName.h"
 
 using namespace tovalo;
@@ -59,21 +60,25 @@ TEST(FileListRules, NamesAndExtensions) {
         const wchar_t* path;
         const wchar_t* name;
         const wchar_t* extension;
+        const wchar_t* shellExtension;  // the key of the icon cache
     } rows[] = {
-        {L"C:\\docs\\report.2009.doc", L"report.2009.doc", L"2009.doc"},
-        {L"C:\\docs/sub\\mixed.txt", L"sub\\mixed.txt", L"txt"},  // "/" wins over "\"
-        {L"C:\\docs\\README", L"README", L"-"},
-        {L"plain.txt", L"plain.txt", L"txt"},
-        {L"C:\\docs\\", L"", L"-"},
-        {L"", L"", L"-"},
-        {L"C:\\문서\\가나다.한글", L"가나다.한글", L"한글"},
-        {L"C:\\x\\.profile", L".profile", L"profile"},
-        {L"C:\\x\\Tiếng Việt.txt", L"Tiếng Việt.txt", L"txt"},
+        {L"C:\\docs\\report.2009.doc", L"report.2009.doc", L"2009.doc", L".doc"},
+        {L"C:\\docs/sub\\mixed.txt", L"sub\\mixed.txt", L"txt", L".txt"},  // "/" wins over "\"
+        {L"C:\\docs\\README", L"README", L"-", L""},
+        {L"plain.txt", L"plain.txt", L"txt", L".txt"},
+        {L"C:\\docs\\", L"", L"-", L""},
+        {L"", L"", L"-", L""},
+        {L"C:\\문서\\가나다.한글", L"가나다.한글", L"한글", L".한글"},
+        {L"C:\\x\\.profile", L".profile", L"profile", L".profile"},
+        {L"C:\\x\\Tiếng Việt.txt", L"Tiếng Việt.txt", L"txt", L".txt"},
+        {L"C:\\a.b\\README", L"README", L"-", L""},    // a folder's dot is not the file's
+        {L"C:\\x\\f.TXT", L"f.TXT", L"TXT", L".TXT"},  // the shell's answer may differ by case
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(row.path)));
         EXPECT_EQ(upload::FileNameOf(row.path), row.name);
         EXPECT_EQ(ExtensionOf(upload::FileNameOf(row.path)), row.extension);
+        EXPECT_EQ(ShellExtensionOf(row.path), row.shellExtension);
     }
 }
 
@@ -199,6 +204,34 @@ TEST(FileListRules, ServerRecordsSkipEmptyFieldsAndShortRecords) {
             seen.push_back(r.reference + " " + std::to_string(r.size) + " " + r.name);
         }
         EXPECT_EQ(seen, row.records);
+    }
+}
+
+// The rows and their path index stay in step through adds and removals: newest on top, the rest
+// in order, a path listed while any row holds it (two server entries may share one).
+TEST(FileRows, RemovalsKeepOrderAndIndex) {
+    const struct {
+        std::vector<std::size_t> remove;  // view rows
+        const wchar_t* left;              // paths from the top
+    } cases[] = {
+        {{}, L"e d c c b a"}, {{0}, L"d c c b a"},       {{5}, L"e d c c b"},
+        {{2}, L"e d c b a"},  // one of the two "c" rows: still listed
+        {{2, 3}, L"e d b a"}, {{0, 1, 2, 3, 4, 5}, L""}, {{1, 4, 5}, L"e c c"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.remove));
+        FileRows rows;
+        for (const wchar_t* path : {L"a", L"b", L"c", L"c", L"d", L"e"}) rows.AddAtTop({path, path, L"", 1, 0});
+        rows.Remove(c.remove);
+        std::wstring left;
+        for (std::size_t row = 0; row < rows.Count(); ++row) left += (row ? L" " : L"") + rows.At(row).path;
+        EXPECT_EQ(left, c.left);
+        for (const wchar_t* path : {L"a", L"b", L"c", L"d", L"e"}) {
+            EXPECT_EQ(rows.Lists(path), left.find(path) != std::wstring::npos) << testing::PrintToString(path);
+        }
+        rows.AddAtTop({L"f", L"f", L"", 1, 0});  // added after a removal: indexed like the rest
+        EXPECT_TRUE(rows.Lists(L"f"));
+        EXPECT_EQ(rows.At(0).path, L"f");
     }
 }
 

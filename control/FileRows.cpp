@@ -1,0 +1,37 @@
+// The file list's rows and their path index (see FileRows.h).
+#include "control/FileRows.h"
+
+#include <utility>
+
+namespace tovalo {
+
+void FileRows::AddAtTop(FileRow row) {
+    rows_.push_back(std::move(row));
+    paths_.insert(rows_.back().path);
+}
+
+void FileRows::Remove(const std::vector<std::size_t>& rows) {
+    if (rows.empty()) return;
+    // One pass that keeps the rest in order; the index is made anew, as the kept entries moved.
+    const std::size_t count = rows_.size();
+    std::vector<bool> gone(count, false);
+    for (std::size_t row : rows) {
+        if (row < count) gone[count - 1 - row] = true;
+    }
+    std::size_t kept = 0;
+    for (std::size_t at = 0; at < count; ++at) {
+        if (gone[at]) continue;
+        if (kept != at) rows_[kept] = std::move(rows_[at]);
+        ++kept;
+    }
+    rows_.resize(kept);
+    paths_.clear();
+    for (const FileRow& row : rows_) paths_.insert(row.path);
+}
+
+void FileRows::Clear() {
+    paths_.clear();
+    rows_.clear();
+}
+
+}  // namespace tovalo

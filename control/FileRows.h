@@ -1,0 +1,55 @@
+// The file list's rows as the control keeps them: one entry for each row of its list view, in the
+// view's order, with an index of their paths so that the duplicate rule costs the same for the
+// ten-thousandth file as for the first. The view shows these entries; the control never reads
+// them back from its cells.
+#pragma once
+
+#include "control/FileListRules.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+namespace tovalo {
+
+struct FileRow {
+    std::wstring path;  // a local file's full path, or kServerPrefix and the server's reference
+    std::wstring name;  // the name column
+    std::wstring type;  // the type column
+    std::uint32_t size = 0;
+    int image = 0;
+
+    bool IsServerEntry() const { return IsServerPath(path); }
+};
+
+class FileRows {
+public:
+    std::size_t Count() const { return rows_.size(); }
+    bool Empty() const { return rows_.empty(); }
+
+    // Row 0 is the top of the view, where the newest row goes.
+    const FileRow& At(std::size_t row) const { return rows_[rows_.size() - 1 - row]; }
+    FileRow& At(std::size_t row) { return rows_[rows_.size() - 1 - row]; }
+
+    void AddAtTop(FileRow row);
+
+    // Whether some row has exactly this path (case counts, as it always has).
+    bool Lists(std::wstring_view path) const { return paths_.count(path) != 0; }
+
+    // Removes the rows at these view indices (ascending, each once, all present).
+    void Remove(const std::vector<std::size_t>& rows);
+
+    void Clear();
+
+private:
+    // Oldest first; a deque, because its entries stay where they are as rows are added, so the
+    // index may point into them.
+    std::deque<FileRow> rows_;
+    std::unordered_multiset<std::wstring_view> paths_;
+};
+
+}  // namespace tovalo
