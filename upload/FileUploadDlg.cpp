@@ -97,7 +97,7 @@ void CFileUploadSlg::OnTimer(UINT_PTR id) {
 
 void CFileUploadSlg::Abandon() {
     m_bGoingAway = true;
-    m_bTransferring = false;
+    m_stopRequested = true;
 }
 
 // Destroyed from outside (its owner, the page's window, is going): the session, which may be
@@ -112,17 +112,16 @@ void CFileUploadSlg::OnDestroy() {
 
 bool CFileUploadSlg::OnSysCommand(WPARAM command) {
     if ((command & 0xFFF0) != SC_CLOSE) return false;
-    if (m_bTransferring) {
+    if (Busy()) {
         const int answer =
             fw::ShowMessageBox(L"파일을 업로드 중입니다 .전송을 중지하시겠습니까?", MB_YESNO | MB_ICONINFORMATION);
         if (answer == IDYES) {
             SetStatus(L"Closing...");
-            m_bTransferring = false;  // the block loop ends the session as a stopped one
+            m_stopRequested = true;  // the session ends as a stopped one
         }
         return true;
     }
     m_notify.Mute(true);
-    m_strUploadedFiles.clear();
     return false;  // the default processing closes the dialog through OnCancel
 }
 
@@ -134,7 +133,9 @@ void CFileUploadSlg::OnToggleLog() {
     ::MoveWindow(Hwnd(), rect.left, rect.top, rect.right - rect.left, height, TRUE);
 }
 
-void CFileUploadSlg::OnStopTransfer() { m_bTransferring = false; }
+void CFileUploadSlg::OnStopTransfer() {
+    if (Busy()) m_stopRequested = true;
+}
 
 void CFileUploadSlg::OnEndSession() {
     m_notify.Mute(true);

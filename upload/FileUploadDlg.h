@@ -1,7 +1,8 @@
 // CFileUploadSlg: the modal upload dialog (resource 209). One second after it shows, its timer runs
-// the whole session: connect, send every queued file in 1024-byte blocks through the WinINet
-// channel, set each stored file's permissions, disconnect; with a status line, two bars, a stop
-// button and error reports. The control reads back the result and the stored names and sizes.
+// the whole session: connect, send every queued file in blocks that grow and shrink with the link
+// (1 KiB to 256 KiB) through the WinINet channel, set each stored file's permissions, disconnect;
+// with a status line, two bars, a stop button and error reports. The control reads back the
+// result and the stored names and sizes.
 #pragma once
 
 #include "framework/Dialog.h"
@@ -45,8 +46,9 @@ public:
     // Non-zero shows "L" and "S" and keeps the dialog open after a stopped, failed or empty session.
     std::uint32_t m_bShowLogButton = 0;
 
-    // Read by the control afterwards: 1 when every queued file was sent; the stored names and
-    // their sizes, "|"-joined, newest first (both empty unless the session ended normally).
+    // Read by the control afterwards, set once when the session ends: 1 when every queued file was
+    // sent; the stored names and their sizes, "|"-joined, newest first (both empty unless every
+    // file was delivered).
     std::int32_t m_nUploadResult = 0;
     std::string m_strUploadedFiles;
     std::string m_strUploadedSizes;
@@ -58,7 +60,8 @@ protected:
     void OnCancel() override;
 
 private:
-    // Handlers: they only change flags or the window's size while a file is being sent.
+    // Handlers: while the session runs they only ask it to stop or change the window's size; the
+    // session acts on a stop between two steps.
     void OnTimer(UINT_PTR id);
     bool OnSysCommand(WPARAM command);
     void OnToggleLog();
@@ -72,12 +75,14 @@ private:
     bool ConnectChannel(CInetFtpChannel& channel, const std::string& password);
     void ConnectFailed();
     int SendQueue(CInetFtpChannel& channel, int first);
+    // How a file's block loop ended.
+    enum class BlocksEnd { Complete, Failed, Stopped };
     // A file's store. Sent: counted. Failed: failed or stopped, the queue ends. Awaiting: every
     // byte went out but the server's final reply came late; the file is counted once a fresh
     // connection has confirmed it (m_pendingStore).
     enum class FileOutcome { Sent, Failed, Awaiting };
     FileOutcome SendFile(CInetFtpChannel& channel, int index, int count);
-    void SendBlocks(CInetFtpChannel& channel, LocalFile& file, const std::wstring& path);
+    BlocksEnd SendBlocks(CInetFtpChannel& channel, LocalFile& file, const std::wstring& path);
     // A store that ended: the file's stored name, where it went, and what was sent.
     struct Store {
         std::string stored;
@@ -91,13 +96,20 @@ private:
     void RefuseStore(const Store& store, const std::string& reply);
     void AdvanceFileBar(int percent);
     void SetPermissions(CInetFtpChannel& channel, const std::string& remotePath);
-    void EndSession(int sent, int count);
-    // Lets the thread's messages through between two blocks.
+    void EndSession(int sent, int count, bool stopped);
+    // The session's results, set once, as it ends: the result, and whether the stored names and
+    // sizes of the files it delivered are handed to the control.
+    void SetResults(int result, bool delivered);
+    // Lets the thread's waiting messages through between two blocks (a bounded number, so that a
+    // flood of them cannot starve the transfer).
     void PumpBetweenBlocks();
-    // Runs the dialog's messages for up to ms milliseconds; false once the transfer was stopped
-    // ("S", a yes to the close question, the page or the thread going away).
-    bool PumpWhileTransferring(DWORD ms);
+    // Runs the dialog's messages for up to ms milliseconds as the session waits (state kWaiting);
+    // false once a stop was asked for.
+    bool WaitWhileBusy(DWORD ms);
     void OnQuit();
+    // Whether a click on "S" or the close question stops the session now: it is sending a file's
+    // blocks, or waiting (for a store's late reply, or before a retry).
+    bool Busy() const;
 
     // Error reports: WinINet's last response after a failed channel step (with its error number,
     // or the one given), a reply the session judged, or a local file's error.
@@ -144,7 +156,18 @@ private:
     std::uint64_t m_ullBytesSent = 0;
     std::uint64_t m_ullFileLength = 0;
     std::int32_t m_nLastPercent = 0;
-    bool m_bTransferring = false;
+
+    // What the session is doing, as the handlers that run inside its pumps see it: kIdle before
+    // it starts and between its steps (no pump of its own runs then), kSending a file's blocks,
+    // kWaiting for a late reply or a retry, kEnded once its results are set.
+    enum class SessionState { kIdle, kSending, kWaiting, kEnded };
+    SessionState m_state = SessionState::kIdle;
+    // "S", a yes to the close question, the page or the thread going away. Asked for only while
+    // the session is busy, and never withdrawn.
+    bool m_stopRequested = false;
+    // The delivered files' stored names and sizes, newest first, until the session ends.
+    std::string m_deliveredNames;
+    std::string m_deliveredSizes;
 
     std::optional<FailedStep> m_failure;  // of the current attempt
     std::string m_strPartialRemotePath;   // left by a lost data connection, removed on the retry

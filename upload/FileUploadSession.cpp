@@ -1,8 +1,10 @@
 // CFileUploadSlg's session: connect, send the queue block by block, set permissions, disconnect.
-// It runs synchronously inside the timer handler and keeps the window alive by dispatching one
-// waiting message after every block.
+// It runs synchronously inside the timer handler and keeps the window alive by dispatching the
+// waiting messages after every block; the blocks grow while writes return quickly, so that the
+// dialog answers within tens of milliseconds at any link speed.
 #include "upload/FileUploadDlg.h"
 
+#include "upload/BlockSize.h"
 #include "upload/ErrorReport.h"
 #include "upload/InetFtpChannel.h"
 #include "upload/Password.h"
@@ -16,8 +18,10 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
+#include <vector>
 
 namespace tovalo::upload {
 
@@ -51,7 +55,9 @@ private:
 
 namespace {
 
-constexpr DWORD kBlockSize = 1024;
+// Messages dispatched between two blocks at most: a click, a paint and a timer need a few; a flood
+// (a page's own timers, a window dragged about) waits for the next block.
+constexpr std::size_t kMaxMessagesBetweenBlocks = 64;
 constexpr char kAgent[] = "Tovalo";
 // A character of a file name that the server's code page cannot hold, in the stored name.
 constexpr char kUnstorableCharacter = '_';
@@ -62,6 +68,20 @@ constexpr ULONGLONG kLateStoreStallMs = 30000;
 
 std::wstring FormatStatus(int index, int count, const std::wstring& name, const std::wstring& path) {
     return L"[" + std::to_wstring(index) + L"/" + std::to_wstring(count) + L"] " + name + L" " + path;
+}
+
+// Microseconds on the performance counter (a write of a few milliseconds must be told apart from
+// one of tens, finer than the system tick).
+std::uint64_t NowMicros() {
+    static const std::uint64_t ticksPerSecond = [] {
+        LARGE_INTEGER frequency{};
+        ::QueryPerformanceFrequency(&frequency);
+        return static_cast<std::uint64_t>(frequency.QuadPart);
+    }();
+    LARGE_INTEGER now{};
+    ::QueryPerformanceCounter(&now);
+    const auto ticks = static_cast<std::uint64_t>(now.QuadPart);
+    return ticks / ticksPerSecond * 1000000 + ticks % ticksPerSecond * 1000000 / ticksPerSecond;
 }
 
 }  // namespace
@@ -81,14 +101,12 @@ void CFileUploadSlg::RunSession() {
             CInetFtpChannel channel;
             channel.UsePassive(m_bPassive);
             if (!OpenChannel(channel)) {
-                m_strUploadedFiles.clear();
-                m_strUploadedSizes.clear();
+                SetResults(0, false);
                 return;
             }
             connected = ConnectChannel(channel, password);
             if (connected) {
                 DeletePartialFile(channel);
-                m_nUploadResult = 0;
                 if (m_pendingStore) {
                     const Store store = *std::exchange(m_pendingStore, std::nullopt);
                     if (CompleteStore(channel, store)) ++sent;
@@ -103,13 +121,11 @@ void CFileUploadSlg::RunSession() {
         if (decision == RetryDecision::Retry) continue;
         if (!connected && decision == RetryDecision::GiveUp) {
             // Files sent by earlier attempts are not reported either: the session failed.
-            m_strUploadedFiles.clear();
-            m_strUploadedSizes.clear();
+            SetResults(0, false);
             ConnectFailed();
             return;
         }
-        EndSession(sent, count);
-        if (decision == RetryDecision::Stopped) m_nUploadResult = 0;
+        EndSession(sent, count, decision == RetryDecision::Stopped);
         return;
     }
 }
@@ -157,7 +173,6 @@ CFileUploadSlg::FileOutcome CFileUploadSlg::SendFile(CInetFtpChannel& channel, i
     std::uint64_t length = 0;
     if (!file.IsOpen() || !file.Length(length)) {
         const DWORD error = ::GetLastError();
-        m_bTransferring = false;
         NoteFailure(SessionStep::ReadLocalFile, error);
         ReportLocalError(error, path);
         return FileOutcome::Failed;
@@ -169,7 +184,6 @@ CFileUploadSlg::FileOutcome CFileUploadSlg::SendFile(CInetFtpChannel& channel, i
     store.remotePath = m_strRemotePath + store.stored;
     store.length = length;
     if (!channel.OpenRemoteFile(store.remotePath)) {
-        m_bTransferring = false;
         NoteFailure(SessionStep::OpenRemoteFile, ::GetLastError());
         ReportError();
         return FileOutcome::Failed;
@@ -183,8 +197,9 @@ CFileUploadSlg::FileOutcome CFileUploadSlg::SendFile(CInetFtpChannel& channel, i
     SetStatus(FormatStatus(index, count, name, path));
     m_ullFileLength = length;
 
-    m_bTransferring = true;
-    SendBlocks(channel, file, path);
+    m_state = SessionState::kSending;
+    BlocksEnd end = SendBlocks(channel, file, path);
+    m_state = SessionState::kIdle;
     channel.CloseRemoteFile();
     if (m_bGoingAway) {
         // The page went (or the thread ends) part way: no piece of the file stays on the server.
@@ -193,19 +208,22 @@ CFileUploadSlg::FileOutcome CFileUploadSlg::SendFile(CInetFtpChannel& channel, i
     }
     store.sent = m_ullBytesSent;
     const std::string closeReply = ReadLastResponse().text;
-    if (m_bTransferring && StoreRefused(closeReply)) {
+    if (end == BlocksEnd::Complete && StoreRefused(closeReply)) {
         // All bytes went out, but the server did not keep them all: a failed write, told by the
         // reply (which WinINet reads on close and reports as no error).
-        m_bTransferring = false;
+        end = BlocksEnd::Failed;
         NoteFailure(SessionStep::FinishStore, ERROR_INTERNET_EXTENDED_ERROR);
         ReportError(ERROR_INTERNET_EXTENDED_ERROR);
     }
-    if (m_bTransferring && FinalReplyMissing(closeReply) && AwaitLateStore(channel, store)) {
+    if (end == BlocksEnd::Complete && FinalReplyMissing(closeReply)) {
         // This connection's replies are out of step now; the next one confirms the file.
-        m_pendingStore = store;
-        return FileOutcome::Awaiting;
+        if (AwaitLateStore(channel, store)) {
+            m_pendingStore = store;
+            return FileOutcome::Awaiting;
+        }
+        end = BlocksEnd::Failed;
     }
-    if (!m_bTransferring) {
+    if (end != BlocksEnd::Complete) {
         NotePartialFile(store.remotePath);
         return FileOutcome::Failed;
     }
@@ -229,7 +247,12 @@ bool CFileUploadSlg::AwaitLateStore(CInetFtpChannel& channel, const Store& store
     std::uint64_t seen = 0;
     std::string lastReply = ReadLastResponse().text;
     ULONGLONG lastGrowth = ::GetTickCount64();
-    while (PumpWhileTransferring(kLateStorePollMs)) {
+    m_state = SessionState::kWaiting;
+    struct BackToIdle {
+        SessionState& state;
+        ~BackToIdle() { state = SessionState::kIdle; }
+    } backToIdle{m_state};
+    while (WaitWhileBusy(kLateStorePollMs)) {
         const CInetFtpChannel::ServerAnswer answer =
             channel.Ask(m_bServerAnswersSize ? "SIZE " + store.remotePath : std::string("NOOP"));
         if (!answer.answered && !answer.timedOut) break;  // the connection is gone
@@ -258,7 +281,7 @@ bool CFileUploadSlg::AwaitLateStore(CInetFtpChannel& channel, const Store& store
         if (::GetTickCount64() - lastGrowth > kLateStoreStallMs) break;
     }
     // Stopped, or the server stopped taking the file: what it holds is not the file.
-    if (m_bTransferring) RefuseStore(store, lastReply);
+    if (!m_stopRequested) RefuseStore(store, lastReply);
     return false;
 }
 
@@ -279,8 +302,8 @@ bool CFileUploadSlg::CompleteStore(CInetFtpChannel& channel, const Store& store)
     ::SendMessageW(m_ctlTotalProgress, PBM_STEPIT, 0, 0);
     char sizeText[24];
     std::snprintf(sizeText, sizeof sizeText, "%" PRIu64, store.length);
-    PrependEntry(m_strUploadedFiles, store.stored);
-    PrependEntry(m_strUploadedSizes, sizeText);
+    PrependEntry(m_deliveredNames, store.stored);
+    PrependEntry(m_deliveredSizes, sizeText);
     SetPermissions(channel, store.remotePath);
     return true;
 }
@@ -290,30 +313,34 @@ void CFileUploadSlg::RefuseStore(const Store& store, const std::string& reply) {
     std::string text = reply;
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
     text += " (" + std::to_string(store.sent) + " bytes sent)";
-    m_bTransferring = false;
     NoteFailure(SessionStep::FinishStore, ERROR_INTERNET_EXTENDED_ERROR, text);
     ReportReply(ERROR_INTERNET_EXTENDED_ERROR, text);
 }
 
-void CFileUploadSlg::SendBlocks(CInetFtpChannel& channel, LocalFile& file, const std::wstring& path) {
-    char buffer[kBlockSize];
-    while (m_bTransferring) {
+CFileUploadSlg::BlocksEnd CFileUploadSlg::SendBlocks(CInetFtpChannel& channel, LocalFile& file,
+                                                     const std::wstring& path) {
+    // One buffer for the file, as large as its largest block can be.
+    std::vector<char> buffer(
+        static_cast<size_t>(std::clamp<std::uint64_t>(m_ullFileLength, BlockSizer::kSmallest, BlockSizer::kLargest)));
+    BlockSizer sizer;
+    while (!m_stopRequested) {
         DWORD read = 0;
-        if (!file.Read(buffer, kBlockSize, read)) {
+        const DWORD wanted = std::min<DWORD>(sizer.Size(), static_cast<DWORD>(buffer.size()));
+        if (!file.Read(buffer.data(), wanted, read)) {
             const DWORD error = ::GetLastError();
-            m_bTransferring = false;
             NoteFailure(SessionStep::ReadLocalFile, error);
             ReportLocalError(error, path);
-            break;
+            return BlocksEnd::Failed;
         }
-        if (read == 0) break;
+        if (read == 0) return BlocksEnd::Complete;
         DWORD written = 0;
-        if (!channel.WriteBlock(buffer, read, &written)) {
-            m_bTransferring = false;
+        const std::uint64_t start = NowMicros();
+        if (!channel.WriteBlock(buffer.data(), read, &written)) {
             NoteFailure(SessionStep::WriteBlock, ::GetLastError());
             ReportError();
-            break;
+            return BlocksEnd::Failed;
         }
+        sizer.Record(read, NowMicros() - start);
         m_ullBytesSent += written;
         if (m_ullFileLength != 0) {
             const std::uint64_t percent = m_ullBytesSent * 100 / m_ullFileLength;
@@ -321,6 +348,7 @@ void CFileUploadSlg::SendBlocks(CInetFtpChannel& channel, LocalFile& file, const
         }
         PumpBetweenBlocks();
     }
+    return BlocksEnd::Stopped;
 }
 
 // The bar shows the file's real percentage; it never moves back.
@@ -335,36 +363,44 @@ void CFileUploadSlg::SetPermissions(CInetFtpChannel& channel, const std::string&
     if (!channel.SiteCommand("chmod 777 " + remotePath)) ReportError();
 }
 
-void CFileUploadSlg::EndSession(int sent, int count) {
+void CFileUploadSlg::EndSession(int sent, int count, bool stopped) {
     SetStatus(L"Session Disconnecting.");
-    m_nUploadResult = sent == count ? 1 : 0;
-    if (m_nUploadResult == 0) ShowItem(IDC_UPLOAD_END, true);
-    if (m_bTransferring) {
+    const int result = sent == count && !stopped ? 1 : 0;
+    if (result == 0) ShowItem(IDC_UPLOAD_END, true);
+    if (count > 0 && sent == count && !stopped) {
+        SetResults(result, true);
         CloseSelf();  // the last file ended normally
         return;
     }
     // Stopped, failed, or nothing was queued. The log buttons keep the dialog open, unless the
     // page or the thread is going away.
-    m_strUploadedFiles.clear();
-    m_strUploadedSizes.clear();
+    SetResults(result, false);
     if (m_bShowLogButton == 0 || m_bGoingAway) CloseSelf();
 }
 
-// Exactly one waiting message, translated and dispatched without the dialog's keyboard handling.
-void CFileUploadSlg::PumpBetweenBlocks() {
-    if (fw::DispatchWaiting(1) == fw::Pump::kQuit) OnQuit();
+void CFileUploadSlg::SetResults(int result, bool delivered) {
+    m_state = SessionState::kEnded;
+    m_nUploadResult = result;
+    m_strUploadedFiles = delivered ? m_deliveredNames : std::string();
+    m_strUploadedSizes = delivered ? m_deliveredSizes : std::string();
 }
 
-bool CFileUploadSlg::PumpWhileTransferring(DWORD ms) {
-    if (fw::DispatchFor(ms, [this] { return m_bTransferring; }) == fw::Pump::kQuit) OnQuit();
-    return m_bTransferring;
+bool CFileUploadSlg::Busy() const { return m_state == SessionState::kSending || m_state == SessionState::kWaiting; }
+
+void CFileUploadSlg::PumpBetweenBlocks() {
+    if (fw::DispatchWaiting(kMaxMessagesBetweenBlocks) == fw::Pump::kQuit) OnQuit();
+}
+
+bool CFileUploadSlg::WaitWhileBusy(DWORD ms) {
+    if (fw::DispatchFor(ms, [this] { return !m_stopRequested; }) == fw::Pump::kQuit) OnQuit();
+    return !m_stopRequested;
 }
 
 // The thread is ending: the session stops as a stopped one and the dialog goes (the modal loop
 // meets the WM_QUIT posted again, and hands it on).
 void CFileUploadSlg::OnQuit() {
     m_bGoingAway = true;
-    m_bTransferring = false;
+    m_stopRequested = true;
 }
 
 void CFileUploadSlg::ReportError(std::optional<DWORD> error) {

@@ -76,10 +76,11 @@ CFileUploadSlg::RetryDecision CFileUploadSlg::DecideRetry() {
 }
 
 bool CFileUploadSlg::WaitBeforeRetry(unsigned seconds) {
-    // While the flag is set, "S" and a yes to the close question clear it, as during a transfer.
-    m_bTransferring = !m_bGoingAway;
-    const bool goOn = PumpWhileTransferring(seconds * 1000);
-    m_bTransferring = false;
+    // "S" and a yes to the close question end the wait, as they end a transfer.
+    if (m_bGoingAway) return false;
+    m_state = SessionState::kWaiting;
+    const bool goOn = WaitWhileBusy(seconds * 1000);
+    m_state = SessionState::kIdle;
     return goOn;
 }
 

@@ -1,13 +1,22 @@
-// bare_upload: the upload benchmark's peer. It sends one file with the same WinINet calls and
-// 1024-byte blocks as the control's upload dialog, one waiting message dispatched per block, and
-// the same SITE chmod, with nothing around it: no dialog, no page, no control.
+// bare_upload: the upload benchmark's peer. It sends one file with the same WinINet calls as the
+// control's upload dialog, in 1024-byte blocks with one waiting message dispatched per block (as
+// the dialog did before its blocks adapted), and the same SITE chmod, with nothing around it: no
+// dialog, no page, no control.
 // Usage: bare_upload HOST PORT USER PASSWORD LOCAL REMOTE; prints "ELAPSED <ms>".
+//        bare_upload --stop-after MS HOST PORT USER PASSWORD LOCAL REMOTE: the dialog's block rule
+//        (BlockSizer) instead, with a stop posted to the loop from another thread MS milliseconds
+//        in, as a click on "S" reaches the dialog; prints "STOP <ms>" (from the post to the loop
+//        leaving) and "LONGEST_WRITE <ms>", then ends without waiting for the server.
+#include "upload/BlockSize.h"
+
 #include <windows.h>
 #include <wininet.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -25,6 +34,62 @@ struct File {
     }
 };
 
+int Fail(const char* step);
+
+double NowMs() {
+    LARGE_INTEGER frequency{}, now{};
+    ::QueryPerformanceFrequency(&frequency);
+    ::QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+constexpr UINT kStopMessage = WM_APP + 1;
+struct Stopper {
+    DWORD thread;
+    DWORD afterMs;
+    volatile double postedAt;
+};
+
+DWORD WINAPI PostStop(void* parameter) {
+    auto* stopper = static_cast<Stopper*>(parameter);
+    ::Sleep(stopper->afterMs);
+    stopper->postedAt = NowMs();
+    ::PostThreadMessageW(stopper->thread, kStopMessage, 0, 0);
+    return 0;
+}
+
+// The dialog's loop: blocks sized by BlockSizer, every waiting message after each, until a stop.
+int SendUntilStopped(HINTERNET remote, HANDLE local, DWORD stopAfterMs) {
+    MSG msg;
+    ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);  // the thread's queue exists before the post
+    Stopper stopper{::GetCurrentThreadId(), stopAfterMs, 0};
+    HANDLE poster = ::CreateThread(nullptr, 0, PostStop, &stopper, 0, nullptr);
+    if (!poster) return Fail("CreateThread");
+    std::vector<char> block(tovalo::upload::BlockSizer::kLargest);
+    tovalo::upload::BlockSizer sizer;
+    double longest = 0;
+    for (bool stop = false; !stop;) {
+        DWORD read = 0;
+        if (!::ReadFile(local, block.data(), sizer.Size(), &read, nullptr)) return Fail("ReadFile");
+        if (read == 0) return Fail("the file ended before the stop");
+        DWORD written = 0;
+        const double start = NowMs();
+        if (!::InternetWriteFile(remote, block.data(), read, &written)) return Fail("InternetWriteFile");
+        const double took = NowMs() - start;
+        longest = std::max(longest, took);
+        sizer.Record(read, static_cast<std::uint64_t>(took * 1000));
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == kStopMessage) stop = true;
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+    }
+    std::printf("STOP %.1f\nLONGEST_WRITE %.1f\n", NowMs() - stopper.postedAt, longest);
+    std::fflush(stdout);
+    // The server still reads what the buffers hold at its own pace: not waited for.
+    ::ExitProcess(0);
+}
+
 int Fail(const char* step) {
     std::fprintf(stderr, "bare_upload: %s failed (%lu)\n", step, ::GetLastError());
     return 1;
@@ -33,8 +98,14 @@ int Fail(const char* step) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    DWORD stopAfterMs = 0;
+    if (argc == 9 && std::string(argv[1]) == "--stop-after") {
+        stopAfterMs = static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10));
+        argv += 2;
+        argc -= 2;
+    }
     if (argc != 7) {
-        std::fprintf(stderr, "usage: bare_upload HOST PORT USER PASSWORD LOCAL REMOTE\n");
+        std::fprintf(stderr, "usage: bare_upload [--stop-after MS] HOST PORT USER PASSWORD LOCAL REMOTE\n");
         return 2;
     }
     const auto port = static_cast<INTERNET_PORT>(std::strtoul(argv[2], nullptr, 10));
@@ -49,6 +120,7 @@ int main(int argc, char** argv) {
     {
         Handle remote{::FtpOpenFileA(connection.h, argv[6], GENERIC_WRITE, FTP_TRANSFER_TYPE_BINARY, 0)};
         if (!remote.h) return Fail("FtpOpenFileA");
+        if (stopAfterMs) return SendUntilStopped(remote.h, local.h, stopAfterMs);
         char block[1024];
         for (;;) {
             DWORD read = 0;

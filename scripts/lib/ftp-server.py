@@ -5,20 +5,41 @@ import argparse
 import errno
 import logging
 import os
+import socket
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler, _FileReadWriteError
+from pyftpdlib.ioloop import RetryError
 from pyftpdlib.servers import FTPServer
 
 
 def disk_full_dtp(limit):
-    """A data channel whose file write fails as on a full disk once the upload passed limit bytes."""
+    """A data channel whose disk fills up after limit bytes of an upload: the file keeps exactly
+    those, and the write that would pass them fails (ENOSPC), however the bytes arrive."""
     class DiskFullDTPHandler(DTPHandler):
         def handle_read(self):
-            if self.tot_bytes_received >= limit and self.receive:
+            if not self.receive:
+                return DTPHandler.handle_read(self)
+            try:
+                chunk = self.recv(self.ac_in_buffer_size)
+            except RetryError:
+                return
+            except socket.error:
+                self.handle_error()
+                return
+            held = self.tot_bytes_received
+            self.tot_bytes_received += len(chunk)
+            if not chunk:
+                self.transfer_finished = True
+                return
+            if self._data_wrapper is not None:
+                chunk = self._data_wrapper(chunk)
+            room = max(0, limit - held)
+            if room:
+                self.file_obj.write(chunk[:room])
+            if len(chunk) > room:
                 raise _FileReadWriteError(OSError(errno.ENOSPC, os.strerror(errno.ENOSPC)))
-            DTPHandler.handle_read(self)
         handle_read_event = handle_read  # the base class binds its own under this name too
     return DiskFullDTPHandler
 
