@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -113,6 +114,9 @@ private:
 
     // Error reports: WinINet's last response after a failed channel step (with its error number,
     // or the one given), a reply the session judged, or a local file's error.
+    // A report equal to the last one sent in this session (the same error and text: every attempt
+    // against a server that is not there) is not sent again.
+    void SendReport(std::int32_t error, const std::string& text);
     void ReportError(std::optional<DWORD> error = std::nullopt);
     void ReportReply(DWORD error, const std::string& reply);
     void ReportLocalError(DWORD error, const std::wstring& path);
@@ -172,10 +176,11 @@ private:
     std::optional<FailedStep> m_failure;  // of the current attempt
     std::string m_strPartialRemotePath;   // left by a lost data connection, removed on the retry
     StoredNameBook m_storedNames;
-    bool m_bServerAnswersSize = true;     // until it says it does not know SIZE
+    bool m_bServerAnswersSize = true;  // until it says it does not know SIZE
+    std::optional<std::pair<std::int32_t, std::string>> m_lastReport;
     std::optional<Store> m_pendingStore;  // confirmed on the next connection (FileOutcome::Awaiting)
-    std::int32_t m_nRetriesUsed = 0;
-    bool m_bPassive = false;  // after active mode failed: passive for the rest
+    RetryBudget m_retryBudget{0};         // made from m_nRetryCount when the session starts
+    bool m_bPassive = false;              // after active mode failed: passive for the rest
     // The page or the thread is going away (Abandon, WM_QUIT): no further step, no retry.
     bool m_bGoingAway = false;
 };

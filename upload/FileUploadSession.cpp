@@ -91,6 +91,7 @@ void CFileUploadSlg::RunSession() {
     const std::string password = DecodePassword(m_strPassword);
     const int count = static_cast<int>(m_arrFiles.size());
     int sent = 0;
+    m_retryBudget = RetryBudget(m_nRetryCount);
     // Each attempt has a channel of its own. One that fails part way is followed, while the
     // retry rules allow, by another that goes on from the file that failed; one whose replies
     // fell out of step (a store's late final reply) by another at once.
@@ -106,6 +107,7 @@ void CFileUploadSlg::RunSession() {
             }
             connected = ConnectChannel(channel, password);
             if (connected) {
+                m_retryBudget.LoggedOn();
                 DeletePartialFile(channel);
                 if (m_pendingStore) {
                     const Store store = *std::exchange(m_pendingStore, std::nullopt);
@@ -403,19 +405,23 @@ void CFileUploadSlg::OnQuit() {
     m_stopRequested = true;
 }
 
+void CFileUploadSlg::SendReport(std::int32_t error, const std::string& text) {
+    if (m_lastReport && m_lastReport->first == error && m_lastReport->second == text) return;
+    m_lastReport.emplace(error, text);
+    m_errorSocket.Report(error, text, ReportHost(), kReportPort);
+}
+
 void CFileUploadSlg::ReportError(std::optional<DWORD> error) {
     const LastResponse response = ReadLastResponse();
-    m_errorSocket.Report(error ? static_cast<std::int32_t>(*error) : response.error, response.text, ReportHost(),
-                         kReportPort);
+    SendReport(error ? static_cast<std::int32_t>(*error) : response.error, response.text);
 }
 
 void CFileUploadSlg::ReportReply(DWORD error, const std::string& reply) {
-    m_errorSocket.Report(static_cast<std::int32_t>(error), reply, ReportHost(), kReportPort);
+    SendReport(static_cast<std::int32_t>(error), reply);
 }
 
 void CFileUploadSlg::ReportLocalError(DWORD error, const std::wstring& path) {
-    m_errorSocket.Report(static_cast<std::int32_t>(error), "local file: " + fw::ToAnsi(path), ReportHost(),
-                         kReportPort);
+    SendReport(static_cast<std::int32_t>(error), "local file: " + fw::ToAnsi(path));
 }
 
 }  // namespace tovalo::upload

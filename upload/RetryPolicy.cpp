@@ -16,7 +16,7 @@ constexpr std::uint32_t kErrorCannotConnect = 12029;
 // same request gets the same answer however long one waits.
 constexpr int kFileOrAccountRefusals[] = {530, 532, 550, 551, 552, 553};
 
-constexpr unsigned kMaxDelaySeconds = 30;
+constexpr unsigned kMaxDelaySeconds = 8;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -135,9 +135,16 @@ LateStoreReply JudgeLateStoreReply(std::string_view response, std::uint64_t sent
     return {};
 }
 
+std::optional<RetryBudget::Retry> RetryBudget::Take() {
+    const std::int32_t of = loggedOn_ || count_ < kBeforeLogon ? count_ : kBeforeLogon;
+    if (used_ >= of) return std::nullopt;
+    ++used_;
+    return Retry{used_, of, RetryDelaySeconds(static_cast<unsigned>(used_))};
+}
+
 unsigned RetryDelaySeconds(unsigned retry) {
     if (retry == 0) return 1;
-    if (retry > 5) return kMaxDelaySeconds;
+    if (retry > 4) return kMaxDelaySeconds;
     const unsigned delay = 1u << (retry - 1);
     return delay < kMaxDelaySeconds ? delay : kMaxDelaySeconds;
 }

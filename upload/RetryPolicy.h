@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 namespace tovalo::upload {
@@ -70,7 +71,37 @@ struct LateStoreReply {
 };
 LateStoreReply JudgeLateStoreReply(std::string_view response, std::uint64_t sent);
 
-// Seconds before retry number n (1 for the first): 1, 2, 4, 8, 16, then 30 for every later one.
+// Seconds before retry number n (1 for the first): 1, 2, 4, then 8 for every later one, so that
+// the default count of 10 waits about a minute in all (63 s).
 unsigned RetryDelaySeconds(unsigned retry);
+
+// The retries one session may still make. Until its first log-on, a session gets at most two
+// (1 s, then 2 s), whatever the count: a server that refuses the connection, a host that cannot be
+// found or a server that never greets is not there, and the user should hear so in seconds. Once
+// the session has logged on, a transient failure (a connection lost part way through a large
+// file) may use the whole count; the retries made before the log-on count against it too.
+class RetryBudget {
+public:
+    static constexpr std::int32_t kBeforeLogon = 2;
+
+    explicit RetryBudget(std::int32_t count) : count_(count < 0 ? 0 : count) {}
+
+    void LoggedOn() { loggedOn_ = true; }
+
+    // A retry granted: its number (1 for the first) of the budget that applies now ("재시도
+    // number/of"), and the wait before it.
+    struct Retry {
+        std::int32_t number;
+        std::int32_t of;
+        unsigned delaySeconds;
+    };
+    // Takes the next retry, or nothing when the budget that applies is spent.
+    std::optional<Retry> Take();
+
+private:
+    std::int32_t count_;
+    std::int32_t used_ = 0;
+    bool loggedOn_ = false;
+};
 
 }  // namespace tovalo::upload

@@ -1,5 +1,5 @@
 // CFileUploadSlg's retries: after an attempt that failed transiently, the status line says so,
-// the dialog waits (1, 2, 4 ... 30 s, messages pumped, "S" and the close question end the wait),
+// the dialog waits (1, 2, 4, then 8 s, messages pumped, "S" and the close question end the wait),
 // and the session reconnects, in passive mode for good once active mode could not make a data
 // connection, and sends the failed file again from its start under a new stored name.
 #include "upload/FileUploadDlg.h"
@@ -65,14 +65,14 @@ void CFileUploadSlg::DeletePartialFile(CInetFtpChannel& channel) {
 
 CFileUploadSlg::RetryDecision CFileUploadSlg::DecideRetry() {
     const FailureVerdict verdict = JudgeFailure(m_failure->step, m_bPassive, m_failure->error, m_failure->response);
-    if (!verdict.retry || m_nRetriesUsed >= m_nRetryCount) return RetryDecision::GiveUp;
-    ++m_nRetriesUsed;
+    if (!verdict.retry) return RetryDecision::GiveUp;
+    const std::optional<RetryBudget::Retry> retry = m_retryBudget.Take();
+    if (!retry) return RetryDecision::GiveUp;
     if (verdict.usePassive) m_bPassive = true;
     // The server's reply is in its code page, the system's.
-    SetStatus(L"재시도 " + std::to_wstring(m_nRetriesUsed) + L"/" + std::to_wstring(m_nRetryCount) + L" … " +
+    SetStatus(L"재시도 " + std::to_wstring(retry->number) + L"/" + std::to_wstring(retry->of) + L" … " +
               fw::ToWide(Reason(m_failure->step, m_failure->error, m_failure->response)));
-    return WaitBeforeRetry(RetryDelaySeconds(static_cast<unsigned>(m_nRetriesUsed))) ? RetryDecision::Retry
-                                                                                     : RetryDecision::Stopped;
+    return WaitBeforeRetry(retry->delaySeconds) ? RetryDecision::Retry : RetryDecision::Stopped;
 }
 
 bool CFileUploadSlg::WaitBeforeRetry(unsigned seconds) {

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace tovalo::upload {
@@ -176,13 +178,50 @@ TEST(RetryPolicy, LastReplyCode) {
     }
 }
 
-TEST(RetryPolicy, WaitsDoubleUpToThirtySeconds) {
-    const unsigned expected[] = {1, 2, 4, 8, 16, 30, 30, 30};
+TEST(RetryPolicy, WaitsDoubleUpToEightSeconds) {
+    const unsigned expected[] = {1, 2, 4, 8, 8, 8, 8, 8};
     for (unsigned retry = 1; retry <= 8; ++retry) {
         SCOPED_TRACE(retry);
         EXPECT_EQ(RetryDelaySeconds(retry), expected[retry - 1]);
     }
-    EXPECT_EQ(RetryDelaySeconds(1000000), 30u);
+    EXPECT_EQ(RetryDelaySeconds(1000000), 8u);
+}
+
+// A session's failures in order ('f' a transient failure, 'L' a log-on), the retries out.
+TEST(RetryPolicy, BudgetFitsTheFailure) {
+    const struct {
+        const char* label;
+        std::int32_t count;
+        const char* steps;
+        const char* retries;
+    } cases[] = {
+        {"a server that is not there, default count", 10, "fff", "1/2 1s, 2/2 2s, none"},
+        {"the same, one retry asked for", 1, "ff", "1/1 1s, none"},
+        {"no retries asked for", 0, "f", "none"},
+        {"a negative count is none", -5, "f", "none"},
+        {"logged on: the whole count, every wait from the fourth on 8 s", 10, "Lfffffffffff",
+         "1/10 1s, 2/10 2s, 3/10 4s, 4/10 8s, 5/10 8s, 6/10 8s, 7/10 8s, 8/10 8s, 9/10 8s, 10/10 8s, none"},
+        {"two failed connects, then a log-on: the later failure counts on", 10, "ffLf", "1/2 1s, 2/2 2s, 3/10 4s"},
+        {"a budget spent before the log-on", 10, "fffLf", "1/2 1s, 2/2 2s, none, 3/10 4s"},
+        {"a count below the budget after the log-on", 2, "Lfff", "1/2 1s, 2/2 2s, none"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        RetryBudget budget(c.count);
+        std::string retries;
+        for (const char* step = c.steps; *step; ++step) {
+            if (*step == 'L') {
+                budget.LoggedOn();
+                continue;
+            }
+            const std::optional<RetryBudget::Retry> retry = budget.Take();
+            retries += retries.empty() ? "" : ", ";
+            retries += retry ? std::to_string(retry->number) + "/" + std::to_string(retry->of) + " " +
+                                   std::to_string(retry->delaySeconds) + "s"
+                             : "none";
+        }
+        EXPECT_EQ(retries, c.retries);
+    }
 }
 
 }  // namespace
