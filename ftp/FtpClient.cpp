@@ -97,6 +97,7 @@ bool CFTPClient::ConnectControl(const std::string& host, unsigned port) {
     DisconnectControl();
     // Lines an earlier connection left unread must not answer this one's greeting.
     m_qReplyLines.clear();
+    m_controlTls.reset();
     try {
         m_ControlSocket.Create(nsSocket::kStreamSocket);
         m_ControlSocket.Connect(nsSocket::CBlockingSocket::GetHostByName(host, static_cast<std::uint16_t>(port)),
@@ -112,6 +113,7 @@ bool CFTPClient::ConnectControl(const std::string& host, unsigned port) {
 }
 
 void CFTPClient::DisconnectControl() {
+    m_controlTls.reset();
     try {
         m_ControlSocket.Close();
     } catch (const nsSocket::CBlockingSocketException&) {
@@ -130,7 +132,11 @@ bool CFTPClient::SendCommand(const std::string& command) {
     Notify(&CNotifaction::OnCommandSent, command);
     try {
         const std::string line = command + "\r\n";
-        m_ControlSocket.SendAll(line.data(), line.size(), m_uiTimeout);
+        if (m_controlTls) {
+            m_controlTls->SendAll(line.data(), line.size(), m_uiTimeout);
+        } else {
+            m_ControlSocket.SendAll(line.data(), line.size(), m_uiTimeout);
+        }
         return true;
     } catch (const nsSocket::CBlockingSocketException& exception) {
         ReportException(exception, report::kSendCommand);
@@ -153,7 +159,9 @@ bool CFTPClient::ReadReplyLine(std::string& line, int& replyClass, TClock::time_
             bool more = true;
             while (more) {
                 const std::size_t received =
-                    m_ControlSocket.Receive(m_vBuffer.data(), receiver.ReceiveLimit(), deadline, m_uiTimeout);
+                    m_controlTls
+                        ? m_controlTls->Receive(m_vBuffer.data(), receiver.ReceiveLimit(), deadline, m_uiTimeout)
+                        : m_ControlSocket.Receive(m_vBuffer.data(), receiver.ReceiveLimit(), deadline, m_uiTimeout);
                 if (m_replyPause.count() > 0) std::this_thread::sleep_for(m_replyPause);
                 more = receiver.Take(m_vBuffer.data(), received);
             }

@@ -16,6 +16,7 @@
 #include "ftp/FTPFileStatus.h"
 #include "ftp/FtpTypes.h"
 #include "ftp/RCPtr.h"
+#include "ftp/TlsConnection.h"
 
 namespace nsFTP {
 
@@ -101,6 +102,13 @@ public:
     static int ReplyOutcome(int replyClass) noexcept;
     void NotifyError(const std::string& message, const std::string& sourceFile, int line) const;
 
+    // Explicit FTPS (RFC 4217) from the next Logon on: AUTH TLS right after the greeting, before
+    // anything of the account is sent (a server that refuses it ends the logon there: never a
+    // downgrade), then PBSZ 0 and PROT P once logged on, and TLS on every data connection after
+    // the transfer's preliminary reply. policy.hostName is set from the logon's host when empty.
+    void RequireTls(nsTls::CTlsPolicy policy) { m_tlsPolicy = std::move(policy); }
+    bool IsSecure() const noexcept { return m_controlTls != nullptr; }
+
     // Logon through the firewall method of the record; true once logged on with "/" as directory.
     bool Logon(const CLogonData& logonData);
     const CLogonData& LastLogon() const noexcept { return m_LastLogon; }
@@ -176,6 +184,9 @@ private:
 
     enum class ESimpleCommand;
     bool LogonSteps(const CLogonData& logonData);
+    // AUTH TLS and the handshake on the control connection; PBSZ 0 and PROT P after the logon.
+    bool SecureControl(const std::string& host);
+    bool ProtectData();
     // SIZE; size is set only when the reply states a number.
     int QuerySize(const std::string& path, std::optional<std::int64_t>& size);
     int RunSimpleCommand(ESimpleCommand command, const std::string& argument);
@@ -205,8 +216,15 @@ private:
     bool RestartDataCommand(CDataCommand command, std::int64_t restartOffset);
     // The data command line and its preliminary reply (class 1).
     bool StartDataCommand(CDataCommand command, const std::string& path);
-    EDataState SendData(CLocalData& local, nsSocket::CBlockingSocket& dataSocket);
-    EDataState ReceiveData(CLocalData& local, nsSocket::CBlockingSocket& dataSocket);
+    // A data connection as the block loops use it: the socket, through TLS when the session is secure.
+    struct CDataStream {
+        nsSocket::CBlockingSocket& socket;
+        nsTls::CTlsConnection* tls;
+        void SendAll(const char* data, std::size_t count, unsigned timeoutSeconds);
+        std::size_t Receive(char* buffer, std::size_t size, unsigned timeoutSeconds);
+    };
+    EDataState SendData(CLocalData& local, CDataStream& data);
+    EDataState ReceiveData(CLocalData& local, CDataStream& data);
     // The state after a block loop: an abort asked for meanwhile is carried out now.
     EDataState EndTransferLoop(bool abortRequested, EDataState state, nsSocket::CBlockingSocket& dataSocket);
     // Closes the data connection, sends ABOR, and reads the transfer's end and the ABOR's own reply.
@@ -228,6 +246,8 @@ private:
     std::deque<std::string> m_qReplyLines;
     std::unique_ptr<CTransferType> m_pCurrentType;
     nsSocket::CBlockingSocket m_ControlSocket;
+    std::optional<nsTls::CTlsPolicy> m_tlsPolicy;
+    std::unique_ptr<nsTls::CTlsConnection> m_controlTls;  // while the control connection is secure
     bool m_bTransferring = false;
     bool m_bAbortRequested = false;
     bool m_bResume = true;

@@ -102,13 +102,27 @@ bool CFTPClient::RunDataCommand(CDataCommand command, const std::string& path, c
         nsSocket::CBlockingSocket dataSocket;
         EDataState state = passive ? OpenPassiveData(dataSocket, command, path, restartOffset)
                                    : OpenActiveData(dataSocket, command, path, restartOffset);
+        std::unique_ptr<nsTls::CTlsConnection> dataTls;
+        if (state == EDataState::Ready && m_controlTls) {
+            // After the preliminary reply, not before: servers drop a data connection whose
+            // handshake comes before the transfer command.
+            try {
+                dataTls = nsTls::CTlsConnection::Start(dataSocket, *m_tlsPolicy, m_controlTls.get(), m_uiTimeout);
+            } catch (const nsSocket::CBlockingSocketException& exception) {
+                ReportException(exception, report::kOpenData);
+                dataSocket.CloseQuietly();
+                state = EDataState::ReplyOwed;
+            }
+        }
         if (state == EDataState::Ready) {
             const DataCommandRow* row = RowOf(command);
+            CDataStream data{dataSocket, dataTls.get()};
             if (!row)
                 state = EDataState::ReplyOwed;  // nothing to move: the transfer counts as failed
             else
-                state = row->upload ? SendData(local, dataSocket) : ReceiveData(local, dataSocket);
+                state = row->upload ? SendData(local, data) : ReceiveData(local, data);
         }
+        dataTls.reset();
         dataSocket.CloseQuietly();
         return FinishDataCommand(state);
     } catch (...) {
@@ -257,7 +271,22 @@ CFTPClient::EDataState CFTPClient::AbortTransfer(nsSocket::CBlockingSocket& data
     return EDataState::Aborted;
 }
 
-CFTPClient::EDataState CFTPClient::SendData(CLocalData& local, nsSocket::CBlockingSocket& dataSocket) {
+void CFTPClient::CDataStream::SendAll(const char* data, std::size_t count, unsigned timeoutSeconds) {
+    if (tls) {
+        tls->SendAll(data, count, timeoutSeconds);
+    } else {
+        socket.SendAll(data, count, timeoutSeconds);
+    }
+}
+
+std::size_t CFTPClient::CDataStream::Receive(char* buffer, std::size_t size, unsigned timeoutSeconds) {
+    if (!tls) return socket.Receive(buffer, size, timeoutSeconds);
+    return tls->Receive(buffer, size, std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds),
+                        timeoutSeconds);
+}
+
+CFTPClient::EDataState CFTPClient::SendData(CLocalData& local, CDataStream& data) {
+    nsSocket::CBlockingSocket& dataSocket = data.socket;
     char* const buffer = m_vBuffer.data();
     const std::size_t blockSize = m_vBuffer.size();
     bool abortRequested = false;
@@ -265,12 +294,15 @@ CFTPClient::EDataState CFTPClient::SendData(CLocalData& local, nsSocket::CBlocki
         const CTransferScope scope(m_bTransferring, m_bAbortRequested, m_nTransferBytes);
         std::size_t count = local.Read(buffer, blockSize);
         while (!m_bAbortRequested && count != 0) {
-            dataSocket.SendAll(buffer, count, m_uiTimeout);
+            data.SendAll(buffer, count, m_uiTimeout);
             m_nTransferBytes += static_cast<std::int64_t>(count);
             Notify(&CNotifaction::OnDataSent, BlockCount(count));
             count = local.Read(buffer, blockSize);
         }
         abortRequested = m_bAbortRequested;
+        // Over TLS the file ends with close_notify; a server that sees only the socket close
+        // takes the upload for cut short.
+        if (data.tls && !abortRequested && !local.ReadFailed()) data.tls->Shutdown(m_uiTimeout);
     } catch (const nsSocket::CBlockingSocketException& exception) {
         ReportException(exception, report::kSendData);
         dataSocket.CloseQuietly();
@@ -286,7 +318,8 @@ CFTPClient::EDataState CFTPClient::SendData(CLocalData& local, nsSocket::CBlocki
     return EndTransferLoop(abortRequested, EDataState::Ready, dataSocket);
 }
 
-CFTPClient::EDataState CFTPClient::ReceiveData(CLocalData& local, nsSocket::CBlockingSocket& dataSocket) {
+CFTPClient::EDataState CFTPClient::ReceiveData(CLocalData& local, CDataStream& data) {
+    nsSocket::CBlockingSocket& dataSocket = data.socket;
     char* const buffer = m_vBuffer.data();
     const std::size_t blockSize = m_vBuffer.size();
     bool abortRequested = false;
@@ -294,7 +327,7 @@ CFTPClient::EDataState CFTPClient::ReceiveData(CLocalData& local, nsSocket::CBlo
     try {
         const CTransferScope scope(m_bTransferring, m_bAbortRequested, m_nTransferBytes);
         while (!m_bAbortRequested) {
-            const std::size_t count = dataSocket.Receive(buffer, blockSize, m_uiTimeout);
+            const std::size_t count = data.Receive(buffer, blockSize, m_uiTimeout);
             if (count == 0) break;  // the server closed the data connection: all bytes are here
             m_nTransferBytes += static_cast<std::int64_t>(count);
             Notify(&CNotifaction::OnDataReceived, BlockCount(count));

@@ -100,6 +100,37 @@ bool CFTPClient::Logon(const CLogonData& logonData) {
     return NoThrow(false, [&] { return LogonSteps(logonData); });
 }
 
+bool CFTPClient::SecureControl(const std::string& host) {
+    std::string reply;
+    int replyClass = -1;
+    // A server that will not speak TLS gets nothing of the account: the session ends here.
+    if (!Exchange("AUTH TLS", reply, replyClass)) return false;
+    if (replyClass != 2) {
+        NotifyError(report::kTlsRefusedMessage + reply, report::kSource, report::kSecureControl);
+        DropControl();
+        return false;
+    }
+    // Nothing sent in clear after AUTH may be taken as part of the secure stream.
+    m_qReplyLines.clear();
+    nsTls::CTlsPolicy policy = *m_tlsPolicy;
+    if (policy.hostName.empty()) policy.hostName = host;
+    try {
+        m_controlTls = nsTls::CTlsConnection::Start(m_ControlSocket, policy, nullptr, m_uiTimeout);
+        m_tlsPolicy = policy;
+        return true;
+    } catch (const nsSocket::CBlockingSocketException& exception) {
+        ReportException(exception, report::kSecureControl);
+    }
+    DropControl();
+    return false;
+}
+
+bool CFTPClient::ProtectData() {
+    if (!m_controlTls) return true;
+    // RFC 4217: no buffer size over TLS, and every data connection protected.
+    return ExchangeOutcome("PBSZ 0") == 0 && ExchangeOutcome("PROT P") == 0;
+}
+
 bool CFTPClient::LogonSteps(const CLogonData& logonData) {
     m_LastLogon = logonData;
     const std::int32_t mode = logonData.FwType().AsInt();
@@ -114,6 +145,7 @@ bool CFTPClient::LogonSteps(const CLogonData& logonData) {
 
     int replyClass = -1;
     if (!ReadReply(replyClass) || replyClass != 2) return false;
+    if (m_tlsPolicy && !SecureControl(target)) return false;
 
     const std::int32_t* sequence = kLogonSequences[mode];
     std::int32_t step = 0;
@@ -122,7 +154,7 @@ bool CFTPClient::LogonSteps(const CLogonData& logonData) {
         if (!Exchange(LogonCommandLine(sequence[step], logonData, host), reply, replyClass)) return false;
         if (replyClass != 2 && replyClass != 3) return false;
         step = sequence[step + replyClass - 1];
-        if (step == kDone) return ChangeDirectory("/") == 0;
+        if (step == kDone) return ProtectData() && ChangeDirectory("/") == 0;
         if (step == kFail) {
             NotifyError(report::kLogonFailedMessage, report::kSource, report::kLogonFailed);
             return false;

@@ -17,7 +17,10 @@ inline constexpr int kSendData = 1059;
 inline constexpr int kReceiveData = 1102;
 inline constexpr int kSendCommand = 1145;
 inline constexpr int kReadReplyLine = 1251;
+inline constexpr int kSecureControl = 1300;
+inline constexpr int kOpenData = 1320;
 
 inline constexpr const char* kLogonFailedMessage = "Logon failed.";
+inline constexpr const char* kTlsRefusedMessage = "The server refused TLS: ";
 
 }  // namespace nsFTP::report

@@ -120,6 +120,9 @@ def main():
     ap.add_argument("--truncate-flag",
                     help="a file: while it exists, the next upload that completes keeps only its first "
                          "half yet is answered 226, and the file is removed (a quota that says nothing)")
+    ap.add_argument("--tls-cert",
+                    help="a PEM file holding the certificate and its key: explicit FTPS, TLS required on "
+                         "the control connection and every data connection")
     ap.add_argument("--refuse-port", action="store_true",
                     help="refuse PORT and EPRT, as a server behind a firewall that allows no active mode")
     args = ap.parse_args()
@@ -132,6 +135,12 @@ def main():
         authorizer.add_anonymous(args.root)
 
     handler = FTPHandler
+    if args.tls_cert:
+        from pyftpdlib.handlers import TLS_FTPHandler
+        handler = TLS_FTPHandler
+        handler.certfile = args.tls_cert
+        handler.tls_control_required = True
+        handler.tls_data_required = True
     handler.authorizer = authorizer
     handler.masquerade_address = None
     handler.use_gmt_times = True

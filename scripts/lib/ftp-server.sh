@@ -18,7 +18,10 @@
 # connection of one upload after FTP_SERVER_DROP_AFTER bytes (default 65536) whenever FILE exists
 # (and removes FILE), FTP_SERVER_TRUNCATE_FLAG=FILE keeps only the first half of the next upload
 # that completes whenever FILE exists, yet answers 226 (and removes FILE), FTP_SERVER_REFUSE_PORT=1
-# refuses active mode. FTP_SERVER_PASSWORD sets the account's password (default tovalo-pass).
+# refuses active mode. For both kinds: FTP_SERVER_TLS_CERT=PEM (certificate and key in one file)
+# requires explicit FTPS on the control connection and every data connection (vsftpd also
+# requires a data connection to resume the control connection's TLS session, unless
+# FTP_SERVER_TLS_REUSE=NO). FTP_SERVER_PASSWORD sets the account's password (default tovalo-pass).
 # The server inherits TZ; both kinds are set up to show times in UTC whatever TZ says.
 
 FTP_SERVER_LIB_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -69,6 +72,7 @@ _ftp_server_start_pyftpdlib() { # root state
   }
   [ -z "${FTP_SERVER_PASV:-}" ] || args+=(--passive-ports "$FTP_SERVER_PASV")
   [ -z "${FTP_SERVER_THROTTLE:-}" ] || args+=(--throttle "$FTP_SERVER_THROTTLE")
+  [ -z "${FTP_SERVER_TLS_CERT:-}" ] || args+=(--tls-cert "$FTP_SERVER_TLS_CERT")
   [ -z "${FTP_SERVER_PERM:-}" ] || args+=(--perm "$FTP_SERVER_PERM")
   [ -z "${FTP_SERVER_DISK_FULL_AFTER:-}" ] || args+=(--disk-full-after "$FTP_SERVER_DISK_FULL_AFTER")
   [ -z "${FTP_SERVER_DROP_FLAG:-}" ] || args+=(--drop-flag "$FTP_SERVER_DROP_FLAG" --drop-after "${FTP_SERVER_DROP_AFTER:-65536}")
@@ -172,6 +176,21 @@ log_ftp_protocol=YES
 vsftpd_log_file=$state/vsftpd.log
 ftpd_banner=tovalo test server
 EOF
+    if [ -n "${FTP_SERVER_TLS_CERT:-}" ]; then
+      # Explicit FTPS required on both connections; a data connection must resume the control
+      # connection's TLS session (vsftpd's default, and what proves it comes from the same client).
+      cat >>"$state/vsftpd.conf" <<EOF
+ssl_enable=YES
+rsa_cert_file=$FTP_SERVER_TLS_CERT
+rsa_private_key_file=$FTP_SERVER_TLS_CERT
+force_local_logins_ssl=YES
+force_local_data_ssl=YES
+require_ssl_reuse=${FTP_SERVER_TLS_REUSE:-YES}
+ssl_tlsv1=YES
+ssl_sslv2=NO
+ssl_sslv3=NO
+EOF
+    fi
     setsid "$FTP_SERVER_VSFTPD" "$state/vsftpd.conf" </dev/null >"$state/server.log" 2>&1 &
     FTP_PID=$!
     for _ in $(seq 60); do

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "ftp/FtpTypes.h"
+#include "ftp/TlsConnection.h"
 #include "tools/tovalo-ftp/CliCommands.h"
 
 namespace nsFtpCli {
@@ -107,6 +108,21 @@ constexpr COptionRow kOptionRows[] = {
          o.resume = false;
          return true;
      }},
+    {"--ssl-reqd", nullptr, nullptr, "explicit FTPS; a server that refuses TLS gets no account",
+     [](COptions& o, const std::string&) {
+         o.sslRequired = true;
+         return true;
+     }},
+    {"--pin-sha256", nullptr, "HEX", "with --ssl-reqd: the certificate's SHA-256, instead of the trust store",
+     [](COptions& o, const std::string& v) {
+         o.pinSha256 = nsTls::NormalizePin(v);
+         return !o.pinSha256.empty();
+     }},
+    {"-k", "--insecure", nullptr, "with --ssl-reqd: take any certificate (warned about)",
+     [](COptions& o, const std::string&) {
+         o.insecure = true;
+         return true;
+     }},
     {"-v", "--verbose", nullptr, "show the exchange with the server on stderr (passwords masked)",
      [](COptions& o, const std::string&) {
          o.verbose = true;
@@ -179,6 +195,10 @@ bool ParseArguments(const std::vector<std::string>& words, COptions& options, st
         }
     }
     if (options.help) return true;
+    if (!options.sslRequired && (options.insecure || !options.pinSha256.empty())) {
+        error = "--pin-sha256 and --insecure need --ssl-reqd";
+        return false;
+    }
     if (!SplitCommands(words, at, options, error)) return false;
     const CAccountOptions& account = options.account;
     if (account.host.empty()) {

@@ -35,6 +35,9 @@ struct CAccountOptions {
 struct COptions {
     CAccountOptions account;
     bool passive = false;
+    bool sslRequired = false;  // --ssl-reqd: explicit FTPS or nothing
+    std::string pinSha256;     // --pin-sha256, normalized to 64 lower-case hex digits
+    bool insecure = false;     // -k: any certificate
     unsigned timeoutSeconds = 100;
     unsigned replyPauseMs = 0;
     bool resume = false;

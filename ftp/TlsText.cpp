@@ -1,0 +1,64 @@
+// The TLS layer's texts and readings (see TlsText.h and NormalizePin in TlsConnection.h).
+#include "ftp/TlsText.h"
+
+#include "ftp/TlsConnection.h"
+
+#include <algorithm>
+
+namespace nsTls {
+
+std::string HexDigits(const unsigned char* bytes, std::size_t count) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string text;
+    text.reserve(count * 2);
+    for (std::size_t i = 0; i < count; ++i) {
+        text += kDigits[bytes[i] >> 4];
+        text += kDigits[bytes[i] & 0x0F];
+    }
+    return text;
+}
+
+std::string NormalizePin(std::string_view pin) {
+    // As tools print it: upper or lower case, pairs maybe separated by ":"; nothing else.
+    std::string digits;
+    for (const char c : pin) {
+        if (c == ':') continue;
+        if (c >= '0' && c <= '9') {
+            digits += c;
+        } else if ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')) {
+            digits += static_cast<char>(c | 0x20);
+        } else {
+            return {};
+        }
+    }
+    return digits.size() == 64 ? digits : std::string();
+}
+
+bool IsAddress(std::string_view host) {
+    int parts = 0;
+    std::size_t at = 0;
+    while (at <= host.size()) {
+        const std::size_t end = std::min(host.find('.', at), host.size());
+        const std::string_view part = host.substr(at, end - at);
+        if (part.empty() || part.size() > 3) return false;
+        int value = 0;
+        for (const char c : part) {
+            if (c < '0' || c > '9') return false;
+            value = value * 10 + (c - '0');
+        }
+        if (value > 255) return false;
+        ++parts;
+        at = end + 1;
+    }
+    return parts == 4;
+}
+
+std::string CertificateRefused(std::string_view reason) {
+    return "the server's certificate is not trusted: " + std::string(reason);
+}
+
+std::string PinRefused(std::string_view fingerprint) {
+    return "the server's certificate does not match the pin (its SHA-256 is " + std::string(fingerprint) + ")";
+}
+
+}  // namespace nsTls
