@@ -22,8 +22,9 @@
 
 namespace tovalo::upload {
 
-class CInetFtpChannel;
+class IUploadChannel;
 class LocalFile;
+struct LastResponse;
 
 class CFileUploadSlg final : public fw::Dialog {
 public:
@@ -72,18 +73,18 @@ private:
 
     // The session and its steps (FileUploadSession.cpp).
     void RunSession();
-    bool OpenChannel(CInetFtpChannel& channel);
-    bool ConnectChannel(CInetFtpChannel& channel, const std::string& password);
+    bool OpenChannel(IUploadChannel& channel);
+    bool ConnectChannel(IUploadChannel& channel, const std::string& password);
     void ConnectFailed();
-    int SendQueue(CInetFtpChannel& channel, int first);
+    int SendQueue(IUploadChannel& channel, int first);
     // How a file's block loop ended.
     enum class BlocksEnd { Complete, Failed, Stopped };
     // A file's store. Sent: counted. Failed: failed or stopped, the queue ends. Awaiting: every
     // byte went out but the server's final reply came late; the file is counted once a fresh
     // connection has confirmed it (m_pendingStore).
     enum class FileOutcome { Sent, Failed, Awaiting };
-    FileOutcome SendFile(CInetFtpChannel& channel, int index, int count);
-    BlocksEnd SendBlocks(CInetFtpChannel& channel, LocalFile& file, const std::wstring& path);
+    FileOutcome SendFile(IUploadChannel& channel, int index, int count);
+    BlocksEnd SendBlocks(IUploadChannel& channel, LocalFile& file, const std::wstring& path);
     // A store that ended: the file's stored name, where it went, and what was sent.
     struct Store {
         std::string stored;
@@ -91,12 +92,12 @@ private:
         std::uint64_t sent = 0;
         std::uint64_t length = 0;  // as found when the file was opened: its size text
     };
-    bool ServerHolds(CInetFtpChannel& channel, const std::string& remotePath);
-    bool AwaitLateStore(CInetFtpChannel& channel, const Store& store);
-    bool CompleteStore(CInetFtpChannel& channel, const Store& store);
+    bool ServerHolds(IUploadChannel& channel, const std::string& remotePath);
+    bool AwaitLateStore(IUploadChannel& channel, const Store& store);
+    bool CompleteStore(IUploadChannel& channel, const Store& store);
     void RefuseStore(const Store& store, const std::string& reply);
     void AdvanceFileBar(int percent);
-    void SetPermissions(CInetFtpChannel& channel, const std::string& remotePath);
+    void SetPermissions(IUploadChannel& channel, const std::string& remotePath);
     void EndSession(int sent, int count, bool stopped);
     // The session's results, set once, as it ends: the result, and whether the stored names and
     // sizes of the files it delivered are handed to the control.
@@ -112,7 +113,9 @@ private:
     // blocks, or waiting (for a store's late reply, or before a retry).
     bool Busy() const;
 
-    // Error reports: WinINet's last response after a failed channel step (with its error number,
+    // The current attempt's channel's last response (nothing between attempts).
+    LastResponse Response() const;
+    // Error reports: the channel's last response after a failed step (with its error number,
     // or the one given), a reply the session judged, or a local file's error.
     // A report equal to the last one sent in this session (the same error and text: every attempt
     // against a server that is not there) is not sent again.
@@ -135,7 +138,7 @@ private:
     void NotePartialFile(const std::string& remotePath);
     RetryDecision DecideRetry();
     bool WaitBeforeRetry(unsigned seconds);
-    void DeletePartialFile(CInetFtpChannel& channel);
+    void DeletePartialFile(IUploadChannel& channel);
 
     void CloseSelf();
     void SetStatus(std::wstring_view text);
@@ -173,6 +176,7 @@ private:
     std::string m_deliveredNames;
     std::string m_deliveredSizes;
 
+    IUploadChannel* m_channel = nullptr;  // the current attempt's
     std::optional<FailedStep> m_failure;  // of the current attempt
     std::string m_strPartialRemotePath;   // left by a lost data connection, removed on the retry
     StoredNameBook m_storedNames;

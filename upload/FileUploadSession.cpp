@@ -100,6 +100,11 @@ void CFileUploadSlg::RunSession() {
         bool connected = false;
         {
             CInetFtpChannel channel;
+            m_channel = &channel;
+            const struct ChannelScope {
+                IUploadChannel*& current;
+                ~ChannelScope() { current = nullptr; }
+            } scope{m_channel};
             channel.UsePassive(m_bPassive);
             if (!OpenChannel(channel)) {
                 SetResults(0, false);
@@ -132,14 +137,14 @@ void CFileUploadSlg::RunSession() {
     }
 }
 
-bool CFileUploadSlg::OpenChannel(CInetFtpChannel& channel) {
+bool CFileUploadSlg::OpenChannel(IUploadChannel& channel) {
     if (channel.OpenSession(kAgent)) return true;
     ConnectFailed();
     ReportError();
     return false;
 }
 
-bool CFileUploadSlg::ConnectChannel(CInetFtpChannel& channel, const std::string& password) {
+bool CFileUploadSlg::ConnectChannel(IUploadChannel& channel, const std::string& password) {
     if (channel.ConnectServer(m_strHost, m_nPort, m_strUserId, password)) return true;
     NoteFailure(SessionStep::Connect, ::GetLastError());
     ReportError();
@@ -152,7 +157,7 @@ void CFileUploadSlg::ConnectFailed() {
     ShowItem(IDC_UPLOAD_END, true);
 }
 
-int CFileUploadSlg::SendQueue(CInetFtpChannel& channel, int first) {
+int CFileUploadSlg::SendQueue(IUploadChannel& channel, int first) {
     const int count = static_cast<int>(m_arrFiles.size());
     int sent = 0;
     for (int i = first; i < count && !m_bGoingAway; ++i) {
@@ -165,7 +170,7 @@ int CFileUploadSlg::SendQueue(CInetFtpChannel& channel, int first) {
     return sent;
 }
 
-CFileUploadSlg::FileOutcome CFileUploadSlg::SendFile(CInetFtpChannel& channel, int index, int count) {
+CFileUploadSlg::FileOutcome CFileUploadSlg::SendFile(IUploadChannel& channel, int index, int count) {
     const std::wstring& path = m_arrFiles[static_cast<size_t>(index)];
     const std::wstring name = FileNameOf(path);
 
@@ -209,7 +214,7 @@ CFileUploadSlg::FileOutcome CFileUploadSlg::SendFile(CInetFtpChannel& channel, i
         return FileOutcome::Failed;
     }
     store.sent = m_ullBytesSent;
-    const std::string closeReply = ReadLastResponse().text;
+    const std::string closeReply = Response().text;
     if (end == BlocksEnd::Complete && StoreRefused(closeReply)) {
         // All bytes went out, but the server did not keep them all: a failed write, told by the
         // reply (which WinINet reads on close and reports as no error).
@@ -232,22 +237,22 @@ CFileUploadSlg::FileOutcome CFileUploadSlg::SendFile(CInetFtpChannel& channel, i
     return CompleteStore(channel, store) ? FileOutcome::Sent : FileOutcome::Failed;
 }
 
-bool CFileUploadSlg::ServerHolds(CInetFtpChannel& channel, const std::string& remotePath) {
+bool CFileUploadSlg::ServerHolds(IUploadChannel& channel, const std::string& remotePath) {
     if (!m_bServerAnswersSize) return false;
-    const CInetFtpChannel::ServerAnswer answer = channel.Ask("SIZE " + remotePath);
+    const ServerAnswer answer = channel.Ask("SIZE " + remotePath);
     if (!answer.answered) return false;
     const SizeReply reply = ReadSizeReply(answer.text);
     if (reply.kind == SizeReply::Kind::kNoSizeCommand) m_bServerAnswersSize = false;
     return reply.kind == SizeReply::Kind::kSize;
 }
 
-bool CFileUploadSlg::AwaitLateStore(CInetFtpChannel& channel, const Store& store) {
+bool CFileUploadSlg::AwaitLateStore(IUploadChannel& channel, const Store& store) {
     // The server is still reading what the socket buffers hold, or it is gone. Asked once a
     // second, messages pumped, while the file on the server grows; a server that does not answer
     // SIZE is asked NOOP, whose answer the late final reply takes the place of.
     using Kind = LateStoreReply::Kind;
     std::uint64_t seen = 0;
-    std::string lastReply = ReadLastResponse().text;
+    std::string lastReply = Response().text;
     ULONGLONG lastGrowth = ::GetTickCount64();
     m_state = SessionState::kWaiting;
     struct BackToIdle {
@@ -255,7 +260,7 @@ bool CFileUploadSlg::AwaitLateStore(CInetFtpChannel& channel, const Store& store
         ~BackToIdle() { state = SessionState::kIdle; }
     } backToIdle{m_state};
     while (WaitWhileBusy(kLateStorePollMs)) {
-        const CInetFtpChannel::ServerAnswer answer =
+        const ServerAnswer answer =
             channel.Ask(m_bServerAnswersSize ? "SIZE " + store.remotePath : std::string("NOOP"));
         if (!answer.answered && !answer.timedOut) break;  // the connection is gone
         const LateStoreReply reply = answer.answered ? JudgeLateStoreReply(answer.text, store.sent) : LateStoreReply{};
@@ -287,10 +292,10 @@ bool CFileUploadSlg::AwaitLateStore(CInetFtpChannel& channel, const Store& store
     return false;
 }
 
-bool CFileUploadSlg::CompleteStore(CInetFtpChannel& channel, const Store& store) {
+bool CFileUploadSlg::CompleteStore(IUploadChannel& channel, const Store& store) {
     // A server may answer 226 and keep less (a quota, a full disk, a proxy): its SIZE tells.
     if (m_bServerAnswersSize) {
-        const CInetFtpChannel::ServerAnswer answer = channel.Ask("SIZE " + store.remotePath);
+        const ServerAnswer answer = channel.Ask("SIZE " + store.remotePath);
         if (answer.answered && ReadSizeReply(answer.text).kind == SizeReply::Kind::kNoSizeCommand) {
             m_bServerAnswersSize = false;
         }
@@ -319,7 +324,7 @@ void CFileUploadSlg::RefuseStore(const Store& store, const std::string& reply) {
     ReportReply(ERROR_INTERNET_EXTENDED_ERROR, text);
 }
 
-CFileUploadSlg::BlocksEnd CFileUploadSlg::SendBlocks(CInetFtpChannel& channel, LocalFile& file,
+CFileUploadSlg::BlocksEnd CFileUploadSlg::SendBlocks(IUploadChannel& channel, LocalFile& file,
                                                      const std::wstring& path) {
     // One buffer for the file, as large as its largest block can be.
     std::vector<char> buffer(
@@ -360,7 +365,7 @@ void CFileUploadSlg::AdvanceFileBar(int percent) {
     ::SendMessageW(m_ctlFileProgress, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
 }
 
-void CFileUploadSlg::SetPermissions(CInetFtpChannel& channel, const std::string& remotePath) {
+void CFileUploadSlg::SetPermissions(IUploadChannel& channel, const std::string& remotePath) {
     // A refusal is reported; the file stays counted as sent.
     if (!channel.SiteCommand("chmod 777 " + remotePath)) ReportError();
 }
@@ -405,6 +410,8 @@ void CFileUploadSlg::OnQuit() {
     m_stopRequested = true;
 }
 
+LastResponse CFileUploadSlg::Response() const { return m_channel ? m_channel->Response() : LastResponse{}; }
+
 void CFileUploadSlg::SendReport(std::int32_t error, const std::string& text) {
     if (m_lastReport && m_lastReport->first == error && m_lastReport->second == text) return;
     m_lastReport.emplace(error, text);
@@ -412,7 +419,7 @@ void CFileUploadSlg::SendReport(std::int32_t error, const std::string& text) {
 }
 
 void CFileUploadSlg::ReportError(std::optional<DWORD> error) {
-    const LastResponse response = ReadLastResponse();
+    const LastResponse response = Response();
     SendReport(error ? static_cast<std::int32_t>(*error) : response.error, response.text);
 }
 

@@ -58,7 +58,7 @@ bool CInetFtpChannel::SiteCommand(const std::string& text) {
     return ::FtpCommandA(m_hConnect, FALSE, FTP_TRANSFER_TYPE_ASCII, command.c_str(), 0, nullptr) != FALSE;
 }
 
-CInetFtpChannel::ServerAnswer CInetFtpChannel::Ask(const std::string& command) {
+ServerAnswer CInetFtpChannel::Ask(const std::string& command) {
     const bool ok = ::FtpCommandA(m_hConnect, FALSE, FTP_TRANSFER_TYPE_BINARY, command.c_str(), 0, nullptr) != FALSE;
     const DWORD error = ::GetLastError();
     ServerAnswer answer;
@@ -77,7 +77,7 @@ bool CInetFtpChannel::CloseRemoteFile() { return Close(m_hFile); }
 bool CInetFtpChannel::CloseConnection() { return Close(m_hConnect); }
 bool CInetFtpChannel::CloseSession() { return Close(m_hInternet); }
 
-LastResponse ReadLastResponse() {
+LastResponse CInetFtpChannel::ReadLastResponse() {
     constexpr DWORD kBufferSize = 1024;
     LastResponse response;
     char buffer[kBufferSize] = {};

@@ -1,6 +1,6 @@
-// CInetFtpChannel: the WinINet handles of one upload session (session, FTP connection, remote
-// file) with one operation per WinINet call. Failures are told by the results only; the owner
-// reads WinINet's last response on the same thread right after a failed call.
+// CInetFtpChannel: the plain FTP channel of an upload session, through WinINet: its handles
+// (session, FTP connection, remote file) with one operation per WinINet call. WinINet keeps the
+// last response for the thread; the owner reads it right after a failed call.
 #pragma once
 
 #include <windows.h>
@@ -9,35 +9,34 @@
 #include <cstdint>
 #include <string>
 
+#include "upload/UploadChannel.h"
+
 namespace tovalo::upload {
 
-class CInetFtpChannel {
+class CInetFtpChannel final : public IUploadChannel {
 public:
     CInetFtpChannel() = default;
     // Closes whatever is still open (file, then connection, then session), so that no failure
     // path of the owner leaves a handle behind.
-    ~CInetFtpChannel();
-    CInetFtpChannel(const CInetFtpChannel&) = delete;
-    CInetFtpChannel& operator=(const CInetFtpChannel&) = delete;
+    ~CInetFtpChannel() override;
 
-    bool OpenSession(const std::string& agent);
-    // Passive data connections from the next ConnectServer on (active until then).
-    void UsePassive(bool passive) { m_passive = passive; }
-    // port 0 is FTP's own port, 21; a port above 65535 is refused without a call.
+    bool OpenSession(const std::string& agent) override;
+    void UsePassive(bool passive) override { m_passive = passive; }
     bool ConnectServer(const std::string& host, std::uint32_t port, const std::string& user,
-                       const std::string& password);
-    bool OpenRemoteFile(const std::string& remotePath);
-    // A zero byte count is never issued: it succeeds with nothing written.
-    bool WriteBlock(const void* buffer, DWORD count, DWORD* written);
-    bool SiteCommand(const std::string& text);
-    // The server's answer to a command without data ("SIZE remotePath", "NOOP"; see ServerAnswer).
-    struct ServerAnswer;
-    ServerAnswer Ask(const std::string& command);
-    // Removes a remote file (what a lost data connection left of an upload that is sent again).
-    bool DeleteRemoteFile(const std::string& remotePath);
-    bool CloseRemoteFile();
-    bool CloseConnection();
-    bool CloseSession();
+                       const std::string& password) override;
+    bool OpenRemoteFile(const std::string& remotePath) override;
+    bool WriteBlock(const void* buffer, DWORD count, DWORD* written) override;
+    bool SiteCommand(const std::string& text) override;
+    ServerAnswer Ask(const std::string& command) override;
+    bool DeleteRemoteFile(const std::string& remotePath) override;
+    bool CloseRemoteFile() override;
+    bool CloseConnection() override;
+    bool CloseSession() override;
+    // WinINet keeps it for the thread.
+    LastResponse Response() const override { return ReadLastResponse(); }
+
+    // The error number and the server's last response that WinINet kept for this thread.
+    static LastResponse ReadLastResponse();
 
 private:
     static bool Close(HINTERNET& handle);
@@ -47,22 +46,5 @@ private:
     HINTERNET m_hFile = nullptr;
     bool m_passive = false;
 };
-
-// What the server answered to a command: answered is false when no reply came for it, and then
-// timedOut tells whether WinINet gave up waiting (the connection may still be there) rather than
-// losing the connection; text is the reply when there was one.
-struct CInetFtpChannel::ServerAnswer {
-    bool answered = false;
-    bool timedOut = false;
-    std::string text;
-};
-
-// The error number and the server's last response that WinINet kept for this thread (the text
-// cut to the length reported, at most 1024 bytes; empty when there is none).
-struct LastResponse {
-    std::int32_t error = 0;
-    std::string text;
-};
-LastResponse ReadLastResponse();
 
 }  // namespace tovalo::upload

@@ -45,7 +45,7 @@ std::string Reason(SessionStep step, DWORD error, const std::string& response) {
 
 }  // namespace
 
-void CFileUploadSlg::NoteFailure(SessionStep step, DWORD error) { NoteFailure(step, error, ReadLastResponse().text); }
+void CFileUploadSlg::NoteFailure(SessionStep step, DWORD error) { NoteFailure(step, error, Response().text); }
 
 void CFileUploadSlg::NoteFailure(SessionStep step, DWORD error, std::string response) {
     m_failure = FailedStep{step, error, std::move(response)};
@@ -56,7 +56,7 @@ void CFileUploadSlg::NotePartialFile(const std::string& remotePath) {
         m_strPartialRemotePath = remotePath;
 }
 
-void CFileUploadSlg::DeletePartialFile(CInetFtpChannel& channel) {
+void CFileUploadSlg::DeletePartialFile(IUploadChannel& channel) {
     if (m_strPartialRemotePath.empty()) return;
     // The file is sent again in full under a new name; what the lost connection left goes.
     channel.DeleteRemoteFile(m_strPartialRemotePath);
