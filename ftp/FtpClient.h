@@ -166,6 +166,15 @@ public:
     bool RunDataCommand(CDataCommand command, const std::string& path, const CTransferType& type, bool passive,
                         CLocalData& local, std::int64_t restartOffset);
     static std::string DataCommandLine(CDataCommand command, const std::string& path);
+
+    // A store whose blocks the caller writes one by one (between its window's messages): STOR in
+    // image type, its data connection (TLS on it when the session is secure), then WriteStore
+    // for each block, and FinishStore, which ends the data (close_notify over TLS) and reads the
+    // final reply: true for a 2xx. Until FinishStore every other command is refused; after a
+    // failed write the data is ended without it and FinishStore reads what the server says.
+    bool BeginStore(const std::string& remotePath, bool passive);
+    bool WriteStore(const char* data, std::size_t count);
+    bool FinishStore();
     void SetResume(bool resume) noexcept { m_bResume = resume; }
 
     unsigned Timeout() const noexcept { return m_uiTimeout; }
@@ -216,6 +225,8 @@ private:
     bool RestartDataCommand(CDataCommand command, std::int64_t restartOffset);
     // The data command line and its preliminary reply (class 1).
     bool StartDataCommand(CDataCommand command, const std::string& path);
+    // TLS on a data connection just opened, when the session is secure.
+    EDataState SecureData(nsSocket::CBlockingSocket& dataSocket, std::unique_ptr<nsTls::CTlsConnection>& tls);
     // A data connection as the block loops use it: the socket, through TLS when the session is secure.
     struct CDataStream {
         nsSocket::CBlockingSocket& socket;
@@ -248,6 +259,12 @@ private:
     nsSocket::CBlockingSocket m_ControlSocket;
     std::optional<nsTls::CTlsPolicy> m_tlsPolicy;
     std::unique_ptr<nsTls::CTlsConnection> m_controlTls;  // while the control connection is secure
+    struct COpenStore {
+        nsSocket::CBlockingSocket socket;
+        std::unique_ptr<nsTls::CTlsConnection> tls;
+        bool failed = false;
+    };
+    std::unique_ptr<COpenStore> m_store;  // between BeginStore and FinishStore
     bool m_bTransferring = false;
     bool m_bAbortRequested = false;
     bool m_bResume = true;

@@ -103,17 +103,7 @@ bool CFTPClient::RunDataCommand(CDataCommand command, const std::string& path, c
         EDataState state = passive ? OpenPassiveData(dataSocket, command, path, restartOffset)
                                    : OpenActiveData(dataSocket, command, path, restartOffset);
         std::unique_ptr<nsTls::CTlsConnection> dataTls;
-        if (state == EDataState::Ready && m_controlTls) {
-            // After the preliminary reply, not before: servers drop a data connection whose
-            // handshake comes before the transfer command.
-            try {
-                dataTls = nsTls::CTlsConnection::Start(dataSocket, *m_tlsPolicy, m_controlTls.get(), m_uiTimeout);
-            } catch (const nsSocket::CBlockingSocketException& exception) {
-                ReportException(exception, report::kOpenData);
-                dataSocket.CloseQuietly();
-                state = EDataState::ReplyOwed;
-            }
-        }
+        if (state == EDataState::Ready) state = SecureData(dataSocket, dataTls);
         if (state == EDataState::Ready) {
             const DataCommandRow* row = RowOf(command);
             CDataStream data{dataSocket, dataTls.get()};
@@ -130,6 +120,21 @@ bool CFTPClient::RunDataCommand(CDataCommand command, const std::string& path, c
         DropControl();
         return false;
     }
+}
+
+CFTPClient::EDataState CFTPClient::SecureData(nsSocket::CBlockingSocket& dataSocket,
+                                              std::unique_ptr<nsTls::CTlsConnection>& tls) {
+    if (!m_controlTls) return EDataState::Ready;
+    // After the preliminary reply, not before: servers drop a data connection whose handshake
+    // comes before the transfer command.
+    try {
+        tls = nsTls::CTlsConnection::Start(dataSocket, *m_tlsPolicy, m_controlTls.get(), m_uiTimeout);
+        return EDataState::Ready;
+    } catch (const nsSocket::CBlockingSocketException& exception) {
+        ReportException(exception, report::kOpenData);
+    }
+    dataSocket.CloseQuietly();
+    return EDataState::ReplyOwed;
 }
 
 bool CFTPClient::FinishDataCommand(EDataState state) {

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -98,6 +99,55 @@ TEST(RealServer, AfterAnAbortedOrFailedTransferEveryCommandReadsItsOwnReply) {
         }
         client.Delete("up-aborted.bin");
         client.Delete("big.bin");
+        EXPECT_EQ(client.Quit(), 0);
+    }
+}
+
+// Stores written block by block, as the control's upload sends them: each arrives whole, and the
+// next command reads its own reply. With TOVALO_IT_TLS_PIN the server requires FTPS.
+TEST(RealServer, BlockByBlockStoresArriveWhole) {
+    CServer server;
+    if (!ServerFromEnvironment(server))
+        GTEST_SKIP() << "no server named (tests/integration/client-servers.sh runs this)";
+    const char* pin = std::getenv("TOVALO_IT_TLS_PIN");
+    const struct {
+        const char* name;
+        std::vector<std::size_t> blocks;
+    } rows[] = {
+        {"empty.bin", {}},
+        {"one-byte.bin", {1}},
+        {"growing.bin", {1024, 2048, 65536, 262144, 262144, 7}},
+    };
+    for (const bool passive : {true, false}) {
+        CFTPClient client(10, 65536, true);
+        if (pin) client.RequireTls(nsTls::CTlsPolicy{{}, nsTls::NormalizePin(pin), false});
+        tovalo_test::CRecordingObserver observer;
+        client.AddObserver(&observer);
+        ASSERT_TRUE(client.Logon(nsFTP::CLogonData(server.host, server.port, server.user, server.password, "")))
+            << ::testing::PrintToString(observer.replies) << " "
+            << (observer.reports.empty() ? std::string() : observer.reports.back().message);
+        EXPECT_EQ(client.IsSecure(), pin != nullptr);
+        for (const auto& row : rows) {
+            SCOPED_TRACE(std::string(row.name) + (passive ? ", passive" : ", active"));
+            std::string sent;
+            ASSERT_TRUE(client.BeginStore(row.name, passive));
+            EXPECT_EQ(client.Noop(), -1);  // the store's final reply is owed
+            for (std::size_t size : row.blocks) {
+                const std::string block(size, static_cast<char>('a' + sent.size() % 26));
+                ASSERT_TRUE(client.WriteStore(block.data(), block.size()));
+                sent += block;
+            }
+            ASSERT_TRUE(client.FinishStore());
+            std::int64_t size = -1;
+            EXPECT_EQ(client.FileSize(row.name, size), 0);
+            EXPECT_EQ(size, static_cast<std::int64_t>(sent.size()));
+            const std::string back = server.work + "/back.bin";
+            ASSERT_TRUE(client.DownloadFile(row.name, back, CTransferType::Image(), passive));
+            std::ifstream in(back, std::ios::binary);
+            const std::string arrived((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            EXPECT_TRUE(arrived == sent);
+            EXPECT_EQ(client.Delete(row.name), 0);
+        }
         EXPECT_EQ(client.Quit(), 0);
     }
 }

@@ -1,0 +1,68 @@
+// Stores whose blocks the caller writes one by one (see BeginStore in FtpClient.h): the control's
+// upload dialog sends each block between its window's messages, over TLS as over plain sockets.
+#include <memory>
+#include <utility>
+
+#include "ftp/FtpClient.h"
+#include "ftp/FtpReportSites.h"
+#include "ftp/NoThrow.h"
+
+namespace nsFTP {
+
+bool CFTPClient::BeginStore(const std::string& remotePath, bool passive) {
+    if (m_bTransferring || m_store || !IsConnected()) return false;
+    return NoThrow(false, [&] {
+        if (!EnsureType(CTransferType::Image())) return false;
+        auto store = std::make_unique<COpenStore>();
+        EDataState state = passive ? OpenPassiveData(store->socket, CDataCommand::Store, remotePath, 0)
+                                   : OpenActiveData(store->socket, CDataCommand::Store, remotePath, 0);
+        if (state == EDataState::Ready) state = SecureData(store->socket, store->tls);
+        if (state != EDataState::Ready) {
+            store->socket.CloseQuietly();
+            FinishDataCommand(state);
+            return false;
+        }
+        m_store = std::move(store);
+        m_bTransferring = true;  // the final reply is owed: no other command until FinishStore
+        return true;
+    });
+}
+
+bool CFTPClient::WriteStore(const char* data, std::size_t count) {
+    if (!m_store || m_store->failed) return false;
+    try {
+        if (m_store->tls) {
+            m_store->tls->SendAll(data, count, m_uiTimeout);
+        } else {
+            m_store->socket.SendAll(data, count, m_uiTimeout);
+        }
+        Notify(&CNotifaction::OnDataSent, static_cast<int>(count > 0x7FFFFFFF ? 0x7FFFFFFF : count));
+        return true;
+    } catch (const nsSocket::CBlockingSocketException& exception) {
+        ReportException(exception, report::kSendData);
+    } catch (...) {
+    }
+    m_store->failed = true;
+    return false;
+}
+
+bool CFTPClient::FinishStore() {
+    if (!m_store) return false;
+    const std::unique_ptr<COpenStore> store = std::move(m_store);
+    m_bTransferring = false;
+    EDataState state = store->failed ? EDataState::ReplyOwed : EDataState::Ready;
+    if (state == EDataState::Ready && store->tls) {
+        // The server takes close_notify as the end of the file.
+        try {
+            store->tls->Shutdown(m_uiTimeout);
+        } catch (const nsSocket::CBlockingSocketException& exception) {
+            ReportException(exception, report::kSendData);
+            state = EDataState::ReplyOwed;
+        }
+    }
+    store->tls.reset();
+    store->socket.CloseQuietly();
+    return NoThrow(false, [&] { return FinishDataCommand(state); });
+}
+
+}  // namespace nsFTP
