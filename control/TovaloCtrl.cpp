@@ -84,6 +84,8 @@ const fw::PersistedProperty<CTovaloCtrl> CTovaloCtrl::kPersisted[] = {
     {L"textDelete", &CTovaloCtrl::m_textDelete},
     // Loading fills only the text buffer; the 64-bit limit changes only through the property.
     {L"totalSizeStr", &CTovaloCtrl::m_totalSizeStr},
+    {L"ftpSecure", &CTovaloCtrl::m_ftpSecure},
+    {L"ftpCertPin", &CTovaloCtrl::m_ftpCertPin},
 };
 
 std::vector<fw::PropertyRef> CTovaloCtrl::PersistedProperties() { return fw::Bind<CTovaloCtrl>(kPersisted, *this); }

@@ -151,6 +151,10 @@ private:
     std::uint64_t m_currentSize64 = 0;
     std::uint32_t m_showLogButton = 0;
     std::uint32_t m_retryCount = 10;
+    // Non-zero: the upload must go over explicit FTPS (the project's own client), never in clear.
+    std::uint32_t m_ftpSecure = 0;
+    // The server certificate's SHA-256 (64 hex digits) to require instead of the trust store.
+    std::string m_ftpCertPin;
     bool m_headerSkinned = false;
     bool m_uploading = false;
     upload::CFileUploadSlg* m_activeUpload = nullptr;  // while its dialog runs

@@ -133,6 +133,13 @@ const fw::DispMember<CTovaloCtrl> CTovaloCtrl::kDispatch[] = {
             fw::SetResultText(r, c.m_currentSizeStr);
         },
         [](C& c, const VARIANT&) { c.SetModifiedFlag(); }),
+    fw::DispProperty<C>(
+        L"ftpSecure", 45, VT_UI4, [](C& c, DispArgs, VARIANT& r) { fw::SetResultUI4(r, c.m_ftpSecure); },
+        [](C& c, const VARIANT& v) {
+            c.m_ftpSecure = v.ulVal;
+            c.SetModifiedFlag();
+        }),
+    TextProperty<&C::m_ftpCertPin>(L"ftpCertPin", 46),
 };
 
 HRESULT CTovaloCtrl::DispatchIdOfName(LPOLESTR* names, UINT count, DISPID* ids) {

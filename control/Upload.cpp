@@ -98,6 +98,8 @@ void CTovaloCtrl::StartUpload() {
     dialog.m_nRetryCount =
         static_cast<std::int32_t>(std::min<std::uint32_t>(m_retryCount, std::numeric_limits<std::int32_t>::max()));
     dialog.m_bShowLogButton = m_showLogButton;
+    dialog.m_bSecure = m_ftpSecure != 0;
+    dialog.m_strCertPin = m_ftpCertPin;
     m_retFiles.clear();
     m_retFilesize.clear();
     for (std::size_t at = 0, count = m_rows.Count(); at < count; ++at) {

@@ -15,6 +15,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <string>
@@ -47,6 +48,10 @@ public:
     std::int32_t m_nRetryCount = 10;
     // Non-zero shows "L" and "S" and keeps the dialog open after a stopped, failed or empty session.
     std::uint32_t m_bShowLogButton = 0;
+    // The session over explicit FTPS (the project's own client) instead of WinINet's plain FTP,
+    // and the certificate's SHA-256 pin for it (as the page gave it; empty: the trust store).
+    bool m_bSecure = false;
+    std::string m_strCertPin;
 
     // Read by the control afterwards, set once when the session ends: 1 when every queued file was
     // sent; the stored names and their sizes, "|"-joined, newest first (both empty unless every
@@ -73,6 +78,7 @@ private:
 
     // The session and its steps (FileUploadSession.cpp).
     void RunSession();
+    std::unique_ptr<IUploadChannel> MakeChannel() const;
     bool OpenChannel(IUploadChannel& channel);
     bool ConnectChannel(IUploadChannel& channel, const std::string& password);
     void ConnectFailed();

@@ -9,6 +9,7 @@
 #include "upload/InetFtpChannel.h"
 #include "upload/Password.h"
 #include "upload/StoredName.h"
+#include "upload/TlsFtpChannel.h"
 
 #include "framework/LocalPath.h"
 #include "framework/MessagePump.h"
@@ -99,7 +100,8 @@ void CFileUploadSlg::RunSession() {
         m_failure.reset();
         bool connected = false;
         {
-            CInetFtpChannel channel;
+            const std::unique_ptr<IUploadChannel> owned = MakeChannel();
+            IUploadChannel& channel = *owned;
             m_channel = &channel;
             const struct ChannelScope {
                 IUploadChannel*& current;
@@ -135,6 +137,11 @@ void CFileUploadSlg::RunSession() {
         EndSession(sent, count, decision == RetryDecision::Stopped);
         return;
     }
+}
+
+std::unique_ptr<IUploadChannel> CFileUploadSlg::MakeChannel() const {
+    if (!m_bSecure) return std::make_unique<CInetFtpChannel>();
+    return std::make_unique<CTlsFtpChannel>(m_strCertPin);
 }
 
 bool CFileUploadSlg::OpenChannel(IUploadChannel& channel) {

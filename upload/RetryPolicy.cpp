@@ -38,6 +38,8 @@ FailureVerdict JudgeConnect(std::uint32_t error, int code) {
 }
 
 FailureVerdict JudgeOpen(bool passive, std::uint32_t error, int code) {
+    // A data connection whose TLS the client refused (a certificate, a pin) stays refused.
+    if (error == kErrorLoginFailure) return {};
     if (code == 425) return {true, !passive};  // "can't open data connection"
     if (code >= 500 && !passive && !IsFileOrAccountRefusal(code)) {
         // In active mode the store is preceded by PORT or EPRT; a server (or a firewall's FTP

@@ -47,6 +47,8 @@ constexpr Case kCases[] = {
     {"file refused", SessionStep::OpenRemoteFile, kActive, kExtended, "550 Permission denied.", false, false},
     {"name refused", SessionStep::OpenRemoteFile, kActive, kExtended, "553 Could not create file.", false, false},
     {"disk full for good", SessionStep::OpenRemoteFile, kActive, kExtended, "552 Quota exceeded.", false, false},
+    {"a data connection whose certificate did not match", SessionStep::OpenRemoteFile, kPassive, kLoginFailure,
+     "TLS: the server's certificate does not match the pin", false, false},
     {"not logged in any more", SessionStep::OpenRemoteFile, kActive, kExtended, "530 Please login.", false, false},
     {"PORT refused", SessionStep::OpenRemoteFile, kActive, kExtended, "500 Illegal PORT command.", true, true},
     {"EPRT not known", SessionStep::OpenRemoteFile, kActive, kExtended, "502 Command not implemented.", true, true},

@@ -9,7 +9,8 @@ namespace {
 
 const wchar_t* const kOrder[] = {L"_Version",    L"_ExtentX",    L"_ExtentY",  L"ftpHost",    L"ftpPort",
                                  L"ftpId",       L"ftpPass",     L"totalSize", L"uploadPath", L"retFiles",
-                                 L"retFilesize", L"textAttFile", L"textLimit", L"textDelete", L"totalSizeStr"};
+                                 L"retFilesize", L"textAttFile", L"textLimit", L"textDelete", L"totalSizeStr",
+                                 L"ftpSecure",   L"ftpCertPin"};
 
 // Writes a recognisable value to every persisted property.
 void SetEverything(IDispatch* c) {
@@ -24,6 +25,8 @@ void SetEverything(IDispatch* c) {
     ASSERT_EQ(Put(c, L"textAttFile", Text(L"파일 첨부")), S_OK);
     ASSERT_EQ(Put(c, L"textLimit", Text(L"한도")), S_OK);
     ASSERT_EQ(Put(c, L"textDelete", Text(L"삭제")), S_OK);
+    ASSERT_EQ(Put(c, L"ftpSecure", UI4(1)), S_OK);
+    ASSERT_EQ(Put(c, L"ftpCertPin", Text(L"ab:cd")), S_OK);
 }
 
 void ExpectEverything(IDispatch* c) {
@@ -38,6 +41,8 @@ void ExpectEverything(IDispatch* c) {
     EXPECT_EQ(Get(c, L"textAttFile").value, L"파일 첨부");
     EXPECT_EQ(Get(c, L"textLimit").value, L"한도");
     EXPECT_EQ(Get(c, L"textDelete").value, L"삭제");
+    EXPECT_EQ(Get(c, L"ftpSecure").value, L"1");
+    EXPECT_EQ(Get(c, L"ftpCertPin").value, L"ab:cd");
 }
 
 template <class I>
