@@ -21,6 +21,9 @@ namespace {
 
 using TClock = std::chrono::steady_clock;
 
+// Sixteen full records.
+constexpr long kWriteBuffer = 16 * (16384 + 64);
+
 struct ContextFree {
     void operator()(SSL_CTX* context) const { SSL_CTX_free(context); }
 };
@@ -84,6 +87,10 @@ private:
         m_deadline = deadline;
         m_timeoutSeconds = timeoutSeconds;
         m_pending = nullptr;
+    }
+    // Sends what the write buffer holds.
+    void Flush() {
+        if (BIO_flush(SSL_get_wbio(m_ssl.get())) != 1) Raise("Send", -1);
     }
     // After a failed call: the socket's own exception when it was the cause, else OpenSSL's words.
     [[noreturn]] void Raise(const char* operation, int result);
@@ -155,7 +162,16 @@ void COpenSslConnection::Handshake(const COpenSslConnection* resume, unsigned ti
     BIO* bio = m_ssl ? BIO_new(SocketMethod()) : nullptr;
     if (!bio) throw nsSocket::CBlockingSocketException("TLS handshake", 0, "no TLS session: " + QueuedErrors());
     BIO_set_data(bio, this);
-    SSL_set_bio(m_ssl.get(), bio, bio);
+    // Records go out through a buffer that several of them fill before one send, flushed at the
+    // end of each write: one send per 16 KiB record costs a quarter of an upload's speed.
+    BIO* buffered = BIO_new(BIO_f_buffer());
+    if (!buffered || BIO_set_write_buffer_size(buffered, kWriteBuffer) != 1) {
+        BIO_free(buffered);
+        BIO_free(bio);
+        throw nsSocket::CBlockingSocketException("TLS handshake", 0, "no TLS buffer: " + QueuedErrors());
+    }
+    BIO_up_ref(bio);  // held by both directions: reads come straight from the socket
+    SSL_set_bio(m_ssl.get(), bio, BIO_push(buffered, bio));
 
     const std::string& host = m_policy.hostName;
     const bool address = IsAddress(host);
@@ -196,6 +212,7 @@ void COpenSslConnection::SendAll(const char* data, std::size_t count, unsigned t
         data += written;
         count -= static_cast<std::size_t>(written);
     }
+    Flush();
 }
 
 std::size_t COpenSslConnection::Receive(char* buffer, std::size_t size, TClock::time_point deadline,
@@ -213,6 +230,7 @@ void COpenSslConnection::Shutdown(unsigned timeoutSeconds) {
     ERR_clear_error();
     const int sent = SSL_shutdown(m_ssl.get());
     if (sent < 0) Raise("Send", sent);
+    Flush();
     // What the server still sends (session tickets, its own close_notify) is read to the end:
     // closing a socket with unread data resets the connection, and a reset makes the server drop
     // what it had not yet read of the file.
