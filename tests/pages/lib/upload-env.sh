@@ -8,7 +8,9 @@
 # an upload (TOVALO_FULL_FTP_*), vsftpd when it can run here (TOVALO_VSFTPD_*,
 # else TOVALO_VSFTPD_PORT is empty), a pyftpdlib that loses a data connection once on demand
 # (TOVALO_FLAKY_FTP_*), one that refuses active mode (TOVALO_PASSIVE_FTP_*) and one that keeps
-# only half of an upload on demand yet reports it complete (TOVALO_TRUNC_FTP_*). Reports go to the
+# only half of an upload on demand yet reports it complete (TOVALO_TRUNC_FTP_*), and one that
+# requires explicit FTPS with a certificate made for the run (TOVALO_TLS_FTP_*, its SHA-256 in
+# TOVALO_TLS_FTP_PIN). Reports go to the
 # host the control was built with
 # (TOVALO_REPORT_HOST in the build's cache), port 80, and land in TOVALO_REPORTS as request-N.
 
@@ -88,6 +90,18 @@ upload_env_start() { # scratch
   export TOVALO_TRUNC_FLAG=$_upload_env_scratch/trunc.cut
   _upload_env_server TOVALO_TRUNC_FTP pyftpdlib "$_upload_env_scratch/trunc" \
     FTP_SERVER_TRUNCATE_FLAG="$TOVALO_TRUNC_FLAG"
+
+  # For FTPS: a server that requires TLS on both connections, with a certificate made for the run;
+  # the pages pin it (TOVALO_TLS_FTP_PIN, as openssl prints a SHA-256 fingerprint).
+  local cert=$_upload_env_scratch/tls-server.pem
+  if openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1 -keyout "$cert" \
+       -out "$cert.crt" 2>/dev/null; then
+    cat "$cert.crt" >>"$cert"
+    chmod 644 "$cert"
+    export TOVALO_TLS_FTP_PIN
+    TOVALO_TLS_FTP_PIN=$(openssl x509 -in "$cert.crt" -noout -fingerprint -sha256 | sed 's/.*=//')
+    _upload_env_server TOVALO_TLS_FTP pyftpdlib "$_upload_env_scratch/tls" FTP_SERVER_TLS_CERT="$cert"
+  fi
 
   export TOVALO_REPORTS=$_upload_env_scratch/reports
   mkdir -p "$TOVALO_REPORTS"
