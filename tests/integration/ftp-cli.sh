@@ -439,11 +439,11 @@ section_accounts() {
   # Every option and command of --help is in the reference page, and the page names no option
   # that --help lacks.
   local doc=$IT_REPO/docs/tovalo-ftp.md
-  for word in $(grep -oE '^  (-[A-Za-z]|--[a-z-]+)(, --[a-z-]+)?' "$IT_WORK/help" | tr -d ',') \
+  for word in $(grep -oE '^  (-[A-Za-z]|--[a-z0-9-]+)(, --[a-z0-9-]+)?' "$IT_WORK/help" | tr -d ',') \
               $(awk '/^COMMANDS/ { on = 1; next } /^[A-Z]/ { on = 0 } on && /^  [a-z]/ { print $1 }' "$IT_WORK/help"); do
     it_expect_true "docs/tovalo-ftp.md names $word" "not found" grep -qF -- "\`$word" "$doc"
   done
-  for word in $(grep -oE '`--?[a-zA-Z][a-z-]*' "$doc" | tr -d '`' | sort -u); do
+  for word in $(grep -oE '`--?[a-zA-Z][a-z0-9-]*' "$doc" | tr -d '`' | sort -u); do
     it_expect_true "--help names $word of the docs" "not found" grep -qE -- "(^|[ [])$word([] ,]|\$)" "$IT_WORK/help"
   done
 }
