@@ -235,6 +235,12 @@ CFileUploadSlg::FileOutcome CFileUploadSlg::SendFile(IUploadChannel& channel, in
             m_pendingStore = store;
             return FileOutcome::Awaiting;
         }
+        if (m_bGoingAway) {
+            // The page went (or the thread ends) while the server was still taking the file: as
+            // after a stop part way, no piece of it stays there.
+            channel.DeleteRemoteFile(store.remotePath);
+            return FileOutcome::Failed;
+        }
         end = BlocksEnd::Failed;
     }
     if (end != BlocksEnd::Complete) {
