@@ -108,6 +108,9 @@ public:
     // the transfer's preliminary reply. policy.hostName is set from the logon's host when empty.
     void RequireTls(nsTls::CTlsPolicy policy) { m_tlsPolicy = std::move(policy); }
     bool IsSecure() const noexcept { return m_controlTls != nullptr; }
+    // Whether the last Logon or data connection failed on TLS itself (AUTH TLS refused, the
+    // handshake, the certificate or the pin), not on the network or the server's replies.
+    bool TlsRefused() const noexcept { return m_tlsRefused; }
 
     // Logon through the firewall method of the record; true once logged on with "/" as directory.
     bool Logon(const CLogonData& logonData);
@@ -259,6 +262,7 @@ private:
     nsSocket::CBlockingSocket m_ControlSocket;
     std::optional<nsTls::CTlsPolicy> m_tlsPolicy;
     std::unique_ptr<nsTls::CTlsConnection> m_controlTls;  // while the control connection is secure
+    bool m_tlsRefused = false;
     struct COpenStore {
         nsSocket::CBlockingSocket socket;
         std::unique_ptr<nsTls::CTlsConnection> tls;

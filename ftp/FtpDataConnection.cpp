@@ -124,6 +124,7 @@ bool CFTPClient::RunDataCommand(CDataCommand command, const std::string& path, c
 
 CFTPClient::EDataState CFTPClient::SecureData(nsSocket::CBlockingSocket& dataSocket,
                                               std::unique_ptr<nsTls::CTlsConnection>& tls) {
+    m_tlsRefused = false;
     if (!m_controlTls) return EDataState::Ready;
     // After the preliminary reply, not before: servers drop a data connection whose handshake
     // comes before the transfer command.
@@ -131,6 +132,7 @@ CFTPClient::EDataState CFTPClient::SecureData(nsSocket::CBlockingSocket& dataSoc
         tls = nsTls::CTlsConnection::Start(dataSocket, *m_tlsPolicy, m_controlTls.get(), m_uiTimeout);
         return EDataState::Ready;
     } catch (const nsSocket::CBlockingSocketException& exception) {
+        m_tlsRefused = true;
         ReportException(exception, report::kOpenData);
     }
     dataSocket.CloseQuietly();

@@ -106,6 +106,7 @@ bool CFTPClient::SecureControl(const std::string& host) {
     // A server that will not speak TLS gets nothing of the account: the session ends here.
     if (!Exchange("AUTH TLS", reply, replyClass)) return false;
     if (replyClass != 2) {
+        m_tlsRefused = true;
         NotifyError(report::kTlsRefusedMessage + reply, report::kSource, report::kSecureControl);
         DropControl();
         return false;
@@ -119,6 +120,7 @@ bool CFTPClient::SecureControl(const std::string& host) {
         m_tlsPolicy = policy;
         return true;
     } catch (const nsSocket::CBlockingSocketException& exception) {
+        m_tlsRefused = true;
         ReportException(exception, report::kSecureControl);
     }
     DropControl();
@@ -133,6 +135,7 @@ bool CFTPClient::ProtectData() {
 
 bool CFTPClient::LogonSteps(const CLogonData& logonData) {
     m_LastLogon = logonData;
+    m_tlsRefused = false;
     const std::int32_t mode = logonData.FwType().AsInt();
     if (mode < 0 || mode >= CFirewallMode::kCount) return false;  // no sequence exists for it
     const bool direct = mode == CFirewallMode::NoFirewall;

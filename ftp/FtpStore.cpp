@@ -11,6 +11,7 @@ namespace nsFTP {
 
 bool CFTPClient::BeginStore(const std::string& remotePath, bool passive) {
     if (m_bTransferring || m_store || !IsConnected()) return false;
+    m_tlsRefused = false;
     return NoThrow(false, [&] {
         if (!EnsureType(CTransferType::Image())) return false;
         auto store = std::make_unique<COpenStore>();

@@ -71,8 +71,7 @@ bool CTlsFtpChannel::ConnectServer(const std::string& host, std::uint32_t port, 
     // one that broke, is.
     const bool greeted = !m_exchange.lines.empty();
     const bool loggedOut = greeted && m_exchange.lines.back().rfind("530", 0) == 0;
-    const bool tls = m_exchange.report.find("TLS") != std::string::npos ||
-                     m_exchange.report.find("certificate") != std::string::npos;
+    const bool tls = m_client.TlsRefused();
     if (tls) {
         // The cause in the report: the text the server sent last says nothing of it.
         m_exchange.lines.clear();
@@ -86,8 +85,7 @@ bool CTlsFtpChannel::OpenRemoteFile(const std::string& remotePath) {
     Begin();
     m_storeOpen = m_client.BeginStore(remotePath, m_passive);
     if (m_storeOpen) return End(true, 0);
-    if (m_exchange.report.find("TLS") != std::string::npos ||
-        m_exchange.report.find("certificate") != std::string::npos) {
+    if (m_client.TlsRefused()) {
         m_exchange.lines.clear();
         m_exchange.report = "TLS: " + m_exchange.report;
         return End(false, ERROR_INTERNET_LOGIN_FAILURE);
