@@ -32,11 +32,7 @@ bool CFTPClient::BeginStore(const std::string& remotePath, bool passive) {
 bool CFTPClient::WriteStore(const char* data, std::size_t count) {
     if (!m_store || m_store->failed) return false;
     try {
-        if (m_store->tls) {
-            m_store->tls->SendAll(data, count, m_uiTimeout);
-        } else {
-            m_store->socket.SendAll(data, count, m_uiTimeout);
-        }
+        CDataStream{m_store->socket, m_store->tls.get()}.SendAll(data, count, m_uiTimeout);
         Notify(&CNotifaction::OnDataSent, static_cast<int>(count > 0x7FFFFFFF ? 0x7FFFFFFF : count));
         return true;
     } catch (const nsSocket::CBlockingSocketException& exception) {

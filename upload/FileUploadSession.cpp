@@ -215,11 +215,6 @@ CFileUploadSlg::FileOutcome CFileUploadSlg::SendFile(IUploadChannel& channel, in
     BlocksEnd end = SendBlocks(channel, file, path);
     m_state = SessionState::kIdle;
     channel.CloseRemoteFile();
-    if (m_bGoingAway) {
-        // The page went (or the thread ends) part way: no piece of the file stays on the server.
-        channel.DeleteRemoteFile(store.remotePath);
-        return FileOutcome::Failed;
-    }
     store.sent = m_ullBytesSent;
     const std::string closeReply = Response().text;
     if (end == BlocksEnd::Complete && StoreRefused(closeReply)) {
@@ -235,13 +230,13 @@ CFileUploadSlg::FileOutcome CFileUploadSlg::SendFile(IUploadChannel& channel, in
             m_pendingStore = store;
             return FileOutcome::Awaiting;
         }
-        if (m_bGoingAway) {
-            // The page went (or the thread ends) while the server was still taking the file: as
-            // after a stop part way, no piece of it stays there.
-            channel.DeleteRemoteFile(store.remotePath);
-            return FileOutcome::Failed;
-        }
         end = BlocksEnd::Failed;
+    }
+    if (m_bGoingAway) {
+        // The page went (or the thread ends) part way, between blocks or while the server was
+        // still taking the file: no piece of it stays on the server.
+        channel.DeleteRemoteFile(store.remotePath);
+        return FileOutcome::Failed;
     }
     if (end != BlocksEnd::Complete) {
         NotePartialFile(store.remotePath);

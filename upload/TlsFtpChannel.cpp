@@ -47,6 +47,13 @@ bool CTlsFtpChannel::End(bool ok, DWORD error) {
     return ok;
 }
 
+bool CTlsFtpChannel::EndTlsRefused() {
+    // The cause is in the client's report: the text the server sent last says nothing of it.
+    m_exchange.lines.clear();
+    m_exchange.report = "TLS: " + m_exchange.report;
+    return End(false, ERROR_INTERNET_LOGIN_FAILURE);
+}
+
 bool CTlsFtpChannel::OpenSession(const std::string&) {
     Begin();
     if (!m_sockets.IsStarted()) m_exchange.report = "the socket library did not start";
@@ -71,25 +78,16 @@ bool CTlsFtpChannel::ConnectServer(const std::string& host, std::uint32_t port, 
     // one that broke, is.
     const bool greeted = !m_exchange.lines.empty();
     const bool loggedOut = greeted && m_exchange.lines.back().rfind("530", 0) == 0;
-    const bool tls = m_client.TlsRefused();
-    if (tls) {
-        // The cause in the report: the text the server sent last says nothing of it.
-        m_exchange.lines.clear();
-        m_exchange.report = "TLS: " + m_exchange.report;
-    }
-    return End(false, loggedOut || tls ? ERROR_INTERNET_LOGIN_FAILURE
-                                       : (greeted ? ERROR_INTERNET_CONNECTION_ABORTED : ERROR_INTERNET_CANNOT_CONNECT));
+    if (m_client.TlsRefused()) return EndTlsRefused();
+    return End(false, loggedOut ? ERROR_INTERNET_LOGIN_FAILURE
+                                : (greeted ? ERROR_INTERNET_CONNECTION_ABORTED : ERROR_INTERNET_CANNOT_CONNECT));
 }
 
 bool CTlsFtpChannel::OpenRemoteFile(const std::string& remotePath) {
     Begin();
     m_storeOpen = m_client.BeginStore(remotePath, m_passive);
     if (m_storeOpen) return End(true, 0);
-    if (m_client.TlsRefused()) {
-        m_exchange.lines.clear();
-        m_exchange.report = "TLS: " + m_exchange.report;
-        return End(false, ERROR_INTERNET_LOGIN_FAILURE);
-    }
+    if (m_client.TlsRefused()) return EndTlsRefused();
     return End(false, m_exchange.lines.empty() ? ERROR_INTERNET_CANNOT_CONNECT : ERROR_INTERNET_EXTENDED_ERROR);
 }
 

@@ -50,6 +50,8 @@ private:
     // Ends one: the response is the reply lines (or, without any, the client's report), and error
     // becomes the thread's last error. Gives ok.
     bool End(bool ok, DWORD error);
+    // Ends a step that failed on TLS itself: a refused log-on, with the cause as the response.
+    bool EndTlsRefused();
 
     std::string m_pin;
     bool m_passive = false;

@@ -3,7 +3,7 @@
 // same file, shell and list-view calls with redraw held and one shell look-up per extension; then
 // what the listed rows cost in memory and how long deleting them takes. Prints figures; judges
 // nothing.
-//   tovalo_filelist_bench.exe FOLDER [COUNTS...]   (FOLDER is made and filled as needed)
+//   tovalo_filelist_bench.exe FOLDER [COUNTS...]   (run.sh fills FOLDER)
 #include "tools/pagehost/EmbeddedControl.h"
 #include "tools/pagehost/FrameWindow.h"
 
@@ -22,6 +22,7 @@ namespace {
 constexpr wchar_t kClassId[] = L"{3B0B4102-58CA-4165-B0CD-0970FEC6FF13}";
 constexpr int kWidth = 520;
 constexpr int kHeight = 300;
+// The extensions of run.sh's files, which the shell is asked about before any timing.
 constexpr const wchar_t* kExtensions[] = {L"txt", L"doc", L"docx", L"xls",  L"xlsx", L"ppt", L"pdf",
                                           L"hwp", L"jpg", L"png",  L"gif",  L"bmp",  L"zip", L"7z",
                                           L"mp3", L"mp4", L"avi",  L"html", L"csv",  L"log"};
@@ -55,25 +56,9 @@ void WarmShell() {
     }
 }
 
-// A folder holding exactly count small files named file00000.EXT on, the extensions in turn (run.sh
-// makes them faster; here only what is missing is made).
-std::wstring MakeFolder(const std::wstring& root, int count) {
-    CreateDirectoryW(root.c_str(), nullptr);
-    const std::wstring folder = root + L"\\mixed" + std::to_wstring(count);
-    CreateDirectoryW(folder.c_str(), nullptr);
-    for (int i = 0; i < count; ++i) {
-        wchar_t name[40];
-        std::swprintf(name, 40, L"\\file%05d.%ls", i, kExtensions[i % std::size(kExtensions)]);
-        const std::wstring path = folder + name;
-        if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) continue;
-        const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE) continue;
-        DWORD written = 0;
-        WriteFile(file, "x", 1, &written, nullptr);
-        CloseHandle(file);
-    }
-    return folder;
-}
+// The folder of count one-byte files file00000.EXT on, the extensions in turn, that run.sh makes
+// (a load of another count of rows is reported as not comparable).
+std::wstring FolderOf(const std::wstring& root, int count) { return root + L"\\mixed" + std::to_wstring(count); }
 
 HRESULT Invoke(IDispatch* control, const wchar_t* name, WORD flags, VARIANT* argument) {
     DISPID id = DISPID_UNKNOWN;
@@ -264,7 +249,7 @@ int wmain(int argc, wchar_t** argv) {
         std::printf("icon set %d (%s)\n", iconSet, iconSet ? "size categories" : "shell icons");
         std::map<int, double> loads;
         for (int count : counts) {
-            const std::wstring folder = MakeFolder(argv[1], count);
+            const std::wstring folder = FolderOf(argv[1], count);
             const ControlRun control = TimeControl(frame.get(), folder, iconSet);
             int bareRows = 0;
             double bareBytes = 0;

@@ -28,14 +28,7 @@ cleanup() {
   if [ -n "$peer_pid" ]; then kill "$peer_pid" 2>/dev/null; wait "$peer_pid" 2>/dev/null; fi
   it_cleanup
 }
-if [ -z "${WINEPREFIX:-}" ] || [ -z "${DISPLAY:-}" ]; then
-  source "$IT_REPO/scripts/lib/wine-env.sh"
-  wine_env_start
-  trap 'cleanup; wine_env_stop' EXIT
-else
-  trap cleanup EXIT
-fi
-IT_CLIENT=(wine "$exe")
+it_use_wine "$exe" cleanup
 
 it_make_work
 root=$IT_WORK/root

@@ -65,6 +65,20 @@ it_run_input() { # file args...
   IT_RC=$?
 }
 
+# Runs the client under Wine: inside scripts/with-wine the environment is there, otherwise one is
+# made for this run and stopped at its end. CLEANUP runs at exit either way.
+it_use_wine() { # exe [cleanup]
+  local cleanup=${2:-it_cleanup}
+  if [ -z "${WINEPREFIX:-}" ] || [ -z "${DISPLAY:-}" ]; then
+    source "$IT_REPO/scripts/lib/wine-env.sh"
+    wine_env_start
+    trap "$cleanup; wine_env_stop" EXIT
+  else
+    trap "$cleanup" EXIT
+  fi
+  IT_CLIENT=(wine "$1")
+}
+
 it_pass() { it_passed=$((it_passed + 1)); }
 
 it_fail() { # name detail...

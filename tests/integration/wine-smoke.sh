@@ -10,15 +10,7 @@ source "$here/lib.sh"
 exe=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 [ -f "$exe" ] || { echo "FAIL: $1 does not exist"; exit 1; }
 
-# Inside scripts/with-wine the environment is there; otherwise make our own for this run.
-if [ -z "${WINEPREFIX:-}" ] || [ -z "${DISPLAY:-}" ]; then
-  source "$IT_REPO/scripts/lib/wine-env.sh"
-  wine_env_start
-  trap 'it_cleanup; wine_env_stop' EXIT
-else
-  trap it_cleanup EXIT
-fi
-IT_CLIENT=(wine "$exe")
+it_use_wine "$exe"
 
 it_make_work
 root=$IT_WORK/root
