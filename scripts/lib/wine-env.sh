@@ -23,16 +23,25 @@ _wine_env_make_prefix() {
     # Without a window manager Wine waits about two seconds whenever a dialog closes.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
     wineserver -w
+    # The registry as made, before anything is registered: a copy with it is a fresh machine.
+    mkdir -p "$WINEPREFIX/.tovalo-pristine"
+    cp "$WINEPREFIX"/*.reg "$WINEPREFIX/.tovalo-pristine/"
     touch "$WINEPREFIX/.tovalo-ready"
   ) 9>"$WINEPREFIX.lock"
 }
 
 # The prefix WINEPREFIX as a copy of SOURCE (made first if need be): for a second Wine
 # environment beside the first, which needs a wineserver, and so a prefix, of its own. Kept
-# between runs while SOURCE is not newer.
-_wine_env_clone_prefix() { # source
-  local source=$1
+# between runs while SOURCE is not newer. With "pristine", the copy gets SOURCE's registry as it was
+# made, before anything was registered in it: a fresh machine in a moment instead of a wineboot
+# of a minute or more (a SOURCE made before such copies were kept gets a wineboot of its own).
+_wine_env_clone_prefix() { # source [pristine]
+  local source=$1 registry=$1
   WINEPREFIX=$source _wine_env_make_prefix
+  if [ "${2:-}" = pristine ]; then
+    registry=$source/.tovalo-pristine
+    [ -f "$registry/system.reg" ] || { _wine_env_make_prefix; return; }
+  fi
   (
     flock 9
     [ "$WINEPREFIX/.tovalo-ready" -nt "$source/.tovalo-ready" ] && exit 0
@@ -42,7 +51,7 @@ _wine_env_clone_prefix() { # source
     # same.
     cp -al "$source" "$WINEPREFIX"
     local reg
-    for reg in "$WINEPREFIX"/*.reg; do cp --remove-destination "$source/$(basename "$reg")" "$reg"; done
+    for reg in "$WINEPREFIX"/*.reg; do cp --remove-destination "$registry/$(basename "$reg")" "$reg"; done
     touch "$WINEPREFIX/.tovalo-ready"
   ) 9>"$WINEPREFIX.lock"
 }

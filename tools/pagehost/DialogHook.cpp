@@ -96,7 +96,8 @@ void postPress(HWND dialog, int id) {
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
-constexpr int kFolderAttempts = 600;  // thirty seconds: the tree fills slowly on a busy machine
+// The tree fills slowly on a busy machine; a minute stays well inside a page's own time limit.
+constexpr ULONGLONG kFolderPatienceMs = 60000;
 constexpr DWORD kFolderRetryMs = 50;
 
 // The label of the folder picker's selected tree item.
@@ -298,9 +299,14 @@ void DialogHook::fillFolderPicker(HWND dialog) {
     // does not, the first time it walks a drive): ask again until the tree's selection is that
     // folder, and never press OK on another one (which would hand the control a wrong folder).
     const std::wstring leaf = folder->substr(folder->find_last_of(L'\\') + 1);
-    for (int attempt = 0; attempt < kFolderAttempts; ++attempt) {
+    const ULONGLONG started = GetTickCount64();
+    int attempts = 0;
+    std::wstring selected;
+    while (GetTickCount64() - started < kFolderPatienceMs) {
+        ++attempts;
         SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(folder->c_str()));
-        if (lstrcmpiW(selectedTreeText(dialog).c_str(), leaf.c_str()) == 0) {
+        selected = selectedTreeText(dialog);
+        if (lstrcmpiW(selected.c_str(), leaf.c_str()) == 0) {
             press(dialog, IDOK);
             return;
         }
@@ -308,6 +314,10 @@ void DialogHook::fillFolderPicker(HWND dialog) {
             return;  // the thread is quitting: the picker ends (and is cancelled), not waited on
         }
     }
+    // The page's output then shows the cancel; this says why, for whoever reads the failure.
+    printError(L"pagehost: the folder picker never selected " + *folder + L" (" + std::to_wstring(attempts) +
+               L" requests in " + std::to_wstring((GetTickCount64() - started) / 1000) + L" s; its selection: \"" +
+               selected + L"\")");
 }
 
 void DialogHook::pressWhenShown(const std::wstring& buttonText) {

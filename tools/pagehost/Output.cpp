@@ -1,4 +1,4 @@
-// The host's stdout: every line leaves at once as UTF-8, whatever the console code page.
+// The host's stdout and stderr: every line leaves at once as UTF-8, whatever the console code page.
 #include "tools/pagehost/Output.h"
 
 #include "tools/pagehost/Text.h"
@@ -8,11 +8,12 @@
 #include <string>
 
 namespace pagehost {
+namespace {
 
-void printLine(std::wstring_view text) {
+void writeLine(DWORD stream, std::wstring_view text) {
     std::string bytes = toUtf8(text);
     bytes += '\n';
-    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    const HANDLE out = GetStdHandle(stream);
     const char* data = bytes.data();
     size_t left = bytes.size();
     while (left > 0) {
@@ -23,6 +24,16 @@ void printLine(std::wstring_view text) {
         data += written;
         left -= written;
     }
+}
+
+}  // namespace
+
+void printLine(std::wstring_view text) {
+    writeLine(STD_OUTPUT_HANDLE, text);
+}
+
+void printError(std::wstring_view text) {
+    writeLine(STD_ERROR_HANDLE, text);
 }
 
 }  // namespace pagehost
