@@ -28,12 +28,8 @@ void writeLine(DWORD stream, std::wstring_view text) {
 
 }  // namespace
 
-void printLine(std::wstring_view text) {
-    writeLine(STD_OUTPUT_HANDLE, text);
-}
+void printLine(std::wstring_view text) { writeLine(STD_OUTPUT_HANDLE, text); }
 
-void printError(std::wstring_view text) {
-    writeLine(STD_ERROR_HANDLE, text);
-}
+void printError(std::wstring_view text) { writeLine(STD_ERROR_HANDLE, text); }
 
 }  // namespace pagehost
