@@ -2,7 +2,6 @@
 // use it (scripting, params, adding files, uploads).
 #include "control/TovaloCtrl.h"
 
-#include "control/AllowedSites.h"
 #include "control/SiteAllowList.h"
 
 #include <mshtml.h>
@@ -59,8 +58,9 @@ std::string CTovaloCtrl::PageUrl() {
 
 bool CTovaloCtrl::PageAllowed() {
     // A build for every site asks the container nothing.
-    if (kSitePolicy == SitePolicy::kEverySite) return true;
-    return PageAdmitted(kSitePolicy, PageUrl(), kAllowedSites);
+    const BuiltSites built = SitesOfThisBuild();
+    if (built.policy == SitePolicy::kEverySite) return true;
+    return PageAdmitted(built.policy, PageUrl(), built.sites);
 }
 
 }  // namespace tovalo

@@ -40,8 +40,6 @@ const fw::RegistryEntry kPropPageEntries[] = {
     {L"CLSID\\{CLSID}\\InprocServer32", L"ThreadingModel", L"Apartment"},
 };
 
-constexpr DWORD kMiscStatus = 0x20191;
-
 std::vector<fw::Substitution> ControlSubstitutions() {
     return {
         {L"{CLSID}", fw::GuidText(CLSID_TovaloCtrl)},

@@ -25,8 +25,8 @@ constexpr unsigned kMaxPort = 65535;
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 bool IsAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsHex(char c) { return IsDigit(c) || (Lower(c) >= 'a' && Lower(c) <= 'f'); }
+bool IsDecimalDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsHex(char c) { return IsDecimalDigit(c) || (Lower(c) >= 'a' && Lower(c) <= 'f'); }
 
 std::string LowerText(std::string_view text) {
     std::string out(text);
@@ -47,7 +47,7 @@ unsigned DefaultPortOf(std::string_view scheme) {
 bool IsPlainHost(std::string_view host) {
     if (host.empty()) return false;
     for (const char c : host) {
-        if (!IsAlpha(c) && !IsDigit(c) && c != '.' && c != '-') return false;
+        if (!IsAlpha(c) && !IsDecimalDigit(c) && c != '.' && c != '-') return false;
     }
     return true;
 }
@@ -66,7 +66,7 @@ std::optional<std::string> TakeScheme(std::string_view& text) {
     const size_t colon = text.find(':');
     if (colon == 0 || colon == std::string_view::npos || !IsAlpha(text[0])) return std::nullopt;
     for (const char c : text.substr(0, colon)) {
-        if (!IsAlpha(c) && !IsDigit(c) && c != '+' && c != '-' && c != '.') return std::nullopt;
+        if (!IsAlpha(c) && !IsDecimalDigit(c) && c != '+' && c != '-' && c != '.') return std::nullopt;
     }
     std::string scheme = LowerText(text.substr(0, colon));
     text.remove_prefix(colon + 1);
@@ -96,7 +96,7 @@ bool ParseHostPort(std::string_view hostPort, Origin& origin) {
     if (digits.size() > 5) return false;
     unsigned port = 0;
     for (const char c : digits) {
-        if (!IsDigit(c)) return false;
+        if (!IsDecimalDigit(c)) return false;
         port = port * 10 + static_cast<unsigned>(c - '0');
     }
     if (port == 0 || port > kMaxPort) return false;

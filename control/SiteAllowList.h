@@ -29,4 +29,13 @@ bool IsLocalPage(std::string_view url);
 // Whether the page at url may use the control under policy (entries: the sites of kListedSites).
 bool PageAdmitted(SitePolicy policy, std::string_view url, std::span<const std::string_view> entries);
 
+// The policy and the sites this OCX was built with (TOVALO_ALLOWED_SITES). Each OCX links its own
+// definition (BuiltSites.cpp, compiled against its own AllowedSites.h), the one file that differs
+// between the builds for the three policies.
+struct BuiltSites {
+    SitePolicy policy;
+    std::span<const std::string_view> sites;
+};
+BuiltSites SitesOfThisBuild();
+
 }  // namespace tovalo

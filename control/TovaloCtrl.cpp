@@ -17,11 +17,6 @@ namespace {
 
 const CLSID kPropertyPages[] = {CLSID_TovaloPropPage};
 
-// Activate when visible, set client site first, inside-out, cannot link inside, recompose on resize.
-constexpr DWORD kMiscStatus = 0x20191;
-static_assert(kMiscStatus == (OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_SETCLIENTSITEFIRST | OLEMISC_INSIDEOUT |
-                              OLEMISC_CANTLINKINSIDE | OLEMISC_RECOMPOSEONRESIZE));
-
 // The properties verb shows the property page.
 const fw::ControlVerb kVerbs[] = {{OLEIVERB_PROPERTIES, L"&Properties..."}};
 

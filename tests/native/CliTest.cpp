@@ -20,6 +20,7 @@ using tovalo_test::CScriptedFtpServer;
 using tovalo_test::CScriptStep;
 using tovalo_test::EData;
 using tovalo_test::Line;
+using tovalo_test::WriteTextFile;
 
 namespace {
 
@@ -50,10 +51,6 @@ CRun RunTool(const std::vector<std::string>& words, const std::string& input = {
 std::string TempPath(const std::string& name) {
     static int counter = 0;
     return ::testing::TempDir() + "tovalo-cli-" + std::to_string(counter++) + "-" + name;
-}
-
-void WriteFile(const std::string& path, const std::string& content) {
-    std::ofstream(path, std::ios::binary) << content;
 }
 
 std::string ReadFile(const std::string& path) {
@@ -412,9 +409,9 @@ TEST(Cli, RunsCommandsInOrderOnOneLogon) {
     const auto outcomes = tovalo_test::RunConcurrently(rows, [](const CScriptedRun& row) {
         const std::string local = TempPath("local");
         const std::string netrc = TempPath("netrc");
-        WriteFile(netrc, kNetrc);
+        WriteTextFile(netrc, kNetrc);
         std::remove(local.c_str());
-        if (!row.localBefore.empty()) WriteFile(local, row.localBefore);
+        if (!row.localBefore.empty()) WriteTextFile(local, row.localBefore);
         CScriptedFtpServer server({Line("220 hi")}, row.replies);
         std::string words = "-H 127.0.0.1 -P " + std::to_string(server.Port()) + " " + row.words;
         Replace(words, "{local}", local);

@@ -28,6 +28,7 @@ using tovalo_test::CRecordingObserver;
 using tovalo_test::CScriptedFtpServer;
 using tovalo_test::CScriptStep;
 using tovalo_test::EData;
+using tovalo_test::WriteTextFile;
 
 namespace report = nsFTP::report;
 
@@ -42,14 +43,10 @@ std::string Pattern(std::size_t size) {
     return text;
 }
 
-std::optional<std::string> ReadFile(const std::string& path) {
+std::optional<std::string> ReadFileIfAny(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return std::nullopt;
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
 }
 
 // A sparse file of `size` zero bytes followed by tail.
@@ -117,7 +114,7 @@ std::string UniqueLocalPath() {
 CDataOutcome RunDataRow(const CDataRow& row) {
     const std::string localPath = UniqueLocalPath();
     std::remove(localPath.c_str());
-    if (row.localBefore) WriteFile(localPath, *row.localBefore);
+    if (row.localBefore) WriteTextFile(localPath, *row.localBefore);
     CScriptedFtpServer server({}, row.steps, row.pasvHost);
     CDataOutcome outcome;
     {
@@ -135,7 +132,7 @@ CDataOutcome RunDataRow(const CDataRow& row) {
     outcome.heldClosed = server.HeldDataClosedAtCommand();
     outcome.lastPortLinePort = server.LastPortLinePort();
     outcome.intruderReceived = server.IntruderReceived();
-    if (row.expectedLocalAfter) outcome.localAfter = ReadFile(localPath);  // never the sparse giants
+    if (row.expectedLocalAfter) outcome.localAfter = ReadFileIfAny(localPath);  // never the sparse giants
     std::remove(localPath.c_str());
     // The local path differs from run to run: events show it as "*".
     for (std::string& event : outcome.observer.events)

@@ -117,9 +117,9 @@ TEST(HostileServer, AReplyThatNeverEndsIsBoundedByOneTimeOut) {
 }
 
 // Asks for an abort from inside the first block it is told of.
-class CAbortOnFirstBlock : public CFTPClient::CNotifaction {
+class CAbortOnceOnFirstReceive : public CFTPClient::CNotifaction {
 public:
-    explicit CAbortOnFirstBlock(CFTPClient& client) : m_client(client) {}
+    explicit CAbortOnceOnFirstReceive(CFTPClient& client) : m_client(client) {}
     void OnDataReceived(int) override {
         if (!m_bDone) m_client.Abort();
         m_bDone = true;
@@ -137,7 +137,7 @@ TEST(HostileServer, AnAbortRequestDiesWithItsTransfer) {
     CScriptedFtpServer second(
         {}, {"227 Entering Passive Mode ({pasv})", {"150 list", EData::Send, "x\r\ny\r\n", "226 done"}});
     CFTPClient client(1, 2048, true);
-    CAbortOnFirstBlock aborter(client);
+    CAbortOnceOnFirstReceive aborter(client);
     client.AddObserver(&aborter);
     std::vector<std::string> lines;
     ASSERT_TRUE(client.ConnectControl("127.0.0.1", first.Port()));

@@ -29,15 +29,15 @@ CReadOutcome ReadLikeClient(const std::vector<std::string>& receives, std::size_
 }
 
 // Lines through the assembler as ReadReply takes them: class from the raw line, "\r\n" stripped.
-struct CReplyOutcome {
+struct CReplyReaderOutcome {
     bool complete = false;
     std::string text;
     int replyClass = -1;
     std::size_t linesUsed = 0;
 };
 
-CReplyOutcome Assemble(std::deque<std::string> queue) {
-    CReplyOutcome outcome;
+CReplyReaderOutcome Assemble(std::deque<std::string> queue) {
+    CReplyReaderOutcome outcome;
     nsFTP::CReplyAssembler assembler;
     int lineClass = -1;
     while (!queue.empty() && !outcome.complete) {
@@ -119,7 +119,7 @@ TEST(ReplyReceiver, EndlessStreamStopsAtTheTextBound) {
     EXPECT_LT(queue.front().size(), nsFTP::kMaxReplyText + bufferSize);
 }
 
-struct CReplyRow {
+struct CReplyReaderRow {
     const char* label;
     std::deque<std::string> lines;
     bool complete;
@@ -129,7 +129,7 @@ struct CReplyRow {
 };
 
 TEST(ReplyAssembler, JoinsMultiLineRepliesAfterRfc959) {
-    const std::vector<CReplyRow> rows = {
+    const std::vector<CReplyReaderRow> rows = {
         {"single line", {"220 Ready\r\n"}, true, "220 Ready", 2, 1},
         {"three lines",
          {"220-Welcome\r\n", "220-Second\r\n", "220 Ready\r\n"},
@@ -170,9 +170,9 @@ TEST(ReplyAssembler, JoinsMultiLineRepliesAfterRfc959) {
          2,
          3},
     };
-    for (const CReplyRow& row : rows) {
+    for (const CReplyReaderRow& row : rows) {
         SCOPED_TRACE(row.label);
-        const CReplyOutcome outcome = Assemble(row.lines);
+        const CReplyReaderOutcome outcome = Assemble(row.lines);
         EXPECT_EQ(outcome.complete, row.complete);
         EXPECT_EQ(outcome.text, row.text);
         EXPECT_EQ(outcome.replyClass, row.replyClass);

@@ -1,6 +1,7 @@
 // Helpers shared by the FTP client tests: a recording observer and running table rows side by side.
 #pragma once
 
+#include <fstream>
 #include <future>
 #include <string>
 #include <vector>
@@ -8,6 +9,11 @@
 #include "ftp/FtpClient.h"
 
 namespace tovalo_test {
+
+// Writes text as a file's whole content (replacing what it held).
+inline void WriteTextFile(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
 
 // One error report as the client gave it.
 struct CReport {

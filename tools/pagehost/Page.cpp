@@ -28,7 +28,7 @@ bool isSpace(wchar_t ch) { return kSpace.find(ch) != std::wstring_view::npos; }
 
 // Markup names compare without regard to ASCII case. (Kept here rather than shared so that the
 // reader builds without Windows headers, for its fuzz target.)
-std::wstring asciiLower(std::wstring_view text) {
+std::wstring markupLower(std::wstring_view text) {
     std::wstring out(text);
     for (wchar_t& ch : out) {
         if (ch >= L'A' && ch <= L'Z') {
@@ -39,7 +39,7 @@ std::wstring asciiLower(std::wstring_view text) {
 }
 
 bool startsWithNoCase(std::wstring_view text, size_t pos, std::wstring_view prefix) {
-    return text.size() - pos >= prefix.size() && asciiLower(text.substr(pos, prefix.size())) == prefix;
+    return text.size() - pos >= prefix.size() && markupLower(text.substr(pos, prefix.size())) == prefix;
 }
 
 void appendCodePoint(std::wstring& out, unsigned long code) {
@@ -126,7 +126,7 @@ bool readTag(std::wstring_view text, size_t pos, Tag& tag) {
     while (i < text.size() && (std::iswalnum(text[i]) || text[i] == L'-' || text[i] == L':')) {
         ++i;
     }
-    tag.name = asciiLower(text.substr(nameStart, i - nameStart));
+    tag.name = markupLower(text.substr(nameStart, i - nameStart));
     for (;;) {
         while (i < text.size() && (isSpace(text[i]) || text[i] == L'/')) {
             ++i;
@@ -142,7 +142,7 @@ bool readTag(std::wstring_view text, size_t pos, Tag& tag) {
         while (i < text.size() && !isSpace(text[i]) && text[i] != L'=' && text[i] != L'>' && text[i] != L'/') {
             ++i;
         }
-        Attribute attr{asciiLower(text.substr(attrStart, i - attrStart)), {}};
+        Attribute attr{markupLower(text.substr(attrStart, i - attrStart)), {}};
         while (i < text.size() && isSpace(text[i])) {
             ++i;
         }
@@ -180,7 +180,7 @@ bool parseExtent(const std::wstring* text, int& extent) {
         return true;
     }
     std::wstring_view digits(*text);
-    if (digits.size() > 2 && asciiLower(digits.substr(digits.size() - 2)) == L"px") {
+    if (digits.size() > 2 && markupLower(digits.substr(digits.size() - 2)) == L"px") {
         digits.remove_suffix(2);
     }
     if (digits.empty() || digits.size() > 5) {
@@ -340,7 +340,7 @@ private:
             language = tag.attribute(L"type");
         }
         if (language) {
-            const std::wstring lower = asciiLower(*language);
+            const std::wstring lower = markupLower(*language);
             bool known = false;
             for (const auto name : kScriptLanguages) {
                 known = known || lower == name;
