@@ -11,22 +11,28 @@ export LANG=ko_KR.UTF-8 LC_ALL=ko_KR.UTF-8
 
 _wine_env_xvfb_pid=${_wine_env_xvfb_pid:-}  # kept when this file is sourced again
 
+# What a prefix is made with: a prefix made by an older version of this file is made again.
+_wine_env_prefix_version=2
+
 _wine_env_make_prefix() {
   mkdir -p "$(dirname "$WINEPREFIX")"
   (
     flock 9
-    [ -f "$WINEPREFIX/.tovalo-ready" ] && exit 0
+    [ "$(cat "$WINEPREFIX/.tovalo-ready" 2>/dev/null)" = "$_wine_env_prefix_version" ] && exit 0
     rm -rf "$WINEPREFIX"
     echo "wine-env: creating prefix $WINEPREFIX" >&2
     wineboot -i >/dev/null 2>&1
     wineserver -w
     # Without a window manager Wine waits about two seconds whenever a dialog closes.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    # A program that crashes prints its backtrace and ends. Wine's crash dialog would instead wait
+    # for a user forever, with the program's threads (its own time limit among them) suspended.
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
     wineserver -w
     # The registry as made, before anything is registered: a copy with it is a fresh machine.
     mkdir -p "$WINEPREFIX/.tovalo-pristine"
     cp "$WINEPREFIX"/*.reg "$WINEPREFIX/.tovalo-pristine/"
-    touch "$WINEPREFIX/.tovalo-ready"
+    echo "$_wine_env_prefix_version" >"$WINEPREFIX/.tovalo-ready"
   ) 9>"$WINEPREFIX.lock"
 }
 
@@ -52,7 +58,9 @@ _wine_env_clone_prefix() { # source [pristine]
     cp -al "$source" "$WINEPREFIX"
     local reg
     for reg in "$WINEPREFIX"/*.reg; do cp --remove-destination "$registry/$(basename "$reg")" "$reg"; done
-    touch "$WINEPREFIX/.tovalo-ready"
+    # Its own file, not a link to the source's (which writing through would make newer again).
+    rm -f "$WINEPREFIX/.tovalo-ready"
+    echo "$_wine_env_prefix_version" >"$WINEPREFIX/.tovalo-ready"
   ) 9>"$WINEPREFIX.lock"
 }
 
