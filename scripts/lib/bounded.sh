@@ -4,8 +4,20 @@
 # hung, never as a run that waits until CI gives up on it.
 #
 # The command runs in a process group of its own. Past the limit, the processes still running are
-# printed to stderr (the stuck one among them), then the group gets TERM, and KILL ten seconds
-# later. The command reads nothing (stdin is /dev/null). Returns the command's status, or 124 when the limit ended it.
+# printed to stderr (the stuck one among them), then the group and every process below the command
+# (in groups of their own too: a bounded step inside this one, a server started with setsid) get
+# TERM, and KILL ten seconds later. The command reads nothing (stdin is /dev/null). Returns the
+# command's status, or 124 when the limit ended it.
+
+# _bounded_below PID: the processes below PID, at any depth.
+_bounded_below() {
+  local child
+  for child in $(ps -o pid= --ppid "$1" 2>/dev/null); do
+    echo "$child"
+    _bounded_below "$child"
+  done
+}
+
 bounded() {
   local limit=$1
   shift
@@ -32,13 +44,20 @@ bounded() {
       echo "processes at that moment:"
       ps -eo pid,ppid,pgid,etimes,stat,args --forest | grep -v ' ps -eo ' | cut -c1-200 | head -n 80
     } >&2
-    kill -TERM -- "-$pid" 2>/dev/null
-    local second
+    # Taken before anything ends: what a dying process leaves behind goes to init, out of reach.
+    local below
+    below=$(_bounded_below "$pid")
+    # shellcheck disable=SC2086 # one pid a word
+    kill -TERM -- "-$pid" $below 2>/dev/null
+    local second left one
     for second in 1 2 3 4 5 6 7 8 9 10; do
-      kill -0 -- "-$pid" 2>/dev/null || exit 0
+      left=0
+      for one in "-$pid" $below; do kill -0 -- "$one" 2>/dev/null && left=1; done
+      [ "$left" = 1 ] || exit 0
       sleep 1
     done
-    kill -KILL -- "-$pid" 2>/dev/null
+    # shellcheck disable=SC2086
+    kill -KILL -- "-$pid" $below 2>/dev/null
   ) &
   local dog=$!
   wait "$pid"

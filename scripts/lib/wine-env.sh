@@ -65,6 +65,7 @@ _wine_env_clone_prefix() { # source [pristine]
 }
 
 wine_env_stop() {
+  trap '' INT TERM  # it runs as the script ends: a second TERM must not cut it short
   wineserver -k >/dev/null 2>&1 || true
   wineserver -w >/dev/null 2>&1 || true
   if [ -n "$_wine_env_xvfb_pid" ]; then

@@ -23,6 +23,7 @@ kind=$2
 trusted_keys=()
 peer_pid=""
 cleanup() {
+  trap '' INT TERM  # a second TERM must not cut it short
   local key
   for key in "${trusted_keys[@]}"; do wine reg delete "$key" /f >/dev/null 2>&1; done
   if [ -n "$peer_pid" ]; then kill "$peer_pid" 2>/dev/null; wait "$peer_pid" 2>/dev/null; fi

@@ -26,6 +26,7 @@ it_make_work() {
 }
 
 it_cleanup() {
+  trap '' INT TERM  # a second TERM must not cut it short
   ftp_server_stop
   [ -z "${IT_WORK:-}" ] || rm -rf "$IT_WORK"
 }
