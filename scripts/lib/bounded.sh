@@ -49,8 +49,8 @@ bounded() {
     below=$(_bounded_below "$pid")
     # shellcheck disable=SC2086 # one pid a word
     kill -TERM -- "-$pid" $below 2>/dev/null
-    local second left one
-    for second in 1 2 3 4 5 6 7 8 9 10; do
+    local left one
+    for _ in 1 2 3 4 5 6 7 8 9 10; do
       left=0
       for one in "-$pid" $below; do kill -0 -- "$one" 2>/dev/null && left=1; done
       [ "$left" = 1 ] || exit 0
