@@ -32,6 +32,13 @@ void makeFolders(const std::wstring& path) {
 }  // namespace
 
 std::wstring makeFile(const std::wstring& givenPath, std::uint64_t size, const std::wstring& text) {
+    // A page's files belong in the scratch folder its runner made (tests/pages/run). Run by hand
+    // without it, a page's folders from unset variables ("" + "/one/same.txt") would land at the
+    // top of the disk.
+    if (GetEnvironmentVariableW(L"TOVALO_PAGE_SCRATCH", nullptr, 0) == 0) {
+        throw HostError(
+            L"host.makeFile: no scratch folder (TOVALO_PAGE_SCRATCH); run the page through tests/pages/run");
+    }
     const std::wstring path = windowsPath(givenPath);
     makeFolders(path);
     const HANDLE file = CreateFileW(fileApiPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
