@@ -3,11 +3,10 @@
 # that a hang anywhere (Wine, a server, a dialog nobody answers) ends as a failure that says what
 # hung, never as a run that waits until CI gives up on it.
 #
-# The command runs in a process group of its own. Past the limit, the processes still running are
-# printed to stderr (the stuck one among them), then the group and every process below the command
-# (in groups of their own too: a bounded step inside this one, a server started with setsid) get
-# TERM, and KILL ten seconds later. The command reads nothing (stdin is /dev/null). Returns the
-# command's status, or 124 when the limit ended it.
+# Past the limit, the processes still running are printed to stderr (the stuck one among them),
+# then the command and every process below it get TERM, and KILL ten seconds later. The command
+# stays in the caller's process group, so that a Ctrl-C of the run still reaches it. It reads
+# nothing (stdin is /dev/null). Returns the command's status, or 124 when the limit ended it.
 
 # _bounded_below PID: the processes below PID, at any depth.
 _bounded_below() {
@@ -23,13 +22,8 @@ bounded() {
   shift
   local mark
   mark=$(mktemp) || return 2
-  # Job control gives the command a process group of its own, whether it is a program or a
-  # function of the caller's.
-  local monitor=${-//[^m]/}
-  set -m
   "$@" </dev/null &
   local pid=$!
-  [ -n "$monitor" ] || set +m
   # The watchdog's own sleep ends with it, so that no sleep outlives a step holding its output.
   (
     trap '[ -z "${nap:-}" ] || kill "$nap" 2>/dev/null; exit 0' TERM
@@ -45,19 +39,21 @@ bounded() {
       ps -eo pid,ppid,pgid,etimes,stat,args --forest | grep -v ' ps -eo ' | cut -c1-200 | head -n 80
     } >&2
     # Taken before anything ends: what a dying process leaves behind goes to init, out of reach.
-    local below
-    below=$(_bounded_below "$pid")
+    # (Servers and wineservers that detached themselves are their starters' to stop, which the
+    # TERM lets them do.)
+    local doomed
+    doomed="$pid $(_bounded_below "$pid")"
     # shellcheck disable=SC2086 # one pid a word
-    kill -TERM -- "-$pid" $below 2>/dev/null
+    kill -TERM $doomed 2>/dev/null
     local left one
     for _ in 1 2 3 4 5 6 7 8 9 10; do
       left=0
-      for one in "-$pid" $below; do kill -0 -- "$one" 2>/dev/null && left=1; done
+      for one in $doomed; do kill -0 "$one" 2>/dev/null && left=1; done
       [ "$left" = 1 ] || exit 0
       sleep 1
     done
     # shellcheck disable=SC2086
-    kill -KILL -- "-$pid" $below 2>/dev/null
+    kill -KILL $doomed 2>/dev/null
   ) &
   local dog=$!
   wait "$pid"
@@ -71,4 +67,18 @@ bounded() {
   fi
   rm -f "$mark"
   return "$rc"
+}
+
+# bounded_end_all_on_interrupt: for a script that runs commands bounded. A command run in the
+# background, as bounded runs it, ignores Ctrl-C; with this, a Ctrl-C or TERM of the script ends
+# every process below it, then the script (its EXIT trap, if any, still runs).
+bounded_end_all_on_interrupt() {
+  trap '_bounded_end_all' INT TERM
+}
+_bounded_end_all() {
+  trap '' INT TERM  # the script's own cleanup must not be cut short by a second one
+  local self=$BASHPID  # taken here: inside $(...) it would name that subshell
+  # shellcheck disable=SC2046 # one pid a word
+  kill -TERM $(_bounded_below "$self") 2>/dev/null
+  exit 130
 }
