@@ -17,22 +17,33 @@ _bounded_below() {
   done
 }
 
+# _bounded_end PID...: TERM to each, then KILL to those still there ten seconds on.
+_bounded_end() {
+  kill -TERM "$@" 2>/dev/null
+  local left one
+  for _ in 1 2 3 4 5 6 7 8 9 10; do
+    left=0
+    for one in "$@"; do kill -0 "$one" 2>/dev/null && left=1; done
+    [ "$left" = 1 ] || return 0
+    sleep 1
+  done
+  kill -KILL "$@" 2>/dev/null
+}
+
 bounded() {
   local limit=$1
   shift
-  local mark
-  mark=$(mktemp) || return 2
   "$@" </dev/null &
   local pid=$!
-  # The watchdog's own sleep ends with it, so that no sleep outlives a step holding its output.
+  # The watchdog: exits 124 when it ended the command, 0 otherwise. Its own sleep ends with it, so
+  # that no sleep outlives a step holding its output.
   (
     trap '[ -z "${nap:-}" ] || kill "$nap" 2>/dev/null; exit 0' TERM
     sleep "$limit" &
     nap=$!
     wait "$nap"
-    nap=""
     kill -0 "$pid" 2>/dev/null || exit 0
-    echo ended >"$mark"
+    trap '' TERM  # from here on it finishes what it began
     {
       echo "TIMED OUT after ${limit}s: $*"
       echo "processes at that moment:"
@@ -41,31 +52,16 @@ bounded() {
     # Taken before anything ends: what a dying process leaves behind goes to init, out of reach.
     # (Servers and wineservers that detached themselves are their starters' to stop, which the
     # TERM lets them do.)
-    local doomed
-    doomed="$pid $(_bounded_below "$pid")"
-    # shellcheck disable=SC2086 # one pid a word
-    kill -TERM $doomed 2>/dev/null
-    local left one
-    for _ in 1 2 3 4 5 6 7 8 9 10; do
-      left=0
-      for one in $doomed; do kill -0 "$one" 2>/dev/null && left=1; done
-      [ "$left" = 1 ] || exit 0
-      sleep 1
-    done
-    # shellcheck disable=SC2086
-    kill -KILL $doomed 2>/dev/null
+    # shellcheck disable=SC2046 # one pid a word
+    _bounded_end "$pid" $(_bounded_below "$pid")
+    exit 124
   ) &
   local dog=$!
   wait "$pid"
   local rc=$?
-  if [ -s "$mark" ]; then
-    wait "$dog"
-    rc=124
-  else
-    kill -TERM "$dog" 2>/dev/null
-    wait "$dog" 2>/dev/null
-  fi
-  rm -f "$mark"
+  kill -TERM "$dog" 2>/dev/null
+  wait "$dog"
+  [ $? -ne 124 ] || rc=124
   return "$rc"
 }
 
@@ -79,6 +75,6 @@ _bounded_end_all() {
   trap '' INT TERM  # the script's own cleanup must not be cut short by a second one
   local self=$BASHPID  # taken here: inside $(...) it would name that subshell
   # shellcheck disable=SC2046 # one pid a word
-  kill -TERM $(_bounded_below "$self") 2>/dev/null
+  _bounded_end $(_bounded_below "$self")
   exit 130
 }
