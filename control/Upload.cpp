@@ -100,12 +100,19 @@ void CTovaloCtrl::StartUpload() {
     dialog.m_bShowLogButton = m_showLogButton;
     dialog.m_bSecure = m_ftpSecure != 0;
     dialog.m_strCertPin = m_ftpCertPin;
+    // The rules each file was listed under hold again when it is opened to be sent: it may have
+    // grown since.
+    if (m_totalSize != 0) {
+        dialog.SetLimits(upload::SendLimits(kMaxFileSize, m_totalSize, m_currentSize));
+    } else {
+        dialog.SetLimits(upload::SendLimits(kMaxFileSize, m_totalSize64, m_currentSize64));
+    }
     m_retFiles.clear();
     m_retFilesize.clear();
     for (std::size_t at = 0, count = m_rows.Count(); at < count; ++at) {
         const FileRow& row = m_rows.At(at);
         if (!row.IsServerEntry()) {
-            dialog.AddFile(row.path);
+            dialog.AddFile(row.path, row.size);
         } else {
             upload::PrependEntry(m_retFiles, ServerResultEntry(ServerText(row.path), ServerText(row.name)));
         }

@@ -28,6 +28,12 @@ std::string PercentEncode(std::string_view bytes) {
     return out;
 }
 
+std::string SecureReportText(std::string_view step, int replyCode) {
+    std::string text(step);
+    if (replyCode != 0) text += " (reply " + std::to_string(replyCode) + ")";
+    return text;
+}
+
 std::string FormatReportRequest(std::int32_t error, std::string_view responseText, std::string_view host) {
     std::string request = "GET /cwi/design/order/upload_err.log.php?state=";
     request += std::to_string(error);

@@ -14,6 +14,10 @@ constexpr std::uint16_t kReportPort = 80;
 // Every byte outside A-Z a-z 0-9 - . _ ~ as "%XX" (upper-case hexadecimal).
 std::string PercentEncode(std::string_view bytes);
 
+// A secure session's report text: what failed and the server's reply code (0: none), never a
+// name, a path or the reply's words ("file refused (reply 552)").
+std::string SecureReportText(std::string_view step, int replyCode);
+
 // The whole request: the GET line with the error number and the encoded response text, the HOST
 // line, an empty line; lines end in LF alone.
 std::string FormatReportRequest(std::int32_t error, std::string_view responseText, std::string_view host);

@@ -10,6 +10,7 @@
 #include "upload/ErrorNotify.h"
 #include "upload/ErrorSocket.h"
 #include "upload/RetryPolicy.h"
+#include "upload/SendLimits.h"
 #include "upload/StoredName.h"
 
 #include <windows.h>
@@ -35,8 +36,12 @@ public:
                    std::string remotePath, HWND parent = nullptr);
     ~CFileUploadSlg() override;
 
-    // Queues one local path; files are sent in the order they were added.
-    void AddFile(const std::wstring& path) { m_arrFiles.push_back(path); }
+    // Queues one local path with the size the list counted for it; files are sent in the order
+    // they were added.
+    void AddFile(const std::wstring& path, std::uint64_t listedSize) { m_arrFiles.push_back({path, listedSize}); }
+    // The size rules that each file must keep to as it is found when opened to be sent (none
+    // unless set).
+    void SetLimits(const SendLimits& limits) { m_sendLimits = limits; }
     INT_PTR DoModal() { return RunModal(); }
 
     // The page that started the upload is going away (the control's window is being destroyed):
@@ -67,6 +72,11 @@ protected:
     void OnCancel() override;
 
 private:
+    struct QueuedFile {
+        std::wstring path;
+        std::uint64_t listedSize;
+    };
+
     // Handlers: while the session runs they only ask it to stop or change the window's size; the
     // session acts on a stop between two steps.
     void OnTimer(UINT_PTR id);
@@ -91,12 +101,15 @@ private:
     enum class FileOutcome { Sent, Failed, Awaiting };
     FileOutcome SendFile(IUploadChannel& channel, int index, int count);
     BlocksEnd SendBlocks(IUploadChannel& channel, LocalFile& file, const std::wstring& path);
+    // Whether the file, as found when opened, keeps to the size rules; reported when it does not.
+    bool KeepsToLimits(const QueuedFile& queued, std::uint64_t length);
     // A store that ended: the file's stored name, where it went, and what was sent.
     struct Store {
         std::string stored;
         std::string remotePath;
         std::uint64_t sent = 0;
-        std::uint64_t length = 0;  // as found when the file was opened: its size text
+        std::uint64_t length = 0;  // as found when the file was opened
+        std::uint64_t listed = 0;  // as the list counted it
     };
     bool ServerHolds(IUploadChannel& channel, const std::string& remotePath);
     bool AwaitLateStore(IUploadChannel& channel, const Store& store);
@@ -125,10 +138,12 @@ private:
     // or the one given), a reply the session judged, or a local file's error.
     // A report equal to the last one sent in this session (the same error and text: every attempt
     // against a server that is not there) is not sent again.
-    void SendReport(std::int32_t error, const std::string& text);
-    void ReportError(std::optional<DWORD> error = std::nullopt);
-    void ReportReply(DWORD error, const std::string& reply);
-    void ReportLocalError(DWORD error, const std::wstring& path);
+    // Over FTPS a report names no file and quotes no reply: it goes over plain HTTP, and the
+    // names and paths are what the secure channel kept from the network.
+    void SendReport(SessionStep step, std::int32_t error, const std::string& text);
+    void ReportError(SessionStep step, std::optional<DWORD> error = std::nullopt);
+    void ReportReply(SessionStep step, DWORD error, const std::string& reply);
+    void ReportLocalError(SessionStep step, DWORD error, const std::wstring& path, const std::string& detail = {});
 
     // Retries (SessionRetry.cpp): a failed step is noted where it fails; after the attempt the
     // session judges it and, while retries are left, waits, reconnects and goes on from the file
@@ -160,7 +175,8 @@ private:
     std::string m_strUserId;
     std::string m_strPassword;
     std::string m_strRemotePath;
-    std::vector<std::wstring> m_arrFiles;
+    std::vector<QueuedFile> m_arrFiles;
+    SendLimits m_sendLimits;
 
     HWND m_ctlFileProgress = nullptr;   // 203: the current file, 0 to 100
     HWND m_ctlTotalProgress = nullptr;  // 201: the whole queue, one step per file

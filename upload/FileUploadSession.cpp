@@ -147,14 +147,14 @@ std::unique_ptr<IUploadChannel> CFileUploadSlg::MakeChannel() const {
 bool CFileUploadSlg::OpenChannel(IUploadChannel& channel) {
     if (channel.OpenSession(kAgent)) return true;
     ConnectFailed();
-    ReportError();
+    ReportError(SessionStep::Connect);
     return false;
 }
 
 bool CFileUploadSlg::ConnectChannel(IUploadChannel& channel, const std::string& password) {
     if (channel.ConnectServer(m_strHost, m_nPort, m_strUserId, password)) return true;
     NoteFailure(SessionStep::Connect, ::GetLastError());
-    ReportError();
+    ReportError(SessionStep::Connect);
     return false;
 }
 
@@ -178,7 +178,8 @@ int CFileUploadSlg::SendQueue(IUploadChannel& channel, int first) {
 }
 
 CFileUploadSlg::FileOutcome CFileUploadSlg::SendFile(IUploadChannel& channel, int index, int count) {
-    const std::wstring& path = m_arrFiles[static_cast<size_t>(index)];
+    const QueuedFile& queued = m_arrFiles[static_cast<size_t>(index)];
+    const std::wstring& path = queued.path;
     const std::wstring name = FileNameOf(path);
 
     // The local file is opened before the remote one, so that a file that cannot be read leaves
@@ -188,18 +189,28 @@ CFileUploadSlg::FileOutcome CFileUploadSlg::SendFile(IUploadChannel& channel, in
     if (!file.IsOpen() || !file.Length(length)) {
         const DWORD error = ::GetLastError();
         NoteFailure(SessionStep::ReadLocalFile, error);
-        ReportLocalError(error, path);
+        ReportLocalError(SessionStep::ReadLocalFile, error, path);
         return FileOutcome::Failed;
     }
+    if (!KeepsToLimits(queued, length)) return FileOutcome::Failed;
     Store store;
-    store.stored =
-        m_storedNames.Take(CurrentTime32(), fw::ToAnsiReplacing(name, kUnstorableCharacter),
-                           [&](const std::string& stored) { return ServerHolds(channel, m_strRemotePath + stored); });
+    store.listed = queued.listedSize;
+    const std::optional<std::string> stored = m_storedNames.Take(
+        CurrentTime32(), fw::ToAnsiReplacing(name, kUnstorableCharacter),
+        [&](const std::string& candidate) { return ServerHolds(channel, m_strRemotePath + candidate); });
+    if (!stored) {
+        NoteFailure(SessionStep::NoFreeName, ERROR_FILE_EXISTS, std::string());
+        ReportLocalError(
+            SessionStep::NoFreeName, ERROR_FILE_EXISTS, path,
+            "the server holds " + std::to_string(StoredNameBook::kMaxServerQuestions) + " names in a row for it");
+        return FileOutcome::Failed;
+    }
+    store.stored = *stored;
     store.remotePath = m_strRemotePath + store.stored;
     store.length = length;
     if (!channel.OpenRemoteFile(store.remotePath)) {
         NoteFailure(SessionStep::OpenRemoteFile, ::GetLastError());
-        ReportError();
+        ReportError(SessionStep::OpenRemoteFile);
         return FileOutcome::Failed;
     }
 
@@ -222,7 +233,7 @@ CFileUploadSlg::FileOutcome CFileUploadSlg::SendFile(IUploadChannel& channel, in
         // reply (which WinINet reads on close and reports as no error).
         end = BlocksEnd::Failed;
         NoteFailure(SessionStep::FinishStore, ERROR_INTERNET_EXTENDED_ERROR);
-        ReportError(ERROR_INTERNET_EXTENDED_ERROR);
+        ReportError(SessionStep::FinishStore, ERROR_INTERNET_EXTENDED_ERROR);
     }
     if (end == BlocksEnd::Complete && FinalReplyMissing(closeReply)) {
         // This connection's replies are out of step now; the next one confirms the file.
@@ -239,7 +250,12 @@ CFileUploadSlg::FileOutcome CFileUploadSlg::SendFile(IUploadChannel& channel, in
         return FileOutcome::Failed;
     }
     if (end != BlocksEnd::Complete) {
-        NotePartialFile(store.remotePath);
+        // A file that changed as it was read leaves a part the connection can still delete.
+        if (m_failure && m_failure->step == SessionStep::LocalFileChanged) {
+            channel.DeleteRemoteFile(store.remotePath);
+        } else {
+            NotePartialFile(store.remotePath);
+        }
         return FileOutcome::Failed;
     }
     return CompleteStore(channel, store) ? FileOutcome::Sent : FileOutcome::Failed;
@@ -251,7 +267,8 @@ bool CFileUploadSlg::ServerHolds(IUploadChannel& channel, const std::string& rem
     if (!answer.answered) return false;
     const SizeReply reply = ReadSizeReply(answer.text);
     if (reply.kind == SizeReply::Kind::kNoSizeCommand) m_bServerAnswersSize = false;
-    return reply.kind == SizeReply::Kind::kSize;
+    // Any 213 says that a file of that name is there, whatever it gives as its size.
+    return reply.kind == SizeReply::Kind::kSize || reply.kind == SizeReply::Kind::kMalformed;
 }
 
 bool CFileUploadSlg::AwaitLateStore(IUploadChannel& channel, const Store& store) {
@@ -315,8 +332,9 @@ bool CFileUploadSlg::CompleteStore(IUploadChannel& channel, const Store& store) 
     }
     AdvanceFileBar(100);  // every byte is there, also for an empty file
     ::SendMessageW(m_ctlTotalProgress, PBM_STEPIT, 0, 0);
+    m_sendLimits.Sent(store.listed, store.sent);
     char sizeText[24];
-    std::snprintf(sizeText, sizeof sizeText, "%" PRIu64, store.length);
+    std::snprintf(sizeText, sizeof sizeText, "%" PRIu64, store.sent);
     PrependEntry(m_deliveredNames, store.stored);
     PrependEntry(m_deliveredSizes, sizeText);
     SetPermissions(channel, store.remotePath);
@@ -329,7 +347,7 @@ void CFileUploadSlg::RefuseStore(const Store& store, const std::string& reply) {
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
     text += " (" + std::to_string(store.sent) + " bytes sent)";
     NoteFailure(SessionStep::FinishStore, ERROR_INTERNET_EXTENDED_ERROR, text);
-    ReportReply(ERROR_INTERNET_EXTENDED_ERROR, text);
+    ReportReply(SessionStep::FinishStore, ERROR_INTERNET_EXTENDED_ERROR, text);
 }
 
 CFileUploadSlg::BlocksEnd CFileUploadSlg::SendBlocks(IUploadChannel& channel, LocalFile& file,
@@ -338,24 +356,36 @@ CFileUploadSlg::BlocksEnd CFileUploadSlg::SendBlocks(IUploadChannel& channel, Lo
     std::vector<char> buffer(
         static_cast<size_t>(std::clamp<std::uint64_t>(m_ullFileLength, BlockSizer::kSmallest, BlockSizer::kLargest)));
     BlockSizer sizer;
+    // Exactly the length found when the file was opened goes out: that is the size the page is
+    // told and the one the server's copy is checked against.
+    std::uint64_t left = m_ullFileLength;
     while (!m_stopRequested) {
         DWORD read = 0;
-        const DWORD wanted = std::min<DWORD>(sizer.Size(), static_cast<DWORD>(buffer.size()));
-        if (!file.Read(buffer.data(), wanted, read)) {
+        const DWORD wanted = static_cast<DWORD>(std::min<std::uint64_t>({sizer.Size(), buffer.size(), left}));
+        // With nothing left, one more byte is asked for: a file that grew has it.
+        if (!file.Read(buffer.data(), left == 0 ? 1 : wanted, read)) {
             const DWORD error = ::GetLastError();
             NoteFailure(SessionStep::ReadLocalFile, error);
-            ReportLocalError(error, path);
+            ReportLocalError(SessionStep::ReadLocalFile, error, path);
             return BlocksEnd::Failed;
         }
-        if (read == 0) return BlocksEnd::Complete;
+        if (left == 0 && read == 0) return BlocksEnd::Complete;
+        if (left == 0 || read == 0) {
+            // It grew, or it ended early: what the server holds is neither the old file nor the new.
+            NoteFailure(SessionStep::LocalFileChanged, ERROR_FILE_INVALID, std::string());
+            ReportLocalError(SessionStep::LocalFileChanged, ERROR_FILE_INVALID, path,
+                             std::to_string(m_ullFileLength) + " bytes when opened");
+            return BlocksEnd::Failed;
+        }
         DWORD written = 0;
         const std::uint64_t start = NowMicros();
-        if (!channel.WriteBlock(buffer.data(), read, &written)) {
+        if (!channel.WriteBlock(buffer.data(), read, &written) || written != read) {
             NoteFailure(SessionStep::WriteBlock, ::GetLastError());
-            ReportError();
+            ReportError(SessionStep::WriteBlock);
             return BlocksEnd::Failed;
         }
         sizer.Record(read, NowMicros() - start);
+        left -= read;
         m_ullBytesSent += written;
         if (m_ullFileLength != 0) {
             const std::uint64_t percent = m_ullBytesSent * 100 / m_ullFileLength;
@@ -364,6 +394,17 @@ CFileUploadSlg::BlocksEnd CFileUploadSlg::SendBlocks(IUploadChannel& channel, Lo
         PumpBetweenBlocks();
     }
     return BlocksEnd::Stopped;
+}
+
+bool CFileUploadSlg::KeepsToLimits(const QueuedFile& queued, std::uint64_t length) {
+    const SendRule rule = m_sendLimits.Judge(queued.listedSize, length);
+    if (rule == SendRule::kFits) return true;
+    const char* broken =
+        rule == SendRule::kOverFileMaximum ? "over the largest file taken (1 GiB)" : "over the page's size limit";
+    NoteFailure(SessionStep::LocalFileTooLarge, ERROR_FILE_TOO_LARGE, std::string());
+    ReportLocalError(SessionStep::LocalFileTooLarge, ERROR_FILE_TOO_LARGE, queued.path,
+                     std::to_string(length) + " bytes, " + broken);
+    return false;
 }
 
 // The bar shows the file's real percentage; it never moves back.
@@ -375,7 +416,7 @@ void CFileUploadSlg::AdvanceFileBar(int percent) {
 
 void CFileUploadSlg::SetPermissions(IUploadChannel& channel, const std::string& remotePath) {
     // A refusal is reported; the file stays counted as sent.
-    if (!channel.SiteCommand("chmod 777 " + remotePath)) ReportError();
+    if (!channel.SiteCommand("chmod 777 " + remotePath)) ReportError(SessionStep::SetPermissions);
 }
 
 void CFileUploadSlg::EndSession(int sent, int count, bool stopped) {
@@ -420,23 +461,26 @@ void CFileUploadSlg::OnQuit() {
 
 LastResponse CFileUploadSlg::Response() const { return m_channel ? m_channel->Response() : LastResponse{}; }
 
-void CFileUploadSlg::SendReport(std::int32_t error, const std::string& text) {
-    if (m_lastReport && m_lastReport->first == error && m_lastReport->second == text) return;
-    m_lastReport.emplace(error, text);
-    m_errorSocket.Report(error, text, ReportHost(), kReportPort);
+void CFileUploadSlg::SendReport(SessionStep step, std::int32_t error, const std::string& text) {
+    const std::string said = m_bSecure ? SecureReportText(StepText(step), LastReplyCode(text)) : text;
+    if (m_lastReport && m_lastReport->first == error && m_lastReport->second == said) return;
+    m_lastReport.emplace(error, said);
+    m_errorSocket.Report(error, said, ReportHost(), kReportPort);
 }
 
-void CFileUploadSlg::ReportError(std::optional<DWORD> error) {
+void CFileUploadSlg::ReportError(SessionStep step, std::optional<DWORD> error) {
     const LastResponse response = Response();
-    SendReport(error ? static_cast<std::int32_t>(*error) : response.error, response.text);
+    SendReport(step, error ? static_cast<std::int32_t>(*error) : response.error, response.text);
 }
 
-void CFileUploadSlg::ReportReply(DWORD error, const std::string& reply) {
-    SendReport(static_cast<std::int32_t>(error), reply);
+void CFileUploadSlg::ReportReply(SessionStep step, DWORD error, const std::string& reply) {
+    SendReport(step, static_cast<std::int32_t>(error), reply);
 }
 
-void CFileUploadSlg::ReportLocalError(DWORD error, const std::wstring& path) {
-    SendReport(static_cast<std::int32_t>(error), "local file: " + fw::ToAnsi(path));
+void CFileUploadSlg::ReportLocalError(SessionStep step, DWORD error, const std::wstring& path,
+                                      const std::string& detail) {
+    SendReport(step, static_cast<std::int32_t>(error),
+               "local file: " + fw::ToAnsi(path) + (detail.empty() ? std::string() : " (" + detail + ")"));
 }
 
 }  // namespace tovalo::upload

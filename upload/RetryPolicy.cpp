@@ -55,20 +55,50 @@ FailureVerdict JudgeOpen(bool passive, std::uint32_t error, int code) {
 
 }  // namespace
 
-int LastReplyCode(std::string_view response) {
-    int code = 0;
+std::string_view LastReplyLine(std::string_view response) {
+    std::string_view last;
     while (!response.empty()) {
         const size_t end = response.find('\n');
         const std::string_view line = response.substr(0, end);
         // A reply's last line is "NNN text" (or just "NNN"); "NNN-text" opens a multi-line one.
         if (line.size() >= 3 && IsDigit(line[0]) && IsDigit(line[1]) && IsDigit(line[2]) &&
             (line.size() == 3 || line[3] == ' ' || line[3] == '\r')) {
-            code = (line[0] - '0') * 100 + (line[1] - '0') * 10 + (line[2] - '0');
+            last = line;
         }
         if (end == std::string_view::npos) break;
         response.remove_prefix(end + 1);
     }
-    return code;
+    return last;
+}
+
+int LastReplyCode(std::string_view response) {
+    const std::string_view line = LastReplyLine(response);
+    if (line.empty()) return 0;
+    return (line[0] - '0') * 100 + (line[1] - '0') * 10 + (line[2] - '0');
+}
+
+const char* StepText(SessionStep step) {
+    switch (step) {
+    case SessionStep::Connect:
+        return "connection failed";
+    case SessionStep::OpenRemoteFile:
+        return "data connection failed";
+    case SessionStep::WriteBlock:
+        return "connection lost";
+    case SessionStep::ReadLocalFile:
+        return "local file unreadable";
+    case SessionStep::LocalFileTooLarge:
+        return "local file too large";
+    case SessionStep::LocalFileChanged:
+        return "local file changed while it was sent";
+    case SessionStep::NoFreeName:
+        return "no free stored name";
+    case SessionStep::FinishStore:
+        return "file refused";
+    case SessionStep::SetPermissions:
+        return "permissions not set";
+    }
+    return "failed";
 }
 
 FailureVerdict JudgeFailure(SessionStep step, bool passive, std::uint32_t error, std::string_view response) {
@@ -84,7 +114,13 @@ FailureVerdict JudgeFailure(SessionStep step, bool passive, std::uint32_t error,
         // The data connection was made and then lost.
         return {true, false};
     case SessionStep::ReadLocalFile:
+    case SessionStep::LocalFileTooLarge:
+    case SessionStep::NoFreeName:
+    case SessionStep::SetPermissions:
         return {};
+    case SessionStep::LocalFileChanged:
+        // Once it has stopped changing it can be sent, at its new length.
+        return {true, false};
     case SessionStep::FinishStore:
         // 426 or 451 (the connection dropped, a local error) may pass; 552 (no room) will not.
         return code >= 400 ? ByReplyClass(code) : FailureVerdict{true, false};
@@ -98,23 +134,27 @@ SizeReply ReadSizeReply(std::string_view response) {
     const int code = LastReplyCode(response);
     if (code == 500 || code == 502 || code == 504) return {SizeReply::Kind::kNoSizeCommand, 0};
     if (code != 213) return {};
-    // "213 <digits>": the reply's last line holds the size.
-    const size_t line = response.rfind("213 ");
-    if (line == std::string_view::npos) return {};
-    std::string_view digits = response.substr(line + 4);
+    // "213 <digits>" on the reply's last line: blanks around the number and a leading "+" are
+    // taken; anything else (no number, a sign, words) is no size, and so not the size sent.
+    std::string_view line = LastReplyLine(response).substr(3);
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+    while (!line.empty() && blank(line.front())) line.remove_prefix(1);
+    while (!line.empty() && blank(line.back())) line.remove_suffix(1);
+    if (!line.empty() && line.front() == '+') line.remove_prefix(1);
+    if (line.empty()) return {SizeReply::Kind::kMalformed, 0};
     std::uint64_t size = 0;
-    size_t count = 0;
-    for (; count < digits.size() && IsDigit(digits[count]); ++count) {
-        const auto digit = static_cast<std::uint64_t>(digits[count] - '0');
+    for (const char c : line) {
+        if (!IsDigit(c)) return {SizeReply::Kind::kMalformed, 0};
+        const auto digit = static_cast<std::uint64_t>(c - '0');
         // A size past 2^64 - 1 cannot be any file sent; it stays at the maximum and so differs.
         size = size > (UINT64_MAX - digit) / 10 ? UINT64_MAX : size * 10 + digit;
     }
-    if (count == 0) return {};
     return {SizeReply::Kind::kSize, size};
 }
 
 StoredSize JudgeStoredSize(std::string_view sizeResponse, std::uint64_t sent) {
     const SizeReply reply = ReadSizeReply(sizeResponse);
+    if (reply.kind == SizeReply::Kind::kMalformed) return StoredSize::kDiffers;
     if (reply.kind != SizeReply::Kind::kSize) return StoredSize::kUnknown;
     return reply.size == sent ? StoredSize::kWhole : StoredSize::kDiffers;
 }
@@ -125,6 +165,7 @@ LateStoreReply JudgeLateStoreReply(std::string_view response, std::uint64_t sent
     using Kind = LateStoreReply::Kind;
     const SizeReply size = ReadSizeReply(response);
     if (size.kind == SizeReply::Kind::kNoSizeCommand) return {Kind::kNoSizeCommand, 0};
+    if (size.kind == SizeReply::Kind::kMalformed) return {Kind::kDiffers, 0};
     if (size.kind == SizeReply::Kind::kSize) {
         if (size.size == sent) return {Kind::kWhole, size.size};
         return {size.size < sent ? Kind::kShort : Kind::kDiffers, size.size};

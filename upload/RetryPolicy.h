@@ -11,12 +11,19 @@ namespace tovalo::upload {
 
 // The step of a session that failed.
 enum class SessionStep {
-    Connect,         // the connection and log-on (InternetConnect)
-    OpenRemoteFile,  // the store command and its data connection (FtpOpenFile)
-    WriteBlock,      // a block of the file on the data connection (InternetWriteFile)
-    ReadLocalFile,   // the local file could not be opened or read
-    FinishStore,     // every block went out, and the server's final reply to the store refused the file
+    Connect,            // the connection and log-on (InternetConnect)
+    OpenRemoteFile,     // the store command and its data connection (FtpOpenFile)
+    WriteBlock,         // a block of the file on the data connection (InternetWriteFile)
+    ReadLocalFile,      // the local file could not be opened or read
+    LocalFileTooLarge,  // the local file, as found when opened to be sent, breaks a size rule
+    LocalFileChanged,   // the local file grew or shrank while it was sent
+    NoFreeName,         // the server held every stored name it was asked about for the file
+    FinishStore,        // every block went out, and the server's final reply to the store refused the file
+    SetPermissions,     // the permissions of a stored file (reported; the file stays sent)
 };
+
+// What failed, in words for the status line and the error report ("connection lost").
+const char* StepText(SessionStep step);
 
 struct FailureVerdict {
     bool retry = false;       // a transient failure: waiting and trying again may help
@@ -29,6 +36,10 @@ struct FailureVerdict {
 // file refused with 550 and its kin, a local file that cannot be read) is never retried.
 FailureVerdict JudgeFailure(SessionStep step, bool passive, std::uint32_t error, std::string_view response);
 
+// The last complete reply line of a response ("550 No such file." of "550-a\r\n550 No such
+// file.\r\n"), its line end dropped; empty when there is none.
+std::string_view LastReplyLine(std::string_view response);
+
 // The code of the last complete reply line ("550 ..." gives 550) in a response; 0 when none.
 int LastReplyCode(std::string_view response);
 
@@ -38,10 +49,12 @@ int LastReplyCode(std::string_view response);
 // preliminary reply that a close did not follow with a final one) counts as stored.
 bool StoreRefused(std::string_view responseAfterClose);
 
-// What a reply to SIZE says: the size of the file, that the server does not know the command
-// (500, 502, 504), or nothing to go by (550: no such file, or not allowed to ask).
+// What a reply to SIZE says: the size of the file, a 213 without a size in it (no number, a
+// negative one, words after it: the file is there, but it is not the size sent), that the server
+// does not know the command (500, 502, 504), or nothing to go by (550: no such file, or not
+// allowed to ask).
 struct SizeReply {
-    enum class Kind { kSize, kNoSizeCommand, kNoAnswer };
+    enum class Kind { kSize, kMalformed, kNoSizeCommand, kNoAnswer };
     Kind kind = Kind::kNoAnswer;
     std::uint64_t size = 0;
 };

@@ -14,22 +14,6 @@ namespace {
 // WinINet's error numbers after which the server's last response says why a step failed.
 constexpr DWORD kReplyErrors[] = {ERROR_INTERNET_EXTENDED_ERROR, ERROR_INTERNET_LOGIN_FAILURE};
 
-const char* StepText(SessionStep step) {
-    switch (step) {
-    case SessionStep::Connect:
-        return "connection failed";
-    case SessionStep::OpenRemoteFile:
-        return "data connection failed";
-    case SessionStep::WriteBlock:
-        return "connection lost";
-    case SessionStep::ReadLocalFile:
-        return "local file unreadable";
-    case SessionStep::FinishStore:
-        return "file refused";
-    }
-    return "failed";
-}
-
 // The server's last reply line when it is the reason, else what failed and WinINet's number.
 std::string Reason(SessionStep step, DWORD error, const std::string& response) {
     for (const DWORD replyError : kReplyErrors) {
@@ -52,8 +36,15 @@ void CFileUploadSlg::NoteFailure(SessionStep step, DWORD error, std::string resp
 }
 
 void CFileUploadSlg::NotePartialFile(const std::string& remotePath) {
-    if (m_failure && (m_failure->step == SessionStep::WriteBlock || m_failure->step == SessionStep::FinishStore))
+    if (!m_failure) return;
+    switch (m_failure->step) {
+    case SessionStep::WriteBlock:
+    case SessionStep::FinishStore:
         m_strPartialRemotePath = remotePath;
+        break;
+    default:
+        break;
+    }
 }
 
 void CFileUploadSlg::DeletePartialFile(IUploadChannel& channel) {

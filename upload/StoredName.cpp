@@ -27,12 +27,14 @@ void PrependEntry(std::string& list, std::string_view entry) {
     list = list.empty() ? std::string(entry) : std::string(entry) + "|" + list;
 }
 
-std::string StoredNameBook::Take(std::uint32_t time, std::string_view name, const ServerHolds& serverHolds) {
+std::optional<std::string> StoredNameBook::Take(std::uint32_t time, std::string_view name,
+                                                const ServerHolds& serverHolds) {
     int questions = 0;
     for (;; ++time) {
         std::string stored = StoredName(time, name);
         if (taken_.count(stored) != 0) continue;
-        if (serverHolds && questions < kMaxServerQuestions) {
+        if (serverHolds) {
+            if (questions == kMaxServerQuestions) return std::nullopt;
             ++questions;
             if (serverHolds(stored)) continue;
         }

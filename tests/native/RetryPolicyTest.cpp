@@ -1,5 +1,6 @@
 // The upload's retry rules: which failed steps are retried, when passive mode takes over, the waits.
 #include "upload/RetryPolicy.h"
+#include "upload/SendLimits.h"
 
 #include <gtest/gtest.h>
 
@@ -74,6 +75,10 @@ constexpr Case kCases[] = {
     {"block write failed", SessionStep::WriteBlock, kActive, kAborted, "", true, false},
     {"block write failed, passive", SessionStep::WriteBlock, kPassive, kReset, "", true, false},
     {"local file unreadable", SessionStep::ReadLocalFile, kActive, kFileNotFound, "", false, false},
+    {"local file grown past a rule since it was listed", SessionStep::LocalFileTooLarge, kActive, 223, "", false,
+     false},
+    {"local file changed while it was sent", SessionStep::LocalFileChanged, kActive, 1006, "", true, false},
+    {"every stored name asked about is held", SessionStep::NoFreeName, kActive, 80, "", false, false},
     // The final reply to a store that took every byte.
     {"store aborted by the server", SessionStep::FinishStore, kActive, kExtended, "426 Transfer aborted.", true, false},
     {"store failed locally at the server", SessionStep::FinishStore, kPassive, kExtended, "451 Write error.", true,
@@ -125,8 +130,17 @@ TEST(RetryPolicy, SizeReplies) {
         {"213 10001", Kind::kSize, 10001, StoredSize::kDiffers, Late::kDiffers},
         {"213 99999999999999999999999", Kind::kSize, UINT64_MAX, StoredSize::kDiffers, Late::kDiffers},
         {"213-Size\r\n213 10000\r\n", Kind::kSize, 10000, StoredSize::kWhole, Late::kWhole},
-        {"213 ", Kind::kNoAnswer, 0, StoredSize::kUnknown, Late::kNoAnswer},
-        {"213 x", Kind::kNoAnswer, 0, StoredSize::kUnknown, Late::kNoAnswer},
+        {"213  5000 \r\n", Kind::kSize, 5000, StoredSize::kDiffers, Late::kShort},
+        {"213 +10000", Kind::kSize, 10000, StoredSize::kWhole, Late::kWhole},
+        // A 213 that gives no size: the file is there, but not as sent.
+        {"213 1213 ", Kind::kSize, 1213, StoredSize::kDiffers, Late::kShort},  // "213 " inside the number
+        {"213 -1", Kind::kMalformed, 0, StoredSize::kDiffers, Late::kDiffers},
+        {"213 +-5", Kind::kMalformed, 0, StoredSize::kDiffers, Late::kDiffers},
+        {"213 10000 bytes", Kind::kMalformed, 0, StoredSize::kDiffers, Late::kDiffers},
+        {"213 ", Kind::kMalformed, 0, StoredSize::kDiffers, Late::kDiffers},
+        {"213", Kind::kMalformed, 0, StoredSize::kDiffers, Late::kDiffers},
+        {"213 x", Kind::kMalformed, 0, StoredSize::kDiffers, Late::kDiffers},
+        {"213 10000\r\n213 x\r\n", Kind::kMalformed, 0, StoredSize::kDiffers, Late::kDiffers},  // the last line counts
         // The server does not know SIZE: trusted after a 226; a late store is awaited with NOOP.
         {"500 Unknown command.", Kind::kNoSizeCommand, 0, StoredSize::kUnknown, Late::kNoSizeCommand},
         {"502 Not implemented.", Kind::kNoSizeCommand, 0, StoredSize::kUnknown, Late::kNoSizeCommand},
@@ -187,6 +201,36 @@ TEST(RetryPolicy, WaitsDoubleUpToEightSeconds) {
         EXPECT_EQ(RetryDelaySeconds(retry), expected[retry - 1]);
     }
     EXPECT_EQ(RetryDelaySeconds(1000000), 8u);
+}
+
+// Files listed at one size and found at another when opened; the list's limit is 1000 with 600
+// listed in all (this file's listed size among it), and no file may pass 100.
+TEST(SendLimits, JudgedAsFoundWhenOpened) {
+    const struct {
+        const char* label;
+        std::uint64_t listed, found;
+        SendRule rule;
+    } cases[] = {
+        {"unchanged", 50, 50, SendRule::kFits},
+        {"grown within both rules", 50, 100, SendRule::kFits},
+        {"grown past the largest file", 50, 101, SendRule::kOverFileMaximum},
+        {"grown past 4 GiB, not read as a small file", 50, (1ull << 32) + 1, SendRule::kOverFileMaximum},
+        {"shrunk", 50, 0, SendRule::kFits},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        EXPECT_EQ(SendLimits(100, 1000, 600).Judge(c.listed, c.found), c.rule);
+    }
+    // Files sent bigger than listed leave less room for the ones after them.
+    SendLimits limits(1000, 1000, 900);
+    EXPECT_EQ(limits.Judge(100, 200), SendRule::kFits);  // the list reaches the limit: still taken
+    limits.Sent(100, 180);
+    EXPECT_EQ(limits.Judge(100, 121), SendRule::kOverPageLimit);
+    EXPECT_EQ(limits.Judge(100, 120), SendRule::kFits);
+    // Totals that counted less than the file (a saturated count) never wrap.
+    EXPECT_EQ(SendLimits(UINT64_MAX, 10, 0).Judge(50, 5), SendRule::kFits);
+    EXPECT_EQ(SendLimits(UINT64_MAX, UINT64_MAX - 1, UINT64_MAX).Judge(0, UINT64_MAX), SendRule::kOverPageLimit);
+    EXPECT_EQ(SendLimits().Judge(0, UINT64_MAX), SendRule::kFits);
 }
 
 // A session's failures in order ('f' a transient failure, 'L' a log-on), the retries out.

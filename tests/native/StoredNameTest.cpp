@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -41,21 +42,28 @@ TEST(StoredNames, UniqueWithinTheSessionAndOnTheServer) {
     for (const Take& take : takes) {
         SCOPED_TRACE(take.stored);
         int questions = 0;
-        const std::string stored = book.Take(take.time, take.name, [&](const std::string& candidate) {
+        const std::optional<std::string> stored = book.Take(take.time, take.name, [&](const std::string& candidate) {
             ++questions;
             return take.onServer.count(candidate) != 0;
         });
-        EXPECT_EQ(stored, take.stored);
+        EXPECT_EQ(stored.value_or("(none)"), take.stored);
         EXPECT_EQ(questions, take.questions);
     }
 }
 
+// A server that holds every name it is asked about gets a bounded number of questions, and none of
+// those names is used: a store under one would replace that file.
 TEST(StoredNames, AServerThatHoldsEveryNameIsAskedABoundedNumberOfTimes) {
     StoredNameBook book;
     int questions = 0;
     const auto holdsAll = [&](const std::string&) { return ++questions, true; };
-    EXPECT_EQ(book.Take(10, "x", holdsAll), std::to_string(10 + StoredNameBook::kMaxServerQuestions) + "(x)");
+    EXPECT_EQ(book.Take(10, "x", holdsAll), std::nullopt);
     EXPECT_EQ(questions, StoredNameBook::kMaxServerQuestions);
+    // The last question's name is free: it is used.
+    questions = 0;
+    const auto holdsAllButLast = [&](const std::string&) { return ++questions < StoredNameBook::kMaxServerQuestions; };
+    EXPECT_EQ(book.Take(10, "y", holdsAllButLast),
+              std::to_string(10 + StoredNameBook::kMaxServerQuestions - 1) + "(y)");
     // Without a server to ask, only the session's own names count.
     EXPECT_EQ(book.Take(10, "x", nullptr), "10(x)");
     EXPECT_EQ(book.Take(10, "x", nullptr), "11(x)");
