@@ -13,6 +13,7 @@
 #include <memory>
 #include <utility>
 
+#include "ftp/HostNameMatch.h"
 #include "ftp/TlsConnection.h"
 #include "ftp/TlsText.h"
 
@@ -23,6 +24,8 @@ using TClock = std::chrono::steady_clock;
 
 // Sixteen full records.
 constexpr long kWriteBuffer = 16 * (16384 + 64);
+// How a host name is matched: "*" only as a whole label (the native tests use the same flags).
+constexpr unsigned kHostFlags = X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS;
 
 struct ContextFree {
     void operator()(SSL_CTX* context) const { SSL_CTX_free(context); }
@@ -173,14 +176,17 @@ void COpenSslConnection::Handshake(const COpenSslConnection* resume, unsigned ti
     BIO_up_ref(bio);  // held by both directions: reads come straight from the socket
     SSL_set_bio(m_ssl.get(), bio, BIO_push(buffered, bio));
 
+    // OpenSSL is the reference of the name rules that the Windows build applies itself
+    // (HostNameMatch.h); both check the same reference name.
     const std::string& host = m_policy.hostName;
     const bool address = IsAddress(host);
-    if (!host.empty() && !address) SSL_set_tlsext_host_name(m_ssl.get(), host.c_str());
-    if (!host.empty() && m_policy.pinSha256.empty() && !m_policy.insecure) {
+    const std::string name = address ? std::string() : ReferenceName(host);
+    if (!name.empty()) SSL_set_tlsext_host_name(m_ssl.get(), name.c_str());
+    if (m_policy.pinSha256.empty() && !m_policy.insecure) {
         X509_VERIFY_PARAM* check = SSL_get0_param(m_ssl.get());
-        X509_VERIFY_PARAM_set_hostflags(check, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
+        X509_VERIFY_PARAM_set_hostflags(check, kHostFlags);
         if (address ? X509_VERIFY_PARAM_set1_ip_asc(check, host.c_str()) != 1
-                    : X509_VERIFY_PARAM_set1_host(check, host.c_str(), host.size()) != 1)
+                    : name.empty() || X509_VERIFY_PARAM_set1_host(check, name.c_str(), name.size()) != 1)
             throw nsSocket::CBlockingSocketException("TLS handshake", 0, "the host name cannot be checked: " + host);
     }
     if (resume && resume->m_ssl) {

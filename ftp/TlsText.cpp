@@ -40,7 +40,8 @@ bool IsAddress(std::string_view host) {
     while (at <= host.size()) {
         const std::size_t end = std::min(host.find('.', at), host.size());
         const std::string_view part = host.substr(at, end - at);
-        if (part.empty() || part.size() > 3) return false;
+        // No leading zero: the system reads "010" as octal (8), which is not the address checked.
+        if (part.empty() || part.size() > 3 || (part.size() > 1 && part[0] == '0')) return false;
         int value = 0;
         for (const char c : part) {
             if (c < '0' || c > '9') return false;

@@ -11,7 +11,8 @@ namespace nsTls {
 // Lower-case hex of the bytes.
 std::string HexDigits(const unsigned char* bytes, std::size_t count);
 
-// Whether host is an IPv4 address in dotted form (checked as an address, not as a name).
+// Whether host is an IPv4 address in dotted decimal form, no part with a leading zero (checked as
+// an address, not as a name).
 bool IsAddress(std::string_view host);
 
 // "the server's certificate is not trusted: <reason>"

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "ftp/HostNameMatch.h"
 #include "ftp/TlsText.h"
 #include "ftp/TlsWin32.h"
 
@@ -39,7 +40,10 @@ public:
         // The target is both the SNI name and the key under which Schannel finds a session to
         // resume. Windows leaves an address out of SNI by itself, so it gets the address too and
         // can resume by it; Wine's Schannel would send the address as SNI, so there it gets none.
-        if (!IsAddress(policy.hostName) || !RunsUnderWine()) m_target = Widen(policy.hostName);
+        if (!IsAddress(policy.hostName))
+            m_target = Widen(ReferenceName(policy.hostName));
+        else if (!RunsUnderWine())
+            m_target = Widen(policy.hostName);
     }
 
     void Handshake(unsigned timeoutSeconds);

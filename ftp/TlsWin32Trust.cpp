@@ -1,20 +1,23 @@
 // The Windows TLS connection's settings and judgements: Schannel's credentials, the server's
-// certificate against a pin or against the system's trust store and the host name, and the words
-// for a failed SSPI call.
+// certificate against a pin or against the system's trust store and the host name (judged here,
+// not left to the system's SSL policy, which under Wine passes broken chains and loose names), and
+// the words for a failed SSPI call.
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
+#include "ftp/HostNameMatch.h"
 #include "ftp/TlsText.h"
 #include "ftp/TlsWin32.h"
 
 namespace nsTls::win32 {
 namespace {
 
-struct LocalMemoryFree {
-    void operator()(void* memory) const noexcept { ::LocalFree(memory); }
-};
 struct ChainFree {
     void operator()(const CERT_CHAIN_CONTEXT* chain) const noexcept { ::CertFreeCertificateChain(chain); }
+};
+struct StoreClose {
+    void operator()(void* store) const noexcept { ::CertCloseStore(store, 0); }
 };
 
 std::string Hex32(unsigned long code) {
@@ -27,32 +30,77 @@ std::string Hex32(unsigned long code) {
     throw nsSocket::CBlockingSocketException("TLS handshake", 0, description);
 }
 
-// Whether the certificate's subject alternative names hold the IPv4 address: the only place an
-// address counts, as natively (a common name that looks like one does not).
-bool NamesAddress(const CERT_CONTEXT& leaf, const std::string& address) {
-    unsigned char wanted[4] = {};
-    std::size_t part = 0;
-    for (const char c : address) {
-        if (c == '.')
-            ++part;
-        else
-            wanted[part] = static_cast<unsigned char>(wanted[part] * 10 + (c - '0'));
-    }
+std::string_view Bytes(const CRYPT_DATA_BLOB& blob) {
+    return {reinterpret_cast<const char*>(blob.pbData), blob.cbData};
+}
+
+// The chain's own verdict, every error bit but those that say revocation could not be checked (no
+// revocation check is asked for). Under Wine the SSL policy passes a partial chain and an issuer
+// that is no authority, while the chain's status has their bits: this is the check that counts.
+std::string ChainStatusProblem(DWORD status) {
+    constexpr DWORD kRevocationUnknown = CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION;
+    constexpr DWORD kNameConstraints =
+        CERT_TRUST_INVALID_NAME_CONSTRAINTS | CERT_TRUST_HAS_NOT_SUPPORTED_NAME_CONSTRAINT |
+        CERT_TRUST_HAS_NOT_DEFINED_NAME_CONSTRAINT | CERT_TRUST_HAS_NOT_PERMITTED_NAME_CONSTRAINT |
+        CERT_TRUST_HAS_EXCLUDED_NAME_CONSTRAINT;
+    // The first that applies names the cause.
+    static const struct {
+        DWORD bits;
+        const char* text;
+    } kReasons[] = {
+        {CERT_TRUST_IS_PARTIAL_CHAIN, "it does not chain to a trusted root (an issuer is missing)"},
+        {CERT_TRUST_IS_UNTRUSTED_ROOT, "its root is not trusted (self-signed, or an unknown authority)"},
+        {CERT_TRUST_IS_EXPLICIT_DISTRUST, "it or an issuer in its chain is distrusted"},
+        {CERT_TRUST_IS_CYCLIC, "its chain runs in a circle"},
+        {CERT_TRUST_IS_NOT_SIGNATURE_VALID, "a signature in its chain does not verify"},
+        {CERT_TRUST_INVALID_BASIC_CONSTRAINTS, "an issuer in its chain is not an authority"},
+        {CERT_TRUST_IS_NOT_TIME_VALID, "it or an issuer in its chain has expired or is not valid yet"},
+        {CERT_TRUST_IS_NOT_VALID_FOR_USAGE, "it is not meant for a TLS server"},
+        {CERT_TRUST_IS_REVOKED, "it has been revoked"},
+        {kNameConstraints, "it is outside what an issuer in its chain may certify"},
+        {CERT_TRUST_INVALID_EXTENSION | CERT_TRUST_HAS_NOT_SUPPORTED_CRITICAL_EXT,
+         "it has a critical extension that cannot be read"},
+        {CERT_TRUST_INVALID_POLICY_CONSTRAINTS | CERT_TRUST_NO_ISSUANCE_CHAIN_POLICY,
+         "its chain breaks a policy constraint"},
+        {CERT_TRUST_HAS_WEAK_SIGNATURE, "its chain is signed with a weak algorithm"},
+    };
+    const DWORD errors = status & ~kRevocationUnknown;
+    if (errors == 0) return {};
+    for (const auto& reason : kReasons)
+        if (errors & reason.bits) return reason.text;
+    return "chain status " + Hex32(errors);
+}
+
+// Whether the chain ends in a self-signed certificate that the system's Root store holds.
+bool EndsInTrustedRoot(const CERT_CHAIN_CONTEXT& chain) {
+    if (chain.cChain == 0 || chain.rgpChain[chain.cChain - 1]->cElement == 0) return false;
+    const CERT_SIMPLE_CHAIN& last = *chain.rgpChain[chain.cChain - 1];
+    const CERT_CHAIN_ELEMENT& top = *last.rgpElement[last.cElement - 1];
+    if (!(top.TrustStatus.dwInfoStatus & CERT_TRUST_IS_SELF_SIGNED)) return false;
+    const std::unique_ptr<void, StoreClose> roots(::CertOpenSystemStoreW(0, L"ROOT"));
+    const TCertificate held(roots ? ::CertFindCertificateInStore(roots.get(), X509_ASN_ENCODING, 0, CERT_FIND_EXISTING,
+                                                                 top.pCertContext, nullptr)
+                                  : nullptr);
+    return held != nullptr;
+}
+
+// Empty when the certificate names the host, by our own rules (HostNameMatch.h) on the names as
+// its DER gives them: the system's decoders would end a name at a NUL inside it.
+std::string NameProblem(const CERT_CONTEXT& leaf, const std::string& host) {
     const CERT_INFO& info = *leaf.pCertInfo;
-    const CERT_EXTENSION* extension = ::CertFindExtension(szOID_SUBJECT_ALT_NAME2, info.cExtension, info.rgExtension);
-    CERT_ALT_NAME_INFO* names = nullptr;
-    DWORD size = 0;
-    if (!extension || !::CryptDecodeObjectEx(X509_ASN_ENCODING, X509_ALTERNATE_NAME, extension->Value.pbData,
-                                             extension->Value.cbData, CRYPT_DECODE_ALLOC_FLAG, nullptr, &names, &size))
-        return false;
-    const std::unique_ptr<CERT_ALT_NAME_INFO, LocalMemoryFree> owner(names);
-    for (DWORD i = 0; i < names->cAltEntry; ++i) {
-        const CERT_ALT_NAME_ENTRY& entry = names->rgAltEntry[i];
-        if (entry.dwAltNameChoice == CERT_ALT_NAME_IP_ADDRESS && entry.IPAddress.cbData == sizeof wanted &&
-            std::memcmp(entry.IPAddress.pbData, wanted, sizeof wanted) == 0)
-            return true;
+    CCertificateNames names;
+    int found = 0;
+    bool readable = ReadCommonNames(Bytes(info.Subject), names);
+    for (DWORD i = 0; i < info.cExtension; ++i) {
+        const CERT_EXTENSION& extension = info.rgExtension[i];
+        if (std::strcmp(extension.pszObjId, szOID_SUBJECT_ALT_NAME2) != 0) continue;
+        ++found;
+        readable = readable && ReadAltNames(Bytes(extension.Value), names);
     }
-    return false;
+    // Two lists of names would be read one way here and another way elsewhere.
+    if (!readable || found > 1) return "its names cannot be read";
+    if (!NamesHost(names, host)) return "it is not for " + host;
+    return {};
 }
 
 std::string ChainErrorText(DWORD error, const std::string& host) {
@@ -78,7 +126,9 @@ std::string ChainErrorText(DWORD error, const std::string& host) {
     return "chain error " + Hex32(error);
 }
 
-// Empty when the certificate chains to a root of the system's store and names the host.
+// Empty when the certificate chains to a root of the system's store and names the host. The
+// chain's status, its root and the name are judged here; the system's SSL policy is asked as well,
+// and either one refusing refuses.
 std::string ChainProblem(const CERT_CONTEXT& leaf, const std::string& host) {
     char serverAuthentication[] = szOID_PKIX_KP_SERVER_AUTH;
     LPSTR usages[] = {serverAuthentication};
@@ -93,10 +143,12 @@ std::string ChainProblem(const CERT_CONTEXT& leaf, const std::string& host) {
     if (!::CertGetCertificateChain(nullptr, &leaf, nullptr, leaf.hCertStore, &chainParameters, 0, nullptr, &built))
         return "no chain can be built for it (" + Hex32(::GetLastError()) + ")";
     const std::unique_ptr<const CERT_CHAIN_CONTEXT, ChainFree> chain(built);
+    if (std::string problem = ChainStatusProblem(chain->TrustStatus.dwErrorStatus); !problem.empty()) return problem;
+    if (!EndsInTrustedRoot(*chain)) return "it does not chain to a root of the trusted store";
+    if (std::string problem = NameProblem(leaf, host); !problem.empty()) return problem;
 
-    // An address is not a name to the SSL policy: it is looked for among the address entries below.
-    const bool address = IsAddress(host);
-    std::wstring name = address ? std::wstring() : Widen(host);
+    // The policy checks the name too where it can (an address is not a name to it).
+    std::wstring name = IsAddress(host) ? std::wstring() : Widen(ReferenceName(host));
     SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl{};
     ssl.cbSize = sizeof ssl;
     ssl.dwAuthType = AUTHTYPE_SERVER;
@@ -109,7 +161,6 @@ std::string ChainProblem(const CERT_CONTEXT& leaf, const std::string& host) {
     if (!::CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain.get(), &policyParameters, &status))
         return "its chain cannot be checked (" + Hex32(::GetLastError()) + ")";
     if (status.dwError != 0) return ChainErrorText(status.dwError, host);
-    if (address && !NamesAddress(leaf, host)) return "it is not for " + host;
     return {};
 }
 

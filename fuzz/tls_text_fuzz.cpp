@@ -26,12 +26,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(pin.empty() || pin.size() == 64);
     for (const char c : pin) Require(IsLowerHex(c));
     Require(nsTls::NormalizePin(pin) == pin);
-    // An address is four dotted numbers of 0 to 255, nothing else.
+    // An address is four dotted numbers of 0 to 255 with no leading zero, nothing else.
     if (nsTls::IsAddress(text)) {
         int dots = 0;
-        for (const char c : text) {
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            const char c = text[i];
             Require((c >= '0' && c <= '9') || c == '.');
             dots += c == '.';
+            const bool starts = i == 0 || text[i - 1] == '.';
+            Require(!(starts && c == '0' && i + 1 < text.size() && text[i + 1] != '.'));
         }
         Require(dots == 3 && text.size() <= 15);
     }

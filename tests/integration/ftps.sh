@@ -57,6 +57,7 @@ while IFS='|' read -r name options status trust; do
   fi
 done <<ROWS
 trusted by the store, host name checked|--ssl-reqd|0|$IT_WORK/cert.pem
+trusted, but not for the name given|--ssl-reqd --cert-name localhost|3|$IT_WORK/cert.pem
 not trusted by the store|--ssl-reqd|3|
 a wrong pin, even with a trusting store|--ssl-reqd --pin-sha256 $wrong_pin|3|$IT_WORK/cert.pem
 any certificate with -k|--ssl-reqd -k|0|

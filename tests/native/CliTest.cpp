@@ -95,7 +95,8 @@ TEST(Cli, UsageErrorsNameTheOffendingWord) {
         {"-H 127.0.0.1 --ssl-reqd --pin-sha256 "
          "zz00000000000000000000000000000000000000000000000000000000000000 noop",
          "bad value for --pin-sha256"},
-        {"-H 127.0.0.1 -k noop", "--pin-sha256 and --insecure need --ssl-reqd"},
+        {"-H 127.0.0.1 -k noop", "--pin-sha256, --cert-name and --insecure need --ssl-reqd"},
+        {"-H 127.0.0.1 --cert-name example.org noop", "--pin-sha256, --cert-name and --insecure need --ssl-reqd"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row[0]);
@@ -157,7 +158,7 @@ TEST(Cli, OptionsFillTheAccountAndSplitCommands) {
     std::string error;
     ASSERT_TRUE(nsFtpCli::ParseArguments(
         Words("-H h -P 2121 -u me -p pw -a acct --fw-mode 7 --fw-host fw --fw-port 99 --fw-user fu --fw-pass fp "
-              "--passive --timeout 7 --reply-pause 50 -C -v --ssl-reqd -k --pin-sha256 "
+              "--passive --timeout 7 --reply-pause 50 -C -v --ssl-reqd -k --cert-name e.example --pin-sha256 "
               "AB:CD:EF:01:23:45:67:89:AB:CD:EF:01:23:45:67:89:AB:CD:EF:01:23:45:67:89:AB:CD:EF:01:23:45:67:89 "
               "get a b , site chmod 600 f , ls"),
         options, error))
@@ -181,6 +182,7 @@ TEST(Cli, OptionsFillTheAccountAndSplitCommands) {
     EXPECT_TRUE(options.verbose);
     EXPECT_TRUE(options.sslRequired);
     EXPECT_TRUE(options.insecure);
+    EXPECT_EQ(options.certName, "e.example");
     EXPECT_EQ(options.pinSha256, "abcdef0123456789abcdef0123456789abcdef0123456789abcdef0123456789");
     ASSERT_EQ(options.commands.size(), 3u);
     EXPECT_EQ(options.commands[1].name, "site");

@@ -135,7 +135,7 @@ int RunCli(const std::vector<std::string>& words, const CConsole& console) {
             console.err << "tovalo-ftp: warning: --insecure: the server's certificate is not checked, so anyone "
                            "between here and the server can read the password and the files\n";
         }
-        client.RequireTls(nsTls::CTlsPolicy{{}, options.pinSha256, options.insecure});
+        client.RequireTls(nsTls::CTlsPolicy{options.certName, options.pinSha256, options.insecure});
     }
     if (!client.Logon(logon)) {
         console.err << "tovalo-ftp: no logon to " << Escaped(logon.Hostname()) << ':' << logon.Port() << ": "

@@ -118,6 +118,11 @@ constexpr COptionRow kOptionRows[] = {
          o.pinSha256 = nsTls::NormalizePin(v);
          return !o.pinSha256.empty();
      }},
+    {"--cert-name", nullptr, "NAME", "with --ssl-reqd: the name the certificate must carry, instead of HOST",
+     [](COptions& o, const std::string& v) {
+         o.certName = v;
+         return !v.empty();
+     }},
     {"-k", "--insecure", nullptr, "with --ssl-reqd: take any certificate (warned about)",
      [](COptions& o, const std::string&) {
          o.insecure = true;
@@ -195,8 +200,8 @@ bool ParseArguments(const std::vector<std::string>& words, COptions& options, st
         }
     }
     if (options.help) return true;
-    if (!options.sslRequired && (options.insecure || !options.pinSha256.empty())) {
-        error = "--pin-sha256 and --insecure need --ssl-reqd";
+    if (!options.sslRequired && (options.insecure || !options.pinSha256.empty() || !options.certName.empty())) {
+        error = "--pin-sha256, --cert-name and --insecure need --ssl-reqd";
         return false;
     }
     if (!SplitCommands(words, at, options, error)) return false;

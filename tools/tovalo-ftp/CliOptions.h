@@ -37,6 +37,7 @@ struct COptions {
     bool passive = false;
     bool sslRequired = false;  // --ssl-reqd: explicit FTPS or nothing
     std::string pinSha256;     // --pin-sha256, normalized to 64 lower-case hex digits
+    std::string certName;      // --cert-name: the name the certificate must carry; empty: the host
     bool insecure = false;     // -k: any certificate
     unsigned timeoutSeconds = 100;
     unsigned replyPauseMs = 0;
