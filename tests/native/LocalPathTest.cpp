@@ -23,7 +23,7 @@ TEST(LocalPath, OnlyAPathOnADriveIsTaken) {
     } rows[] = {
         {L"C:\\dir\\a.txt", true},
         {L"z:\\", true},
-        {L"C:\\dir\\", true},  // a folder, as GetFullPathNameW leaves its closing "\"
+        {L"C:\\dir\\", true},              // a folder, as GetFullPathNameW leaves its closing "\"
         {L"\\\\?\\C:\\dir\\a.txt", true},  // the long form
         {L"\\\\.\\C:\\dir\\a.txt", true},
         {L"C:\\dir\\a.txt::$DATA", true},  // a stream of the file
