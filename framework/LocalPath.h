@@ -22,11 +22,12 @@ std::wstring FileApiPath(std::wstring_view path);
 // machine: "X:\...", or "\\?\X:\..." and "\\.\X:\..." (which the system hands on as "X:\...").
 // Everything else is refused: UNC paths, device paths ("\\.\CON", "\\.\pipe\...", a volume "\\.\C:"
 // itself), the other namespaces ("\\?\UNC\...", "\\?\GLOBALROOT\...", "\\?\Volume{...}\..."). So is
-// a drive path the system could still read differently when it is opened: a component of dots
-// and blanks alone ("." and ".." stay in a "\\?\" path, which Windows does not resolve; Wine trims
-// "..." to ".." only on a second reading), an empty component, "/", the wildcards and other characters no file name
-// holds ("?" also catches "\??\" spellings, which resolve below the current folder), a device name as the last
-// component, and a path longer than the long form takes. Windows-free, so that the rule is tested everywhere.
+// a drive path the system could still read differently when it is opened: a component of dots and
+// blanks alone ("." and ".." stay in a "\\?\" path, which Windows does not resolve; Wine trims
+// "..." to ".." only on a second reading), an empty component, "/", the wildcards and other
+// characters no file name holds ("?" also catches "\??\" spellings, which resolve below the current
+// folder), a device name as the last component, and a path longer than the long form takes.
+// Windows-free, so that the rule is tested everywhere.
 bool IsDrivePath(std::wstring_view resolved);
 
 #ifdef _WIN32
