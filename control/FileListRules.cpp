@@ -55,20 +55,6 @@ bool IsPlainExtension(std::wstring_view extension) {
            extension.find(L"..") == std::wstring_view::npos;
 }
 
-bool IsNetworkPath(std::wstring_view path) {
-    const auto separator = [](wchar_t c) { return c == L'\\' || c == L'/'; };
-    if (path.size() < 2 || !separator(path[0]) || !separator(path[1])) return false;
-    // "\\?\" and "\\.\" lead into the namespaces: only "\\?\X:" (and "\\.\X:") is a drive.
-    if (path.size() >= 4 && (path[2] == L'?' || path[2] == L'.') && separator(path[3])) {
-        const std::wstring_view rest = path.substr(4);
-        const bool drive = rest.size() >= 2 && rest[1] == L':' &&
-                           ((rest[0] >= L'A' && rest[0] <= L'Z') || (rest[0] >= L'a' && rest[0] <= L'z')) &&
-                           (rest.size() == 2 || separator(rest[2]));
-        return !drive;
-    }
-    return true;
-}
-
 bool FitsUnderLimit(std::uint64_t limit, std::uint64_t current, std::uint64_t size) {
     return size < limit && current < limit - size;
 }

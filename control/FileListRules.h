@@ -32,12 +32,6 @@ std::wstring ExtensionOf(std::wstring_view name);
 // text from its last "." on (".pdf" for "report.2009.pdf"), or "" without one.
 std::wstring_view ShellExtensionOf(std::wstring_view path);
 
-// Whether a path reaches past this machine or its file systems: a UNC path ("\\host\share", also
-// with "/" and as "\\?\UNC\..."), or a device path ("\\.\..."). Opening one makes Windows
-// connect to another machine and offer it the user's credentials, so a page's script may not name
-// one; the local long form "\\?\C:\..." is a local path.
-bool IsNetworkPath(std::wstring_view path);
-
 // Whether an extension may end a probe file's name: it must not reach out of the probe folder
 // (no "\", "/", ":" or "..").
 bool IsPlainExtension(std::wstring_view extension);

@@ -1,10 +1,10 @@
 // _DTovalo: the dispatch table of CTovaloCtrl (every method and property with its DISPID) and the
 // property accessors.
-#include "control/FileListRules.h"
 #include "control/SizeText.h"
 #include "control/TovaloCtrl.h"
 
 #include "framework/Dialog.h"
+#include "framework/LocalPath.h"
 #include "framework/Module.h"
 #include "res/resource.h"
 
@@ -28,8 +28,10 @@ constexpr fw::DispMember<CTovaloCtrl> CTovaloCtrl::TextProperty(const wchar_t* n
 }
 
 // Members that add files or start an upload do nothing on a page that the site policy refuses. A
-// network path from the page's script is treated as a missing file (the user's own picks and
-// drops may name one).
+// path from the page's script is taken only as Windows resolves it, and only when that is on a
+// drive of this machine: any other is treated as a missing file, since opening it could make
+// Windows offer the user's credentials to another machine (the user's own picks and drops may
+// name one).
 const fw::DispMember<CTovaloCtrl> CTovaloCtrl::kDispatch[] = {
     // Methods.
     fw::DispMethod<C>(L"AboutBox", DISPID_ABOUTBOX, VT_EMPTY, {}, [](C& c, DispArgs, VARIANT&) { c.AboutBox(); }),
@@ -43,8 +45,8 @@ const fw::DispMember<CTovaloCtrl> CTovaloCtrl::kDispatch[] = {
                       }),
     fw::DispMethod<C>(L"LoadDirFiles", 6, VT_EMPTY, {VT_BSTR},
                       [](C& c, DispArgs a, VARIANT&) {
-                          const std::wstring path = fw::ArgWideText(a[0]);
-                          if (c.PageAllowed() && !IsNetworkPath(path)) c.LoadDirFiles(path);
+                          if (!c.PageAllowed()) return;
+                          if (const auto folder = fw::ResolveDrivePath(fw::ArgWideText(a[0]))) c.LoadDirFiles(*folder);
                       }),
     fw::DispMethod<C>(L"ChangeListView", 7, VT_EMPTY, {VT_I4},
                       [](C& c, DispArgs a, VARIANT&) { c.ChangeListView(a[0].lVal); }),
@@ -53,8 +55,8 @@ const fw::DispMember<CTovaloCtrl> CTovaloCtrl::kDispatch[] = {
     fw::DispMethod<C>(L"DeleteSelectedItem", 9, VT_EMPTY, {}, [](C& c, DispArgs, VARIANT&) { c.DeleteSelectedItem(); }),
     fw::DispMethod<C>(L"AddFileToList", 24, VT_EMPTY, {VT_BSTR},
                       [](C& c, DispArgs a, VARIANT&) {
-                          const std::wstring path = fw::ArgWideText(a[0]);
-                          if (c.PageAllowed() && !IsNetworkPath(path)) c.AddFileToList(path);
+                          if (!c.PageAllowed()) return;
+                          if (const auto file = fw::ResolveDrivePath(fw::ArgWideText(a[0]))) c.AddFileToList(*file);
                       }),
     fw::DispMethod<C>(L"LoadFilesFromDialog", 25, VT_EMPTY, {},
                       [](C& c, DispArgs, VARIANT&) {

@@ -97,33 +97,6 @@ TEST(FileListRules, ProbeExtensionsStayInTheirFolder) {
 }
 
 // What a page's script may not name: paths that leave this machine (or its file systems).
-TEST(FileListRules, NetworkPaths) {
-    const struct {
-        const wchar_t* path;
-        bool network;
-    } rows[] = {
-        {L"\\\\server\\share\\a.txt", true},
-        {L"//server/share/a.txt", true},
-        {L"\\/server/share", true},
-        {L"\\\\?\\UNC\\server\\share\\a.txt", true},
-        {L"\\\\.\\pipe\\x", true},
-        {L"\\\\.\\PhysicalDrive0", true},
-        {L"\\\\?\\Volume{0}\\a.txt", true},
-        {L"\\\\", true},
-        {L"\\\\?\\C:\\dir\\a.txt", false},  // the long form of a local path
-        {L"\\\\.\\c:\\a.txt", false},
-        {L"C:\\dir\\a.txt", false},
-        {L"C:/dir/a.txt", false},
-        {L"\\dir\\a.txt", false},
-        {L"a.txt", false},
-        {L"", false},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(testing::PrintToString(std::wstring(row.path)));
-        EXPECT_EQ(IsNetworkPath(row.path), row.network);
-    }
-}
-
 TEST(FileListRules, TheLimitIsStrictAndNeverWraps) {
     constexpr std::uint64_t k4G = 0x100000000ull;
     const struct {
