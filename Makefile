@@ -33,10 +33,15 @@ fuzz-build: deps
 
 build: native win
 
-# build/win/Tovalo.cab: the OCX and its INF for a page's codebase (docs/deploying.md).
+# build/win/Tovalo.cab: the OCX and its INF for a page's codebase, signed when TOVALO_SIGN_PKCS12
+# and TOVALO_SIGN_PASSWORD_FILE name a code-signing certificate and its password (packaging/pack,
+# docs/deploying.md). Made anew each time, so that the signing settings of the moment apply.
+export TOVALO_SIGN_PKCS12 TOVALO_SIGN_PASSWORD_FILE TOVALO_SIGN_TIMESTAMP_URL TOVALO_SIGN_URL TOVALO_SIGN_CAFILE
 package: win
-	@out=$$(cmake --build build/win --target tovalo_cab 2>&1) || { echo "$$out"; exit 1; }; \
+	@rm -f build/win/Tovalo.cab; \
+	  out=$$(cmake --build build/win --target tovalo_cab 2>&1) || { echo "$$out"; exit 1; }; \
 	  echo "build/win/Tovalo.cab ($$(stat -c %s build/win/Tovalo.cab) bytes):"; gcab -t build/win/Tovalo.cab; \
+	  grep '^signature: ' <<<"$$out" || true; \
 	  sites=$$(sed -n 's/^TOVALO_ALLOWED_SITES:STRING=//p' build/win/CMakeCache.txt); \
 	  case "$$sites" in \
 	    "") echo "site policy: pages of this machine only (file:, http(s)://localhost, 127.0.0.1, [::1])" ;; \

@@ -1,8 +1,8 @@
 #!/usr/bin/python3
-"""Checks an unpacked deployment package: the INF names the OCX beside it, with the OCX's own file
-version (from its version resource) and the class id the OCX registered.
+"""Checks an unpacked deployment package: the OCX is the one built (signed or not), and the INF names
+it, with the OCX's own file version (from its version resource) and the class id the OCX registered.
 
-usage: check_package.py FOLDER [REGISTERED_CLSID REGISTERED_INSTALLED_VERSION]
+usage: check_package.py FOLDER BUILT_OCX [REGISTERED_CLSID REGISTERED_INSTALLED_VERSION]
 Prints one line per check; exits 1 when any fails."""
 import struct
 import sys
@@ -18,6 +18,30 @@ def file_version(ocx: bytes) -> str:
         return "<no version resource>"
     _sig, _struc, ms, ls = struct.unpack_from("<4I", ocx, at)
     return f"{ms >> 16},{ms & 0xFFFF},{ls >> 16},{ls & 0xFFFF}"
+
+
+def without_signature(pe: bytes) -> tuple[bytes, bool]:
+    """The file with its Authenticode signature taken off (the certificate table at its end, and
+    the checksum and the table's directory entry that signing sets), and whether it had one."""
+    optional = struct.unpack_from("<I", pe, 0x3C)[0] + 24
+    pe32 = struct.unpack_from("<H", pe, optional)[0] == 0x10B
+    security = optional + (96 if pe32 else 112) + 4 * 8  # the fifth data directory
+    offset, size = struct.unpack_from("<II", pe, security)
+    image = bytearray(pe[:offset] if size else pe)
+    image[optional + 64 : optional + 68] = bytes(4)
+    image[security : security + 8] = bytes(8)
+    return bytes(image), size != 0
+
+
+def same_code(packed: bytes, built: bytes) -> bool:
+    """Whether the packed OCX is the built one, or the built one signed (signing pads the file
+    with up to 7 zero bytes before the certificate table)."""
+    if packed == built:
+        return True
+    stripped, signed = without_signature(packed)
+    original, _ = without_signature(built)
+    padding = stripped[len(original) :]
+    return signed and stripped.startswith(original) and len(padding) < 8 and not padding.strip(b"\0")
 
 
 def read_inf(text: str) -> dict:
@@ -38,11 +62,14 @@ def read_inf(text: str) -> dict:
 def main() -> int:
     folder = Path(sys.argv[1])
     ocx = (folder / "Tovalo.ocx").read_bytes()
+    built = Path(sys.argv[2]).read_bytes()
     inf_bytes = (folder / "Tovalo.inf").read_bytes()
     inf = read_inf(inf_bytes.decode("ascii"))
     code = inf.get("tovalo.ocx", {})
     version = file_version(ocx)
     checks = [
+        ("the OCX is the one built" + (", signed" if without_signature(ocx)[1] else ""), same_code(ocx, built),
+         f"packed {len(ocx)} bytes, built {len(built)} bytes"),
         ("INF lines end in CRLF", b"\n" not in inf_bytes.replace(b"\r\n", b""), ""),
         ("INF signature", inf.get("version", {}).get("signature", "").lower() == '"$chicago$"',
          inf.get("version", {}).get("signature")),
@@ -54,8 +81,8 @@ def main() -> int:
          f"INF {code.get('fileversion')}, OCX {version}"),
         ("the version resource says OLESelfRegister", "OLESelfRegister".encode("utf-16-le") in ocx, ""),
     ]
-    if len(sys.argv) > 3:
-        clsid, installed = sys.argv[2], sys.argv[3]
+    if len(sys.argv) > 4:
+        clsid, installed = sys.argv[3], sys.argv[4]
         checks += [
             ("INF clsid is the class the OCX registered", code.get("clsid", "").upper() == clsid.upper(),
              f"INF {code.get('clsid')}, registered {clsid}"),
