@@ -89,7 +89,10 @@ curl_ms=$(( ($(date +%s%N) - t0) / 1000000 ))
 check_arrived curl
 
 echo "upload of $mib MiB to pyftpdlib on loopback (active mode)"
-printf '  %-34s %8s ms  %8s MB/s  peak RSS %s KiB\n' "control in the page host" "$control_ms" "$(rate "$control_ms")" "$(cat "$work/control.rss")"
+# The dialog's longest wait for an answer through the run (bench/upload/upload.html, TIMES).
+longest_answer() { sed -n 's/^TIMES \([0-9-]*\) .*/\1/p' "$1" | tr -d '\r'; }
+printf '  %-34s %8s ms  %8s MB/s  peak RSS %s KiB  longest answer %s ms\n' "control in the page host" "$control_ms" \
+  "$(rate "$control_ms")" "$(cat "$work/control.rss")" "$(longest_answer "$work/control.out")"
 printf '  %-34s %8s ms  %8s MB/s  peak RSS %s KiB\n' "bare_upload (same WinINet calls)" "$bare_ms" "$(rate "$bare_ms")" "$(cat "$work/bare.rss")"
 printf '  %-34s %8s ms  %8s MB/s\n' "curl -T" "$curl_ms" "$(rate "$curl_ms")"
 awk -v c="$control_ms" -v b="$bare_ms" -v k="$curl_ms" 'BEGIN {
@@ -143,8 +146,8 @@ curl -sS -P - --disable-eprt -T "$work/small/{$names}" "ftp://$main_user:$main_p
 curl_small_ms=$(( ($(date +%s%N) - t0) / 1000000 ))
 [ "$(find "$work/root" -type f | wc -l)" -eq "$small" ] || broken "curl, small files: not all arrived"
 echo "$small files of 1 KiB in one session"
-awk -v n="$small" -v c="$small_ms" -v k="$curl_small_ms" 'BEGIN {
-  printf "  %-34s %8d ms  %8.1f files/s\n", "control in the page host", c, n * 1000 / c
+awk -v n="$small" -v c="$small_ms" -v k="$curl_small_ms" -v a="$(longest_answer "$work/small.out")" 'BEGIN {
+  printf "  %-34s %8d ms  %8.1f files/s  longest answer %s ms\n", "control in the page host", c, n * 1000 / c, a
   printf "  %-34s %8d ms  %8.1f files/s\n", "curl -T, one connection", k, n * 1000 / k
   printf "  files per second ratio control / curl -T: %.3f\n", k / c
 }'
