@@ -9,7 +9,11 @@
 # - the same 256 MiB over explicit FTPS (ftpSecure = 1, the certificate pinned) against
 #   curl --ssl-reqd -T on a vsftpd that requires TLS;
 # - the time from a stop posted to the upload's block loop (as a click on "S" reaches it) to the
-#   loop leaving, with the dialog's block rule, on servers that read 64 KiB/s and 1 MiB/s.
+#   loop leaving, with the dialog's block rule, on servers that read 64 KiB/s and 1 MiB/s;
+# - the dialog on a stalled or slow link, the host sending it WM_NULL every 20 ms from another
+#   thread: its longest wait for an answer through a 40 MiB upload whose server stops reading for
+#   20 s after 1 MiB; "S" (a click posted 3 s after the file starts) to the dialog's end, and what
+#   is left on the server, at 64 KiB/s (8 MiB) and in a 30 s stall (40 MiB). Each with its target.
 # Figures only: it fails when a run breaks (non-zero exit, a file that differs), never when slow.
 # Usage: bench/upload/run.sh [NATIVE_BUILD_DIR]   (the Windows build: TOVALO_WIN_BUILD, default build/win)
 set -uo pipefail
@@ -85,12 +89,15 @@ curl_ms=$(( ($(date +%s%N) - t0) / 1000000 ))
 check_arrived curl
 
 echo "upload of $mib MiB to pyftpdlib on loopback (active mode)"
-printf '  %-34s %8s ms  %8s MB/s  peak RSS %s KiB\n' "control in the page host" "$control_ms" "$(rate "$control_ms")" "$(cat "$work/control.rss")"
+# The dialog's longest wait for an answer through the run (bench/upload/upload.html, TIMES).
+longest_answer() { sed -n 's/^TIMES \([0-9-]*\) .*/\1/p' "$1" | tr -d '\r'; }
+printf '  %-34s %8s ms  %8s MB/s  peak RSS %s KiB  longest answer %s ms\n' "control in the page host" "$control_ms" \
+  "$(rate "$control_ms")" "$(cat "$work/control.rss")" "$(longest_answer "$work/control.out")"
 printf '  %-34s %8s ms  %8s MB/s  peak RSS %s KiB\n' "bare_upload (same WinINet calls)" "$bare_ms" "$(rate "$bare_ms")" "$(cat "$work/bare.rss")"
 printf '  %-34s %8s ms  %8s MB/s\n' "curl -T" "$curl_ms" "$(rate "$curl_ms")"
 awk -v c="$control_ms" -v b="$bare_ms" -v k="$curl_ms" 'BEGIN {
   printf "  throughput ratio control / bare_upload: %.3f\n", b / c
-  printf "  throughput ratio control / curl -T:     %.4f\n", k / c
+  printf "  throughput ratio control / curl -T:     %.4f (target 0.4)\n", k / c
 }'
 
 # The same file over explicit FTPS: the control's own client with TLS against curl --ssl-reqd.
@@ -139,8 +146,8 @@ curl -sS -P - --disable-eprt -T "$work/small/{$names}" "ftp://$main_user:$main_p
 curl_small_ms=$(( ($(date +%s%N) - t0) / 1000000 ))
 [ "$(find "$work/root" -type f | wc -l)" -eq "$small" ] || broken "curl, small files: not all arrived"
 echo "$small files of 1 KiB in one session"
-awk -v n="$small" -v c="$small_ms" -v k="$curl_small_ms" 'BEGIN {
-  printf "  %-34s %8d ms  %8.1f files/s\n", "control in the page host", c, n * 1000 / c
+awk -v n="$small" -v c="$small_ms" -v k="$curl_small_ms" -v a="$(longest_answer "$work/small.out")" 'BEGIN {
+  printf "  %-34s %8d ms  %8.1f files/s  longest answer %s ms\n", "control in the page host", c, n * 1000 / c, a
   printf "  %-34s %8d ms  %8.1f files/s\n", "curl -T, one connection", k, n * 1000 / k
   printf "  files per second ratio control / curl -T: %.3f\n", k / c
 }'
@@ -159,3 +166,46 @@ for rate in 65536 1048576; do
       "$(sed -n 's/^LONGEST_WRITE //p' "$work/stop.out" | tr -d '\r')"
   done
 done
+
+# The dialog on a stalled or slow link: the control in the page host, which times the dialog's
+# answers and "S" (bench/upload/upload.html prints "TIMES <longest answer> <S to end>").
+# What the server holds of the stopped file right after the dialog's end ("nothing" once the part
+# is deleted; a stalled or throttled connection may still be adding to it).
+left_on() { # root
+  local part
+  part=$(find "$1" -type f -printf '%s\n' | head -n 1)
+  if [ -z "$part" ]; then echo "nothing left"; else echo "a part of $part bytes left"; fi
+}
+dialog_run() { # label file port user pass [stop after ms]: runs the page, sets times_answer, times_stop
+  local label=$1 file=$2
+  BENCH_FTP_PORT=$3 BENCH_FTP_USER=$4 BENCH_FTP_PASS=$5 BENCH_FILE=$file BENCH_STOP_AFTER_MS=${6:-} \
+    wine "$win/pagehost.exe" --timeout 600 "$(winepath -w "$here/upload.html")" >"$work/dialog.out" 2>&1 ||
+    broken "$label: $(tail -n 5 "$work/dialog.out")"
+  read -r times_answer times_stop < <(sed -n 's/^TIMES //p' "$work/dialog.out" | tr -d '\r')
+  [ -n "${times_answer:-}" ] || broken "$label: no times: $(tail -n 5 "$work/dialog.out")"
+}
+echo "the upload dialog on a stalled or slow link (WM_NULL every 20 ms from another thread; \"S\" 3 s after the file starts)"
+head -c $((40 * 1048576)) /dev/urandom >"$work/stall.bin"
+head -c $((8 * 1048576)) /dev/urandom >"$work/slow.bin"
+
+start_server "$work/stall20" FTP_SERVER_STALL_SECONDS=20 FTP_SERVER_STALL_AFTER=1048576 \
+  FTP_SERVER_RECEIVED_LOG="$work/stall20.received" || broken "no stalling server"
+dialog_run "a 20 s stall" "$work/stall.bin" "$FTP_PORT" "$FTP_USER" "$FTP_PASS"
+grep -q "^RESULT 1 $((40 * 1048576))" "$work/dialog.out" || broken "a 20 s stall: $(tail -n 5 "$work/dialog.out")"
+arrived=$(find "$work/stall20" -type f | head -n 1)
+cmp -s "$work/stall.bin" "$arrived" || broken "a 20 s stall: the file on the server differs"
+received=$(awk -F'\t' '{ n += $1 } END { print n + 0 }' "$work/stall20.received")
+printf '  %-38s longest answer %6s ms (target 100 ms); the server received %s bytes of the %s\n' \
+  "40 MiB through a 20 s stall, result 1:" "$times_answer" "$received" "$((40 * 1048576))"
+
+start_server "$work/slow64k" FTP_SERVER_THROTTLE=65536 || broken "no throttled server"
+dialog_run "S at 64 KiB/s" "$work/slow.bin" "$FTP_PORT" "$FTP_USER" "$FTP_PASS" 3000
+grep -q "^RESULT 0 " "$work/dialog.out" || broken "S at 64 KiB/s: $(tail -n 5 "$work/dialog.out")"
+printf '  %-38s S to end %6s ms (target 500 ms), %s (target: nothing); longest answer %s ms\n' \
+  "\"S\" at 64 KiB/s, 8 MiB:" "$times_stop" "$(left_on "$work/slow64k")" "$times_answer"
+
+start_server "$work/stall30" FTP_SERVER_STALL_SECONDS=30 FTP_SERVER_STALL_AFTER=1048576 || broken "no stalling server"
+dialog_run "S in a 30 s stall" "$work/stall.bin" "$FTP_PORT" "$FTP_USER" "$FTP_PASS" 3000
+grep -q "^RESULT 0 " "$work/dialog.out" || broken "S in a 30 s stall: $(tail -n 5 "$work/dialog.out")"
+printf '  %-38s S to end %6s ms (target 2000 ms), %s (target: nothing); longest answer %s ms\n' \
+  "\"S\" 3 s into a 30 s stall, 40 MiB:" "$times_stop" "$(left_on "$work/stall30")" "$times_answer"

@@ -88,6 +88,71 @@ def truncating_dtp(base, flag):
     return TruncatingDTPHandler
 
 
+def stalling_dtp(base, after, seconds):
+    """A data channel that stops reading an upload for `seconds` once it has received `after`
+    bytes, then reads on: a link that stalls in mid-file and recovers. Each data connection
+    stalls once. The client's writes block as soon as the socket buffers are full."""
+
+    class StallingDTPHandler(base):
+        _stall = None
+
+        # Wrapped around recv, as the throttle does it, so that the read events of any base
+        # (TLS too) stay as they are.
+        def recv(self, buffer_size):
+            chunk = super().recv(buffer_size)
+            if self.receive and self._stall is None and self.tot_bytes_received + len(chunk) >= after:
+                logging.info("stalling %g s after %d bytes", seconds, self.tot_bytes_received + len(chunk))
+                self.del_channel()
+                self._stall = self.ioloop.call_later(seconds, self._read_on, _errback=self.handle_error)
+            return chunk
+
+        def _read_on(self):
+            if not self._closed:
+                self.add_channel(events=self.ioloop.READ)
+
+        def close(self):
+            if self._stall is not None and not self._stall.cancelled:
+                self._stall.cancel()
+            super().close()
+
+    return StallingDTPHandler
+
+
+def counting_dtp(base, log):
+    """A data channel that appends to the file `log` what each upload received, as lines
+    "<bytes>\t<path under the root>", when it ends (before the reply) and whenever it pauses:
+    a reader sums the lines of a name to learn what the server received for that file across
+    all its data connections, and may take the file away (a fresh one is made)."""
+
+    class CountingDTPHandler(base):
+        _counted = 0
+
+        def count(self):
+            fresh = self.tot_bytes_received - self._counted
+            if not self.receive or fresh <= 0 or self.file_obj is None:
+                return
+            self._counted = self.tot_bytes_received
+            name = os.path.relpath(self.file_obj.name, self.cmd_channel.fs.root)
+            # One write of one line, appended: lines of several connections never mix.
+            fd = os.open(log, os.O_WRONLY | os.O_APPEND | os.O_CREAT, 0o644)
+            try:
+                os.write(fd, b"%d\t%s\n" % (fresh, os.fsencode(name)))
+            finally:
+                os.close(fd)
+
+        def del_channel(self, map=None):
+            # A pause (a stall, a throttle's sleep) or the end: what came so far is on record.
+            self.count()
+            super().del_channel(map)
+
+        def close(self):
+            if not self._closed:
+                self.count()
+            super().close()
+
+    return CountingDTPHandler
+
+
 def refusing_active_mode(base):
     class RefusingActiveHandler(base):
         def ftp_PORT(self, line):
@@ -120,6 +185,14 @@ def main():
     ap.add_argument("--truncate-flag",
                     help="a file: while it exists, the next upload that completes keeps only its first "
                          "half yet is answered 226, and the file is removed (a quota that says nothing)")
+    ap.add_argument("--stall-after", type=int, default=1048576,
+                    help="with --stall-seconds: the bytes of an upload's data connection read before it stalls")
+    ap.add_argument("--stall-seconds", type=float, default=0,
+                    help="each upload's data connection stops reading this long after --stall-after bytes, "
+                         "then reads on (0: never)")
+    ap.add_argument("--received-log",
+                    help="a file: each upload appends \"<bytes>\\t<path>\" lines of what it received, "
+                         "at its end and whenever it pauses")
     ap.add_argument("--tls-cert",
                     help="a PEM file holding the certificate and its key: explicit FTPS, TLS required on "
                          "the control connection and every data connection")
@@ -161,6 +234,10 @@ def main():
         handler.dtp_handler = dropping_dtp(handler.dtp_handler, args.drop_flag, args.drop_after)
     if args.truncate_flag:
         handler.dtp_handler = truncating_dtp(handler.dtp_handler, args.truncate_flag)
+    if args.stall_seconds > 0:
+        handler.dtp_handler = stalling_dtp(handler.dtp_handler, args.stall_after, args.stall_seconds)
+    if args.received_log:
+        handler.dtp_handler = counting_dtp(handler.dtp_handler, args.received_log)
     if args.refuse_port:
         handler = refusing_active_mode(handler)
     if args.passive_ports:

@@ -18,7 +18,10 @@
 # connection of one upload after FTP_SERVER_DROP_AFTER bytes (default 65536) whenever FILE exists
 # (and removes FILE), FTP_SERVER_TRUNCATE_FLAG=FILE keeps only the first half of the next upload
 # that completes whenever FILE exists, yet answers 226 (and removes FILE), FTP_SERVER_REFUSE_PORT=1
-# refuses active mode. For both kinds: FTP_SERVER_TLS_CERT=PEM (certificate and key in one file)
+# refuses active mode, FTP_SERVER_STALL_SECONDS=N stops reading each upload's data connection for N
+# seconds once FTP_SERVER_STALL_AFTER bytes (default 1048576) have come, then reads on,
+# FTP_SERVER_RECEIVED_LOG=FILE appends "<bytes>\t<path>" lines of what each upload received (at its
+# end and whenever it pauses; sum a path's lines). For both kinds: FTP_SERVER_TLS_CERT=PEM (certificate and key in one file)
 # requires explicit FTPS on the control connection and every data connection (vsftpd also
 # requires a data connection to resume the control connection's TLS session, unless
 # FTP_SERVER_TLS_REUSE=NO). FTP_SERVER_PASSWORD sets the account's password (default tovalo-pass).
@@ -78,6 +81,8 @@ _ftp_server_start_pyftpdlib() { # root state
   [ -z "${FTP_SERVER_DROP_FLAG:-}" ] || args+=(--drop-flag "$FTP_SERVER_DROP_FLAG" --drop-after "${FTP_SERVER_DROP_AFTER:-65536}")
   [ -z "${FTP_SERVER_TRUNCATE_FLAG:-}" ] || args+=(--truncate-flag "$FTP_SERVER_TRUNCATE_FLAG")
   [ -z "${FTP_SERVER_REFUSE_PORT:-}" ] || args+=(--refuse-port)
+  [ -z "${FTP_SERVER_STALL_SECONDS:-}" ] || args+=(--stall-seconds "$FTP_SERVER_STALL_SECONDS" --stall-after "${FTP_SERVER_STALL_AFTER:-1048576}")
+  [ -z "${FTP_SERVER_RECEIVED_LOG:-}" ] || args+=(--received-log "$FTP_SERVER_RECEIVED_LOG")
   setsid "$FTP_SERVER_PYTHON" "$FTP_SERVER_LIB_DIR/ftp-server.py" --root "$root" \
     --user tovalo --password "$FTP_SERVER_PASSWORD" --port-file "$state/port" --anonymous \
     "${args[@]}" </dev/null >"$state/server.log" 2>&1 &

@@ -273,8 +273,9 @@ bool wantsAnsi(const Args& args) {
     return true;
 }
 
-// The upload dialog: act when its status line first contains a text; read its log.
-// The action is a name or a script function, which the host then calls while the dialog runs.
+// The upload dialog: act when its status line first contains a text; read its log and its times.
+// The action is a name or a script function, which the host then calls while the dialog runs;
+// a named action may come a number of milliseconds after the match.
 Result onStatus(const HostContext& context, const Args& args) {
     const VARIANT& given = args.at(1);
     fw::ComPtr<IDispatch> function;
@@ -290,13 +291,26 @@ Result onStatus(const HostContext& context, const Args& args) {
     if (text.empty()) {
         throw HostError(L"host.onStatus needs a text to wait for");
     }
-    context.dialogs->upload().arrange(text, action, std::move(function), context.failure);
+    const long delayMs = args.size() > 2 ? args.integer(2) : 0;
+    if (delayMs < 0 || delayMs > static_cast<long>(kMaxPumpMs)) {
+        throw HostError(L"host.onStatus: the delay is 0 to " + std::to_wstring(kMaxPumpMs) + L" ms");
+    }
+    if (delayMs > 0 && function) {
+        throw HostError(L"host.onStatus: a function runs on the page's thread and takes no delay");
+    }
+    context.dialogs->upload().arrange(text, action, std::move(function), context.failure, static_cast<DWORD>(delayMs));
     return {};
 }
 
 Result uploadLog(const HostContext& context, const Args&) { return context.dialogs->upload().log(); }
 
 Result uploadBars(const HostContext& context, const Args&) { return context.dialogs->upload().bars(); }
+
+Result uploadLongestAnswer(const HostContext& context, const Args&) {
+    return context.dialogs->upload().longestAnswerMs();
+}
+
+Result uploadStopToEnd(const HostContext& context, const Args&) { return context.dialogs->upload().stopToEndMs(); }
 
 // Takes a file away after the control listed it: a file that cannot be opened when it is sent.
 Result removeFile(const HostContext&, const Args& args) {
@@ -406,9 +420,11 @@ constexpr Member kMembers[] = {
     {L"winPath", 1, 1, winPath},
     {L"env", 1, 1, environment},
     {L"pagePath", 1, 1, pagePath},
-    {L"onStatus", 2, 2, onStatus},
+    {L"onStatus", 2, 3, onStatus},
     {L"uploadLog", 0, 0, uploadLog},
     {L"uploadBars", 0, 0, uploadBars},
+    {L"uploadLongestAnswer", 0, 0, uploadLongestAnswer},
+    {L"uploadStopToEnd", 0, 0, uploadStopToEnd},
     {L"removeFile", 1, 1, removeFile},
     {L"probeOpenFile", 0, 1, probeOpenFile, kNeedsPage},
     {L"probeFolderPicker", 0, 1, probeFolderPicker, kNeedsPage},

@@ -95,6 +95,10 @@ void UploadWatch::onOpen(HWND dialog) {
     m_log.clear();
     m_bars.clear();
     m_lastStatus.clear();
+    m_late.cancel();
+    m_stopClickedAt = 0;
+    m_stopToEndMs = -1;
+    m_answers.start(dialog);
     printLine(L"UPLOAD OPEN");
     m_status = GetDlgItem(dialog, kStatusId);
     m_logWindow = GetDlgItem(dialog, kLogId);
@@ -117,6 +121,11 @@ void UploadWatch::onDestroy(HWND window) {
         RemoveWindowSubclass(m_logWindow, logProc, kSubclassId);
         m_logWindow = nullptr;
     } else if (window == m_dialog) {
+        m_answers.stop();
+        m_late.cancel();
+        if (const double clickedAt = m_stopClickedAt; clickedAt > 0) {
+            m_stopToEndMs = static_cast<long>(clockMs() - clickedAt + 0.5);
+        }
         m_bars = barsText(window);
         if (m_logWindow) {
             m_log = windowText(m_logWindow);
@@ -129,8 +138,8 @@ void UploadWatch::onDestroy(HWND window) {
 }
 
 void UploadWatch::arrange(const std::wstring& text, UploadAction action, fw::ComPtr<IDispatch> function,
-                          ScriptFailure* failure) {
-    m_arranged.push_back({text, {action, std::move(function), failure}});
+                          ScriptFailure* failure, DWORD delayMs) {
+    m_arranged.push_back({text, {action, std::move(function), failure, delayMs}});
     if (m_dialog) {
         matchArrangements();  // the status line may show it already
         runDue(false);
@@ -168,7 +177,11 @@ void UploadWatch::statusChanged(const std::wstring& text) {
 void UploadWatch::matchArrangements() {
     for (auto it = m_arranged.begin(); it != m_arranged.end();) {
         if (m_lastStatus.find(it->text) != std::wstring::npos) {
-            m_due.push_back(std::move(it->step));
+            if (it->step.delayMs > 0) {
+                postLate(it->step);
+            } else {
+                m_due.push_back(std::move(it->step));
+            }
             it = m_arranged.erase(it);
         } else {
             ++it;
@@ -201,6 +214,10 @@ void UploadWatch::runDue(bool fromTimer) {
         }
         const HWND button = findButton(m_dialog, what.button);
         if (button && IsWindowVisible(button) && IsWindowEnabled(button)) {
+            if (it->action == UploadAction::Stop) {
+                double none = 0;
+                m_stopClickedAt.compare_exchange_strong(none, clockMs());
+            }
             PostMessageW(m_dialog, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
                          reinterpret_cast<LPARAM>(button));
             it = m_due.erase(it);
@@ -213,6 +230,18 @@ void UploadWatch::runDue(bool fromTimer) {
     } else if (!m_timer) {
         s_active = this;
         m_timer = SetTimer(nullptr, 0, kDueCheckMs, onDueTimer);
+    }
+}
+
+void UploadWatch::postLate(const Step& step) {
+    const ActionName& what = describe(step.action);
+    if (!what.button) {
+        m_late.post(m_dialog, WM_SYSCOMMAND, SC_CLOSE, 0, step.delayMs, nullptr, nullptr);
+    } else if (const HWND button = findButton(m_dialog, what.button)) {
+        // Found here: reading its label from another thread would wait for the dialog's answer.
+        m_late.post(m_dialog, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
+                    reinterpret_cast<LPARAM>(button), step.delayMs, button,
+                    step.action == UploadAction::Stop ? &m_stopClickedAt : nullptr);
     }
 }
 

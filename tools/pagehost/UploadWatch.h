@@ -1,10 +1,12 @@
 // Watches the control's upload dialog (caption "파일 업로드 "): prints UPLOAD OPEN, every change of
 // its status line as STATUS <text>, and UPLOAD CLOSED; acts when the status line shows a text the
-// page named (stop, log, end, close, or a script function it calls); keeps the last text of its
-// log. Its buttons are otherwise left alone: it works and closes itself.
+// page named (stop, log, end, close, or a script function it calls), at once or a given time
+// later; keeps the last text of its log; times how long the dialog takes to answer and how long
+// it takes to end after "S". Its buttons are otherwise left alone: it works and closes itself.
 #pragma once
 
 #include "framework/Raii.h"
+#include "tools/pagehost/DialogClock.h"
 #include "tools/pagehost/ScriptFailure.h"
 
 #include <windows.h>
@@ -32,18 +34,28 @@ public:
     void onDestroy(HWND window);
 
     // The first time the status line contains text, act: Call invokes the function (a failure in
-    // it fails the run). Several may be pending at once; they act in the order arranged.
+    // it fails the run). Several may be pending at once; they act in the order arranged. With a
+    // delay (not for Call), the click or close command is posted that many milliseconds after
+    // the match from a thread of the host's own, whatever else is pending and whether the
+    // dialog answers or not, as a user's click reaches it.
     void arrange(const std::wstring& text, UploadAction action, fw::ComPtr<IDispatch> function = {},
-                 ScriptFailure* failure = nullptr);
+                 ScriptFailure* failure = nullptr, DWORD delayMs = 0);
     const std::wstring& log() const { return m_log; }
     // The two bars as the dialog last showed them: "file P, total N of M".
     const std::wstring& bars() const { return m_bars; }
+    // The last dialog's longest wait for an answer to WM_NULL (sent every 20 ms from another
+    // thread), in ms, up to now while it runs; -1 before any dialog.
+    long longestAnswerMs() const { return m_answers.longestMs(); }
+    // The last dialog's time from the click on "S" to its end (its destruction), in ms; -1 while
+    // it runs or when "S" was not clicked.
+    long stopToEndMs() const { return m_stopToEndMs; }
 
 private:
     struct Step {
         UploadAction action;
         fw::ComPtr<IDispatch> function;  // Call only
         ScriptFailure* failure;
+        DWORD delayMs;  // 0: in order, from the dialog's thread
     };
     struct Arrangement {
         std::wstring text;
@@ -61,6 +73,7 @@ private:
     // control's WM_SETTEXT, and what follows a function waits for it.
     void runDue(bool fromTimer);
     void call(const Step& step);
+    void postLate(const Step& step);
     void stopTimer();
 
     static UploadWatch* s_active;
@@ -75,6 +88,10 @@ private:
     std::vector<Step> m_due;
     UINT_PTR m_timer = 0;
     bool m_calling = false;  // a function runs: a message loop inside it must not run more steps
+    AnswerProbe m_answers;
+    LatePosts m_late;
+    std::atomic<double> m_stopClickedAt{0};  // clockMs() when "S" was clicked, 0 before
+    long m_stopToEndMs = -1;
 };
 
 }  // namespace pagehost

@@ -10,9 +10,11 @@
 # (TOVALO_FLAKY_FTP_*), one that refuses active mode (TOVALO_PASSIVE_FTP_*) and one that keeps
 # only half of an upload on demand yet reports it complete (TOVALO_TRUNC_FTP_*), and one that
 # requires explicit FTPS with a certificate made for the run (TOVALO_TLS_FTP_*, its SHA-256 in
-# TOVALO_TLS_FTP_PIN). Reports go to the
-# host the control was built with
-# (TOVALO_REPORT_HOST in the build's cache), port 80, and land in TOVALO_REPORTS as request-N.
+# TOVALO_TLS_FTP_PIN), and one that stops reading each upload for 20 s after its first MiB and
+# counts what it receives per stored file (TOVALO_STALL_FTP_*, the count's log in
+# TOVALO_STALL_FTP_RECEIVED, which upload-check reads). Reports go to the host the control was
+# built with (TOVALO_REPORT_HOST in the build's cache), port 80, and land in TOVALO_REPORTS as
+# request-N.
 
 _upload_env_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../.." && pwd)
 source "$_upload_env_root/scripts/lib/ftp-server.sh"
@@ -90,6 +92,11 @@ upload_env_start() { # scratch
   export TOVALO_TRUNC_FLAG=$_upload_env_scratch/trunc.cut
   _upload_env_server TOVALO_TRUNC_FTP pyftpdlib "$_upload_env_scratch/trunc" \
     FTP_SERVER_TRUNCATE_FLAG="$TOVALO_TRUNC_FLAG"
+  # For a stalled link: a server that stops reading every upload for 20 s after its first MiB,
+  # then reads on, and logs what it received per stored file.
+  export TOVALO_STALL_FTP_RECEIVED=$_upload_env_scratch/stall.received
+  _upload_env_server TOVALO_STALL_FTP pyftpdlib "$_upload_env_scratch/stall" FTP_SERVER_STALL_SECONDS=20 \
+    FTP_SERVER_STALL_AFTER=1048576 FTP_SERVER_RECEIVED_LOG="$TOVALO_STALL_FTP_RECEIVED"
 
   # For FTPS: a server that requires TLS on both connections, with a certificate made for the run;
   # the pages pin it (TOVALO_TLS_FTP_PIN, as openssl prints a SHA-256 fingerprint).
