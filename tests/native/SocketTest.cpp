@@ -1,8 +1,10 @@
-// Blocking sockets on loopback: orderly close, time-outs, exception texts, the header-line reader.
+// Blocking sockets on loopback: orderly close and reset, time-outs, the cancel signal, exception
+// texts, the header-line reader.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -95,6 +97,103 @@ TEST(Socket, SendWaitsTheTimeOutItIsGiven) {
     });
     EXPECT_EQ(operation, "Send timeout");
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+}
+
+TEST(Socket, AResetFailsThePeersReadWhereACloseEndsIt) {
+    // A transfer cut short ends with a reset: the peer must not see the orderly end of a whole file.
+    for (const bool reset : {false, true}) {
+        SCOPED_TRACE(reset ? "reset" : "close");
+        CConnectedPair pair;
+        pair.client.SendAll("part", 4, 5);
+        char buffer[16];
+        EXPECT_EQ(pair.server.Receive(buffer, sizeof buffer, 5), 4u);
+        if (reset)
+            pair.client.CloseWithReset();
+        else
+            pair.client.Close();
+        EXPECT_FALSE(pair.client.IsOpen());
+        EXPECT_EQ(OperationOf([&] { pair.server.Receive(buffer, sizeof buffer, 5); }),
+                  reset ? "Receive" : "no exception");
+    }
+}
+
+// Every wait, with a time-out far beyond the test's bound, ends at once when the signal the socket
+// watches is raised: from another thread while it waits, or before the call. The socket is left
+// closable and no handle leaks (ASan and the descriptor count would show it).
+TEST(Socket, TheCancelSignalEndsEveryWait) {
+    static constexpr unsigned kLong = 30;
+    const std::vector<char> block(1 << 20, 'x');
+    const struct {
+        const char* label;
+        std::function<void(CConnectedPair&)> wait;
+        const char* operation;
+    } rows[] = {
+        {"a send to a peer that stopped reading",
+         [&](CConnectedPair& p) {
+             for (;;) p.client.SendAll(block.data(), block.size(), kLong);
+         },
+         "Send"},
+        {"a receive of an answer that never comes",
+         [](CConnectedPair& p) {
+             char buffer[16];
+             p.client.Receive(buffer, sizeof buffer, kLong);
+         },
+         "Receive"},
+        {"a receive bounded by a deadline",
+         [](CConnectedPair& p) {
+             char buffer[16];
+             p.client.Receive(buffer, sizeof buffer, std::chrono::steady_clock::now() + std::chrono::seconds(kLong),
+                              kLong);
+         },
+         "Receive"},
+        {"an accept of a connection that never comes",
+         [](CConnectedPair& p) {
+             CBlockingSocket target;
+             CSocketAddress peer;
+             p.listener.Accept(target, peer, kLong);
+         },
+         "Accept"},
+        {"an accept without a time-out",
+         [](CConnectedPair& p) {
+             CBlockingSocket target;
+             CSocketAddress peer;
+             p.listener.Accept(target, peer);
+         },
+         "Accept"},
+    };
+    for (const bool before : {false, true}) {
+        for (const auto& row : rows) {
+            SCOPED_TRACE(std::string(row.label) + (before ? ", raised before the call" : ", raised while waiting"));
+            nsSocket::CCancelSignal signal;
+            CConnectedPair pair;
+            pair.client.Watch(&signal);
+            pair.listener.Watch(&signal);
+            if (before) signal.Raise();
+            std::thread raiser([&signal, before] {
+                if (before) return;
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                signal.Raise();
+            });
+            const auto start = std::chrono::steady_clock::now();
+            bool cancelled = false;
+            std::string operation;
+            std::string text;
+            try {
+                row.wait(pair);
+            } catch (const CBlockingSocketException& exception) {
+                cancelled = exception.IsCancelled();
+                operation = exception.m_strOperation;
+                text = exception.GetErrorText();
+            }
+            raiser.join();
+            EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+            EXPECT_TRUE(cancelled);
+            EXPECT_EQ(operation, row.operation);
+            EXPECT_EQ(text, "stopped (" + operation + " error)");
+            EXPECT_NO_THROW(pair.client.Close());
+            EXPECT_NO_THROW(pair.listener.Close());
+        }
+    }
 }
 
 TEST(Socket, AcceptWithTimeOutRaisesWhenNobodyConnects) {
