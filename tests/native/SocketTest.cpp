@@ -2,14 +2,21 @@
 // texts, the header-line reader.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <openssl/evp.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
+
 #include <chrono>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "ftp/BlockingSocket.h"
+#include "ftp/TlsConnection.h"
 
 using nsSocket::CBlockingSocket;
 using nsSocket::CBlockingSocketException;
@@ -194,6 +201,70 @@ TEST(Socket, TheCancelSignalEndsEveryWait) {
             EXPECT_NO_THROW(pair.listener.Close());
         }
     }
+}
+
+// The server's settings for a TLS test: a throwaway key and a self-signed certificate.
+std::shared_ptr<SSL_CTX> TlsServerContext() {
+    EVP_PKEY* key = EVP_EC_gen("P-256");
+    X509* certificate = X509_new();
+    X509_set_version(certificate, 2);
+    ASN1_INTEGER_set(X509_get_serialNumber(certificate), 1);
+    X509_gmtime_adj(X509_getm_notBefore(certificate), 0);
+    X509_gmtime_adj(X509_getm_notAfter(certificate), 3600);
+    X509_set_pubkey(certificate, key);
+    X509_NAME_add_entry_by_txt(X509_get_subject_name(certificate), "CN", MBSTRING_ASC,
+                               reinterpret_cast<const unsigned char*>("127.0.0.1"), -1, -1, 0);
+    X509_set_issuer_name(certificate, X509_get_subject_name(certificate));
+    X509_sign(certificate, key, EVP_sha256());
+    std::shared_ptr<SSL_CTX> context(SSL_CTX_new(TLS_server_method()), SSL_CTX_free);
+    SSL_CTX_use_certificate(context.get(), certificate);
+    SSL_CTX_use_PrivateKey(context.get(), key);
+    X509_free(certificate);
+    EVP_PKEY_free(key);
+    return context;
+}
+
+TEST(Socket, AStoppedTlsSendEndsWithoutCloseNotify) {
+    // An upload over TLS to a server that stopped reading: the stop ends the blocked send, and the
+    // connection then ends without close_notify, so that the server cannot take it for a whole file.
+    CConnectedPair pair;
+    nsSocket::CCancelSignal stop;
+    pair.client.Watch(&stop);
+    const int serverEnd = pair.server.Handle();
+    ::fcntl(serverEnd, F_SETFL, ::fcntl(serverEnd, F_GETFL) & ~O_NONBLOCK);  // OpenSSL reads it directly
+    const std::shared_ptr<SSL_CTX> context = TlsServerContext();
+    const std::unique_ptr<SSL, void (*)(SSL*)> server(SSL_new(context.get()), SSL_free);
+    SSL_set_fd(server.get(), serverEnd);
+    bool accepted = false;
+    std::thread handshake([&] { accepted = SSL_accept(server.get()) == 1; });
+    std::unique_ptr<nsTls::CTlsConnection> tls =
+        nsTls::CTlsConnection::Start(pair.client, nsTls::CTlsPolicy{{}, {}, true}, nullptr, 30);
+    handshake.join();
+    ASSERT_TRUE(accepted);
+
+    std::thread raiser([&stop] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        stop.Raise();
+    });
+    const std::vector<char> block(1 << 20, 'x');
+    const auto start = std::chrono::steady_clock::now();
+    bool cancelled = false;
+    try {
+        for (;;) tls->SendAll(block.data(), block.size(), 30);
+    } catch (const CBlockingSocketException& exception) {
+        cancelled = exception.IsCancelled();
+    }
+    raiser.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_TRUE(cancelled);
+    tls.reset();
+    pair.client.CloseWithReset();
+
+    char buffer[65536];
+    int read;
+    while ((read = SSL_read(server.get(), buffer, sizeof buffer)) > 0) {
+    }
+    EXPECT_NE(SSL_get_error(server.get(), read), SSL_ERROR_ZERO_RETURN);  // no close_notify came
 }
 
 TEST(Socket, AcceptWithTimeOutRaisesWhenNobodyConnects) {

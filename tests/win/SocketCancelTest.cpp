@@ -72,8 +72,7 @@ TEST(SocketCancel, TimeOutsStillEndWaits) {
     CConnectedPair pair;
     char buffer[16];
     const auto start = TClock::now();
-    EXPECT_EQ(Outcome([&] { pair.client.Receive(buffer, sizeof buffer, 1); }),
-              "Receive timeout: no answer within 1 s");
+    EXPECT_EQ(Outcome([&] { pair.client.Receive(buffer, sizeof buffer, 1); }), "Receive timeout: no answer within 1 s");
     EXPECT_LT(TClock::now() - start, std::chrono::seconds(10));
     CBlockingSocket target;
     CSocketAddress peer;
@@ -129,7 +128,8 @@ TEST(SocketCancel, TheSignalEndsEveryWait) {
             const std::string outcome = Outcome([&] { row.wait(pair); });
             raiser.join();
             EXPECT_LT(TClock::now() - start, std::chrono::seconds(5));
-            EXPECT_EQ(outcome, std::string("cancelled ") + (before ? row.operationBefore : row.operation) + ": stopped");
+            EXPECT_EQ(outcome,
+                      std::string("cancelled ") + (before ? row.operationBefore : row.operation) + ": stopped");
             EXPECT_NO_THROW(pair.client.Close());
         }
     }
