@@ -94,16 +94,26 @@ TEST(Socket, CloseIsHarmlessWithoutAHandleAndTwice) {
 }
 
 TEST(Socket, SendWaitsTheTimeOutItIsGiven) {
-    // The peer never reads: once the buffers on both sides are full, the wait for room must end
-    // after the one second asked for, not after a fixed long wait.
-    CConnectedPair pair;
-    const std::vector<char> block(1 << 20, 'x');
-    const auto start = std::chrono::steady_clock::now();
-    const std::string operation = OperationOf([&] {
-        for (int i = 0; i < 512; ++i) pair.client.SendAll(block.data(), block.size(), 1);
-    });
-    EXPECT_EQ(operation, "Send timeout");
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+    // The peer never reads, or reads a while and stops (room for part of a block, which a send
+    // must not wait on without bound): once the buffers on both sides are full, the wait for room
+    // must end after the one second asked for, not after a fixed long wait.
+    for (const std::size_t readFirst : {std::size_t{0}, std::size_t{3} << 20}) {
+        SCOPED_TRACE(readFirst);
+        CConnectedPair pair;
+        std::thread reader([&pair, readFirst] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            std::vector<char> buffer(1 << 16);
+            for (std::size_t got = 0; got < readFirst;) got += pair.server.Receive(buffer.data(), buffer.size(), 5);
+        });
+        const std::vector<char> block(4 << 20, 'x');
+        const auto start = std::chrono::steady_clock::now();
+        const std::string operation = OperationOf([&] {
+            for (int i = 0; i < 128; ++i) pair.client.SendAll(block.data(), block.size(), 1);
+        });
+        reader.join();
+        EXPECT_EQ(operation, "Send timeout");
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+    }
 }
 
 TEST(Socket, AResetFailsThePeersReadWhereACloseEndsIt) {
