@@ -48,20 +48,18 @@ std::string ErrorSuffix(const std::string& operation, int code) {
     return operation + " error 0x" + hex;
 }
 
-std::chrono::milliseconds SecondsWait(unsigned timeoutSeconds) noexcept { return std::chrono::seconds(timeoutSeconds); }
+using TClock = std::chrono::steady_clock;
 
-// Rounded up, so that a wait never ends before its deadline; none once it has passed.
-std::optional<std::chrono::milliseconds> TimeLeft(std::chrono::steady_clock::time_point deadline) noexcept {
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) return std::nullopt;
-    return left;
+TClock::time_point SecondsFromNow(unsigned timeoutSeconds) noexcept {
+    return TClock::now() + std::chrono::seconds(timeoutSeconds);
 }
 
-// Whether the socket became ready before the deadline. A passed deadline ends the wait even while
-// bytes keep arriving: a peer that never stops sending is bounded like one that never starts.
-bool ReadyBefore(SocketHandle socket, std::chrono::steady_clock::time_point deadline) noexcept {
-    const std::optional<std::chrono::milliseconds> left = TimeLeft(deadline);
-    return left && platform::WaitReady(socket, false, *left) != 0;
+// Rounded up, so that a wait never ends before its deadline; none once it has passed.
+std::optional<std::chrono::milliseconds> TimeLeft(TClock::time_point deadline) noexcept {
+    if (deadline == TClock::time_point::max()) return std::chrono::milliseconds::max();
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - TClock::now());
+    if (left.count() <= 0) return std::nullopt;
+    return left;
 }
 
 }  // namespace
@@ -92,6 +90,12 @@ CBlockingSocketException CBlockingSocketException::Timeout(std::string operation
                                     std::string(what) + " within " + std::to_string(timeoutSeconds) + " s");
 }
 
+CBlockingSocketException CBlockingSocketException::Cancelled(std::string operation) {
+    CBlockingSocketException cancelled(std::move(operation), 0, "stopped");
+    cancelled.m_bCancelled = true;
+    return cancelled;
+}
+
 bool CBlockingSocketException::GetErrorMessage(char* buffer, std::size_t size, unsigned* helpContext) const {
     if (helpContext) *helpContext = 0;
     if (!buffer || size == 0) return true;
@@ -110,19 +114,42 @@ std::string CBlockingSocketException::GetErrorText() const {
 CBlockingSocket::~CBlockingSocket() { CloseQuietly(); }
 
 CBlockingSocket::CBlockingSocket(CBlockingSocket&& other) noexcept
-    : m_hSocket(std::exchange(other.m_hSocket, kNoSocket)) {}
+    : m_hSocket(std::exchange(other.m_hSocket, kNoSocket)),
+      m_hEvent(std::exchange(other.m_hEvent, kNoEvent)),
+      m_pCancel(other.m_pCancel) {}
 
 CBlockingSocket& CBlockingSocket::operator=(CBlockingSocket&& other) noexcept {
     if (this != &other) {
         CloseQuietly();
         m_hSocket = std::exchange(other.m_hSocket, kNoSocket);
+        m_hEvent = std::exchange(other.m_hEvent, kNoEvent);
+        m_pCancel = other.m_pCancel;
     }
     return *this;
 }
 
+void CBlockingSocket::CheckCancel(const char* operation) const {
+    if (m_pCancel && m_pCancel->Raised()) throw CBlockingSocketException::Cancelled(operation);
+}
+
+bool CBlockingSocket::AwaitReady(bool forWriting, TClock::time_point deadline, const char* operation) const {
+    const std::optional<std::chrono::milliseconds> left = TimeLeft(deadline);
+    if (!left) return false;
+    switch (platform::Wait(m_hSocket, m_hEvent, forWriting, m_pCancel, *left)) {
+    case platform::EWait::Cancelled:
+        throw CBlockingSocketException::Cancelled(operation);
+    case platform::EWait::Failed:
+        throw CBlockingSocketException(operation);
+    case platform::EWait::Ready:
+    case platform::EWait::TimedOut:  // the caller tries once more and looks at the clock again
+        break;
+    }
+    return true;
+}
+
 void CBlockingSocket::Create(int type) {
     CloseQuietly();
-    m_hSocket = platform::OpenSocket(type);
+    m_hSocket = platform::OpenSocket(type, m_hEvent);
     if (m_hSocket == kNoSocket) throw CBlockingSocketException("Create");
 }
 
@@ -135,56 +162,83 @@ void CBlockingSocket::Listen() {
 }
 
 bool CBlockingSocket::Accept(CBlockingSocket& target, CSocketAddress& address) {
-    const SocketHandle accepted = platform::Accept(m_hSocket, address);
-    if (accepted == kNoSocket) {
-        const int error = platform::LastError();
-        if (platform::IsInterrupted(error)) return false;
-        throw CBlockingSocketException("Accept", error);
-    }
-    target = CBlockingSocket();
-    target.m_hSocket = accepted;
-    return true;
+    return Accept(target, address, TClock::time_point::max(), 0);
 }
 
 bool CBlockingSocket::Accept(CBlockingSocket& target, CSocketAddress& address, unsigned timeoutSeconds) {
-    return Accept(target, address, std::chrono::steady_clock::now() + SecondsWait(timeoutSeconds), timeoutSeconds);
+    return Accept(target, address, SecondsFromNow(timeoutSeconds), timeoutSeconds);
 }
 
-bool CBlockingSocket::Accept(CBlockingSocket& target, CSocketAddress& address,
-                             std::chrono::steady_clock::time_point deadline, unsigned timeoutSeconds) {
-    if (!ReadyBefore(m_hSocket, deadline))
-        throw CBlockingSocketException::Timeout("Accept timeout", "no connection", timeoutSeconds);
-    return Accept(target, address);
+bool CBlockingSocket::Accept(CBlockingSocket& target, CSocketAddress& address, TClock::time_point deadline,
+                             unsigned timeoutSeconds) {
+    CheckCancel("Accept");
+    EventHandle event = kNoEvent;
+    SocketHandle accepted;
+    while ((accepted = platform::Accept(m_hSocket, address, event)) == kNoSocket) {
+        const int error = platform::LastError();
+        if (platform::IsInterrupted(error)) return false;
+        if (!platform::WouldBlock(error)) throw CBlockingSocketException("Accept", error);
+        if (!AwaitReady(false, deadline, "Accept"))
+            throw CBlockingSocketException::Timeout("Accept timeout", "no connection", timeoutSeconds);
+    }
+    target = CBlockingSocket();
+    target.m_hSocket = accepted;
+    target.m_hEvent = event;
+    target.m_pCancel = m_pCancel;
+    return true;
 }
 
 void CBlockingSocket::Close() {
     if (m_hSocket == kNoSocket) return;
-    if (platform::CloseSocket(m_hSocket) != 0) throw CBlockingSocketException("Close");
+    if (platform::CloseSocket(m_hSocket, m_hEvent) != 0) throw CBlockingSocketException("Close");
     m_hSocket = kNoSocket;
+    m_hEvent = kNoEvent;
 }
 
 void CBlockingSocket::CloseQuietly() noexcept {
     if (m_hSocket == kNoSocket) return;
-    platform::CloseSocket(m_hSocket);
+    platform::CloseSocket(m_hSocket, m_hEvent);
     m_hSocket = kNoSocket;
+    m_hEvent = kNoEvent;
 }
 
-void CBlockingSocket::Connect(const CSocketAddress& address) {
-    if (platform::Connect(m_hSocket, address) != 0) throw CBlockingSocketException("Connect");
+void CBlockingSocket::CloseWithReset() noexcept {
+    if (m_hSocket != kNoSocket) platform::ResetOnClose(m_hSocket);
+    CloseQuietly();
 }
+
+void CBlockingSocket::Connect(const CSocketAddress& address) { ConnectUntil(address, TClock::time_point::max(), 0); }
 
 void CBlockingSocket::Connect(const CSocketAddress& address, unsigned timeoutSeconds) {
-    const int result = platform::ConnectWithin(m_hSocket, address, SecondsWait(timeoutSeconds));
-    if (result > 0) throw CBlockingSocketException::Timeout("Connect timeout", "no connection", timeoutSeconds);
-    if (result < 0) throw CBlockingSocketException("Connect");
+    ConnectUntil(address, SecondsFromNow(timeoutSeconds), timeoutSeconds);
+}
+
+void CBlockingSocket::ConnectUntil(const CSocketAddress& address, TClock::time_point deadline,
+                                   unsigned timeoutSeconds) {
+    CheckCancel("Connect");
+    const int started = platform::Connect(m_hSocket, address);
+    if (started == 0) return;
+    if (!platform::ConnectPending(started)) throw CBlockingSocketException("Connect", started);
+    for (;;) {
+        if (!AwaitReady(true, deadline, "Connect"))
+            throw CBlockingSocketException::Timeout("Connect timeout", "no connection", timeoutSeconds);
+        const int outcome = platform::ConnectOutcome(m_hSocket);
+        if (outcome == 0) return;
+        if (outcome < 0) throw CBlockingSocketException("Connect");
+    }
 }
 
 std::size_t CBlockingSocket::Send(const char* data, std::size_t count, unsigned timeoutSeconds) {
-    if (platform::WaitReady(m_hSocket, true, SecondsWait(timeoutSeconds)) == 0)
-        throw CBlockingSocketException::Timeout("Send timeout", "the peer took nothing", timeoutSeconds);
-    const std::ptrdiff_t sent = platform::Send(m_hSocket, data, count);
-    if (sent < 0) throw CBlockingSocketException("Send");
-    return static_cast<std::size_t>(sent);
+    CheckCancel("Send");
+    const TClock::time_point deadline = SecondsFromNow(timeoutSeconds);
+    for (;;) {
+        const std::ptrdiff_t sent = platform::Send(m_hSocket, data, count);
+        if (sent >= 0) return static_cast<std::size_t>(sent);
+        const int error = platform::LastError();
+        if (!platform::WouldBlock(error)) throw CBlockingSocketException("Send", error);
+        if (!AwaitReady(true, deadline, "Send"))
+            throw CBlockingSocketException::Timeout("Send timeout", "the peer took nothing", timeoutSeconds);
+    }
 }
 
 std::size_t CBlockingSocket::SendAll(const char* data, std::size_t count, unsigned timeoutSeconds) {
@@ -194,40 +248,58 @@ std::size_t CBlockingSocket::SendAll(const char* data, std::size_t count, unsign
 }
 
 std::size_t CBlockingSocket::Receive(char* buffer, std::size_t size, unsigned timeoutSeconds) {
-    if (platform::WaitReady(m_hSocket, false, SecondsWait(timeoutSeconds)) == 0)
-        throw CBlockingSocketException::Timeout("Receive timeout", "no answer", timeoutSeconds);
-    return ReceiveReady(buffer, size);
+    return ReceiveUntil(buffer, size, SecondsFromNow(timeoutSeconds), "no answer", timeoutSeconds);
 }
 
-std::size_t CBlockingSocket::Receive(char* buffer, std::size_t size, std::chrono::steady_clock::time_point deadline,
+std::size_t CBlockingSocket::Receive(char* buffer, std::size_t size, TClock::time_point deadline,
                                      unsigned timeoutSeconds) {
-    if (!ReadyBefore(m_hSocket, deadline))
+    // A passed deadline ends the exchange even while bytes keep arriving: a peer that never stops
+    // sending is bounded like one that never starts.
+    CheckCancel("Receive");
+    if (!TimeLeft(deadline))
         throw CBlockingSocketException::Timeout("Receive timeout", "no complete answer", timeoutSeconds);
-    return ReceiveReady(buffer, size);
+    return ReceiveUntil(buffer, size, deadline, "no complete answer", timeoutSeconds);
 }
 
-std::size_t CBlockingSocket::ReceiveReady(char* buffer, std::size_t size) {
-    const std::ptrdiff_t received = platform::Receive(m_hSocket, buffer, size);
-    if (received < 0) throw CBlockingSocketException("Receive");
-    return static_cast<std::size_t>(received);
+std::size_t CBlockingSocket::ReceiveUntil(char* buffer, std::size_t size, TClock::time_point deadline,
+                                          const char* timeoutText, unsigned timeoutSeconds) {
+    CheckCancel("Receive");
+    for (;;) {
+        const std::ptrdiff_t received = platform::Receive(m_hSocket, buffer, size);
+        if (received >= 0) return static_cast<std::size_t>(received);
+        const int error = platform::LastError();
+        if (!platform::WouldBlock(error)) throw CBlockingSocketException("Receive", error);
+        if (!AwaitReady(false, deadline, "Receive"))
+            throw CBlockingSocketException::Timeout("Receive timeout", timeoutText, timeoutSeconds);
+    }
 }
 
 std::size_t CBlockingSocket::ReceiveDatagram(char* buffer, std::size_t size, CSocketAddress& sender,
                                              unsigned timeoutSeconds) {
-    if (platform::WaitReady(m_hSocket, false, SecondsWait(timeoutSeconds)) == 0)
-        throw CBlockingSocketException::Timeout("Receive timeout", "no answer", timeoutSeconds);
-    const std::ptrdiff_t received = platform::ReceiveFrom(m_hSocket, buffer, size, sender);
-    if (received < 0) throw CBlockingSocketException("ReceiveDatagram");
-    return static_cast<std::size_t>(received);
+    CheckCancel("ReceiveDatagram");
+    const TClock::time_point deadline = SecondsFromNow(timeoutSeconds);
+    for (;;) {
+        const std::ptrdiff_t received = platform::ReceiveFrom(m_hSocket, buffer, size, sender);
+        if (received >= 0) return static_cast<std::size_t>(received);
+        const int error = platform::LastError();
+        if (!platform::WouldBlock(error)) throw CBlockingSocketException("ReceiveDatagram", error);
+        if (!AwaitReady(false, deadline, "ReceiveDatagram"))
+            throw CBlockingSocketException::Timeout("Receive timeout", "no answer", timeoutSeconds);
+    }
 }
 
 std::size_t CBlockingSocket::SendDatagram(const char* data, std::size_t count, const CSocketAddress& target,
                                           unsigned timeoutSeconds) {
-    if (platform::WaitReady(m_hSocket, true, SecondsWait(timeoutSeconds)) == 0)
-        throw CBlockingSocketException::Timeout("Send timeout", "the peer took nothing", timeoutSeconds);
-    const std::ptrdiff_t sent = platform::SendTo(m_hSocket, data, count, target);
-    if (sent < 0) throw CBlockingSocketException("SendDatagram");
-    return static_cast<std::size_t>(sent);
+    CheckCancel("SendDatagram");
+    const TClock::time_point deadline = SecondsFromNow(timeoutSeconds);
+    for (;;) {
+        const std::ptrdiff_t sent = platform::SendTo(m_hSocket, data, count, target);
+        if (sent >= 0) return static_cast<std::size_t>(sent);
+        const int error = platform::LastError();
+        if (!platform::WouldBlock(error)) throw CBlockingSocketException("SendDatagram", error);
+        if (!AwaitReady(true, deadline, "SendDatagram"))
+            throw CBlockingSocketException::Timeout("Send timeout", "the peer took nothing", timeoutSeconds);
+    }
 }
 
 void CBlockingSocket::GetPeerName(CSocketAddress& address) const {

@@ -1,4 +1,5 @@
-// Blocking IPv4 sockets with time-outs in whole seconds; every failure raises CBlockingSocketException.
+// IPv4 sockets that block their caller, with time-outs in whole seconds and a cancel signal; every
+// failure raises CBlockingSocketException.
 #pragma once
 
 #include <chrono>
@@ -8,14 +9,20 @@
 #include <string>
 #include <vector>
 
+#include "ftp/CancelSignal.h"
+
 namespace nsSocket {
 
 #ifdef _WIN32
 using SocketHandle = std::uintptr_t;  // the system's SOCKET
 inline constexpr SocketHandle kNoSocket = 0;
+using EventHandle = void*;  // the WSAEVENT that reports the socket's readiness
+inline constexpr EventHandle kNoEvent = nullptr;
 #else
 using SocketHandle = int;  // a file descriptor
 inline constexpr SocketHandle kNoSocket = -1;
+using EventHandle = int;  // none: poll watches the descriptor itself
+inline constexpr EventHandle kNoEvent = -1;
 #endif
 
 // Socket types handed to Create.
@@ -51,6 +58,10 @@ public:
     CBlockingSocketException(std::string operation, int error, std::string description);
     // "<what> within N s": the text of a wait of timeoutSeconds that ran out.
     static CBlockingSocketException Timeout(std::string operation, const char* what, unsigned timeoutSeconds);
+    // "stopped": the operation ended because the socket's cancel signal was raised.
+    static CBlockingSocketException Cancelled(std::string operation);
+
+    bool IsCancelled() const noexcept { return m_bCancelled; }
 
     const char* what() const noexcept override { return m_strOperation.c_str(); }
 
@@ -63,10 +74,17 @@ public:
     int m_nError;
     std::string m_strOperation;
     std::string m_strDescription;
+
+private:
+    bool m_bCancelled = false;
 };
 
 // A thin owner of one socket handle. Close/CloseQuietly end it explicitly; the destructor closes
 // whatever is still open so that no failure path leaks a handle.
+//
+// The socket is non-blocking underneath: each operation is tried at once and, only when the system
+// would block, waits for the socket's readiness, its time-out and the cancel signal it watches,
+// whichever comes first. A send never blocks beyond that (a partial send goes on in the next).
 class CBlockingSocket {
 public:
     CBlockingSocket() noexcept = default;
@@ -79,10 +97,18 @@ public:
     SocketHandle Handle() const noexcept { return m_hSocket; }
     bool IsOpen() const noexcept { return m_hSocket != kNoSocket; }
 
+    // Once signal (null: none) is raised, from any thread, a wait in progress ends at once and every
+    // later operation but a close fails at once, each raising a Cancelled exception. The watch is
+    // kept across Create and Close, moves with the socket and passes to the sockets Accept takes;
+    // the signal must outlive it.
+    void Watch(const CCancelSignal* signal) noexcept { m_pCancel = signal; }
+    const CCancelSignal* Watched() const noexcept { return m_pCancel; }
+
     void Create(int type = kStreamSocket);
     void Bind(const CSocketAddress& address);
     void Listen();
-    // Takes one connection into target. False (nothing raised) when the call was interrupted.
+    // Takes one connection into target, waiting without a time-out. False (nothing raised) when the
+    // call was interrupted.
     bool Accept(CBlockingSocket& target, CSocketAddress& address);
     // As Accept, but raises "Accept timeout" when no connection arrives within timeoutSeconds.
     bool Accept(CBlockingSocket& target, CSocketAddress& address, unsigned timeoutSeconds);
@@ -92,6 +118,10 @@ public:
     // Raises "Close" (keeping the handle) only when the system refuses to close it.
     void Close();
     void CloseQuietly() noexcept;
+    // Ends the connection with a reset instead of in order: what is unsent is dropped and the peer's
+    // next read fails, so that it cannot take a transfer cut short for a whole one.
+    void CloseWithReset() noexcept;
+    // Waits as long as the system lets a connection attempt last.
     void Connect(const CSocketAddress& address);
     // As Connect, but raises "Connect timeout" when the connection is not made within timeoutSeconds
     // (a listener that never accepts, a firewall that drops) instead of waiting for the system's limit.
@@ -116,10 +146,19 @@ public:
     static std::string GetHostByAddr(const CSocketAddress& address);
 
 private:
-    // The receive itself, once the socket is readable.
-    std::size_t ReceiveReady(char* buffer, std::size_t size);
+    using TClock = std::chrono::steady_clock;
+    // Raises Cancelled(operation) once the watched signal is raised.
+    void CheckCancel(const char* operation) const;
+    // After an operation that would block: waits for readiness until deadline. False when the
+    // deadline passed; raises on the cancel signal and on a failed wait.
+    bool AwaitReady(bool forWriting, TClock::time_point deadline, const char* operation) const;
+    std::size_t ReceiveUntil(char* buffer, std::size_t size, TClock::time_point deadline, const char* timeoutText,
+                             unsigned timeoutSeconds);
+    void ConnectUntil(const CSocketAddress& address, TClock::time_point deadline, unsigned timeoutSeconds);
 
     SocketHandle m_hSocket = kNoSocket;
+    EventHandle m_hEvent = kNoEvent;
+    const CCancelSignal* m_pCancel = nullptr;
 };
 
 // A socket that reads header lines through a small read-ahead buffer.

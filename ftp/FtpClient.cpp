@@ -36,8 +36,15 @@ CFTPClient::CFTPClient(unsigned timeoutSeconds, unsigned bufferSize, bool useStd
       m_vBuffer(std::clamp(bufferSize, kMinBufferSize, kMaxBufferSize), '\0') {}
 
 CFTPClient::~CFTPClient() {
+    if (m_store) AbandonStore();
     if (m_bTransferring) Abort();
     if (IsConnected()) Quit();
+}
+
+void CFTPClient::SetCancelSignal(const nsSocket::CCancelSignal* signal) noexcept {
+    m_pCancel = signal;
+    m_ControlSocket.Watch(signal);
+    if (m_store) m_store->socket.Watch(signal);
 }
 
 void CFTPClient::AddObserver(CNotifaction* observer) {
@@ -66,8 +73,11 @@ void CFTPClient::ReportSystemError(int error, int line) const {
     });
 }
 
-bool CFTPClient::IsTimeout(const nsSocket::CBlockingSocketException& exception) noexcept {
-    return !exception.m_strDescription.empty();
+CFTPClient::EDataState CFTPClient::FailedState(const nsSocket::CBlockingSocketException& exception,
+                                               EDataState otherwise) noexcept {
+    if (exception.IsCancelled()) return EDataState::Stopped;
+    // A time-out carries a description instead of a system error.
+    return exception.m_strDescription.empty() ? otherwise : EDataState::ServerSilent;
 }
 
 CFTPClient::TClock::time_point CFTPClient::Deadline() const noexcept {

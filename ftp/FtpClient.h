@@ -80,6 +80,15 @@ public:
     // No exception of any kind leaves the client: an operation that meets one (an observer's
     // included) fails as it would on any other failure.
 
+    // A stop from another thread. Once signal is raised, any wait of the client's sockets (the
+    // control connection and every data connection, TLS on them included) ends at once, and every
+    // operation fails at once (false or -1), reporting "stopped" to the observers; a store open
+    // then is cut short by FinishStore. The control connection is closed without QUIT. Set it while
+    // no operation runs (null: none); the signal must outlive its use by the client.
+    void SetCancelSignal(const nsSocket::CCancelSignal* signal) noexcept;
+    // Whether the signal set is raised: the client's failures since then are the stop's.
+    bool Cancelled() const noexcept { return m_pCancel && m_pCancel->Raised(); }
+
     // Observers (called in ascending address order; none may be added or removed during a call).
     void AddObserver(CNotifaction* observer);
     void RemoveObserver(CNotifaction* observer);
@@ -170,11 +179,14 @@ public:
                         CLocalData& local, std::int64_t restartOffset);
     static std::string DataCommandLine(CDataCommand command, const std::string& path);
 
-    // A store whose blocks the caller writes one by one (between its window's messages): STOR in
-    // image type, its data connection (TLS on it when the session is secure), then WriteStore
-    // for each block, and FinishStore, which ends the data (close_notify over TLS) and reads the
-    // final reply: true for a 2xx. Until FinishStore every other command is refused; after a
-    // failed write the data is ended without it and FinishStore reads what the server says.
+    // A store whose blocks the caller writes one by one: STOR in image type, its data connection
+    // (TLS on it when the session is secure), then WriteStore for each block, and FinishStore,
+    // which ends the data (close_notify over TLS) and reads the final reply: true for a 2xx. Until
+    // FinishStore every other command is refused; after a failed write the data is ended without
+    // it and FinishStore reads what the server says. Once the cancel signal is raised, FinishStore
+    // resets the data connection (no close_notify, nothing sent in order), so that the server sees
+    // an aborted transfer, and closes the control connection without waiting for the final reply.
+    // A client destroyed with a store open cuts it short the same way.
     bool BeginStore(const std::string& remotePath, bool passive);
     bool WriteStore(const char* data, std::size_t count);
     bool FinishStore();
@@ -192,6 +204,7 @@ private:
         ReplyOwed,     // failed after it: the transfer's final reply is still to come
         Aborted,       // ABOR sent and the transfer's replies consumed
         ServerSilent,  // the server stopped answering during the transfer
+        Stopped,       // the cancel signal was raised: nothing more is awaited from the server
     };
 
     enum class ESimpleCommand;
@@ -247,13 +260,18 @@ private:
     bool FinishDataCommand(EDataState state);
     // Closes the control connection of a server that went silent, so that nothing waits on it again.
     void DropControl() noexcept;
-    static bool IsTimeout(const nsSocket::CBlockingSocketException& exception) noexcept;
+    // Where a data command stands after a socket failure: Stopped for a cancel, ServerSilent for a
+    // time-out, otherwise as given.
+    static EDataState FailedState(const nsSocket::CBlockingSocketException& exception, EDataState otherwise) noexcept;
+    // Ends a store's data connection as cut short, and the control connection that owes its reply.
+    void AbandonStore() noexcept;
     template <class... Params, class... Args>
     void Notify(void (CNotifaction::*slot)(Params...), const Args&... args) const noexcept;
     void ReportException(const nsSocket::CBlockingSocketException& exception, int line) const;
     void ReportSystemError(int error, int line) const;
 
     unsigned m_uiTimeout;
+    const nsSocket::CCancelSignal* m_pCancel = nullptr;
     std::chrono::milliseconds m_replyPause{50};
     bool m_bUseStdio;
     std::vector<char> m_vBuffer;

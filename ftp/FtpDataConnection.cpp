@@ -132,8 +132,13 @@ CFTPClient::EDataState CFTPClient::SecureData(nsSocket::CBlockingSocket& dataSoc
         tls = nsTls::CTlsConnection::Start(dataSocket, *m_tlsPolicy, m_controlTls.get(), m_uiTimeout);
         return EDataState::Ready;
     } catch (const nsSocket::CBlockingSocketException& exception) {
-        m_tlsRefused = true;
         ReportException(exception, report::kOpenData);
+        // A stop during the handshake is no judgement of the server's TLS.
+        if (exception.IsCancelled()) {
+            dataSocket.CloseWithReset();
+            return EDataState::Stopped;
+        }
+        m_tlsRefused = true;
     }
     dataSocket.CloseQuietly();
     return EDataState::ReplyOwed;
@@ -155,6 +160,7 @@ bool CFTPClient::FinishDataCommand(EDataState state) {
         return false;
     }
     case EDataState::ServerSilent:
+    case EDataState::Stopped:
         DropControl();
         return false;
     case EDataState::NothingOwed:
@@ -179,6 +185,7 @@ CFTPClient::EDataState CFTPClient::OpenActiveData(nsSocket::CBlockingSocket& dat
                                                   const std::string& path, std::int64_t restartOffset) {
     // Closed on every way out of here, whatever the attempt's result.
     nsSocket::CBlockingSocket listener;
+    listener.Watch(m_pCancel);  // and so does the data connection it takes
     nsSocket::CSocketAddress listenAddress;
     std::string localHost;
     try {
@@ -220,7 +227,7 @@ CFTPClient::EDataState CFTPClient::AcceptData(nsSocket::CBlockingSocket& listene
         ReportException(exception, report::kOpenActiveData);
         dataSocket.CloseQuietly();
         // The server announced the transfer and never connected: it is not answering as it should.
-        return IsTimeout(exception) ? EDataState::ServerSilent : EDataState::ReplyOwed;
+        return FailedState(exception, EDataState::ReplyOwed);
     }
 }
 
@@ -238,12 +245,13 @@ CFTPClient::EDataState CFTPClient::OpenPassiveData(nsSocket::CBlockingSocket& da
         nsSocket::CSocketAddress server;
         m_ControlSocket.GetPeerName(server);
         const nsSocket::CSocketAddress target(server.HostAddress(), static_cast<std::uint16_t>(port));
+        dataSocket.Watch(m_pCancel);
         dataSocket.Create(nsSocket::kStreamSocket);
         dataSocket.Connect(target, m_uiTimeout);
     } catch (const nsSocket::CBlockingSocketException& exception) {
         ReportException(exception, report::kOpenPassiveData);
         dataSocket.CloseQuietly();
-        return EDataState::NothingOwed;
+        return exception.IsCancelled() ? EDataState::Stopped : EDataState::NothingOwed;
     }
     if (!StartDataCommand(command, path)) {
         dataSocket.CloseQuietly();
@@ -312,9 +320,13 @@ CFTPClient::EDataState CFTPClient::SendData(CLocalData& local, CDataStream& data
         if (data.tls && !abortRequested && !local.ReadFailed()) data.tls->Shutdown(m_uiTimeout);
     } catch (const nsSocket::CBlockingSocketException& exception) {
         ReportException(exception, report::kSendData);
-        dataSocket.CloseQuietly();
+        // A stopped upload must not end as a whole file would: no close_notify, no orderly close.
+        if (exception.IsCancelled())
+            dataSocket.CloseWithReset();
+        else
+            dataSocket.CloseQuietly();
         // A server that takes no data for a whole time-out is no longer serving this transfer.
-        return IsTimeout(exception) ? EDataState::ServerSilent : EDataState::ReplyOwed;
+        return FailedState(exception, EDataState::ReplyOwed);
     }
     if (!abortRequested && local.ReadFailed()) {
         // A local file that cannot be read to its end must not pass for a complete upload.
@@ -349,7 +361,7 @@ CFTPClient::EDataState CFTPClient::ReceiveData(CLocalData& local, CDataStream& d
         dataSocket.CloseQuietly();
         // Silence after the preliminary reply: waiting for the final reply, and then for QUIT's,
         // would only cost more time-outs.
-        return IsTimeout(exception) ? EDataState::ServerSilent : EDataState::ReplyOwed;
+        return FailedState(exception, EDataState::ReplyOwed);
     }
     if (!written) {
         // A full disk or a listing beyond its bound must not pass for a complete download.

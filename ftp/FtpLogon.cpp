@@ -120,7 +120,8 @@ bool CFTPClient::SecureControl(const std::string& host) {
         m_tlsPolicy = policy;
         return true;
     } catch (const nsSocket::CBlockingSocketException& exception) {
-        m_tlsRefused = true;
+        // A stop during the handshake is no judgement of the server's TLS.
+        m_tlsRefused = !exception.IsCancelled();
         ReportException(exception, report::kSecureControl);
     }
     DropControl();

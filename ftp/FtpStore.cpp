@@ -1,5 +1,5 @@
 // Stores whose blocks the caller writes one by one (see BeginStore in FtpClient.h): the control's
-// upload dialog sends each block between its window's messages, over TLS as over plain sockets.
+// upload writes each block in turn, over TLS as over plain sockets; a stop cuts the store short.
 #include <memory>
 #include <utility>
 
@@ -45,21 +45,41 @@ bool CFTPClient::WriteStore(const char* data, std::size_t count) {
 
 bool CFTPClient::FinishStore() {
     if (!m_store) return false;
-    const std::unique_ptr<COpenStore> store = std::move(m_store);
-    m_bTransferring = false;
-    EDataState state = store->failed ? EDataState::ReplyOwed : EDataState::Ready;
-    if (state == EDataState::Ready && store->tls) {
+    if (Cancelled()) {
+        AbandonStore();
+        return false;
+    }
+    EDataState state = m_store->failed ? EDataState::ReplyOwed : EDataState::Ready;
+    if (state == EDataState::Ready && m_store->tls) {
         // The server takes close_notify as the end of the file.
         try {
-            store->tls->Shutdown(m_uiTimeout);
+            m_store->tls->Shutdown(m_uiTimeout);
         } catch (const nsSocket::CBlockingSocketException& exception) {
             ReportException(exception, report::kSendData);
+            if (exception.IsCancelled()) {
+                AbandonStore();
+                return false;
+            }
             state = EDataState::ReplyOwed;
         }
     }
+    const std::unique_ptr<COpenStore> store = std::move(m_store);
+    m_bTransferring = false;
     store->tls.reset();
     store->socket.CloseQuietly();
     return NoThrow(false, [&] { return FinishDataCommand(state); });
+}
+
+void CFTPClient::AbandonStore() noexcept {
+    const std::unique_ptr<COpenStore> store = std::move(m_store);
+    m_bTransferring = false;
+    if (!store) return;
+    // The TLS session goes without close_notify and the socket with a reset: neither says "the
+    // file ends here", so the server takes the transfer for aborted (426 or 451, no 226). The
+    // final reply is not waited for: the control connection, which owes it, is closed instead.
+    store->tls.reset();
+    store->socket.CloseWithReset();
+    DropControl();
 }
 
 }  // namespace nsFTP

@@ -1,5 +1,5 @@
 // Conversions between CSocketAddress and the system's sockaddr_in, shared by both halves of the
-// socket layer. Include it after the platform's socket header (sys/socket.h or winsock.h).
+// socket layer. Include it after the platform's socket header (sys/socket.h or winsock2.h).
 #pragma once
 
 #include "ftp/SocketPlatform.h"

@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -27,18 +26,28 @@ std::string ErrorText(int code) {
 
 bool IsInterrupted(int code) noexcept { return code == EINTR; }
 
+bool WouldBlock(int code) noexcept { return code == EAGAIN || code == EWOULDBLOCK; }
+
+bool ConnectPending(int code) noexcept { return code == EINPROGRESS || code == EINTR; }
+
 // Nothing to start: sends pass MSG_NOSIGNAL, so a peer that closes fails the send instead of
 // signalling the process.
 bool StartLibrary() noexcept { return true; }
 
 void StopLibrary() noexcept {}
 
-SocketHandle OpenSocket(int type) noexcept {
+SocketHandle OpenSocket(int type, EventHandle& event) noexcept {
+    event = kNoEvent;
     const int systemType = type == 2 ? SOCK_DGRAM : SOCK_STREAM;
-    return ::socket(AF_INET, systemType | SOCK_CLOEXEC, 0);
+    return ::socket(AF_INET, systemType | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
 }
 
-int CloseSocket(SocketHandle socket) noexcept { return ::close(socket); }
+int CloseSocket(SocketHandle socket, EventHandle) noexcept { return ::close(socket); }
+
+void ResetOnClose(SocketHandle socket) noexcept {
+    const linger reset{1, 0};
+    ::setsockopt(socket, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+}
 
 int Bind(SocketHandle socket, const CSocketAddress& address) noexcept {
     const sockaddr_in system = ToSystem(address);
@@ -47,56 +56,42 @@ int Bind(SocketHandle socket, const CSocketAddress& address) noexcept {
 
 int Listen(SocketHandle socket, int backlog) noexcept { return ::listen(socket, backlog); }
 
-SocketHandle Accept(SocketHandle socket, CSocketAddress& address) noexcept {
+SocketHandle Accept(SocketHandle socket, CSocketAddress& address, EventHandle& event) noexcept {
+    event = kNoEvent;
     sockaddr_in system{};
     socklen_t length = sizeof system;
-    const int accepted = ::accept4(socket, reinterpret_cast<sockaddr*>(&system), &length, SOCK_CLOEXEC);
+    const int accepted = ::accept4(socket, reinterpret_cast<sockaddr*>(&system), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (accepted >= 0) FromSystem(system, address);
     return accepted < 0 ? kNoSocket : accepted;
 }
 
 int Connect(SocketHandle socket, const CSocketAddress& address) noexcept {
     const sockaddr_in system = ToSystem(address);
-    return ::connect(socket, reinterpret_cast<const sockaddr*>(&system), sizeof system);
+    return ::connect(socket, reinterpret_cast<const sockaddr*>(&system), sizeof system) == 0 ? 0 : errno;
 }
 
-int WaitReady(SocketHandle socket, bool forWriting, std::chrono::milliseconds wait) noexcept {
+int ConnectOutcome(SocketHandle socket) noexcept {
+    pollfd entry{socket, POLLOUT, 0};
+    const int ready = ::poll(&entry, 1, 0);
+    if (ready < 0) return errno == EINTR ? 1 : -1;
+    if (ready == 0) return 1;
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (::getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
+    errno = error;
+    return error == 0 ? 0 : -1;
+}
+
+EWait Wait(SocketHandle socket, EventHandle, bool forWriting, const CCancelSignal* cancel,
+           std::chrono::milliseconds wait) noexcept {
     // poll rather than select: descriptors above FD_SETSIZE must not overflow a wait set.
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + wait;
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        const long long leftMs = left.count() < 0 ? 0 : left.count();
-        pollfd entry{socket, static_cast<short>(forWriting ? POLLOUT : POLLIN), 0};
-        const int result = ::poll(&entry, 1, leftMs > 0x7fffffff ? 0x7fffffff : static_cast<int>(leftMs));
-        if (result < 0 && errno == EINTR) continue;            // a signal is no reason to give up the wait early
-        if (result == 0 && Clock::now() < deadline) continue;  // the wait was capped; keep waiting out the rest
-        return result;
-    }
-}
-
-int ConnectWithin(SocketHandle socket, const CSocketAddress& address, std::chrono::milliseconds wait) noexcept {
-    const int flags = ::fcntl(socket, F_GETFL);
-    if (flags < 0 || ::fcntl(socket, F_SETFL, flags | O_NONBLOCK) != 0) return -1;
-    int result = Connect(socket, address);
-    if (result != 0 && errno == EINPROGRESS) {
-        const int ready = WaitReady(socket, true, wait);
-        if (ready == 0) {
-            result = 1;
-        } else if (ready < 0) {
-            result = -1;
-        } else {
-            int error = 0;
-            socklen_t length = sizeof error;
-            if (::getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
-            errno = error;
-            result = error == 0 ? 0 : -1;
-        }
-    }
-    const int saved = errno;
-    if (::fcntl(socket, F_SETFL, flags) != 0 && result == 0) return -1;
-    errno = saved;
-    return result;
+    pollfd entries[2] = {{socket, static_cast<short>(forWriting ? POLLOUT : POLLIN), 0},
+                         {cancel ? cancel->Native() : -1, POLLIN, 0}};
+    const long long ms = wait.count() < 0 ? 0 : wait.count();
+    const int result = ::poll(entries, cancel ? 2 : 1, ms > 0x7fffffff ? -1 : static_cast<int>(ms));
+    if (result < 0) return errno == EINTR ? EWait::Ready : EWait::Failed;  // a signal: look again
+    if (cancel && entries[1].revents != 0) return EWait::Cancelled;
+    return result == 0 ? EWait::TimedOut : EWait::Ready;
 }
 
 std::ptrdiff_t Send(SocketHandle socket, const char* data, std::size_t count) noexcept {

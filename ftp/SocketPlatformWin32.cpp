@@ -1,7 +1,8 @@
-// Windows half of the socket layer: Windows Sockets 1.1 (wsock32) and FormatMessageA.
+// Windows half of the socket layer: Windows Sockets 2 (ws2_32), each socket's readiness reported
+// through an event (WSAEventSelect) that a wait watches together with the cancel signal's event.
 #include "ftp/SocketPlatform.h"
 
-#include <winsock.h>
+#include <winsock2.h>
 
 #include <climits>
 #include <cstring>
@@ -16,12 +17,32 @@ int ClampCount(std::size_t count) noexcept { return count > INT_MAX ? INT_MAX : 
 
 SOCKET ToSystem(SocketHandle socket) noexcept { return static_cast<SOCKET>(socket); }
 
-timeval TimevalOf(std::chrono::milliseconds wait) noexcept {
-    const long long ms = wait.count() < 0 ? 0 : wait.count();
-    timeval limit{};
-    limit.tv_sec = ms / 1000 > LONG_MAX ? LONG_MAX : static_cast<long>(ms / 1000);
-    limit.tv_usec = static_cast<long>(ms % 1000) * 1000;
-    return limit;
+// Every event a socket of ours can have. Windows records each one once and records it again only
+// after the call that re-enables it (a receive for FD_READ, a send that would block for FD_WRITE, an
+// accept for FD_ACCEPT): so an operation is always tried first and waited for only when it would
+// block, and a wait that wakes for another event just makes the caller try again.
+constexpr long kAllEvents = FD_READ | FD_WRITE | FD_ACCEPT | FD_CONNECT | FD_CLOSE;
+
+// Ties a socket to a new event of its own (which also makes it non-blocking); false, with nothing
+// left open but the socket, when either step fails.
+bool SelectEvents(SOCKET socket, EventHandle& event) noexcept {
+    const WSAEVENT made = ::WSACreateEvent();
+    if (made == WSA_INVALID_EVENT) return false;
+    if (::WSAEventSelect(socket, made, kAllEvents) != 0) {
+        const int error = ::WSAGetLastError();
+        ::WSACloseEvent(made);
+        ::WSASetLastError(error);
+        return false;
+    }
+    event = made;
+    return true;
+}
+
+SocketHandle CloseOnFailure(SOCKET socket) noexcept {
+    const int error = ::WSAGetLastError();
+    ::closesocket(socket);
+    ::WSASetLastError(error);
+    return kNoSocket;
 }
 
 }  // namespace
@@ -43,19 +64,38 @@ std::string ErrorText(int code) {
 
 bool IsInterrupted(int code) noexcept { return code == WSAEINTR; }
 
+bool WouldBlock(int code) noexcept { return code == WSAEWOULDBLOCK; }
+
+bool ConnectPending(int code) noexcept { return code == WSAEWOULDBLOCK; }
+
 bool StartLibrary() noexcept {
     WSADATA data{};
-    return ::WSAStartup(MAKEWORD(1, 1), &data) == 0;
+    return ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
 }
 
 void StopLibrary() noexcept { ::WSACleanup(); }
 
-SocketHandle OpenSocket(int type) noexcept {
+SocketHandle OpenSocket(int type, EventHandle& event) noexcept {
+    event = kNoEvent;
     const SOCKET socket = ::socket(AF_INET, type, 0);
-    return socket == INVALID_SOCKET ? kNoSocket : static_cast<SocketHandle>(socket);
+    if (socket == INVALID_SOCKET) return kNoSocket;
+    return SelectEvents(socket, event) ? static_cast<SocketHandle>(socket) : CloseOnFailure(socket);
 }
 
-int CloseSocket(SocketHandle socket) noexcept { return ::closesocket(ToSystem(socket)); }
+int CloseSocket(SocketHandle socket, EventHandle event) noexcept {
+    const int result = ::closesocket(ToSystem(socket));
+    if (event != kNoEvent) {
+        const int error = ::WSAGetLastError();
+        ::WSACloseEvent(event);
+        ::WSASetLastError(error);
+    }
+    return result;
+}
+
+void ResetOnClose(SocketHandle socket) noexcept {
+    const linger reset{1, 0};
+    ::setsockopt(ToSystem(socket), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&reset), sizeof reset);
+}
 
 int Bind(SocketHandle socket, const CSocketAddress& address) noexcept {
     const sockaddr_in system = ToSystem(address);
@@ -64,61 +104,61 @@ int Bind(SocketHandle socket, const CSocketAddress& address) noexcept {
 
 int Listen(SocketHandle socket, int backlog) noexcept { return ::listen(ToSystem(socket), backlog); }
 
-SocketHandle Accept(SocketHandle socket, CSocketAddress& address) noexcept {
+SocketHandle Accept(SocketHandle socket, CSocketAddress& address, EventHandle& event) noexcept {
+    event = kNoEvent;
     sockaddr_in system{};
     int length = sizeof system;
     const SOCKET accepted = ::accept(ToSystem(socket), reinterpret_cast<sockaddr*>(&system), &length);
     if (accepted == INVALID_SOCKET) return kNoSocket;
     FromSystem(system, address);
-    return static_cast<SocketHandle>(accepted);
+    // It comes tied to the listener's event: it gets one of its own.
+    return SelectEvents(accepted, event) ? static_cast<SocketHandle>(accepted) : CloseOnFailure(accepted);
 }
 
 int Connect(SocketHandle socket, const CSocketAddress& address) noexcept {
     const sockaddr_in system = ToSystem(address);
-    return ::connect(ToSystem(socket), reinterpret_cast<const sockaddr*>(&system), sizeof system);
+    if (::connect(ToSystem(socket), reinterpret_cast<const sockaddr*>(&system), sizeof system) == 0) return 0;
+    return ::WSAGetLastError();
 }
 
-int WaitReady(SocketHandle socket, bool forWriting, std::chrono::milliseconds wait) noexcept {
-    fd_set set;
-    FD_ZERO(&set);
-    FD_SET(ToSystem(socket), &set);
-    timeval limit = TimevalOf(wait);
-    return ::select(0, forWriting ? nullptr : &set, forWriting ? &set : nullptr, nullptr, &limit);
+int ConnectOutcome(SocketHandle socket) noexcept {
+    // A refused connection shows in the exception set, a made one in the write set.
+    fd_set writable;
+    fd_set failed;
+    FD_ZERO(&writable);
+    FD_ZERO(&failed);
+    FD_SET(ToSystem(socket), &writable);
+    FD_SET(ToSystem(socket), &failed);
+    timeval now{};
+    const int ready = ::select(0, nullptr, &writable, &failed, &now);
+    if (ready < 0) return -1;
+    if (ready == 0) return 1;
+    int error = 0;
+    int length = sizeof error;
+    if (::getsockopt(ToSystem(socket), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0)
+        error = ::WSAGetLastError();
+    if (error == 0 && FD_ISSET(ToSystem(socket), &failed)) error = WSAECONNREFUSED;
+    ::WSASetLastError(error);
+    return error == 0 ? 0 : -1;
 }
 
-int ConnectWithin(SocketHandle socket, const CSocketAddress& address, std::chrono::milliseconds wait) noexcept {
-    u_long nonBlocking = 1;
-    if (::ioctlsocket(ToSystem(socket), FIONBIO, &nonBlocking) != 0) return -1;
-    int result = Connect(socket, address);
-    if (result != 0 && ::WSAGetLastError() == WSAEWOULDBLOCK) {
-        // A refused connection shows in the exception set, a made one in the write set.
-        fd_set writable;
-        fd_set failed;
-        FD_ZERO(&writable);
-        FD_ZERO(&failed);
-        FD_SET(ToSystem(socket), &writable);
-        FD_SET(ToSystem(socket), &failed);
-        timeval limit = TimevalOf(wait);
-        const int ready = ::select(0, nullptr, &writable, &failed, &limit);
-        if (ready == 0) {
-            result = 1;
-        } else if (ready < 0) {
-            result = -1;
-        } else {
-            int error = 0;
-            int length = sizeof error;
-            if (::getsockopt(ToSystem(socket), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0)
-                error = ::WSAGetLastError();
-            if (error == 0 && FD_ISSET(ToSystem(socket), &failed)) error = WSAECONNREFUSED;
-            ::WSASetLastError(error);
-            result = error == 0 ? 0 : -1;
-        }
-    }
-    const int saved = ::WSAGetLastError();
-    u_long blocking = 0;
-    if (::ioctlsocket(ToSystem(socket), FIONBIO, &blocking) != 0 && result == 0) return -1;
-    ::WSASetLastError(saved);
-    return result;
+EWait Wait(SocketHandle socket, EventHandle event, bool, const CCancelSignal* cancel,
+           std::chrono::milliseconds wait) noexcept {
+    // The cancel signal first: when both are set, the lower index is reported.
+    WSAEVENT events[2];
+    DWORD count = 0;
+    if (cancel) events[count++] = cancel->Native();
+    events[count++] = event;
+    const long long ms = wait.count() < 0 ? 0 : wait.count();
+    const DWORD timeout = ms >= static_cast<long long>(INFINITE) ? INFINITE : static_cast<DWORD>(ms);
+    const DWORD result = ::WSAWaitForMultipleEvents(count, events, FALSE, timeout, FALSE);
+    if (result == WSA_WAIT_TIMEOUT) return EWait::TimedOut;
+    if (result == WSA_WAIT_FAILED) return EWait::Failed;
+    if (cancel && result == WSA_WAIT_EVENT_0) return EWait::Cancelled;
+    // Clears the events recorded and resets the event, so that the next wait waits for news.
+    WSANETWORKEVENTS recorded{};
+    ::WSAEnumNetworkEvents(ToSystem(socket), event, &recorded);
+    return EWait::Ready;
 }
 
 std::ptrdiff_t Send(SocketHandle socket, const char* data, std::size_t count) noexcept {

@@ -1,11 +1,14 @@
 // tovalo-ftp's command line: usage errors, help, exit statuses, passwords and ~/.netrc, resume, what
-// -v shows, what commands print and how failures are named.
+// -v shows, what commands print, how failures are named, and Ctrl-C.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ScriptedFtpServer.h"
@@ -445,6 +448,40 @@ TEST(Cli, RunsCommandsInOrderOnOneLogon) {
             EXPECT_EQ(outcome.serverData, rows[i].serverData);
         }
     }
+}
+
+TEST(Cli, CtrlCStopsTheRunAtOnce) {
+    // A download whose data never comes, with a time-out of a minute: Ctrl-C ends the wait, the
+    // run stops there (no QUIT), and the status says it was stopped.
+    CScriptedFtpServer server({Line("220 hi")},
+                              {"230 in", "250 ok", "200 binary", "213 5", kPasv, {"150 go", EData::Hold}});
+    const std::string local = TempPath("stopped");
+    std::istringstream in;
+    std::ostringstream out;
+    std::ostringstream err;
+    nsFtpCli::CConsole console{in, out, err};
+    console.stopOnInterrupt = true;
+    // A runner in a script's background starts with Ctrl-C ignored, which the tool would respect.
+    const auto previous = std::signal(SIGINT, SIG_DFL);
+    std::thread interrupter([&server] {
+        // Once the download waits, after the logon that arms the handler.
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (std::chrono::steady_clock::now() < giveUp &&
+               (server.Commands().empty() || server.Commands().back().rfind("RETR", 0) != 0))
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::raise(SIGINT);
+    });
+    const auto start = std::chrono::steady_clock::now();
+    const int status = nsFtpCli::RunCli(
+        Words("-H 127.0.0.1 -P " + std::to_string(server.Port()) + " --timeout 60 --passive get f " + local), console);
+    interrupter.join();
+    std::signal(SIGINT, previous);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_EQ(status, nsFtpCli::kExitStopped);
+    EXPECT_NE(err.str().find("get f " + local + ": failed: stopped"), std::string::npos) << err.str();
+    server.Finish();
+    EXPECT_EQ(server.Commands().back(), "RETR f") << ::testing::PrintToString(server.Commands());
+    std::remove(local.c_str());
 }
 
 TEST(CliObserver, KeepsOneLineReportsAndMasksPasswords) {

@@ -1,5 +1,5 @@
-// The client against servers that never finish: endless replies, listeners that never accept, and an
-// abort request that must not outlive its transfer.
+// The client against servers that never finish: endless replies, listeners that never accept, an
+// abort request that must not outlive its transfer, and a stop from another thread that ends any wait.
 #include <gtest/gtest.h>
 
 #include <sys/socket.h>
@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "ScriptedFtpServer.h"
@@ -151,6 +152,108 @@ TEST(HostileServer, AnAbortRequestDiesWithItsTransfer) {
     first.Finish();
     second.Finish();
     EXPECT_EQ(second.Commands(), (std::vector<std::string>{"PASV", "LIST"}));  // no ABOR
+}
+
+// The greeting read on a fresh control connection.
+bool Greeted(CFTPClient& client, unsigned port) {
+    int replyClass = -1;
+    return client.ConnectControl("127.0.0.1", port) && client.ReadReply(replyClass) && replyClass == 2;
+}
+
+// A stop raised from another thread ends whatever the client waits for, at once, though the time-out
+// is long: the operation fails saying "stopped", and the control connection is closed without QUIT.
+// A store stopped mid-file ends its data connection with a reset, not as a whole file would end.
+TEST(HostileServer, AStopEndsAnyWaitAtOnce) {
+    const CScriptStep pasv = "227 Entering Passive Mode ({pasv})";
+    // The ClientHello is taken for command lines, which get no answer.
+    std::vector<CScriptStep> silentAfterAuth(20, CScriptStep(""));
+    silentAfterAuth.front() = "234 go ahead";
+    const struct {
+        const char* label;
+        std::vector<CScriptStep> steps;
+        std::function<bool(CFTPClient&, unsigned port)> call;
+        int site;
+        const char* heldEnd;
+    } rows[] = {
+        {"a reply that never comes",
+         {""},
+         [](CFTPClient& c, unsigned port) { return Greeted(c, port) && c.Noop() == 0; },
+         report::kReadReplyLine,
+         ""},
+        {"a data connection that never comes",
+         {"200 binary", "200 port ok", "150 go"},
+         [](CFTPClient& c, unsigned port) { return Greeted(c, port) && c.BeginStore("up", false); },
+         report::kOpenActiveData,
+         ""},
+        {"a store to a server that stopped reading",
+         {"200 binary", pasv, {"150 go", EData::Hold}},
+         [](CFTPClient& c, unsigned port) {
+             if (!Greeted(c, port) || !c.BeginStore("up", true)) return true;
+             const std::string block(1 << 20, 'x');
+             while (c.WriteStore(block.data(), block.size())) {
+             }
+             return c.FinishStore();
+         },
+         report::kSendData,
+         "reset"},
+        {"a listing that never comes",
+         {pasv, {"150 list", EData::Hold}},
+         [](CFTPClient& c, unsigned port) {
+             std::vector<std::string> lines;
+             return Greeted(c, port) && c.ListLines("", lines, true);
+         },
+         report::kReceiveData,
+         "closed"},
+        {"a TLS handshake that gets no answer", silentAfterAuth,
+         [](CFTPClient& c, unsigned port) {
+             c.RequireTls(nsTls::CTlsPolicy{{}, {}, true});
+             return c.Logon(nsFTP::CLogonData("127.0.0.1", port, "u", "p", ""));
+         },
+         report::kSecureControl, ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        CScriptedFtpServer server({Line("220 hi")}, row.steps);
+        nsSocket::CCancelSignal stop;
+        CRecordingObserver observer;
+        CFTPClient client(30, 2048, true);
+        client.SetReplyPause(std::chrono::milliseconds(0));  // the stop must find the client waiting
+        client.SetCancelSignal(&stop);
+        client.AddObserver(&observer);
+        std::thread raiser([&stop] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            stop.Raise();
+        });
+        const auto start = TClock::now();
+        EXPECT_FALSE(row.call(client, server.Port()));
+        raiser.join();
+        EXPECT_LT(TClock::now() - start, kWellWithinBound);
+        EXPECT_TRUE(client.Cancelled());
+        EXPECT_FALSE(client.IsConnected());
+        EXPECT_FALSE(client.TlsRefused());
+        ASSERT_FALSE(observer.reports.empty());
+        EXPECT_EQ(observer.reports.front().line, row.site);
+        EXPECT_EQ(observer.reports.front().message.rfind("stopped (", 0), 0u) << observer.reports.front().message;
+        // Nothing waits any more: the next command fails at once.
+        EXPECT_EQ(client.Noop(), -1);
+        client.RemoveObserver(&observer);
+        server.Finish();
+        EXPECT_EQ(server.HeldDataEnd(), row.heldEnd);
+    }
+}
+
+TEST(HostileServer, AStopRaisedBeforeACommandSendsNothing) {
+    CScriptedFtpServer server({Line("220 hi")}, {"200 ok"});
+    nsSocket::CCancelSignal stop;
+    CFTPClient client(30, 2048, true);
+    client.SetCancelSignal(&stop);
+    ASSERT_TRUE(Greeted(client, server.Port()));
+    stop.Raise();
+    EXPECT_EQ(client.Noop(), -1);
+    EXPECT_TRUE(client.Cancelled());
+    EXPECT_FALSE(client.ConnectControl("127.0.0.1", server.Port()));
+    server.Finish();
+    EXPECT_TRUE(server.Commands().empty());
 }
 
 }  // namespace

@@ -157,6 +157,20 @@ void CScriptedFtpServer::DrainHeld() {
     m_vHeldClosed.push_back(closed);
 }
 
+void CScriptedFtpServer::EndHeld() {
+    char buffer[65536];
+    std::string end = "closed";
+    try {
+        while (m_held.Receive(buffer, sizeof buffer, 2) != 0) {
+        }
+    } catch (const nsSocket::CBlockingSocketException& exception) {
+        end = exception.m_strOperation == "Receive" ? "reset" : "open";
+    }
+    m_held.CloseQuietly();
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_strHeldEnd = end;
+}
+
 void CScriptedFtpServer::Serve(nsSocket::CBlockingSocket& control) {
     for (std::size_t i = 0; i < m_greeting.size(); ++i) {
         if (i != 0) std::this_thread::sleep_for(kPartPause);
@@ -213,6 +227,7 @@ void CScriptedFtpServer::Serve(nsSocket::CBlockingSocket& control) {
         data.Close();
         if (!script.finalReply.empty()) SendText(control, script.finalReply + "\r\n");
     }
+    if (m_held.IsOpen()) EndHeld();
 }
 
 }  // namespace tovalo_test

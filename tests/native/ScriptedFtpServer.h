@@ -70,6 +70,9 @@ public:
     // For each command line that arrived while a held data connection was open: whether the client
     // had closed that connection by then.
     const std::vector<bool>& HeldDataClosedAtCommand() const noexcept { return m_vHeldClosed; }
+    // How a data connection still held when the client left ended: "closed" in order, "reset", or
+    // "open" (still, after a while); "" when none was held then.
+    const std::string& HeldDataEnd() const noexcept { return m_strHeldEnd; }
     // The PORT address the client gave last (host order), 0 when none.
     std::uint16_t LastPortLinePort() const noexcept { return m_nActivePort; }
     // What the intruder of IntruderThenReceive was given.
@@ -87,6 +90,7 @@ private:
     void Intrude();
     void OpenData(nsSocket::CBlockingSocket& data);
     void DrainHeld();
+    void EndHeld();
     std::string PassiveText();
 
     std::vector<std::string> m_greeting;
@@ -103,6 +107,7 @@ private:
     std::vector<std::string> m_commands;
     std::string m_strDataReceived;
     std::string m_strIntruderReceived;
+    std::string m_strHeldEnd;
     bool m_bDataConnectionMade = false;
     std::vector<bool> m_vHeldClosed;
     std::thread m_thread;

@@ -15,6 +15,7 @@
 #include "tools/tovalo-ftp/CliCommands.h"
 #include "tools/tovalo-ftp/CliObserver.h"
 #include "tools/tovalo-ftp/CliOptions.h"
+#include "tools/tovalo-ftp/Interrupt.h"
 #include "tools/tovalo-ftp/Netrc.h"
 #include "tools/tovalo-ftp/ParseCommand.h"
 #include "tools/tovalo-ftp/ProgressMeter.h"
@@ -120,8 +121,13 @@ int RunCli(const std::vector<std::string>& words, const CConsole& console) {
         console.err << "tovalo-ftp: the socket library did not start\n";
         return kExitNoLogon;
     }
+    // Both outlive the client, which may still wait on the network as it goes.
+    nsSocket::CCancelSignal stop;
+    std::optional<CStopOnInterrupt> interrupt;
+    if (console.stopOnInterrupt) interrupt.emplace(stop);
     CReplyRecorder recorder(options.verbose ? &console.err : nullptr);
     nsFTP::CFTPClient client(options.timeoutSeconds, kCliBufferSize, true);
+    client.SetCancelSignal(&stop);
     client.AddObserver(&recorder);
     std::unique_ptr<CProgressMeter> meter;
     if (console.errIsTerminal && !options.verbose) {
@@ -140,14 +146,15 @@ int RunCli(const std::vector<std::string>& words, const CConsole& console) {
     if (!client.Logon(logon)) {
         console.err << "tovalo-ftp: no logon to " << Escaped(logon.Hostname()) << ':' << logon.Port() << ": "
                     << FailureText(recorder) << '\n';
-        return kExitNoLogon;
+        return client.Cancelled() ? kExitStopped : kExitNoLogon;
     }
 
     CSession session{client, options, recorder, console.out, console.err};
     const bool done = RunCommands(session, options.commands);
     console.out.flush();
     if (client.IsConnected()) client.Quit();
-    return done ? kExitDone : kExitFailed;
+    if (done) return kExitDone;
+    return client.Cancelled() ? kExitStopped : kExitFailed;
 }
 
 int RunCli(const std::vector<std::string>& words, std::istream& in, std::ostream& out, std::ostream& err) {

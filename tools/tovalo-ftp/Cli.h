@@ -12,6 +12,7 @@ inline constexpr int kExitDone = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitNoLogon = 3;
+inline constexpr int kExitStopped = 130;  // as a shell reports a program that Ctrl-C ended
 
 // The receive buffer and transfer block of the command line's client: large blocks keep loopback
 // transfers close to what the disk and the kernel can do.
@@ -32,6 +33,9 @@ struct CConsole {
     std::function<bool(const std::string& prompt, std::string& line)> readHidden;
     // Seconds on a clock that only moves forward (the progress meter's).
     std::function<double()> clock;
+    // From the logon on, the first Ctrl-C stops the run at once (the transfer under way cut short)
+    // instead of ending the program.
+    bool stopOnInterrupt = false;
 };
 
 // words: the program's arguments without its name.

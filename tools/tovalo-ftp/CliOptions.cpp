@@ -271,7 +271,8 @@ std::string HelpText() {
         "\n"
         "EXIT STATUS\n"
         "  0 every command done, 1 a command refused or failed (named on stderr with the server's reply\n"
-        "  or the local error), 2 usage error, 3 no connection or the logon refused\n";
+        "  or the local error), 2 usage error, 3 no connection or the logon refused, 130 stopped by\n"
+        "  Ctrl-C (the transfer under way cut short; a second Ctrl-C ends the program outright)\n";
     return text;
 }
 

@@ -14,5 +14,6 @@ int main(int argc, char** argv) {
     console.errIsTerminal = nsFtpCli::IsTerminal(nsFtpCli::EStandardStream::Error);
     console.netrcPath = nsFtpCli::DefaultNetrcPath();
     console.readHidden = nsFtpCli::ReadHiddenLine;
+    console.stopOnInterrupt = true;
     return nsFtpCli::RunCli(words, console);
 }

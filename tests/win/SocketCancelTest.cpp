@@ -1,0 +1,138 @@
+// The FTP client's sockets under Windows Sockets 2: bulk data through non-blocking sends, time-outs,
+// and the cancel signal ending a blocked send, receive, accept or TLS handshake at once.
+#include "ftp/BlockingSocket.h"
+#include "ftp/TlsConnection.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using nsSocket::CBlockingSocket;
+using nsSocket::CBlockingSocketException;
+using nsSocket::CSocketAddress;
+using TClock = std::chrono::steady_clock;
+
+constexpr unsigned kLong = 30;
+
+// A listener on 127.0.0.1 and one connection to it: client and server ends.
+struct CConnectedPair {
+    nsSocket::CSocketLibrary library;
+    CBlockingSocket listener;
+    CBlockingSocket client;
+    CBlockingSocket server;
+
+    CConnectedPair() {
+        listener.Create();
+        listener.Bind(CSocketAddress("127.0.0.1", 0));
+        listener.Listen();
+        CSocketAddress bound;
+        listener.GetSockName(bound);
+        client.Create();
+        client.Connect(CSocketAddress("127.0.0.1", bound.Port()), 5);
+        CSocketAddress peer;
+        EXPECT_TRUE(listener.Accept(server, peer, 5));
+    }
+};
+
+// What a call raised: "operation: text", "cancelled" first when it was a stop; "" when nothing.
+std::string Outcome(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const CBlockingSocketException& exception) {
+        return (exception.IsCancelled() ? "cancelled " : "") + exception.m_strOperation + ": " +
+               exception.m_strDescription;
+    }
+    return "";
+}
+
+TEST(SocketCancel, BulkDataCrossesWhole) {
+    // Partial sends and the waits between them: each byte arrives once, in order.
+    CConnectedPair pair;
+    std::vector<char> sent(8 << 20);
+    for (std::size_t i = 0; i < sent.size(); ++i) sent[i] = static_cast<char>(i * 7 + i / 4096);
+    std::thread sender([&] {
+        pair.client.SendAll(sent.data(), sent.size(), 10);
+        pair.client.Close();
+    });
+    std::vector<char> received;
+    std::vector<char> buffer(100000);
+    for (std::size_t count; (count = pair.server.Receive(buffer.data(), buffer.size(), 10)) != 0;)
+        received.insert(received.end(), buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(count));
+    sender.join();
+    EXPECT_TRUE(received == sent) << received.size() << " bytes of " << sent.size();
+}
+
+TEST(SocketCancel, TimeOutsStillEndWaits) {
+    CConnectedPair pair;
+    char buffer[16];
+    const auto start = TClock::now();
+    EXPECT_EQ(Outcome([&] { pair.client.Receive(buffer, sizeof buffer, 1); }), "Receive timeout: no answer within 1 s");
+    EXPECT_LT(TClock::now() - start, std::chrono::seconds(10));
+    CBlockingSocket target;
+    CSocketAddress peer;
+    EXPECT_EQ(Outcome([&] { pair.listener.Accept(target, peer, 0); }), "Accept timeout: no connection within 0 s");
+}
+
+TEST(SocketCancel, TheSignalEndsEveryWait) {
+    const std::vector<char> block(1 << 20, 'x');
+    const struct {
+        const char* label;
+        std::function<void(CConnectedPair&)> wait;
+        const char* operation;
+        const char* operationBefore;  // when the signal is raised before the call
+    } rows[] = {
+        {"a send to a peer that stopped reading",
+         [&](CConnectedPair& p) {
+             for (;;) p.client.SendAll(block.data(), block.size(), kLong);
+         },
+         "Send", "Send"},
+        {"a receive of an answer that never comes",
+         [](CConnectedPair& p) {
+             char buffer[16];
+             p.client.Receive(buffer, sizeof buffer, kLong);
+         },
+         "Receive", "Receive"},
+        {"an accept of a connection that never comes",
+         [](CConnectedPair& p) {
+             CBlockingSocket target;
+             CSocketAddress peer;
+             p.listener.Accept(target, peer, kLong);
+         },
+         "Accept", "Accept"},
+        {"a TLS handshake that gets no answer",
+         [](CConnectedPair& p) {
+             nsTls::CTlsConnection::Start(p.client, nsTls::CTlsPolicy{"x", {}, true}, nullptr, kLong);
+         },
+         "Receive", "Send"},
+    };
+    for (const bool before : {false, true}) {
+        for (const auto& row : rows) {
+            SCOPED_TRACE(std::string(row.label) + (before ? ", raised before the call" : ", raised while waiting"));
+            nsSocket::CCancelSignal signal;
+            CConnectedPair pair;
+            pair.client.Watch(&signal);
+            pair.listener.Watch(&signal);
+            if (before) signal.Raise();
+            std::thread raiser([&signal, before] {
+                if (before) return;
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                signal.Raise();
+            });
+            const auto start = TClock::now();
+            const std::string outcome = Outcome([&] { row.wait(pair); });
+            raiser.join();
+            EXPECT_LT(TClock::now() - start, std::chrono::seconds(5));
+            EXPECT_EQ(outcome,
+                      std::string("cancelled ") + (before ? row.operationBefore : row.operation) + ": stopped");
+            EXPECT_NO_THROW(pair.client.Close());
+        }
+    }
+}
+
+}  // namespace
