@@ -1,6 +1,8 @@
 // CDirListingParser: layout choice and the four line layouts (EPLF, UNIX, MultiNet/VMS, MS-DOS).
 #include "ftp/DirListingParser.h"
 
+#include "ftp/Decimal.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -42,8 +44,6 @@ struct Number {
 constexpr bool IsCSpace(char c) noexcept {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
-
-constexpr bool IsDigit(char c) noexcept { return c >= '0' && c <= '9'; }
 
 // ParseNumber for every field that is not a short run of plain digits.
 Number ParseAnyNumber(string_view field) noexcept {
