@@ -128,6 +128,39 @@ std::wstring fileUrl(const std::wstring& path) {
     return SUCCEEDED(UrlCreateFromPathW(windowsPath(path).c_str(), url, &length, 0)) ? std::wstring(url) : L"";
 }
 
+// The module of a COM object: the one its interface's function table lies in.
+HMODULE moduleOf(IUnknown* object) {
+    HMODULE module = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       *reinterpret_cast<LPCWSTR*>(object), &module);
+    return module;
+}
+
+// A browser frees a control's module only once the module says it may go, and its process
+// outlives a closed page: a thread of the module may still be at work (an upload's cleanup after a
+// stop deleting what it left on the server). The host gives such threads a bounded moment before
+// the process ends, with the thread's messages dispatched meanwhile.
+void waitForModules(const std::vector<HMODULE>& modules) {
+    constexpr DWORD kBoundMs = 3000;
+    const DWORD start = GetTickCount();
+    for (HMODULE module : modules) {
+        using CanUnload = HRESULT(STDAPICALLTYPE*)();
+        const auto canUnload =
+            reinterpret_cast<CanUnload>(reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
+        while (canUnload && canUnload() != S_OK && GetTickCount() - start < kBoundMs) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+            MSG msg;
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                if (msg.message == WM_QUIT) {
+                    PostQuitMessage(static_cast<int>(msg.wParam));
+                    return;
+                }
+                DispatchMessageW(&msg);
+            }
+        }
+    }
+}
+
 int runPage(const Options& options) {
     const std::optional<std::string> bytes = readFile(options.page);
     if (!bytes) {
@@ -166,22 +199,28 @@ int runPage(const Options& options) {
     }
     Watchdog watchdog(options.timeoutSeconds);
 
-    PageWindow window;
-    const PageZone zone{options.url ? *options.url : fileUrl(options.page), !options.trusted};
-    if (std::wstring error = window.open(page, L"pagehost - " + fileName(options.page), zone); !error.empty()) {
-        return fail(window.refusedAsUnsafe() ? kUnsafeControl : kNoControl, error);
-    }
-    std::vector<NamedItem> items;
-    for (const auto& placed : window.controls()) {
-        items.push_back({placed.id, fw::ComPtr<IDispatch>(placed.control->dispatch()), true});
-    }
-    ScriptFailure failure;
-    HostContext context{&window, &dialogs, folderOf(options.page), &watchdog, &failure};
-    items.push_back({L"host", HostObject::create(context), false});
+    std::vector<HMODULE> modules;
+    bool ran = false;
+    {
+        PageWindow window;
+        const PageZone zone{options.url ? *options.url : fileUrl(options.page), !options.trusted};
+        if (std::wstring error = window.open(page, L"pagehost - " + fileName(options.page), zone); !error.empty()) {
+            return fail(window.refusedAsUnsafe() ? kUnsafeControl : kNoControl, error);
+        }
+        std::vector<NamedItem> items;
+        for (const auto& placed : window.controls()) {
+            items.push_back({placed.id, fw::ComPtr<IDispatch>(placed.control->dispatch()), true});
+            modules.push_back(moduleOf(placed.control->dispatch()));
+        }
+        ScriptFailure failure;
+        HostContext context{&window, &dialogs, folderOf(options.page), &watchdog, &failure};
+        items.push_back({L"host", HostObject::create(context), false});
 
-    const bool ran = runScripts(page.scripts, items, window, failure);
-    takeWaitingQuit();  // what a browser's outermost loop would have taken
-    items.clear();
+        ran = runScripts(page.scripts, items, window, failure);
+        takeWaitingQuit();  // what a browser's outermost loop would have taken
+        items.clear();
+    }
+    waitForModules(modules);
     return ran ? kRan : kScriptFailed;
 }
 
