@@ -9,7 +9,7 @@
 #include "framework/Module.h"
 #include "framework/Window.h"
 
-#include <winsock.h>
+#include <winsock2.h>
 
 namespace tovalo {
 namespace {
@@ -29,7 +29,7 @@ bool g_socketsStarted = false;  // guarded by g_startLock
 bool StartSocketsLocked() {
     if (g_socketsStarted) return true;
     WSADATA data{};
-    if (::WSAStartup(MAKEWORD(1, 1), &data) != 0) return false;
+    if (::WSAStartup(MAKEWORD(2, 2), &data) != 0) return false;
     g_socketsStarted = true;
     return true;
 }

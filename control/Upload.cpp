@@ -11,9 +11,13 @@
 #include <algorithm>
 #include <atomic>
 #include <limits>
+#include <vector>
 
 namespace tovalo {
 namespace {
+
+// A character of a file name that the server's code page cannot hold, in the stored name.
+constexpr char kUnstorableCharacter = '_';
 
 // A server entry's texts count up to 259 bytes in the system code page, as the page has always
 // got them back (whole characters only). A local path is read whole: cut short, it would name
@@ -28,7 +32,10 @@ std::string ServerResultEntry(const std::string& path, const std::string& name) 
 }
 
 // One upload at a time in the whole process: a second control on the page (or in another tab of
-// the same browser process) must not start an upload inside the dialog of the first.
+// the same browser process) must not start an upload inside the dialog of the first. The thread of
+// a stopped session may still clean up after the dialog has gone (a WinINet close can wait half a
+// minute for a slow server): it holds the module, not the slot, so that the user's next upload
+// starts at once.
 std::atomic<bool> g_uploadRunning{false};
 
 class UploadSlot {
@@ -69,6 +76,15 @@ std::string Merge(const std::string& first, const std::string& rest) {
     return merged;
 }
 
+// "name|name|...", newest first, of the stored files in the order they were sent.
+std::string Joined(const std::vector<upload::StoredFile>& stored, bool sizes) {
+    std::string list;
+    for (const upload::StoredFile& file : stored) {
+        upload::PrependEntry(list, sizes ? std::to_string(file.size) : file.name);
+    }
+    return list;
+}
+
 }  // namespace
 
 void CTovaloCtrl::StartUpload() {
@@ -90,45 +106,50 @@ void CTovaloCtrl::StartUpload() {
 
     m_uploading = true;
     m_uploadResult = 1;
-    // Owned by the container's top-level window, as the file dialogs are: the page behind it is
-    // disabled while it runs.
-    upload::CFileUploadSlg dialog(m_ftpHost, m_ftpPort, m_ftpId, m_ftpPass, m_uploadPath, ::GetAncestor(list, GA_ROOT));
+    upload::UploadRequest request;
+    request.host = m_ftpHost;
+    request.port = m_ftpPort;
+    request.user = m_ftpId;
+    request.password = m_ftpPass;
+    request.remotePath = m_uploadPath;
     // A count of 2^31 or more asks for the most retries there are, not for a negative count that
     // would turn them off.
-    dialog.m_nRetryCount =
+    request.retryCount =
         static_cast<std::int32_t>(std::min<std::uint32_t>(m_retryCount, std::numeric_limits<std::int32_t>::max()));
-    dialog.m_bShowLogButton = m_showLogButton;
-    dialog.m_bSecure = m_ftpSecure != 0;
-    dialog.m_strCertPin = m_ftpCertPin;
+    request.secure = m_ftpSecure != 0;
+    request.certPin = m_ftpCertPin;
     // The rules each file was listed under hold again when it is opened to be sent: it may have
     // grown since.
-    if (m_totalSize != 0) {
-        dialog.SetLimits(upload::SendLimits(kMaxFileSize, m_totalSize, m_currentSize));
-    } else {
-        dialog.SetLimits(upload::SendLimits(kMaxFileSize, m_totalSize64, m_currentSize64));
-    }
+    request.limits = m_totalSize != 0 ? upload::SendLimits(kMaxFileSize, m_totalSize, m_currentSize)
+                                      : upload::SendLimits(kMaxFileSize, m_totalSize64, m_currentSize64);
     m_retFiles.clear();
     m_retFilesize.clear();
     for (std::size_t at = 0, count = m_rows.Count(); at < count; ++at) {
         const FileRow& row = m_rows.At(at);
         if (!row.IsServerEntry()) {
-            dialog.AddFile(row.path, row.size);
+            request.files.push_back({row.path, fw::ToAnsiReplacing(upload::FileNameOf(row.path), kUnstorableCharacter),
+                                     fw::ToAnsi(row.path), row.size});
         } else {
             upload::PrependEntry(m_retFiles, ServerResultEntry(ServerText(row.path), ServerText(row.name)));
         }
     }
 
+    // Owned by the container's top-level window, as the file dialogs are: the page behind it is
+    // disabled while it runs.
+    upload::CFileUploadSlg dialog(std::move(request), ::GetAncestor(list, GA_ROOT));
+    dialog.m_bShowLogButton = m_showLogButton;
     {
         const ModalScope modal(InPlaceFrame());
         m_activeUpload = &dialog;
         dialog.DoModal();
         m_activeUpload = nullptr;
     }
-    m_uploadResult = static_cast<std::uint32_t>(dialog.m_nUploadResult);
+    const upload::UploadOutcome outcome = dialog.Outcome();
+    m_uploadResult = static_cast<std::uint32_t>(outcome.result);
     m_uploading = false;
 
-    m_retFiles = Merge(dialog.m_strUploadedFiles, m_retFiles);
-    m_retFilesize = Merge(dialog.m_strUploadedSizes, m_retFilesize);
+    m_retFiles = Merge(Joined(outcome.stored, false), m_retFiles);
+    m_retFilesize = Merge(Joined(outcome.stored, true), m_retFilesize);
     // Only a delivered upload empties the list: after a failure or a stop the user's files stay,
     // server entries included, to be sent again (the server entries' result entries are in
     // retFiles all the same).

@@ -7,8 +7,33 @@
 namespace fw {
 
 INT_PTR Dialog::RunModal() {
-    return ::DialogBoxParamW(Module::Instance(), MAKEINTRESOURCEW(templateId_), parent_, Proc,
-                             reinterpret_cast<LPARAM>(this));
+    if (!::CreateDialogParamW(Module::Instance(), MAKEINTRESOURCEW(templateId_), parent_, Proc,
+                              reinterpret_cast<LPARAM>(this)))
+        return -1;
+    // As the system's own modal loop does it: the owner takes no input while the dialog runs. The
+    // loop is ours so that a dialog hears of WM_QUIT before it is destroyed.
+    const bool ownerDisabled = parent_ && ::IsWindowEnabled(parent_) && !::EnableWindow(parent_, FALSE);
+    ::ShowWindow(hwnd_, SW_SHOW);
+    ended_ = false;
+    MSG msg{};
+    while (!ended_ && hwnd_) {
+        const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
+        if (got == -1) break;
+        if (got == 0) {
+            // The thread is ending: the dialog is told, and every loop below this one ends too.
+            OnQuit();
+            ::PostQuitMessage(static_cast<int>(msg.wParam));
+            break;
+        }
+        if (!hwnd_ || !::IsDialogMessageW(hwnd_, &msg)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+    }
+    // The owner comes back before the dialog goes, so that it is the window activated next.
+    if (ownerDisabled && ::IsWindow(parent_)) ::EnableWindow(parent_, TRUE);
+    if (hwnd_) ::DestroyWindow(hwnd_);
+    return result_;
 }
 
 bool Dialog::OnCommand(WORD id, WORD, HWND) {
@@ -25,7 +50,8 @@ bool Dialog::OnCommand(WORD id, WORD, HWND) {
 }
 
 void Dialog::End(INT_PTR result) {
-    if (hwnd_) ::EndDialog(hwnd_, result);
+    result_ = result;
+    ended_ = true;
 }
 
 INT_PTR CALLBACK Dialog::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {

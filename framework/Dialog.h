@@ -15,7 +15,8 @@ public:
     Dialog(const Dialog&) = delete;
     Dialog& operator=(const Dialog&) = delete;
 
-    // Runs the dialog until End; returns End's value, or -1 if it could not be shown.
+    // Runs the dialog until End (or until it is destroyed, or the thread's WM_QUIT comes); returns
+    // End's value, or -1 if it could not be shown.
     INT_PTR RunModal();
 
 protected:
@@ -27,6 +28,9 @@ protected:
     virtual void OnCancel() { End(IDCANCEL); }
     // Any other message; return true when handled (the result goes to *result).
     virtual bool OnMessage(UINT, WPARAM, LPARAM, INT_PTR*) { return false; }
+    // The thread's WM_QUIT reached the modal loop: the dialog is destroyed next, and the message
+    // is posted again for the loops below.
+    virtual void OnQuit() {}
 
     void End(INT_PTR result);
     HWND Hwnd() const { return hwnd_; }
@@ -38,6 +42,8 @@ private:
     UINT templateId_;
     HWND parent_;
     HWND hwnd_ = nullptr;
+    INT_PTR result_ = IDCANCEL;
+    bool ended_ = false;
 };
 
 // A message box captioned with the module's name, owned by the active window of the thread.

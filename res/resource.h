@@ -26,5 +26,6 @@
 #define IDC_UPLOAD_TOGGLE_LOG 205  // "L"
 #define IDC_UPLOAD_STOP 206        // "S"
 #define IDC_UPLOAD_END 207         // "종료"
+#define IDC_UPLOAD_RATE 208        // the rate and the time left, under the bars
 
 #define IDC_STATIC -1

@@ -29,18 +29,17 @@ bool RegisterNotifyClass() {
     return ::RegisterClassExW(&wc) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
-// The IPv4 address of a host name or dotted address; INADDR_NONE when it cannot be resolved.
-u_long ResolveHost(const char* host) {
+}  // namespace
+
+std::uint32_t ResolveIPv4(const char* host) {
     const u_long numeric = ::inet_addr(host);
     if (numeric != INADDR_NONE) return numeric;
     const hostent* entry = ::gethostbyname(host);
-    if (!entry || entry->h_addrtype != AF_INET || !entry->h_addr_list || !entry->h_addr_list[0]) return INADDR_NONE;
+    if (!entry || entry->h_addrtype != AF_INET || !entry->h_addr_list || !entry->h_addr_list[0]) return 0;
     in_addr address{};
     std::memcpy(&address, entry->h_addr_list[0], sizeof address);
     return address.s_addr;
 }
-
-}  // namespace
 
 CErrorSocket::~CErrorSocket() {
     CloseSocket();
@@ -66,6 +65,12 @@ bool CErrorSocket::CreateNotifyWindow() {
 
 bool CErrorSocket::Report(std::int32_t error, const std::string& responseText, const char* host, std::uint16_t port) {
     if (m_state == State::Connecting) return false;
+    return Report(error, responseText, host, ResolveIPv4(host), port);
+}
+
+bool CErrorSocket::Report(std::int32_t error, const std::string& responseText, const char* host, std::uint32_t address,
+                          std::uint16_t port) {
+    if (m_state == State::Connecting || address == 0) return false;
     CloseSocket();
     m_bSent = false;
     if (!CreateNotifyWindow()) return false;
@@ -81,11 +86,7 @@ bool CErrorSocket::Report(std::int32_t error, const std::string& responseText, c
     sockaddr_in to{};
     to.sin_family = AF_INET;
     to.sin_port = ::htons(port);
-    to.sin_addr.s_addr = ResolveHost(host);
-    if (to.sin_addr.s_addr == INADDR_NONE) {
-        CloseSocket();
-        return false;
-    }
+    to.sin_addr.s_addr = address;
     if (::connect(s, reinterpret_cast<const sockaddr*>(&to), sizeof to) == SOCKET_ERROR &&
         ::WSAGetLastError() != WSAEWOULDBLOCK) {
         CloseSocket();

@@ -11,6 +11,10 @@
 
 namespace tovalo::upload {
 
+// A host's IPv4 address (network order), a dotted address as it is; 0 when it cannot be
+// resolved. It may wait on the network.
+std::uint32_t ResolveIPv4(const char* host);
+
 class CErrorSocket {
 public:
     CErrorSocket() = default;
@@ -22,6 +26,10 @@ public:
     // (it names the failure that stopped the session) and this one is dropped: false. False also
     // when no socket can be made or the host is unknown; every failure is silent otherwise.
     bool Report(std::int32_t error, const std::string& responseText, const char* host, std::uint16_t port);
+    // The same to an address resolved beforehand (IPv4, network order; 0: none), host naming it in
+    // the request: a name lookup blocks, so a window's thread does it nowhere.
+    bool Report(std::int32_t error, const std::string& responseText, const char* host, std::uint32_t address,
+                std::uint16_t port);
 
     // Gives a report that is still connecting up to timeoutMs, with the thread's messages
     // dispatched, to be sent; then it is given up. For a dialog about to close itself.

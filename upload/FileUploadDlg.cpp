@@ -1,10 +1,17 @@
-// CFileUploadSlg: construction, start, and the handlers of its buttons, timer and close command.
+// CFileUploadSlg: construction, the session's start and stop, what it shows of the session, and
+// the handlers of its buttons, timer and close command.
 #include "upload/FileUploadDlg.h"
+
+#include "upload/DialogView.h"
+#include "upload/ErrorReport.h"
+#include "upload/SessionServices.h"
+#include "upload/UploadSession.h"
 
 #include "res/resource.h"
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <utility>
 
 namespace tovalo::upload {
@@ -12,23 +19,32 @@ namespace {
 
 constexpr UINT_PTR kSessionTimer = 256;
 constexpr UINT kSessionDelayMs = 1000;
+// The session's events are waiting (posted by CDialogView).
+constexpr UINT kSessionMessage = WM_APP + 0x20;
 // How much the log area adds to the window's height, in pixels.
 constexpr int kLogHeight = 124;
 // How long a report still connecting may delay the dialog's closing.
 constexpr DWORD kReportGraceMs = 2000;
+// The log keeps this much text at most: what a user reads back of a long session, and a bound on
+// what showing it costs the edit control.
+constexpr std::size_t kLogLimit = 64 * 1024;
+// The shown log catches up this often.
+constexpr UINT_PTR kLogTimer = 258;
+constexpr UINT kLogEveryMs = 250;
 
 }  // namespace
 
-CFileUploadSlg::CFileUploadSlg(std::string host, std::uint32_t port, std::string userId, std::string password,
-                               std::string remotePath, HWND parent)
-    : fw::Dialog(IDD_FILE_UPLOAD, parent),
-      m_strHost(std::move(host)),
-      m_nPort(port),
-      m_strUserId(std::move(userId)),
-      m_strPassword(std::move(password)),
-      m_strRemotePath(std::move(remotePath)) {}
+CFileUploadSlg::CFileUploadSlg(UploadRequest request, HWND parent)
+    : fw::Dialog(IDD_FILE_UPLOAD, parent), m_request(std::move(request)) {}
 
-CFileUploadSlg::~CFileUploadSlg() { m_ftpClient.RemoveObserver(&m_notify); }
+CFileUploadSlg::~CFileUploadSlg() {
+    if (m_view) m_view->Detach();
+}
+
+UploadOutcome CFileUploadSlg::Outcome() const {
+    if (!m_session) return {};
+    return m_session->Outcome().value_or(UploadOutcome{});
+}
 
 BOOL CFileUploadSlg::OnInitDialog() {
     const bool logButtons = m_bShowLogButton != 0;
@@ -37,14 +53,13 @@ BOOL CFileUploadSlg::OnInitDialog() {
 
     m_ctlFileProgress = ::GetDlgItem(Hwnd(), IDC_UPLOAD_FILE);
     m_ctlTotalProgress = ::GetDlgItem(Hwnd(), IDC_UPLOAD_TOTAL);
-    ::SendMessageW(m_ctlTotalProgress, PBM_SETRANGE32, 0, static_cast<LPARAM>(m_arrFiles.size()));
+    ::SendMessageW(m_ctlTotalProgress, PBM_SETRANGE32, 0, static_cast<LPARAM>(m_request.files.size()));
     ::SendMessageW(m_ctlTotalProgress, PBM_SETSTEP, 1, 0);
     ::SendMessageW(m_ctlTotalProgress, PBM_SETPOS, 0, 0);
+    ::SendDlgItemMessageW(Hwnd(), IDC_UPLOAD_LOG, EM_SETLIMITTEXT, kLogLimit * 2, 0);
+    ::SetTimer(Hwnd(), kLogTimer, kLogEveryMs, nullptr);
 
-    m_notify.SetLogWindow(::GetDlgItem(Hwnd(), IDC_UPLOAD_LOG));
-    m_notify.SetProgress(m_ctlFileProgress);
-    m_ftpClient.AddObserver(&m_notify);
-
+    m_view = std::make_shared<CDialogView>(Hwnd(), kSessionMessage);
     ::SetTimer(Hwnd(), kSessionTimer, kSessionDelayMs, nullptr);
     SetStatus(L"Session Connecting...");
     OnToggleLog();  // the dialog starts with its log folded away
@@ -62,6 +77,11 @@ bool CFileUploadSlg::OnCommand(WORD id, WORD code, HWND control) {
     case IDC_UPLOAD_END:
         OnEndSession();
         return true;
+    case IDOK:
+    case IDCANCEL:
+        // Enter and Escape do nothing while the session runs: only "S" and the close question stop it.
+        if (Busy()) return true;
+        return fw::Dialog::OnCommand(id, code, control);
     default:
         return fw::Dialog::OnCommand(id, code, control);
     }
@@ -76,6 +96,10 @@ bool CFileUploadSlg::OnMessage(UINT msg, WPARAM wp, LPARAM, INT_PTR* result) {
         if (!OnSysCommand(wp)) return false;
         *result = 0;
         return true;
+    case kSessionMessage:
+        OnSessionEvents();
+        *result = 0;
+        return true;
     case WM_DESTROY:
         OnDestroy();
         return false;
@@ -85,43 +109,165 @@ bool CFileUploadSlg::OnMessage(UINT msg, WPARAM wp, LPARAM, INT_PTR* result) {
 }
 
 void CFileUploadSlg::OnTimer(UINT_PTR id) {
+    if (id == kLogTimer) ShowLog();
     if (id != kSessionTimer) return;
-    // Killed first: a timer message dispatched by the session's own pump must not start a second one.
     ::KillTimer(Hwnd(), kSessionTimer);
-    if (m_bGoingAway) {
+    if (m_goingAway) {
         CloseSelf();  // the page went before the session began
         return;
     }
-    RunSession();
+    StartSession();
+}
+
+void CFileUploadSlg::StartSession() {
+    auto services = std::make_shared<CSessionServices>();
+    m_session = std::make_shared<UploadSession>(m_request, services, m_view);
+    // The thread holds the session until it has cleaned up after itself; the dialog may be long
+    // gone by then.
+    if (!StartModuleThread([session = m_session] { session->Run(); })) {
+        m_session.reset();
+        UploadOutcome failed;
+        failed.connectFailed = true;
+        End(failed);
+    }
+}
+
+bool CFileUploadSlg::StopSession(StopReason reason) {
+    if (!Busy() || !m_session->Stop(reason)) return false;
+    // Settled by this stop: the session's later events (the end of its cleanup) show nowhere.
+    m_view->Detach();
+    return true;
 }
 
 void CFileUploadSlg::Abandon() {
-    m_bGoingAway = true;
-    m_stopRequested = true;
+    m_goingAway = true;
+    // The dialog goes with the page's window; nothing is shown of the stop.
+    if (StopSession(StopReason::kPageGone)) m_ended = true;
+    CloseSelf();
 }
 
-// Destroyed from outside (its owner, the page's window, is going): the session, which may be
-// running below on this very stack, stops at its next step and touches no control of it again.
+// The thread is ending: the session stops as a stopped one, and the dialog goes at once (it does
+// not wait for "종료").
+void CFileUploadSlg::OnQuit() {
+    m_goingAway = true;
+    if (StopSession(StopReason::kPageGone)) End(*m_session->Outcome());
+}
+
+// Destroyed, maybe from outside (by its owner, the page's window): the session stops as it would
+// for "S", and nothing more is shown.
 void CFileUploadSlg::OnDestroy() {
+    m_goingAway = true;
+    if (StopSession(StopReason::kPageGone)) m_ended = true;
+    if (m_view) m_view->Detach();
     m_ctlFileProgress = nullptr;
     m_ctlTotalProgress = nullptr;
-    m_notify.SetLogWindow(nullptr);
-    m_notify.SetProgress(nullptr);
-    Abandon();
+}
+
+void CFileUploadSlg::OnSessionEvents() {
+    if (!m_view) return;
+    // The log's lines of one batch go in at once: an edit control lays out its text anew for every
+    // change, and a session of many small files says hundreds of lines between two batches.
+    std::string lines;
+    for (const ViewEvent& event : m_view->Take()) {
+        if (event.kind == ViewEvent::Kind::kLogLine) {
+            lines += event.line + "\r\n";
+        } else {
+            Show(event);
+        }
+    }
+    if (!lines.empty()) AppendLog(lines);
+}
+
+void CFileUploadSlg::AppendLog(const std::string& lines) {
+    m_logText += lines;
+    // The log keeps its last kLogLimit bytes or so, from a line's start: the oldest lines go first.
+    if (m_logText.size() > kLogLimit) {
+        const std::size_t cut = m_logText.find('\n', m_logText.size() - kLogLimit);
+        m_logText.erase(0, cut == std::string::npos ? m_logText.size() : cut + 1);
+    }
+    m_logChanged = true;
+}
+
+// The edit control lays its whole text out anew on every change, which costs milliseconds per
+// kilobyte under Wine: it is given the log only while it is shown, at most four times a second.
+void CFileUploadSlg::ShowLog() {
+    if (!m_logChanged || m_bLogHidden) return;
+    m_logChanged = false;
+    ::SetDlgItemTextA(Hwnd(), IDC_UPLOAD_LOG, m_logText.c_str());
+    ::SendDlgItemMessageW(Hwnd(), IDC_UPLOAD_LOG, EM_LINESCROLL, 0, 0x7FFF);  // the newest lines in view
+}
+
+void CFileUploadSlg::Show(const ViewEvent& event) {
+    switch (event.kind) {
+    case ViewEvent::Kind::kStatus:
+        SetStatus(event.text);
+        break;
+    case ViewEvent::Kind::kFileStarted:
+        ::SendMessageW(m_ctlFileProgress, PBM_SETRANGE32, 0, 100);
+        ::SendMessageW(m_ctlFileProgress, PBM_SETSTEP, 1, 0);
+        ::SendMessageW(m_ctlFileProgress, PBM_SETPOS, 0, 0);
+        break;
+    case ViewEvent::Kind::kFileProgress:
+        ::SendMessageW(m_ctlFileProgress, PBM_SETPOS, static_cast<WPARAM>(event.number), 0);
+        break;
+    case ViewEvent::Kind::kFileStored:
+        ::SendMessageW(m_ctlTotalProgress, PBM_STEPIT, 0, 0);
+        break;
+    case ViewEvent::Kind::kLogLine:
+        AppendLog(event.line + "\r\n");
+        break;
+    case ViewEvent::Kind::kRate:
+        ::SetDlgItemTextW(Hwnd(), IDC_UPLOAD_RATE, event.text.c_str());
+        break;
+    case ViewEvent::Kind::kReport:
+        m_errorSocket.Report(event.number, event.line, ReportHost(), event.address, kReportPort);
+        break;
+    case ViewEvent::Kind::kEnded:
+        if (m_asking) {
+            m_endDeferred = true;  // shown once the close question is answered
+        } else {
+            End(event.outcome);
+        }
+        break;
+    }
+}
+
+void CFileUploadSlg::End(const UploadOutcome& outcome) {
+    m_ended = true;
+    ShowLog();
+    if (outcome.connectFailed) {
+        // No file was tried; the dialog stays open until "종료".
+        SetStatus(L"Session Connect Error.");
+        ShowItem(IDC_UPLOAD_END, true);
+        if (m_goingAway) CloseSelf();
+        return;
+    }
+    SetStatus(L"Session Disconnecting.");
+    if (outcome.result == 0) ShowItem(IDC_UPLOAD_END, true);
+    // Every file stored: the dialog goes. Stopped, failed, or nothing was queued: the log buttons
+    // keep it open, unless the page or the thread is going away.
+    const bool delivered = outcome.result == 1 && !m_request.files.empty();
+    if (delivered || m_bShowLogButton == 0 || m_goingAway) CloseSelf();
 }
 
 bool CFileUploadSlg::OnSysCommand(WPARAM command) {
     if ((command & 0xFFF0) != SC_CLOSE) return false;
     if (Busy()) {
+        m_asking = true;
         const int answer =
             fw::ShowMessageBox(L"파일을 업로드 중입니다 .전송을 중지하시겠습니까?", MB_YESNO | MB_ICONINFORMATION);
-        if (answer == IDYES) {
+        m_asking = false;
+        if (answer == IDYES && Busy()) {
             SetStatus(L"Closing...");
-            m_stopRequested = true;  // the session ends as a stopped one
+            // The session ends as a stopped one, unless it ended by itself meanwhile.
+            if (StopSession(StopReason::kUser)) End(*m_session->Outcome());
+        }
+        if (m_endDeferred) {
+            m_endDeferred = false;
+            End(m_session->Outcome().value_or(UploadOutcome{}));
         }
         return true;
     }
-    m_notify.Mute(true);
     return false;  // the default processing closes the dialog through OnCancel
 }
 
@@ -131,21 +277,16 @@ void CFileUploadSlg::OnToggleLog() {
     const int height = rect.bottom - rect.top + (m_bLogHidden ? kLogHeight : -kLogHeight);
     m_bLogHidden = !m_bLogHidden;
     ::MoveWindow(Hwnd(), rect.left, rect.top, rect.right - rect.left, height, TRUE);
+    ShowLog();
 }
 
 void CFileUploadSlg::OnStopTransfer() {
-    if (Busy()) m_stopRequested = true;
+    if (StopSession(StopReason::kUser)) End(*m_session->Outcome());
 }
 
-void CFileUploadSlg::OnEndSession() {
-    m_notify.Mute(true);
-    OnCancel();
-}
+void CFileUploadSlg::OnEndSession() { OnCancel(); }
 
-void CFileUploadSlg::CloseSelf() {
-    m_notify.Mute(true);
-    OnCancel();
-}
+void CFileUploadSlg::CloseSelf() { OnCancel(); }
 
 // Every way the dialog ends passes here (its own closing, "종료", the close command, Escape).
 void CFileUploadSlg::OnCancel() {

@@ -1,19 +1,21 @@
 // Which failures of an upload session are worth another attempt, whether the next attempt must
 // use passive data connections, and how long to wait before it. Portable and pure: it judges a
-// failed step from WinINet's error number and the server's last response, nothing else.
+// failed step from what the channel returned, nothing else.
 #pragma once
 
 #include <cstdint>
 #include <optional>
-#include <string_view>
+#include <string>
+
+#include "upload/UploadChannel.h"
 
 namespace tovalo::upload {
 
 // The step of a session that failed.
 enum class SessionStep {
-    Connect,            // the connection and log-on (InternetConnect)
-    OpenRemoteFile,     // the store command and its data connection (FtpOpenFile)
-    WriteBlock,         // a block of the file on the data connection (InternetWriteFile)
+    Connect,            // the connection and log-on
+    OpenRemoteFile,     // the store command and its data connection
+    WriteBlock,         // a block of the file on the data connection
     ReadLocalFile,      // the local file could not be opened or read
     LocalFileTooLarge,  // the local file, as found when opened to be sent, breaks a size rule
     LocalFileChanged,   // the local file grew or shrank while it was sent
@@ -30,59 +32,15 @@ struct FailureVerdict {
     bool usePassive = false;  // the data connection could not be made in active mode
 };
 
-// error: the failed call's error number (GetLastError right after it); response: the server's
-// last response as WinINet keeps it (one or more lines, maybe empty); passive: the mode of the
-// failed attempt. A refusal that waiting will not change (a log-on refused with 530, a remote
-// file refused with 550 and its kin, a local file that cannot be read) is never retried.
-FailureVerdict JudgeFailure(SessionStep step, bool passive, std::uint32_t error, std::string_view response);
+// result: what the failed call returned; passive: the mode of the failed attempt. A refusal
+// that waiting will not change (a log-on refused with 530, a remote file refused with 550 and its
+// kin, a local file that cannot be read, TLS refused) is never retried, nor is a stop.
+FailureVerdict JudgeFailure(SessionStep step, bool passive, const ChannelResult& result);
 
-// The last complete reply line of a response ("550 No such file." of "550-a\r\n550 No such
-// file.\r\n"), its line end dropped; empty when there is none.
-std::string_view LastReplyLine(std::string_view response);
-
-// The code of the last complete reply line ("550 ..." gives 550) in a response; 0 when none.
-int LastReplyCode(std::string_view response);
-
-// Whether the response read when the remote file was closed is the server refusing the store (a
-// 4xx or 5xx reply: a full disk, a quota, a connection it dropped). The data connection can take
-// every byte while the server keeps fewer; only this reply tells. Anything else (226, or a
-// preliminary reply that a close did not follow with a final one) counts as stored.
-bool StoreRefused(std::string_view responseAfterClose);
-
-// What a reply to SIZE says: the size of the file, a 213 without a size in it (no number, a
-// negative one, words after it: the file is there, but it is not the size sent), that the server
-// does not know the command (500, 502, 504), or nothing to go by (550: no such file, or not
-// allowed to ask).
-struct SizeReply {
-    enum class Kind { kSize, kMalformed, kNoSizeCommand, kNoAnswer };
-    Kind kind = Kind::kNoAnswer;
-    std::uint64_t size = 0;
-};
-SizeReply ReadSizeReply(std::string_view response);
-
-// Whether a store whose final reply came (226) left the server holding every byte sent, by the
-// server's answer to SIZE asked right after it. Only a size can refuse the store: a server that
-// does not answer SIZE, or may not (an upload-only account), is trusted.
-enum class StoredSize { kWhole, kDiffers, kUnknown };
-StoredSize JudgeStoredSize(std::string_view sizeResponse, std::uint64_t sent);
-
-// Whether the response read when the remote file was closed lacks the store's final reply: WinINet
-// gives up waiting for it after its receive time-out, keeps the preliminary 1xx reply as the last
-// response and calls the close a success, while the server may still be reading what the socket
-// buffers hold (a slow or throttled server: megabytes on a fast local link).
-bool FinalReplyMissing(std::string_view responseAfterClose);
-
-// While such a store is awaited, each reply to a SIZE (or, where the server does not know SIZE, a
-// NOOP) asked on the same connection says one of: the server holds every byte, fewer so far
-// (size: how many), more, the store's own final reply came late and took this question's place
-// (226 or 250: stored; 4xx, 5xx: refused), the server does not know SIZE (ask NOOP instead), or
-// nothing to go by yet.
-struct LateStoreReply {
-    enum class Kind { kWhole, kShort, kDiffers, kStoredByFinalReply, kRefused, kNoSizeCommand, kNoAnswer };
-    Kind kind = Kind::kNoAnswer;
-    std::uint64_t size = 0;
-};
-LateStoreReply JudgeLateStoreReply(std::string_view response, std::uint64_t sent);
+// Why a step failed, for the status line of the retry: the server's last reply line when a reply
+// is the reason (or the secure channel's words when TLS refused), else what failed and the number
+// the channel gave the failure ("connection lost (error 10054)").
+std::string FailureReason(SessionStep step, const ChannelResult& result);
 
 // Seconds before retry number n (1 for the first): 1, 2, 4, then 8 for every later one, so that
 // the default count of 10 waits about a minute in all (63 s).

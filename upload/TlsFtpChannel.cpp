@@ -1,6 +1,9 @@
 // CTlsFtpChannel: the upload session over the project's own FTP client with FTPS required.
 #include "upload/TlsFtpChannel.h"
 
+#include "ftp/ReplyMeanings.h"
+#include "upload/LogFilter.h"
+
 #include <wininet.h>
 
 #include <utility>
@@ -9,138 +12,175 @@ namespace tovalo::upload {
 namespace {
 
 // The seconds any one wait may last: WinINet's receive time-out, which the session's handling of
-// a late final reply is built around.
+// a late final reply is built around; the cleanup after a stop waits for less.
 constexpr unsigned kTimeoutSeconds = 30;
+constexpr unsigned kQuickTimeoutSeconds = 2;
 // The client's buffer: the largest receive, and a listing's block (a store's blocks are the
 // session's own).
 constexpr unsigned kBufferSize = 65536;
+// The most of the exchange a result keeps, as WinINet keeps of a response.
+constexpr std::size_t kResponseSize = 1024;
+
+ChannelResult Stopped() {
+    ChannelResult result;
+    result.outcome = ChannelOutcome::kStopped;
+    return result;
+}
 
 }  // namespace
+
+void CTlsFtpChannel::CExchange::OnReplyLine(const std::string& line) {
+    lines.push_back(line);
+    if (log && !IsHiddenReply(line)) log(line);
+}
+
+void CTlsFtpChannel::CExchange::OnCommandSent(const std::string& command) {
+    if (log && !IsHiddenCommand(command)) log(command);
+}
 
 std::string CTlsFtpChannel::CExchange::Text() const {
     std::string text;
     for (const std::string& line : lines) text += line + "\r\n";
-    return text.size() <= 1024 ? text : text.substr(text.size() - 1024);
+    return text.size() <= kResponseSize ? text : text.substr(text.size() - kResponseSize);
 }
 
-CTlsFtpChannel::CTlsFtpChannel(std::string pinSha256)
-    : m_pin(std::move(pinSha256)), m_client(kTimeoutSeconds, kBufferSize, false) {
+CTlsFtpChannel::CTlsFtpChannel(std::string pinSha256, bool quick)
+    : m_pin(std::move(pinSha256)), m_client(quick ? kQuickTimeoutSeconds : kTimeoutSeconds, kBufferSize, false) {
     // The session's reply reads need no pacing.
     m_client.SetReplyPause(std::chrono::milliseconds(0));
+    // A stop ends any wait of the client's sockets at once, a blocked write on a stalled server too.
+    m_client.SetCancelSignal(&m_stop);
     m_client.AddObserver(&m_exchange);
 }
 
 CTlsFtpChannel::~CTlsFtpChannel() {
-    CloseConnection();
+    Disconnect();
     m_client.RemoveObserver(&m_exchange);
 }
 
-void CTlsFtpChannel::Begin() {
+bool CTlsFtpChannel::Begin() {
     m_exchange.lines.clear();
     m_exchange.report.clear();
+    return !m_stop.Raised();
 }
 
-bool CTlsFtpChannel::End(bool ok, DWORD error) {
-    m_last.error = ok ? 0 : static_cast<std::int32_t>(error);
-    m_last.text = m_exchange.lines.empty() ? m_exchange.report : m_exchange.Text();
-    if (!ok) ::SetLastError(error);
-    return ok;
+ChannelResult CTlsFtpChannel::End(bool ok, std::uint32_t error) {
+    if (m_stop.Raised()) return Stopped();
+    ChannelResult result;
+    // The reply the client read is the reason, when one came; otherwise its report says why.
+    result.response = m_exchange.lines.empty() ? m_exchange.report : m_exchange.Text();
+    result.replyCode = m_exchange.lines.empty() ? 0 : nsFTP::LastReplyCode(result.response);
+    if (ok) return result;
+    result.error = static_cast<std::int32_t>(error);
+    result.responseError = result.error;
+    const bool refused = error == ERROR_INTERNET_LOGIN_FAILURE || result.replyCode >= 500;
+    result.outcome = refused ? ChannelOutcome::kRefused : ChannelOutcome::kTransient;
+    result.noDataConnection = error == ERROR_INTERNET_CANNOT_CONNECT;
+    return result;
 }
 
-bool CTlsFtpChannel::EndTlsRefused() {
+ChannelResult CTlsFtpChannel::TlsRefused() {
     // The cause is in the client's report: the text the server sent last says nothing of it.
-    m_exchange.lines.clear();
-    m_exchange.report = "TLS: " + m_exchange.report;
-    return End(false, ERROR_INTERNET_LOGIN_FAILURE);
+    ChannelResult result;
+    result.outcome = ChannelOutcome::kTlsRefused;
+    result.response = "TLS: " + m_exchange.report;
+    result.error = ERROR_INTERNET_LOGIN_FAILURE;
+    result.responseError = ERROR_INTERNET_LOGIN_FAILURE;
+    return result;
 }
 
-bool CTlsFtpChannel::OpenSession(const std::string&) {
-    Begin();
-    if (!m_sockets.IsStarted()) m_exchange.report = "the socket library did not start";
-    return End(m_sockets.IsStarted(), ERROR_INTERNET_INTERNAL_ERROR);
-}
-
-bool CTlsFtpChannel::ConnectServer(const std::string& host, std::uint32_t port, const std::string& user,
-                                   const std::string& password) {
-    Begin();
-    if (port > 0xFFFF) return End(false, ERROR_INVALID_PARAMETER);
+ChannelResult CTlsFtpChannel::Connect(const ConnectRequest& request) {
+    if (!Begin()) return Stopped();
+    if (!m_sockets.IsStarted()) {
+        m_exchange.report = "the socket library did not start";
+        ChannelResult local = End(false, ERROR_INTERNET_INTERNAL_ERROR);
+        local.outcome = ChannelOutcome::kLocalError;
+        return local;
+    }
+    if (request.port > 0xFFFF) {
+        ChannelResult local = End(false, ERROR_INVALID_PARAMETER);
+        local.outcome = ChannelOutcome::kLocalError;
+        return local;
+    }
     const std::string pin = nsTls::NormalizePin(m_pin);
     if (!m_pin.empty() && pin.empty()) {
         // A pin that cannot match any certificate: nothing is sent, and the page is told why.
-        m_exchange.report = "TLS: ftpCertPin is not a SHA-256 of 64 hex digits";
-        return End(false, ERROR_INTERNET_LOGIN_FAILURE);
+        m_exchange.report = "ftpCertPin is not a SHA-256 of 64 hex digits";
+        return TlsRefused();
     }
+    m_passive = request.passive;
     m_client.RequireTls(nsTls::CTlsPolicy{{}, pin, false});
-    const nsFTP::CLogonData logon(host, port == 0 ? 21 : port, user, password, "");
+    const nsFTP::CLogonData logon(request.host, request.port, request.user, request.password, "");
     if (m_client.Logon(logon)) return End(true, 0);
-    // Why, as WinINet would say it: a refused log-on (a 530, or TLS itself: no AUTH TLS, a
-    // handshake, a certificate or a pin that did not match) is not retried; no connection, or
+    if (m_client.TlsRefused()) return TlsRefused();
+    // Why, as WinINet would say it: a refused log-on (a 530) is not retried; no connection, or
     // one that broke, is.
     const bool greeted = !m_exchange.lines.empty();
     const bool loggedOut = greeted && m_exchange.lines.back().rfind("530", 0) == 0;
-    if (m_client.TlsRefused()) return EndTlsRefused();
     return End(false, loggedOut ? ERROR_INTERNET_LOGIN_FAILURE
                                 : (greeted ? ERROR_INTERNET_CONNECTION_ABORTED : ERROR_INTERNET_CANNOT_CONNECT));
 }
 
-bool CTlsFtpChannel::OpenRemoteFile(const std::string& remotePath) {
-    Begin();
+ChannelResult CTlsFtpChannel::OpenStore(const std::string& remotePath) {
+    if (!Begin()) return Stopped();
     m_storeOpen = m_client.BeginStore(remotePath, m_passive);
     if (m_storeOpen) return End(true, 0);
-    if (m_client.TlsRefused()) return EndTlsRefused();
+    if (m_client.TlsRefused()) return TlsRefused();
     return End(false, m_exchange.lines.empty() ? ERROR_INTERNET_CANNOT_CONNECT : ERROR_INTERNET_EXTENDED_ERROR);
 }
 
-bool CTlsFtpChannel::WriteBlock(const void* buffer, DWORD count, DWORD* written) {
-    *written = 0;
-    if (count == 0) return true;
-    Begin();
-    if (!m_client.WriteStore(static_cast<const char*>(buffer), count))
-        return End(false, ERROR_INTERNET_CONNECTION_RESET);
-    *written = count;
-    return true;
+ChannelResult CTlsFtpChannel::Write(const char* data, std::size_t count) {
+    if (!Begin()) return Stopped();
+    if (count == 0) return ChannelResult{};
+    return End(m_client.WriteStore(data, count), ERROR_INTERNET_CONNECTION_RESET);
 }
 
-bool CTlsFtpChannel::CloseRemoteFile() {
-    if (!m_storeOpen) return false;
+ChannelResult CTlsFtpChannel::FinishStore() {
+    if (!m_storeOpen) return End(false, ERROR_INVALID_HANDLE);
     m_storeOpen = false;
-    Begin();
-    // As WinINet: the close succeeds, and the final reply (226, or a refusal) is the response.
+    if (!Begin()) return Stopped();
+    // As WinINet: the end of the data succeeds, and the final reply (226, or a refusal) tells.
     m_client.FinishStore();
     return End(true, 0);
 }
 
-bool CTlsFtpChannel::SiteCommand(const std::string& text) {
-    Begin();
+void CTlsFtpChannel::AbortStore() {
+    if (!m_storeOpen) return;
+    m_storeOpen = false;
+    // After a stop the client ends the store's data with a reset and no close_notify, and does not
+    // wait for the final reply: the server sees a transfer that broke off, not a complete file.
+    m_stop.Raise();
+    m_client.FinishStore();
+}
+
+ChannelResult CTlsFtpChannel::Ask(const std::string& command) {
+    if (!Begin()) return Stopped();
+    std::string reply;
+    int replyClass = -1;
+    const bool answered = m_client.SendCommand(command) && m_client.ReadReply(reply, replyClass);
+    return End(answered, ERROR_INTERNET_CONNECTION_ABORTED);
+}
+
+ChannelResult CTlsFtpChannel::Site(const std::string& text) {
+    if (!Begin()) return Stopped();
     const int outcome = m_client.Site(text);
     return End(outcome == 0, outcome > 0 ? ERROR_INTERNET_EXTENDED_ERROR : ERROR_INTERNET_CONNECTION_ABORTED);
 }
 
-ServerAnswer CTlsFtpChannel::Ask(const std::string& command) {
-    Begin();
-    ServerAnswer answer;
-    std::string reply;
-    int replyClass = -1;
-    answer.answered = m_client.SendCommand(command) && m_client.ReadReply(reply, replyClass);
-    if (answer.answered) answer.text = m_exchange.Text();
-    End(answer.answered, ERROR_INTERNET_CONNECTION_ABORTED);
-    return answer;
-}
-
-bool CTlsFtpChannel::DeleteRemoteFile(const std::string& remotePath) {
-    Begin();
+ChannelResult CTlsFtpChannel::Delete(const std::string& remotePath) {
+    if (!Begin()) return Stopped();
     const int outcome = m_client.Delete(remotePath);
     return End(outcome == 0, outcome > 0 ? ERROR_INTERNET_EXTENDED_ERROR : ERROR_INTERNET_CONNECTION_ABORTED);
 }
 
-bool CTlsFtpChannel::CloseConnection() {
-    if (m_storeOpen) CloseRemoteFile();
-    if (!m_client.IsConnected()) return true;
+void CTlsFtpChannel::Disconnect() {
+    AbortStore();
+    if (!m_client.IsConnected()) return;
+    // A stopped client has closed its connection already, without a goodbye.
     m_client.Quit();
     m_client.DisconnectControl();
-    return true;
 }
 
-bool CTlsFtpChannel::CloseSession() { return true; }
+void CTlsFtpChannel::Cancel() { m_stop.Raise(); }
 
 }  // namespace tovalo::upload

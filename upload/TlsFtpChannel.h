@@ -1,10 +1,11 @@
 // CTlsFtpChannel: the secure channel of an upload session: the project's own FTP client with
-// explicit FTPS required (WinINet has none), its blocks written one by one. To the session its
-// failures look as WinINet's do: an error number for the thread and the server's last response.
-// Failures of TLS itself (AUTH refused, a handshake, a certificate or a pin) are a refused log-on:
-// never retried, and reported with their cause.
+// explicit FTPS required (WinINet has none), its blocks written one by one. Failures of TLS
+// itself (AUTH refused, a handshake, a certificate or a pin) are kTlsRefused: never retried, and
+// reported with their cause. Its failures carry the numbers WinINet would give them, so that
+// reports and status lines read the same over either channel.
 #pragma once
 
+#include "ftp/CancelSignal.h"
 #include "ftp/FtpClient.h"
 #include "upload/UploadChannel.h"
 
@@ -16,50 +17,53 @@ namespace tovalo::upload {
 class CTlsFtpChannel final : public IUploadChannel {
 public:
     // pinSha256: the certificate's SHA-256 as the page gave it (hex, ":" allowed), or empty for
-    // the system's trust store and the host name.
-    explicit CTlsFtpChannel(std::string pinSha256);
+    // the system's trust store and the host name. quick: waits of a couple of seconds at most (the
+    // cleanup after a stop), else 30 s, WinINet's.
+    CTlsFtpChannel(std::string pinSha256, bool quick);
     ~CTlsFtpChannel() override;
 
-    bool OpenSession(const std::string& agent) override;
-    void UsePassive(bool passive) override { m_passive = passive; }
-    bool ConnectServer(const std::string& host, std::uint32_t port, const std::string& user,
-                       const std::string& password) override;
-    bool OpenRemoteFile(const std::string& remotePath) override;
-    bool WriteBlock(const void* buffer, DWORD count, DWORD* written) override;
-    bool SiteCommand(const std::string& text) override;
-    ServerAnswer Ask(const std::string& command) override;
-    bool DeleteRemoteFile(const std::string& remotePath) override;
-    bool CloseRemoteFile() override;
-    bool CloseConnection() override;
-    bool CloseSession() override;
-    LastResponse Response() const override { return m_last; }
+    ChannelResult Connect(const ConnectRequest& request) override;
+    ChannelResult OpenStore(const std::string& remotePath) override;
+    ChannelResult Write(const char* data, std::size_t count) override;
+    ChannelResult FinishStore() override;
+    void AbortStore() override;
+    ChannelResult Ask(const std::string& command) override;
+    ChannelResult Site(const std::string& text) override;
+    ChannelResult Delete(const std::string& remotePath) override;
+    void Disconnect() override;
+    void Cancel() override;
+    void SetLog(LogSink sink) override { m_exchange.log = std::move(sink); }
 
 private:
-    // Keeps the reply lines of the exchange under way and the client's last error report.
+    // Keeps the reply lines of the exchange under way and the client's last error report, and
+    // hands commands and replies to the log (the account's never).
     class CExchange final : public nsFTP::CFTPClient::CNotifaction {
     public:
-        void OnReplyLine(const std::string& line) override { lines.push_back(line); }
+        void OnReplyLine(const std::string& line) override;
+        void OnCommandSent(const std::string& command) override;
         void OnErrorReport(const std::string& message, const std::string&, int) override { report = message; }
         std::string Text() const;
         std::vector<std::string> lines;
         std::string report;
+        LogSink log;
     };
 
-    // Starts an exchange: its lines and report are what the next Response() tells.
-    void Begin();
-    // Ends one: the response is the reply lines (or, without any, the client's report), and error
-    // becomes the thread's last error. Gives ok.
-    bool End(bool ok, DWORD error);
-    // Ends a step that failed on TLS itself: a refused log-on, with the cause as the response.
-    bool EndTlsRefused();
+    // Starts an exchange: its lines and report are what the next result tells; false once a stop
+    // came (nothing is sent then).
+    bool Begin();
+    // The result of an exchange: ok, or a failure with the number WinINet would give it (reports
+    // and status lines state it), the reply the client read, and what the failure means.
+    ChannelResult End(bool ok, std::uint32_t error);
+    // A step that failed on TLS itself, with the cause as the response.
+    ChannelResult TlsRefused();
 
     std::string m_pin;
     bool m_passive = false;
     bool m_storeOpen = false;
     nsSocket::CSocketLibrary m_sockets;
+    nsSocket::CCancelSignal m_stop;
     nsFTP::CFTPClient m_client;
     CExchange m_exchange;
-    LastResponse m_last;
 };
 
 }  // namespace tovalo::upload

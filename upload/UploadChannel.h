@@ -1,54 +1,88 @@
-// IUploadChannel: what an upload session needs of its connection to the FTP server, one operation
-// per step, so that the session runs the same over either channel: WinINet for plain FTP, or the
-// project's own client where the connection must be encrypted. Failures are told by the results;
-// the session then reads the channel's last response (and the thread's last error) at once.
+// IUploadChannel: the connection an upload session sends its files through, the same to the
+// session whatever carries it: WinINet for plain FTP, the project's own client where the
+// connection must be encrypted. Every call returns what happened by value; nothing is left in the
+// thread's state for the caller to read afterwards. Portable.
 #pragma once
 
-#include <windows.h>
-
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace tovalo::upload {
 
-// What the server answered to a command: answered is false when no reply came for it, and then
-// timedOut tells whether the wait ran out (the connection may still be there) rather than the
-// connection being lost; text is the reply when there was one.
-struct ServerAnswer {
-    bool answered = false;
-    bool timedOut = false;
-    std::string text;
+enum class ChannelOutcome {
+    kOk,
+    kRefused,     // the server said no, and will say so again (a 5xx, a refused log-on)
+    kTransient,   // a 4xx, a connection that could not be made or broke, a wait that ran out
+    kTlsRefused,  // TLS itself: no AUTH TLS, a handshake, a certificate or a pin that did not match
+    kLocalError,  // the channel could not try at all (no socket library, a port out of range)
+    kStopped,     // the session was stopped: the call was cut short, or never made
 };
 
-// The error number of the last failed step and the server's last response (one or more lines, at
-// most 1024 bytes; empty when there is none).
-struct LastResponse {
+struct ChannelResult {
+    ChannelOutcome outcome = ChannelOutcome::kOk;
+    // The code of the server's last complete reply line, 0 when no reply is the reason.
+    int replyCode = 0;
+    // The server's last response (one or more lines, at most 1024 bytes), or, where no reply
+    // explains a failure, what the channel knows of it; empty when there is neither.
+    std::string response;
+    // The number the channel gives the failure (WinINet's error number, or the one the secure
+    // channel maps its failures to), for the status line; 0 on success.
     std::int32_t error = 0;
-    std::string text;
+    // The number an error report states with the response (WinINet's response information keeps
+    // one of its own).
+    std::int32_t responseError = 0;
+    // No reply came within the time-out; the connection may still be there.
+    bool timedOut = false;
+    // Opening a store: the data connection itself could not be made (a NAT or a firewall in the
+    // way of an active-mode connection back to us).
+    bool noDataConnection = false;
+
+    bool Ok() const { return outcome == ChannelOutcome::kOk; }
+};
+
+struct ConnectRequest {
+    std::string host;
+    std::uint32_t port = 21;  // a port above 65535 fails as a local error without a call
+    std::string user;
+    std::string password;
+    bool passive = false;  // passive data connections (active by default)
 };
 
 class IUploadChannel {
 public:
     virtual ~IUploadChannel() = default;
 
-    virtual bool OpenSession(const std::string& agent) = 0;
-    // Passive data connections from the next ConnectServer on (active until then).
-    virtual void UsePassive(bool passive) = 0;
-    // port 0 is FTP's own port, 21; a port above 65535 is refused without a call.
-    virtual bool ConnectServer(const std::string& host, std::uint32_t port, const std::string& user,
-                               const std::string& password) = 0;
-    virtual bool OpenRemoteFile(const std::string& remotePath) = 0;
-    // A zero byte count is never issued: it succeeds with nothing written.
-    virtual bool WriteBlock(const void* buffer, DWORD count, DWORD* written) = 0;
-    virtual bool SiteCommand(const std::string& text) = 0;
-    // The server's answer to a command without data ("SIZE remotePath", "NOOP").
-    virtual ServerAnswer Ask(const std::string& command) = 0;
-    // Removes a remote file (what a lost data connection left of an upload that is sent again).
-    virtual bool DeleteRemoteFile(const std::string& remotePath) = 0;
-    virtual bool CloseRemoteFile() = 0;
-    virtual bool CloseConnection() = 0;
-    virtual bool CloseSession() = 0;
-    virtual LastResponse Response() const = 0;
+    // Connects and logs on.
+    virtual ChannelResult Connect(const ConnectRequest& request) = 0;
+    // Starts a store of remotePath in image type: its data connection is open afterwards.
+    virtual ChannelResult OpenStore(const std::string& remotePath) = 0;
+    // One block of the open store; every byte is sent or the call fails.
+    virtual ChannelResult Write(const char* data, std::size_t count) = 0;
+    // Ends the open store's data and reads its final reply, which the result's response holds:
+    // 226, a refusal (4xx, 5xx: the outcome is still kOk, the reply tells), or, when the reply did
+    // not come in time, the preliminary one.
+    virtual ChannelResult FinishStore() = 0;
+    // Ends the open store's data so that the server sees a transfer that broke off, not a
+    // complete file (no TLS close_notify), without waiting for its final reply.
+    virtual void AbortStore() = 0;
+    // A command without data ("SIZE path", "NOOP"); a refusal is an answer too (kOk, see the code).
+    virtual ChannelResult Ask(const std::string& command) = 0;
+    // "SITE " + text.
+    virtual ChannelResult Site(const std::string& text) = 0;
+    virtual ChannelResult Delete(const std::string& remotePath) = 0;
+    // Logs off and closes; safe to call at any time, also after a failure.
+    virtual void Disconnect() = 0;
+
+    // From another thread, while a call may be in progress: ends that call where the platform
+    // can, and makes every later call fail at once with kStopped.
+    virtual void Cancel() = 0;
+
+    // The exchange as it happens, one line at a time (commands sent, replies read), for the
+    // transfer log; the account's log-on lines are never told.
+    using LogSink = std::function<void(const std::string& line)>;
+    virtual void SetLog(LogSink sink) = 0;
 
 protected:
     IUploadChannel() = default;

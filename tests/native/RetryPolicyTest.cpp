@@ -1,4 +1,6 @@
-// The upload's retry rules: which failed steps are retried, when passive mode takes over, the waits.
+// The upload's retry rules: which failed steps are retried (WinINet's failures as its channel reads
+// them), when passive mode takes over, the waits.
+#include "upload/InetResult.h"
 #include "upload/RetryPolicy.h"
 #include "upload/SendLimits.h"
 
@@ -88,109 +90,15 @@ constexpr Case kCases[] = {
      false},
 };
 
-TEST(RetryPolicy, TheReplyReadWhenTheStoreClosed) {
-    const struct {
-        std::string_view response;
-        bool refused;
-        bool finalReplyMissing;
-    } cases[] = {
-        {"226 Transfer complete.", false, false},
-        {"250 OK", false, false},
-        {"150 Opening data connection.", false, true},  // WinINet gave up waiting for the final reply
-        {"125 Data connection already open. Transfer starting.", false, true},
-        {"", false, true},
-        {"426 None; transfer aborted.", true, false},
-        {"451-Write error\r\n451 Disk full.\r\n", true, false},
-        {"552 Quota exceeded.", true, false},
-        {"125 Data connection open\r\n550 Failed.\r\n", true, false},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.response);
-        EXPECT_EQ(StoreRefused(c.response), c.refused);
-        EXPECT_EQ(FinalReplyMissing(c.response), c.finalReplyMissing);
-    }
-}
-
-// A reply to SIZE (or NOOP), for a file of 10000 bytes sent: after the store's final reply, and
-// while a store whose final reply came late is awaited on the same connection.
-TEST(RetryPolicy, SizeReplies) {
-    using Late = LateStoreReply::Kind;
-    using Kind = SizeReply::Kind;
-    const struct {
-        std::string_view response;
-        Kind kind;
-        std::uint64_t size;
-        StoredSize stored;
-        Late late;
-    } cases[] = {
-        {"213 10000", Kind::kSize, 10000, StoredSize::kWhole, Late::kWhole},
-        {"213 10000\r\n", Kind::kSize, 10000, StoredSize::kWhole, Late::kWhole},
-        {"213 5000", Kind::kSize, 5000, StoredSize::kDiffers, Late::kShort},  // a quota, or still arriving
-        {"213 0", Kind::kSize, 0, StoredSize::kDiffers, Late::kShort},
-        {"213 10001", Kind::kSize, 10001, StoredSize::kDiffers, Late::kDiffers},
-        {"213 99999999999999999999999", Kind::kSize, UINT64_MAX, StoredSize::kDiffers, Late::kDiffers},
-        {"213-Size\r\n213 10000\r\n", Kind::kSize, 10000, StoredSize::kWhole, Late::kWhole},
-        {"213  5000 \r\n", Kind::kSize, 5000, StoredSize::kDiffers, Late::kShort},
-        {"213 +10000", Kind::kSize, 10000, StoredSize::kWhole, Late::kWhole},
-        // A 213 that gives no size: the file is there, but not as sent.
-        {"213 1213 ", Kind::kSize, 1213, StoredSize::kDiffers, Late::kShort},  // "213 " inside the number
-        {"213 -1", Kind::kMalformed, 0, StoredSize::kDiffers, Late::kDiffers},
-        {"213 +-5", Kind::kMalformed, 0, StoredSize::kDiffers, Late::kDiffers},
-        {"213 10000 bytes", Kind::kMalformed, 0, StoredSize::kDiffers, Late::kDiffers},
-        {"213 ", Kind::kMalformed, 0, StoredSize::kDiffers, Late::kDiffers},
-        {"213", Kind::kMalformed, 0, StoredSize::kDiffers, Late::kDiffers},
-        {"213 x", Kind::kMalformed, 0, StoredSize::kDiffers, Late::kDiffers},
-        {"213 10000\r\n213 x\r\n", Kind::kMalformed, 0, StoredSize::kDiffers, Late::kDiffers},  // the last line counts
-        // The server does not know SIZE: trusted after a 226; a late store is awaited with NOOP.
-        {"500 Unknown command.", Kind::kNoSizeCommand, 0, StoredSize::kUnknown, Late::kNoSizeCommand},
-        {"502 Not implemented.", Kind::kNoSizeCommand, 0, StoredSize::kUnknown, Late::kNoSizeCommand},
-        // An upload-only account may not ask: trusted too.
-        {"550 Permission denied.", Kind::kNoAnswer, 0, StoredSize::kUnknown, Late::kRefused},
-        // The late store's own final reply, read in place of the size.
-        {"226 Transfer complete.", Kind::kNoAnswer, 0, StoredSize::kUnknown, Late::kStoredByFinalReply},
-        {"426 Connection closed; transfer aborted.", Kind::kNoAnswer, 0, StoredSize::kUnknown, Late::kRefused},
-        {"200 NOOP ok.", Kind::kNoAnswer, 0, StoredSize::kUnknown, Late::kNoAnswer},  // still waiting
-        {"", Kind::kNoAnswer, 0, StoredSize::kUnknown, Late::kNoAnswer},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.response);
-        const SizeReply reply = ReadSizeReply(c.response);
-        EXPECT_EQ(reply.kind, c.kind);
-        EXPECT_EQ(reply.size, c.size);
-        EXPECT_EQ(JudgeStoredSize(c.response, 10000), c.stored);
-        EXPECT_EQ(JudgeLateStoreReply(c.response, 10000).kind, c.late);
-    }
-}
-
 TEST(RetryPolicy, FailedSteps) {
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.label);
-        const FailureVerdict verdict = JudgeFailure(c.step, c.passive, c.error, c.response);
+        // The secure channel says TLS refused itself; every other row is WinINet's error and reply.
+        ChannelResult result = InetFailure(c.error, std::string(c.response), 0);
+        if (c.response.rfind("TLS:", 0) == 0) result.outcome = ChannelOutcome::kTlsRefused;
+        const FailureVerdict verdict = JudgeFailure(c.step, c.passive, result);
         EXPECT_EQ(verdict.retry, c.retry);
         EXPECT_EQ(verdict.usePassive, c.usePassive);
-    }
-}
-
-TEST(RetryPolicy, LastReplyCode) {
-    const struct {
-        std::string_view response;
-        int code;
-    } cases[] = {
-        {"", 0},
-        {"550 No such file.", 550},
-        {"550", 550},
-        {"550 first\r\n226 second\r\n", 226},
-        {"230-Welcome\r\n230-to the server\r\n230 Logged in.\r\n", 230},
-        {"230-Welcome\r\n 550 is not a reply line\r\n", 0},
-        {"226-more to come", 0},
-        {"55 short", 0},
-        {"abc def", 0},
-        {"4250 too long", 0},
-        {"421 Bye.\n", 421},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.response);
-        EXPECT_EQ(LastReplyCode(c.response), c.code);
     }
 }
 

@@ -4,7 +4,9 @@
 #include "tests/win/TestSupport.h"
 
 #include "framework/Module.h"
+#include "framework/Raii.h"
 #include "framework/Window.h"
+#include "upload/SessionServices.h"
 
 #include <commctrl.h>
 
@@ -102,6 +104,19 @@ TEST(ModuleThreads, ControlsOnSeveralApartmentsAtOnce) {
     fw::ComPtr<IClassFactory> factory;
     ASSERT_EQ(exports.getClassObject(kCtrlClsid, IID_IClassFactory, factory.PutVoid()), S_OK);
     EXPECT_TRUE(UseOneControl(factory.Get(), 0, kRounds));
+}
+
+// A thread of the module's own (an upload session's worker, which may outlive its dialog) keeps the
+// module from unloading until the thread has left the module's code.
+TEST(ModuleThreads, AModuleThreadHoldsTheModuleWhileItRuns) {
+    const bool before = fw::Module::CanUnload();
+    const fw::UniqueHandle<HANDLE, ::CloseHandle> release(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    ASSERT_TRUE(tovalo::upload::StartModuleThread([&] { ::WaitForSingleObject(release.Get(), 10000); }));
+    EXPECT_FALSE(fw::Module::CanUnload());
+    ::SetEvent(release.Get());
+    const DWORD start = ::GetTickCount();
+    while (fw::Module::CanUnload() != before && ::GetTickCount() - start < 10000) ::Sleep(5);
+    EXPECT_EQ(fw::Module::CanUnload(), before);
 }
 
 // --- The framework's superclass registry (the copy linked into this test) ----------------------

@@ -1,14 +1,12 @@
 // The upload session's parts that need no FTP server: the password code groups, the report's
-// request bytes, stored names in the code page, the transfer log's filter and progress.
+// request bytes, stored names in the code page.
 #include "framework/Raii.h"
 #include "framework/Text.h"
-#include "upload/ErrorNotify.h"
 #include "upload/ErrorReport.h"
 #include "upload/Password.h"
 #include "upload/StoredName.h"
 
 #include <gtest/gtest.h>
-#include <commctrl.h>
 
 #include <set>
 #include <string>
@@ -122,108 +120,6 @@ TEST(StoredNameTest, NamesInTheServersCodePage) {
     EXPECT_EQ(fw::ToAnsiPrefix(L"ab가나", 4), Ansi(L"ab가"));
     EXPECT_EQ(fw::ToAnsiPrefix(L"ab가나", 5), Ansi(L"ab가"));
     EXPECT_EQ(fw::ToAnsiPrefix(L"ab가나", 6), Ansi(L"ab가나"));
-}
-
-// The observer writing into real controls: an edit for the log and a progress bar.
-class ErrorNotifyTest : public testing::Test {
-protected:
-    void SetUp() override {
-        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
-        ::InitCommonControlsEx(&controls);
-        log_.Reset(
-            ::CreateWindowExW(0, L"EDIT", L"", ES_MULTILINE, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr));
-        bar_.Reset(::CreateWindowExW(0, PROGRESS_CLASSW, L"", 0, 0, 0, 100, 10, nullptr, nullptr, nullptr, nullptr));
-        ASSERT_TRUE(log_ && bar_);
-        ::SendMessageW(bar_.Get(), PBM_SETRANGE32, 0, 100);
-        notify_.SetLogWindow(log_.Get());
-        notify_.SetProgress(bar_.Get());
-    }
-    std::string WindowLog() const {
-        char text[4096] = {};
-        ::GetWindowTextA(log_.Get(), text, sizeof text);
-        return text;
-    }
-    int BarPosition() const { return static_cast<int>(::SendMessageW(bar_.Get(), PBM_GETPOS, 0, 0)); }
-
-    fw::UniqueHwnd log_;
-    fw::UniqueHwnd bar_;
-    CErrorNotify notify_;
-};
-
-TEST_F(ErrorNotifyTest, CommandsAndRepliesThatCarryTheAccountStayOut) {
-    struct Case {
-        bool command;
-        const char* line;
-        bool logged;
-    };
-    const Case cases[] = {
-        {true, "USER anna", false},
-        {true, "user anna", false},
-        {true, "PASS secret", false},
-        {true, "pAsS x", false},
-        {true, "STOR x", true},
-        {true, "USE", true},
-        {true, "SITE chmod 777 /a", true},
-        {false, "331 Password required", false},
-        {false, "230 Logged on", false},
-        {false, "226 Transfer complete", true},
-        {false, "33", true},
-        {false, "530 Login incorrect.", true},
-    };
-    std::string expected;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.line);
-        if (c.command) {
-            notify_.OnCommandSent(c.line);
-        } else {
-            notify_.OnReplyLine(c.line);
-        }
-        if (c.logged) expected += std::string(c.line) + "\r\n";
-        EXPECT_EQ(notify_.Log(), expected);
-    }
-    EXPECT_EQ(WindowLog(), expected);
-}
-
-TEST_F(ErrorNotifyTest, TransferLinesAndErrors) {
-    notify_.OnUploadStart("C:\\a.txt", "/up/a.txt", 10);
-    notify_.OnUploadEnd("C:\\a.txt", "/up/a.txt", 10);
-    notify_.OnErrorReport("Logon failed.", "ftp/FtpClient", 123);
-    EXPECT_EQ(notify_.Log(),
-              "[start transfer] source file : C:\\a.txttarget file : /up/a.txtSize : 10\r\n"
-              "[end transfer] source file : C:\\a.txttarget file : /up/a.txtSize : 10\r\n"
-              "Logon failed.\r\n");
-}
-
-TEST_F(ErrorNotifyTest, MutedChangesNothing) {
-    notify_.OnCommandSent("NOOP");
-    notify_.Mute(true);
-    notify_.OnErrorReport("late", "ftp/FtpClient", 1);
-    notify_.OnReplyLine("226 late");
-    notify_.OnUploadStart("a", "b", 100);
-    notify_.OnDataSent(100);
-    EXPECT_EQ(notify_.Log(), "NOOP\r\n");
-    EXPECT_EQ(WindowLog(), "NOOP\r\n");
-    EXPECT_EQ(BarPosition(), 0);
-}
-
-TEST_F(ErrorNotifyTest, ProgressCountsEachTransferFromItsOwnSize) {
-    // No transfer started: nothing to measure against, the bar stays.
-    notify_.OnDataSent(50);
-    EXPECT_EQ(BarPosition(), 0);
-
-    notify_.OnUploadStart("a", "b", 1000);
-    notify_.OnDataSent(250);
-    EXPECT_EQ(BarPosition(), 25);
-    notify_.OnDataSent(749);
-    EXPECT_EQ(BarPosition(), 99);
-    notify_.OnDataSent(1);
-    EXPECT_EQ(BarPosition(), 100);
-
-    // The next transfer starts from zero with its own total.
-    notify_.OnDownloadStart("r", "l", 200);
-    notify_.OnDataSent(100);
-    EXPECT_EQ(notify_.Percent(), 50);
-    EXPECT_EQ(BarPosition(), 50);
 }
 
 }  // namespace

@@ -1,0 +1,456 @@
+// The upload session against a server and a clock of the test's own: late and refused stores,
+// short ones, a 425, retries and their waits, and stops while a write blocks.
+#include "upload/LogFilter.h"
+#include "upload/UploadSession.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <thread>
+
+namespace tovalo::upload {
+namespace {
+
+ChannelResult Ok(std::string response = {}) {
+    ChannelResult result;
+    result.response = std::move(response);
+    return result;
+}
+
+ChannelResult Broken(std::int32_t error, std::string response = {}, int code = 0) {
+    ChannelResult result;
+    result.outcome = code >= 500 ? ChannelOutcome::kRefused : ChannelOutcome::kTransient;
+    result.error = error;
+    result.replyCode = code;
+    result.response = std::move(response);
+    return result;
+}
+
+// A server as the session's channels see it, shared by all of them, with failures to order.
+struct FakeServer {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::map<std::string, std::uint64_t> files;
+    std::string modes;                       // 'A' or 'P' per log-on
+    int refuseConnects = 0;                  // connections that fail before this many succeed
+    std::deque<ChannelResult> openFailures;  // the next stores' openings fail so
+    std::uint64_t dropAfter = 0;             // a store's connection breaks once past this many bytes
+    std::deque<std::string> finishReplies;   // the next stores' final replies (else 226)
+    bool keepHalf = false;                   // the next store keeps half of what it takes
+    std::deque<std::string> lateSizes;       // answers to SIZE once a final reply came late
+    bool late = false;
+    bool blockWrites = false;     // writes hang until cancelled
+    bool cancelEndsWrite = true;  // whether a cancel can end a hung write
+    bool writeBlocked = false;
+    bool releaseWrites = false;  // ends hung writes (the old connection coming free)
+    int deletesByCleanup = 0;
+};
+
+class FakeChannel final : public IUploadChannel {
+public:
+    FakeChannel(FakeServer& server, bool cleanup) : server_(server), cleanup_(cleanup) {}
+
+    ChannelResult Connect(const ConnectRequest& request) override {
+        std::lock_guard<std::mutex> lock(server_.mutex);
+        if (cancelled_) return Stopped();
+        if (server_.refuseConnects > 0) {
+            --server_.refuseConnects;
+            return Broken(12029);
+        }
+        server_.modes += request.passive ? 'P' : 'A';
+        return Ok("230 Logged on.");
+    }
+    ChannelResult OpenStore(const std::string& path) override {
+        std::lock_guard<std::mutex> lock(server_.mutex);
+        if (cancelled_) return Stopped();
+        if (!server_.openFailures.empty()) {
+            ChannelResult failure = server_.openFailures.front();
+            server_.openFailures.pop_front();
+            return failure;
+        }
+        path_ = path;
+        server_.files[path] = 0;
+        return Ok("150 Ok to send data.");
+    }
+    ChannelResult Write(const char*, std::size_t count) override {
+        std::unique_lock<std::mutex> lock(server_.mutex);
+        if (server_.blockWrites) {
+            server_.writeBlocked = true;
+            server_.changed.notify_all();
+            server_.changed.wait(lock,
+                                 [&] { return (cancelled_ && server_.cancelEndsWrite) || server_.releaseWrites; });
+            return Stopped();
+        }
+        if (cancelled_) return Stopped();
+        std::uint64_t& held = server_.files[path_];
+        if (server_.dropAfter != 0 && held + count > server_.dropAfter) {
+            held = server_.dropAfter;
+            server_.dropAfter = 0;
+            return Broken(10054);
+        }
+        held += count;
+        return Ok();
+    }
+    ChannelResult FinishStore() override {
+        std::lock_guard<std::mutex> lock(server_.mutex);
+        if (cancelled_) return Stopped();
+        if (server_.keepHalf) {
+            server_.files[path_] /= 2;
+            server_.keepHalf = false;
+        }
+        std::string reply = "226 Transfer complete.";
+        if (!server_.finishReplies.empty()) {
+            reply = server_.finishReplies.front();
+            server_.finishReplies.pop_front();
+        }
+        server_.late = reply.rfind("1", 0) == 0;
+        return Ok(reply);
+    }
+    void AbortStore() override {}
+    ChannelResult Ask(const std::string& command) override {
+        std::lock_guard<std::mutex> lock(server_.mutex);
+        if (cancelled_) return Stopped();
+        if (command.rfind("SIZE ", 0) != 0) return Ok("200 NOOP ok.");
+        if (server_.late && !server_.lateSizes.empty()) {
+            const std::string answer = server_.lateSizes.front();
+            server_.lateSizes.pop_front();
+            return Ok(answer);
+        }
+        const auto found = server_.files.find(command.substr(5));
+        return found == server_.files.end() ? Ok("550 No such file.") : Ok("213 " + std::to_string(found->second));
+    }
+    ChannelResult Site(const std::string&) override {
+        std::lock_guard<std::mutex> lock(server_.mutex);
+        return cancelled_ ? Stopped() : Ok("200 SITE CHMOD ok.");
+    }
+    ChannelResult Delete(const std::string& path) override {
+        std::lock_guard<std::mutex> lock(server_.mutex);
+        if (cancelled_) return Stopped();
+        if (server_.files.erase(path) == 0) return Broken(12003, "550 No such file.", 550);
+        if (cleanup_) ++server_.deletesByCleanup;
+        server_.changed.notify_all();
+        return Ok("250 Deleted.");
+    }
+    void Disconnect() override {}
+    void Cancel() override {
+        std::lock_guard<std::mutex> lock(server_.mutex);
+        cancelled_ = true;
+        server_.changed.notify_all();
+    }
+    void SetLog(LogSink) override {}
+
+private:
+    static ChannelResult Stopped() {
+        ChannelResult result;
+        result.outcome = ChannelOutcome::kStopped;
+        return result;
+    }
+    FakeServer& server_;
+    const bool cleanup_;
+    bool cancelled_ = false;
+    std::string path_;
+};
+
+class FakeFile final : public ILocalFile {
+public:
+    explicit FakeFile(std::uint64_t size) : left_(size), size_(size) {}
+    bool Length(std::uint64_t& length, std::uint32_t&) override {
+        length = size_;
+        return true;
+    }
+    bool Read(char* buffer, std::size_t capacity, std::size_t& read, std::uint32_t&) override {
+        read = static_cast<std::size_t>(std::min<std::uint64_t>(capacity, left_));
+        std::fill(buffer, buffer + read, 'x');
+        left_ -= read;
+        return true;
+    }
+
+private:
+    std::uint64_t left_;
+    std::uint64_t size_;
+};
+
+// A clock that moves only when the session waits (and a little with every call it times).
+class FakeServices final : public ISessionServices {
+public:
+    explicit FakeServices(FakeServer& server) : server_(server) {}
+    // The cleanups' threads; the session's last reference may go with one of them, so they
+    // are joined by the test, never by this object's destructor.
+    void Join() {
+        for (std::thread& thread : threads_) thread.join();
+        threads_.clear();
+    }
+    std::unique_ptr<IUploadChannel> MakeChannel(const UploadRequest&, bool cleanup) override {
+        return std::make_unique<FakeChannel>(server_, cleanup);
+    }
+    std::unique_ptr<ILocalFile> OpenLocalFile(const std::wstring& path, std::uint32_t& error) override {
+        const auto found = localFiles.find(path);
+        if (found == localFiles.end()) {
+            error = 2;
+            return nullptr;
+        }
+        return std::make_unique<FakeFile>(found->second);
+    }
+    std::uint64_t NowMicros() override { return now_ += 1000; }
+    std::uint32_t WallSeconds32() override { return 1000; }
+    void Wait(std::uint64_t ms, const std::function<bool()>& stopped) override {
+        if (stopped()) return;
+        waits.push_back(ms);
+        now_ += ms * 1000;
+    }
+    void Wake() override {}
+    std::wstring Widen(std::string_view text) override { return std::wstring(text.begin(), text.end()); }
+    bool StartThread(std::function<void()> work) override {
+        threads_.emplace_back(std::move(work));
+        return true;
+    }
+
+    std::map<std::wstring, std::uint64_t> localFiles;
+    std::vector<std::uint64_t> waits;
+
+private:
+    FakeServer& server_;
+    std::uint64_t now_ = 0;
+    std::vector<std::thread> threads_;
+};
+
+// UTF-8 of a text of the Basic Multilingual Plane (all the session's texts are).
+std::string Utf8(const std::wstring& text) {
+    std::string bytes;
+    for (const wchar_t c : text) {
+        const auto code = static_cast<unsigned>(c);
+        if (code < 0x80) {
+            bytes += static_cast<char>(code);
+        } else if (code < 0x800) {
+            bytes += static_cast<char>(0xC0 | (code >> 6));
+            bytes += static_cast<char>(0x80 | (code & 0x3F));
+        } else {
+            bytes += static_cast<char>(0xE0 | (code >> 12));
+            bytes += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            bytes += static_cast<char>(0x80 | (code & 0x3F));
+        }
+    }
+    return bytes;
+}
+
+class FakeView final : public IUploadView {
+public:
+    void Status(const std::wstring& text) override { Add(Utf8(text)); }
+    void FileStarted() override {}
+    void FileProgress(int) override {}
+    void FileStored() override {}
+    void LogLine(const std::string&) override {}
+    void Rate(const std::wstring&) override {}
+    void Report(std::int32_t error, const std::string& text) override {
+        Add("REPORT " + std::to_string(error) + " " + text);
+    }
+    void Ended(const UploadOutcome& outcome) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ended.push_back(outcome);
+    }
+    std::string Said() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return said_;
+    }
+    std::vector<UploadOutcome> ended;
+
+private:
+    void Add(const std::string& line) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        said_ += (said_.empty() ? "" : "\n") + line;
+    }
+    std::mutex mutex_;
+    std::string said_;
+};
+
+// A session of two files, a.txt (10 bytes) then b.bin (5000), on the server as arranged.
+struct Session {
+    FakeServer server;
+    std::shared_ptr<FakeServices> services = std::make_shared<FakeServices>(server);
+    std::shared_ptr<FakeView> view = std::make_shared<FakeView>();
+    std::shared_ptr<UploadSession> session;
+
+    explicit Session(std::int32_t retries = 10) {
+        UploadRequest request;
+        request.host = "127.0.0.1";
+        request.user = "user";
+        request.remotePath = "/";
+        request.retryCount = retries;
+        for (const auto& [name, size] : {std::pair{"a.txt", 10}, std::pair{"b.bin", 5000}}) {
+            const std::wstring path = L"C:\\" + std::wstring(name, name + std::char_traits<char>::length(name));
+            request.files.push_back({path, name, std::string("C:\\") + name, static_cast<std::uint64_t>(size)});
+            services->localFiles[path] = static_cast<std::uint64_t>(size);
+        }
+        session = std::make_shared<UploadSession>(std::move(request), services, view);
+    }
+    ~Session() { services->Join(); }
+    std::string Files() {
+        std::lock_guard<std::mutex> lock(server.mutex);
+        std::string text;
+        for (const auto& [path, size] : server.files)
+            text += (text.empty() ? "" : " ") + path + "=" + std::to_string(size);
+        return text;
+    }
+};
+
+// The stored files as Files() shows the server's: sorted by name.
+std::string Stored(const UploadOutcome& outcome) {
+    std::map<std::string, std::uint64_t> sorted;
+    for (const StoredFile& file : outcome.stored) sorted["/" + file.name] = file.size;
+    std::string text;
+    for (const auto& [path, size] : sorted) text += (text.empty() ? "" : " ") + path + "=" + std::to_string(size);
+    return text;
+}
+
+TEST(UploadSession, ExchangesAsTheServerAnswers) {
+    const struct {
+        const char* label;
+        std::function<void(FakeServer&)> arrange;
+        std::int32_t result;
+        const char* files;  // on the server afterwards
+        const char* modes;  // the log-ons, active or passive
+        std::vector<std::uint64_t> waits;
+        const char* said;  // statuses and reports, in order
+    } cases[] = {
+        {"both stored",
+         [](FakeServer&) {},
+         1,
+         "/1000(a.txt)=10 /1000(b.bin)=5000",
+         "A",
+         {},
+         "[0/2] a.txt C:\\a.txt\n[1/2] b.bin C:\\b.bin"},
+        {"a final reply that comes late: the file is watched, then confirmed on a fresh connection",
+         [](FakeServer& s) {
+             s.finishReplies = {"150 Ok to send data."};
+             s.lateSizes = {"213 4", "213 10"};
+         },
+         1,
+         "/1000(a.txt)=10 /1000(b.bin)=5000",
+         "AA",
+         {1000, 1000},
+         "[0/2] a.txt C:\\a.txt\n[1/2] b.bin C:\\b.bin"},
+        {"a store kept short: refused, its part deleted, sent again under a new name",
+         [](FakeServer& s) { s.keepHalf = true; },
+         1,
+         "/1000(b.bin)=5000 /1001(a.txt)=10",
+         "AA",
+         {1000},
+         "[0/2] a.txt C:\\a.txt\nREPORT 12003 213 5 (10 bytes sent)\n재시도 1/10 … 213 5 (10 bytes sent)\n"
+         "[0/2] a.txt C:\\a.txt\n[1/2] b.bin C:\\b.bin"},
+        {"a store refused for good: no retry, the later file not tried",
+         [](FakeServer& s) { s.finishReplies = {"552 Quota exceeded."}; },
+         0,
+         "/1000(a.txt)=10",
+         "A",
+         {},
+         "[0/2] a.txt C:\\a.txt\nREPORT 12003 552 Quota exceeded."},
+        {"425 in active mode: the retry goes passive",
+         [](FakeServer& s) { s.openFailures = {Broken(12003, "425 Can't open data connection.", 425)}; },
+         1,
+         "/1000(b.bin)=5000 /1001(a.txt)=10",
+         "AP",
+         {1000},
+         "REPORT 0 425 Can't open data connection.\n재시도 1/10 … 425 Can't open data connection.\n"
+         "[0/2] a.txt C:\\a.txt\n[1/2] b.bin C:\\b.bin"},
+        {"a data connection lost part way: the part deleted, the file sent again",
+         [](FakeServer& s) { s.dropAfter = 3000; },
+         1,
+         "/1000(a.txt)=10 /1001(b.bin)=5000",
+         "AA",
+         {1000},
+         "[0/2] a.txt C:\\a.txt\n[1/2] b.bin C:\\b.bin\nREPORT 0 \n재시도 1/10 … connection lost (error 10054)\n"
+         "[1/2] b.bin C:\\b.bin"},
+        {"a server that is not there: two retries before any log-on, after 1 and 2 s",
+         [](FakeServer& s) { s.refuseConnects = 9; },
+         0,
+         "",
+         "",
+         {1000, 2000},
+         "REPORT 0 \n재시도 1/2 … connection failed (error 12029)\n재시도 2/2 … connection failed (error 12029)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        Session run;
+        c.arrange(run.server);
+        run.session->Run();
+        ASSERT_EQ(run.view->ended.size(), 1u);
+        const UploadOutcome& outcome = run.view->ended.front();
+        EXPECT_EQ(outcome.result, c.result);
+        EXPECT_EQ(Stored(outcome), c.result == 1 ? c.files : "");
+        EXPECT_EQ(run.Files(), c.files);
+        EXPECT_EQ(run.server.modes, c.modes);
+        EXPECT_EQ(run.services->waits, c.waits);
+        EXPECT_EQ(run.view->Said(), c.said);
+    }
+}
+
+// "S", or the page going away, while a write hangs on a server that stopped reading: the outcome
+// is settled at once, and the part is deleted on a fresh connection while the old one still
+// hangs, also where the platform cannot cut the hung write short.
+TEST(UploadSession, AStopWhileAWriteHangsDeletesThePartAtOnce) {
+    for (const bool cancelEndsWrite : {true, false}) {
+        for (const StopReason reason : {StopReason::kUser, StopReason::kPageGone}) {
+            SCOPED_TRACE(std::string(cancelEndsWrite ? "cancellable" : "stuck") +
+                         (reason == StopReason::kUser ? ", user" : ", page gone"));
+            Session run;
+            run.server.blockWrites = true;
+            run.server.cancelEndsWrite = cancelEndsWrite;
+            std::thread worker([&] { run.session->Run(); });
+            {
+                std::unique_lock<std::mutex> lock(run.server.mutex);
+                ASSERT_TRUE(run.server.changed.wait_for(lock, std::chrono::seconds(10),
+                                                        [&] { return run.server.writeBlocked; }));
+            }
+            ASSERT_TRUE(run.session->Stop(reason));
+            EXPECT_FALSE(run.session->Stop(StopReason::kUser));  // once settled, it stays
+            ASSERT_TRUE(run.session->Outcome().has_value());
+            EXPECT_EQ(run.session->Outcome()->result, 0);
+            EXPECT_EQ(run.session->Outcome()->stopped, reason);
+            {
+                std::unique_lock<std::mutex> lock(run.server.mutex);
+                EXPECT_TRUE(run.server.changed.wait_for(lock, std::chrono::seconds(10),
+                                                        [&] { return run.server.files.empty(); }));
+                run.server.releaseWrites = true;  // the hung connection comes free at last
+                run.server.changed.notify_all();
+            }
+            worker.join();
+            run.services->Join();
+            EXPECT_EQ(run.Files(), "");
+            EXPECT_EQ(run.server.deletesByCleanup, 1);
+            EXPECT_TRUE(run.view->ended.empty());  // the stopper knew the outcome first
+        }
+    }
+}
+
+// The transfer log shows the exchange, never the account's log-on.
+TEST(TransferLog, CommandsAndRepliesThatCarryTheAccountStayOut) {
+    const struct {
+        bool command;
+        const char* line;
+        bool hidden;
+    } cases[] = {
+        {true, "USER anna", true},
+        {true, "user anna", true},
+        {true, "PASS secret", true},
+        {true, "pAsS x", true},
+        {true, "STOR x", false},
+        {true, "USE", false},
+        {true, "SITE chmod 777 /a", false},
+        {false, "331 Password required", true},
+        {false, "230 Logged on", true},
+        {false, "226 Transfer complete", false},
+        {false, "33", false},
+        {false, "530 Login incorrect.", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        EXPECT_EQ(c.command ? IsHiddenCommand(c.line) : IsHiddenReply(c.line), c.hidden);
+    }
+}
+
+}  // namespace
+}  // namespace tovalo::upload
