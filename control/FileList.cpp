@@ -4,7 +4,6 @@
 
 #include "control/FileListRules.h"
 #include "control/ListMessages.h"
-#include "control/ListRows.h"
 #include "framework/Dialog.h"
 #include "framework/LocalPath.h"
 #include "framework/Raii.h"
@@ -38,7 +37,9 @@ CTovaloCtrl::ListBatch::ListBatch(CTovaloCtrl& control) : control_(control) {
 }
 
 CTovaloCtrl::ListBatch::~ListBatch() {
-    if (--control_.m_batchDepth == 0) control_.HoldRedraw(false);
+    if (--control_.m_batchDepth > 0) return;
+    control_.m_view.Show();
+    control_.HoldRedraw(false);
 }
 
 void CTovaloCtrl::HoldRedraw(bool hold) {
@@ -51,6 +52,7 @@ void CTovaloCtrl::HoldRedraw(bool hold) {
 
 void CTovaloCtrl::Tell(const wchar_t* text) {
     if (m_batchDepth > 0) {
+        m_view.Show();
         HoldRedraw(false);
         if (HWND list = Hwnd()) ::UpdateWindow(list);
     }
@@ -61,19 +63,14 @@ void CTovaloCtrl::Tell(const wchar_t* text) {
 
 bool CTovaloCtrl::InsertFileItem(int icon, const std::wstring& name, const std::wstring& typeText, std::uint32_t size,
                                  const std::wstring& path) {
-    HWND list = Hwnd();
-    if (!list) return false;
+    if (!Hwnd()) return false;
     FileRow row{path, name, typeText, size, icon};
     if (m_iconSet == 0) {
         row.image = row.IsServerEntry() ? ProbeIcon(typeText, row.type) : GetShellIcon(path, row.type);
     }
-    const int at = rows::InsertAtTop(list, row.name, row.image);
-    if (at < 0) return false;
-    rows::SetCell(list, at, rows::kType, row.type);
-    rows::SetCell(list, at, rows::kSizeText, fw::ToWide(SizeText(size)));
-    rows::SetCell(list, at, rows::kPath, row.path);
-    rows::SetCell(list, at, rows::kSize, std::to_wstring(size));
     m_rows.AddAtTop(std::move(row));
+    // A batch tells the list view of its rows once, when it ends.
+    if (m_batchDepth == 0) m_view.Show();
     return true;
 }
 
@@ -109,11 +106,14 @@ void CTovaloCtrl::CountSize(std::uint32_t size) {
     }
 }
 
-void CTovaloCtrl::RearrangeRows() { rows::Arrange(Hwnd()); }
+void CTovaloCtrl::RearrangeRows() {
+    m_view.Show();
+    m_view.Arrange();
+}
 
 void CTovaloCtrl::ClearRows() {
-    if (HWND list = Hwnd()) ::SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
     m_rows.Clear();
+    m_view.Removed({}, true);
 }
 
 bool CTovaloCtrl::AddLocalFile(const std::wstring& path, bool quiet) {
@@ -185,10 +185,11 @@ void CTovaloCtrl::DeleteAllItemInList() {
 
 void CTovaloCtrl::DeleteSelectedItem() {
     if (!ListAcceptsChanges()) return;
-    HWND list = Hwnd();
+    // The selection is the list view's: it must know every row first.
+    m_view.Show();
     std::vector<std::size_t> chosen;
-    for (int row = rows::NextSelected(list, -1); row >= 0 && static_cast<std::size_t>(row) < m_rows.Count();
-         row = rows::NextSelected(list, row)) {
+    for (int row = m_view.NextSelected(-1); row >= 0 && static_cast<std::size_t>(row) < m_rows.Count();
+         row = m_view.NextSelected(row)) {
         chosen.push_back(static_cast<std::size_t>(row));
     }
     if (chosen.empty()) {
@@ -208,25 +209,18 @@ void CTovaloCtrl::DeleteSelectedItem() {
         }
     }
     const ListBatch batch(*this);
-    if (chosen.size() == m_rows.Count()) {
-        ::SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
-    } else {
-        // From the bottom up, so that no row still to go moves (and the list view moves the fewest).
-        for (auto row = chosen.rbegin(); row != chosen.rend(); ++row) {
-            ::SendMessageW(list, LVM_DELETEITEM, static_cast<WPARAM>(*row), 0);
-        }
-    }
+    const bool all = chosen.size() == m_rows.Count();
     m_rows.Remove(chosen);
+    m_view.Removed(chosen, all);
     RearrangeRows();
 }
 
 LRESULT CTovaloCtrl::OnLButtonDblClk(WPARAM wp, LPARAM lp) {
     if (!ListAcceptsChanges()) return 0;
-    HWND list = Hwnd();
-    const auto mark = static_cast<int>(::SendMessageW(list, LVM_GETSELECTIONMARK, 0, 0));
-    if (mark < 0 || static_cast<std::size_t>(mark) >= m_rows.Count()) return 0;
+    const FileRow* row = m_view.Shown(m_view.SelectionMark());
+    if (!row) return 0;
     // A server entry's "^^^" text is no file and simply fails to open.
-    const std::wstring path = m_rows.At(static_cast<std::size_t>(mark)).path;
+    const std::wstring path = row->path;
     ::OutputDebugStringW(path.c_str());
     ::ShellExecuteW(::GetDesktopWindow(), L"open", path.c_str(), nullptr, nullptr, SW_SHOWDEFAULT);
     return DefaultWindowProc(WM_LBUTTONDBLCLK, wp, lp);

@@ -5,6 +5,24 @@
 
 namespace tovalo {
 
+std::wstring FileRow::Text(Column column) const {
+    switch (column) {
+    case Column::kName:
+        return name;
+    case Column::kType:
+        return type;
+    case Column::kSizeText: {
+        const std::string text = SizeText(size);  // digits, a point, a blank and Latin letters
+        return std::wstring(text.begin(), text.end());
+    }
+    case Column::kPath:
+        return path;
+    case Column::kSize:
+        return std::to_wstring(size);
+    }
+    return {};
+}
+
 void FileRows::AddAtTop(FileRow row) {
     rows_.push_back(std::move(row));
     paths_.insert(rows_.back().path);

@@ -1,7 +1,7 @@
 // The file list's rows as the control keeps them: one entry for each row of its list view, in the
 // view's order, with an index of their paths so that the duplicate rule costs the same for the
-// ten-thousandth file as for the first. The view shows these entries; the control never reads
-// them back from its cells.
+// ten-thousandth file as for the first. The list view holds no rows of its own: it asks for the
+// texts and images of the rows it shows, and these entries answer.
 #pragma once
 
 #include "control/FileListRules.h"
@@ -16,6 +16,10 @@
 
 namespace tovalo {
 
+// The list's five columns.
+enum class Column : int { kName = 0, kType = 1, kSizeText = 2, kPath = 3, kSize = 4 };
+inline constexpr int kColumnCount = 5;
+
 struct FileRow {
     std::wstring path;  // a local file's full path, or kServerPrefix and the server's reference
     std::wstring name;  // the name column
@@ -24,6 +28,8 @@ struct FileRow {
     int image = 0;
 
     bool IsServerEntry() const { return IsServerPath(path); }
+    // What the column shows: name, type, size text, path, size in bytes ("%u").
+    std::wstring Text(Column column) const;
 };
 
 class FileRows {

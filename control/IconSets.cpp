@@ -3,8 +3,6 @@
 #include "control/TovaloCtrl.h"
 
 #include "control/FileListRules.h"
-#include "control/ListRows.h"
-#include "framework/Text.h"
 
 #include <commctrl.h>
 
@@ -36,9 +34,8 @@ void CTovaloCtrl::ChangeIconSet(std::int32_t set) {
         } else {
             row.image = ProbeIcon(extension, row.type);
         }
-        rows::SetImage(list, static_cast<int>(at), row.image);
-        rows::SetCell(list, static_cast<int>(at), rows::kType, row.type);
     }
+    // The list view asks for the new images and types as it draws the rows again.
     ::InvalidateRect(list, nullptr, TRUE);
     RearrangeRows();
     m_iconSet = set;

@@ -1,41 +1,142 @@
-// The control's rows through the list view's own messages (see ListRows.h).
+// The control's list view as a view of its rows (see ListRows.h).
 #include "control/ListRows.h"
 
-#include <commctrl.h>
+#include <string>
+#include <string_view>
 
-namespace tovalo::rows {
+namespace tovalo {
+namespace {
 
-int InsertAtTop(HWND list, const std::wstring& name, int image) {
+void SetState(HWND list, int row, UINT mask, UINT state) {
     LVITEMW item{};
-    item.mask = LVIF_TEXT | LVIF_IMAGE;
-    item.iItem = 0;
-    item.pszText = const_cast<wchar_t*>(name.c_str());
-    item.iImage = image;
-    return static_cast<int>(::SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+    item.stateMask = mask;
+    item.state = state;
+    ::SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
 }
 
-void SetCell(HWND list, int row, int column, const std::wstring& text) {
-    LVITEMW item{};
-    item.mask = LVIF_TEXT;
-    item.iItem = row;
-    item.iSubItem = column;
-    item.pszText = const_cast<wchar_t*>(text.c_str());
-    ::SendMessageW(list, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+// The list view's own type-ahead: case does not count, a partial text names the rows it starts.
+bool NameMatches(std::wstring_view name, std::wstring_view wanted, bool partial) {
+    if (partial ? name.size() < wanted.size() : name.size() != wanted.size()) return false;
+    if (wanted.empty()) return true;
+    const int length = static_cast<int>(wanted.size());
+    return ::CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, name.data(), length, wanted.data(), length) ==
+           CSTR_EQUAL;
 }
 
-void SetImage(HWND list, int row, int image) {
-    LVITEMW item{};
-    item.mask = LVIF_IMAGE;
-    item.iItem = row;
-    item.iImage = image;
-    ::SendMessageW(list, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+}  // namespace
+
+void RowsView::Attach(HWND list) {
+    list_ = list;
+    shown_ = rows_.Count();
+    if (list_) ::SendMessageW(list_, LVM_SETITEMCOUNT, shown_, 0);
 }
 
-int NextSelected(HWND list, int from) {
+void RowsView::Show() {
+    const std::size_t added = Unshown();
+    if (!list_ || shown_ == rows_.Count()) {
+        shown_ = rows_.Count();
+        return;
+    }
+    // The list view keeps its selection by index: read it before the count grows, and move it down
+    // by the rows that came in above, as a list view that holds its rows moves it itself.
+    std::vector<int> selected;
+    if (added && ::SendMessageW(list_, LVM_GETSELECTEDCOUNT, 0, 0) > 0) {
+        for (int row = NextSelected(-1); row >= 0; row = NextSelected(row)) selected.push_back(row);
+    }
+    const auto focus =
+        added ? static_cast<int>(::SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED)) : -1;
+    const int mark = added ? SelectionMark() : -1;
+    shown_ = rows_.Count();
+    ::SendMessageW(list_, LVM_SETITEMCOUNT, shown_, LVSICF_NOSCROLL);
+    if (!added) return;
+    const int shift = static_cast<int>(added);
+    if (!selected.empty()) {
+        SetState(list_, -1, LVIS_SELECTED, 0);
+        for (int row : selected) SetState(list_, row + shift, LVIS_SELECTED, LVIS_SELECTED);
+    }
+    if (focus >= 0) SetState(list_, focus + shift, LVIS_FOCUSED, LVIS_FOCUSED);
+    if (mark >= 0 || !selected.empty()) ::SendMessageW(list_, LVM_SETSELECTIONMARK, 0, mark >= 0 ? mark + shift : -1);
+}
+
+void RowsView::Removed(const std::vector<std::size_t>& rows, bool all) {
+    if (list_) {
+        if (all) {
+            ::SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
+        } else {
+            // From the bottom up, so that no row still to go moves. The list view moves the
+            // selection, the focus and the mark of the rows below each one itself.
+            for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
+                ::SendMessageW(list_, LVM_DELETEITEM, static_cast<WPARAM>(*row), 0);
+            }
+        }
+    }
+    shown_ = rows_.Count();
+}
+
+int RowsView::NextSelected(int from) const {
+    if (!list_) return -1;
     return static_cast<int>(
-        ::SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(from), MAKELPARAM(LVNI_SELECTED, 0)));
+        ::SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(from), MAKELPARAM(LVNI_SELECTED, 0)));
 }
 
-void Arrange(HWND list) { ::SendMessageW(list, LVM_ARRANGE, LVA_DEFAULT, 0); }
+int RowsView::SelectionMark() const {
+    return list_ ? static_cast<int>(::SendMessageW(list_, LVM_GETSELECTIONMARK, 0, 0)) : -1;
+}
 
-}  // namespace tovalo::rows
+const FileRow* RowsView::Shown(int row) const {
+    if (row < 0 || static_cast<std::size_t>(row) >= shown_) return nullptr;
+    // Rows the list view has not been told of yet sit above the ones it shows.
+    const std::size_t at = static_cast<std::size_t>(row) + Unshown();
+    return at < rows_.Count() ? &rows_.At(at) : nullptr;
+}
+
+void RowsView::Arrange() const {
+    if (list_) ::SendMessageW(list_, LVM_ARRANGE, LVA_DEFAULT, 0);
+}
+
+LRESULT RowsView::Answer(NMHDR* notification) const {
+    if (!list_ || !notification || notification->hwndFrom != list_) return 0;
+    switch (notification->code) {
+    case LVN_GETDISPINFOW:
+        Describe(reinterpret_cast<NMLVDISPINFOW*>(notification)->item);
+        return 0;
+    case LVN_ODFINDITEMW:
+        return Find(*reinterpret_cast<const NMLVFINDITEMW*>(notification));
+    default:
+        return 0;
+    }
+}
+
+void RowsView::Describe(LVITEMW& item) const {
+    const FileRow* row = Shown(item.iItem);
+    if (row && (item.mask & LVIF_IMAGE)) item.iImage = row->image;
+    if (!(item.mask & LVIF_TEXT) || !item.pszText || item.cchTextMax <= 0) return;
+    item.pszText[0] = L'\0';
+    if (!row || item.iSubItem < 0 || item.iSubItem >= kColumnCount) return;
+    // Cut to the list view's buffer, as it would cut a text it held; whoever reads a cell asks
+    // again with a larger buffer when the text filled it.
+    const std::wstring text = row->Text(static_cast<Column>(item.iSubItem));
+    ::lstrcpynW(item.pszText, text.c_str(), item.cchTextMax);
+}
+
+int RowsView::Find(const NMLVFINDITEMW& find) const {
+    const LVFINDINFOW& what = find.lvfi;
+    // Rows are found by name only: they carry no item data, and a place is not a row's own.
+    if (!(what.flags & (LVFI_STRING | LVFI_PARTIAL)) || !what.psz) return -1;
+    const std::wstring_view wanted(what.psz);
+    const bool partial = (what.flags & LVFI_PARTIAL) != 0;
+    const int count = static_cast<int>(shown_);
+    const int start = find.iStart > 0 && find.iStart < count ? find.iStart : 0;
+    for (int step = 0; step < count; ++step) {
+        int row = start + step;
+        if (row >= count) {
+            if (!(what.flags & LVFI_WRAP)) break;
+            row -= count;
+        }
+        const FileRow* shown = Shown(row);
+        if (shown && NameMatches(shown->name, wanted, partial)) return row;
+    }
+    return -1;
+}
+
+}  // namespace tovalo

@@ -86,9 +86,12 @@ const fw::PersistedProperty<CTovaloCtrl> CTovaloCtrl::kPersisted[] = {
 std::vector<fw::PropertyRef> CTovaloCtrl::PersistedProperties() { return fw::Bind<CTovaloCtrl>(kPersisted, *this); }
 
 void CTovaloCtrl::PreCreateWindow(fw::WindowCreate& create) {
-    // The control's window is the list view itself, in icon view until the page picks another.
+    // The control's window is the list view itself, in icon view until the page picks another. It
+    // holds no rows: it asks the control for what it shows (owner data), through the notifications
+    // that the reflector around it hands back.
     create.className = WC_LISTVIEWW;
-    create.style |= WS_BORDER;
+    create.style |= WS_BORDER | LVS_OWNERDATA;
+    create.reflect = true;
 }
 
 LRESULT CTovaloCtrl::OnWindowMessage(UINT msg, WPARAM wp, LPARAM lp) {
@@ -104,6 +107,8 @@ LRESULT CTovaloCtrl::OnWindowMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return OnTimer(wp, lp);
     case OCM_COMMAND:
         return 0;
+    case OCM_NOTIFY:
+        return m_view.Answer(reinterpret_cast<NMHDR*>(lp));
     case WM_DROPFILES:
         OnDropFiles(reinterpret_cast<HDROP>(wp));
         return 0;
@@ -128,6 +133,8 @@ LRESULT CTovaloCtrl::OnCreate(CREATESTRUCTW* cs) {
     ListView_SetImageList(list, m_ilShellSmall.Get(), LVSIL_SMALL);
     m_ilShellLarge = CopyShellImages(0);
     ListView_SetImageList(list, m_ilShellLarge.Get(), LVSIL_NORMAL);
+    // Indices into the lists this window had before (the control activated again).
+    m_shellIcons.clear();
 
     for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
         std::string header = fw::ToAnsi(kColumns[i].header);
@@ -138,6 +145,7 @@ LRESULT CTovaloCtrl::OnCreate(CREATESTRUCTW* cs) {
         column.pszText = header.data();
         ::SendMessageA(list, LVM_INSERTCOLUMNA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
     }
+    m_view.Attach(list);
     m_fileDrop.Register(list, [this] { return AcceptsDrops(); });
     return 0;
 }
@@ -146,6 +154,11 @@ void CTovaloCtrl::OnDestroy() {
     // The page is going away during an upload (a closed tab): the session stops at its next block.
     if (m_activeUpload) m_activeUpload->Abandon();
     m_fileDrop.Revoke();
+    // The rows and their totals live as long as the window that shows them.
+    m_view.Attach(nullptr);
+    m_rows.Clear();
+    m_currentSize = 0;
+    m_currentSize64 = 0;
     // The image lists belong to this object, not to the list view: take them back before the
     // list view's own destruction would free them.
     ListView_SetImageList(Hwnd(), nullptr, LVSIL_SMALL);

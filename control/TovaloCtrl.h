@@ -3,6 +3,7 @@
 
 #include "control/FileDrop.h"
 #include "control/FileRows.h"
+#include "control/ListRows.h"
 #include "framework/OleControl.h"
 #include "upload/SkinHeaderCtrl.h"
 
@@ -77,7 +78,7 @@ private:
 
     // The file list (FileList.cpp, ProbeFiles.cpp): rows, the checks of a local file, the totals.
     // Local paths are wide from the page, the dialogs and drops to the file the upload opens. The
-    // rows live in m_rows; the list view shows them and is never read back.
+    // rows live in m_rows; the list view shows them through m_view and holds none of its own.
     bool InsertFileItem(int icon, const std::wstring& name, const std::wstring& typeText, std::uint32_t size,
                         const std::wstring& path);
     int GetShellIcon(const std::wstring& path, std::wstring& typeName);
@@ -97,7 +98,8 @@ private:
     bool ListAcceptsChanges() const { return !m_uploading && Hwnd() != nullptr; }
 
     // Rows added, changed or removed together are drawn once, when the outermost batch ends
-    // (however it ends); a list view redrawn for every row costs milliseconds per row.
+    // (however it ends); a list view redrawn for every row costs milliseconds per row. Rows added
+    // in a batch reach the list view then too (or before a message box, or arranging).
     class ListBatch {
     public:
         explicit ListBatch(CTovaloCtrl& control);
@@ -164,6 +166,7 @@ private:
     std::uint32_t m_uploadResult = 1;
     FileDropRegistration m_fileDrop;
     FileRows m_rows;
+    RowsView m_view{m_rows};
     // The shell's icon (its index in both shell image lists) and type text for each extension it
     // was asked about, so that a folder of one kind of file asks once; emptied with the lists.
     struct ShellIcon {

@@ -72,7 +72,7 @@ STDMETHODIMP_(ULONG) OleControl::Release() {
         // The window goes while the whole object still exists: its last messages (WM_DESTROY)
         // reach the derived control, whose members it may still use.
         refs_ = 1;  // guards against re-entrant release from inside the window's destruction
-        if (hwnd_) ::DestroyWindow(hwnd_);
+        DestroyControlWindow();
         delete this;
     }
     return static_cast<ULONG>(n);

@@ -168,6 +168,11 @@ private:
     LRESULT WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) final;
     void OnWindowDestroyed() final;
     HRESULT InPlaceActivate(LONG verb, IOleClientSite* activeSite, HWND parent, LPCRECT rect);
+    // The control's window at pos in parent, in a reflector when the control asks for one.
+    bool CreateControlWindow(const RECT& pos, HWND parent);
+    void DestroyControlWindow();
+    // The window the container places and shows: the reflector, or the control's window itself.
+    HWND PlacedWindow() const { return reflector_ ? reflector_ : hwnd_; }
     void OnFocusOrClick();
     std::vector<PropertyRef> AllPersistedProperties();
 
@@ -185,7 +190,8 @@ private:
     bool inPlaceActive_ = false;
     bool uiActive_ = false;
     HWND hwnd_ = nullptr;
-    SIZEL extent_;  // HIMETRIC
+    HWND reflector_ = nullptr;  // holds hwnd_ when the control hears its window's notifications
+    SIZEL extent_;              // HIMETRIC
     std::uint32_t version_ = 0x00010000;
     std::uint32_t extentX_ = 0;
     std::uint32_t extentY_ = 0;

@@ -37,7 +37,7 @@ STDMETHODIMP OleControl::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HW
         return InPlaceActivate(verb, site, parent, rect);
     case OLEIVERB_HIDE:
         UIDeactivate();
-        if (hwnd_) ::ShowWindow(hwnd_, SW_HIDE);
+        if (HWND placed = PlacedWindow()) ::ShowWindow(placed, SW_HIDE);
         return S_OK;
     case OLEIVERB_PROPERTIES: {
         HWND owner = parent;
@@ -130,18 +130,15 @@ HRESULT OleControl::InPlaceActivate(LONG verb, IOleClientSite* activeSite, HWND,
         inPlace->GetWindowContext(frame_.Put(), uiWindow_.Put(), &pos, &clip, &frameInfo);
         if (rect) pos = *rect;
 
-        WindowCreate create{nullptr, WS_CHILD | WS_CLIPSIBLINGS, 0};
-        PreCreateWindow(create);
-        if (!hwnd_) hwnd_ = CreateSuperclassWindow(create, pos, parent, this);
-        if (!hwnd_) {
+        if (!hwnd_ && !CreateControlWindow(pos, parent)) {
             InPlaceDeactivate();
             return E_FAIL;
         }
-        ::ShowWindow(hwnd_, SW_SHOWNA);
+        ::ShowWindow(PlacedWindow(), SW_SHOWNA);
     } else {
         if (rect) SetObjectRects(rect, rect);
         // Every verb that activates also shows: the window may have been hidden by OLEIVERB_HIDE.
-        if (hwnd_ && !::IsWindowVisible(hwnd_)) ::ShowWindow(hwnd_, SW_SHOWNA);
+        if (HWND placed = PlacedWindow(); placed && !::IsWindowVisible(placed)) ::ShowWindow(placed, SW_SHOWNA);
     }
     if (verb == OLEIVERB_UIACTIVATE && !uiActive_ && inPlaceSite_) {
         uiActive_ = true;
@@ -193,7 +190,7 @@ STDMETHODIMP OleControl::InPlaceDeactivate() {
     if (!inPlaceActive_) return S_OK;
     UIDeactivate();
     inPlaceActive_ = false;
-    if (hwnd_) ::DestroyWindow(hwnd_);  // clears hwnd_ through OnWindowDestroyed
+    DestroyControlWindow();
     ComPtr<IOleInPlaceSite> site = inPlaceSite_;
     inPlaceSite_.Reset();
     frame_.Reset();
@@ -213,11 +210,37 @@ STDMETHODIMP OleControl::UIDeactivate() {
 
 STDMETHODIMP OleControl::SetObjectRects(LPCRECT pos, LPCRECT) {
     if (!pos) return E_POINTER;
-    if (hwnd_) {
-        ::SetWindowPos(hwnd_, nullptr, pos->left, pos->top, pos->right - pos->left, pos->bottom - pos->top,
+    if (HWND placed = PlacedWindow()) {
+        ::SetWindowPos(placed, nullptr, pos->left, pos->top, pos->right - pos->left, pos->bottom - pos->top,
                        SWP_NOZORDER | SWP_NOACTIVATE);
     }
     return S_OK;
+}
+
+bool OleControl::CreateControlWindow(const RECT& pos, HWND parent) {
+    DestroyControlWindow();  // a reflector whose window someone else destroyed
+    WindowCreate create{nullptr, WS_CHILD | WS_CLIPSIBLINGS, 0};
+    PreCreateWindow(create);
+    if (!create.reflect) {
+        hwnd_ = CreateSuperclassWindow(create, pos, parent, this);
+        return hwnd_ != nullptr;
+    }
+    reflector_ = CreateReflectorWindow(pos, parent);
+    if (!reflector_) return false;
+    // Shown and hidden with the reflector, at its size.
+    create.style |= WS_VISIBLE;
+    const RECT inside{0, 0, pos.right - pos.left, pos.bottom - pos.top};
+    hwnd_ = CreateSuperclassWindow(create, inside, reflector_, this);
+    if (!hwnd_) DestroyControlWindow();
+    return hwnd_ != nullptr;
+}
+
+void OleControl::DestroyControlWindow() {
+    HWND placed = PlacedWindow();
+    reflector_ = nullptr;
+    // The container may have destroyed its window, and ours with it, already. Clears hwnd_ through
+    // OnWindowDestroyed.
+    if (placed && ::IsWindow(placed)) ::DestroyWindow(placed);
 }
 
 void OleControl::OnWindowDestroyed() { hwnd_ = nullptr; }

@@ -6,6 +6,7 @@
 #include "framework/Module.h"
 
 #include <commctrl.h>
+#include <olectl.h>
 
 #include <array>
 #include <atomic>
@@ -32,7 +33,10 @@ struct Registry {
     SlimLock lock;
     std::array<SuperclassInfo, kMaxSuperclasses> entries;
     std::atomic<size_t> published{0};  // entries [0, published) are complete
+    std::atomic<ATOM> reflector{0};    // the reflector class, once registered
 };
+
+constexpr wchar_t kReflectorClass[] = L"Tovalo.Reflector";
 
 Registry& Classes() {
     static Registry registry;  // constructed once, thread-safely
@@ -107,7 +111,66 @@ const SuperclassInfo* Register(const wchar_t* base) {
     return &info;
 }
 
+// The window the reflector holds, when it is the one that sent a message.
+HWND HeldWindow(HWND reflector, HWND from) { return from && ::GetParent(from) == reflector ? from : nullptr; }
+
+LRESULT CALLBACK ReflectorProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_NOTIFY:
+        if (HWND from = HeldWindow(hwnd, lp ? reinterpret_cast<const NMHDR*>(lp)->hwndFrom : nullptr)) {
+            return ::SendMessageW(from, OCM_NOTIFY, wp, lp);
+        }
+        break;
+    case WM_COMMAND:
+        if (HWND from = HeldWindow(hwnd, reinterpret_cast<HWND>(lp))) return ::SendMessageW(from, OCM_COMMAND, wp, lp);
+        break;
+    case WM_NOTIFYFORMAT:
+        if (lp == NF_QUERY) return NFR_UNICODE;
+        break;
+    case WM_SIZE:
+        if (HWND held = ::GetWindow(hwnd, GW_CHILD)) {
+            ::SetWindowPos(held, nullptr, 0, 0, LOWORD(lp), HIWORD(lp), SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+        return 0;
+    case WM_SETFOCUS:
+        if (HWND held = ::GetWindow(hwnd, GW_CHILD)) ::SetFocus(held);
+        return 0;
+    case WM_ERASEBKGND:
+        return TRUE;  // the child covers every pixel
+    default:
+        break;
+    }
+    return ::DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+ATOM RegisterReflector() {
+    Registry& r = Classes();
+    if (const ATOM atom = r.reflector.load(std::memory_order_acquire)) return atom;
+    LockScope hold(r.lock);
+    if (const ATOM atom = r.reflector.load(std::memory_order_relaxed)) return atom;
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = ReflectorProc;
+    wc.hInstance = Module::Instance();
+    wc.lpszClassName = kReflectorClass;
+    ATOM atom = ::RegisterClassExW(&wc);
+    if (!atom && ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS) {
+        // Left behind by an earlier load of this module at another address: replace it.
+        ::UnregisterClassW(kReflectorClass, Module::Instance());
+        atom = ::RegisterClassExW(&wc);
+    }
+    r.reflector.store(atom, std::memory_order_release);
+    return atom;
+}
+
 }  // namespace
+
+HWND CreateReflectorWindow(const RECT& rect, HWND parent) {
+    if (!RegisterReflector()) return nullptr;
+    return ::CreateWindowExW(0, kReflectorClass, L"", WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, rect.left, rect.top,
+                             rect.right - rect.left, rect.bottom - rect.top, parent, nullptr, Module::Instance(),
+                             nullptr);
+}
 
 HWND CreateSuperclassWindow(const WindowCreate& create, const RECT& rect, HWND parent, WindowOwner* owner) {
     const SuperclassInfo* info = Register(create.className);
@@ -130,6 +193,7 @@ void UnregisterSuperclasses() {
         ::UnregisterClassW(r.entries[i].name.c_str(), Module::Instance());
         r.entries[i] = SuperclassInfo{};
     }
+    if (r.reflector.exchange(0, std::memory_order_acq_rel)) ::UnregisterClassW(kReflectorClass, Module::Instance());
 }
 
 }  // namespace fw

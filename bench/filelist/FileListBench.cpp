@@ -1,8 +1,11 @@
 // Folder loads into the control's list: LoadDirFiles on folders of 1,000, 10,000 and 50,000 files of
-// twenty extensions under both icon sets, against a bare loop in the same process that makes the
-// same file, shell and list-view calls with redraw held and one shell look-up per extension; then
-// what the listed rows cost in memory and how long deleting them takes. Prints figures; judges
-// nothing.
+// twenty extensions in icon and report view under both icon sets, each against two bare fills of a
+// plain list view in the same view, in the same process, with the same file and shell calls and
+// redraw held: an owner-data fill (rows kept by the program, the list view told their count and
+// asked for what it shows) and a classic fill (every row inserted at the top with its five texts).
+// The control is compared with the fill that makes the calls it makes itself. Then what the listed
+// rows cost in memory and how long deleting them takes. Each time is the best of a few runs
+// (FILELIST_BENCH_ROUNDS, 3). Prints figures; judges nothing.
 //   tovalo_filelist_bench.exe FOLDER [COUNTS...]   (run.sh fills FOLDER)
 #include "tools/pagehost/EmbeddedControl.h"
 #include "tools/pagehost/FrameWindow.h"
@@ -12,6 +15,7 @@
 #include <shellapi.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <string>
@@ -26,6 +30,8 @@ constexpr int kHeight = 300;
 constexpr const wchar_t* kExtensions[] = {L"txt", L"doc", L"docx", L"xls",  L"xlsx", L"ppt", L"pdf",
                                           L"hwp", L"jpg", L"png",  L"gif",  L"bmp",  L"zip", L"7z",
                                           L"mp3", L"mp4", L"avi",  L"html", L"csv",  L"log"};
+// The control's columns (name, type, size text, path, size in bytes), for the bare fills.
+constexpr int kColumnWidths[] = {220, 150, 100, 0, 0};
 
 double NowMs() {
     static const double ticksPerMs = [] {
@@ -74,6 +80,13 @@ bool Call(IDispatch* control, const wchar_t* name, VARIANT* argument = nullptr) 
     return SUCCEEDED(Invoke(control, name, DISPATCH_METHOD, argument));
 }
 
+bool CallWith(IDispatch* control, const wchar_t* name, LONG value) {
+    VARIANT number{};
+    number.vt = VT_I4;
+    number.lVal = value;
+    return Call(control, name, &number);
+}
+
 bool PutText(IDispatch* control, const wchar_t* name, const wchar_t* value) {
     VARIANT text{};
     text.vt = VT_BSTR;
@@ -90,16 +103,22 @@ void SelectAll(HWND list) {
     SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
 }
 
-struct ControlRun {
-    double load = -1;           // LoadDirFiles and the repaint after it, ms
-    double bytes = 0;           // committed bytes grown while loading, per file
-    double deleteSelected = 0;  // every row selected, DeleteSelectedItem, ms
-    double deleteAll = 0;       // DeleteAllItemInList of a reloaded list, ms
+// What one load took and left behind.
+struct Load {
+    double ms = -1;    // the load and the repaint after it
+    double bytes = 0;  // committed bytes grown while loading, per listed file
     int rows = 0;
 };
 
-// One LoadDirFiles of a fresh control under the given icon set, then its deletes.
-ControlRun TimeControl(HWND frame, const std::wstring& folder, int iconSet) {
+struct ControlRun {
+    Load load;
+    bool ownerData = false;     // the control's list view asks for what it shows
+    double deleteSelected = 0;  // every row selected, DeleteSelectedItem, ms
+    double deleteAll = 0;       // DeleteAllItemInList of a reloaded list, ms
+};
+
+// One LoadDirFiles of a fresh control in the given view and icon set, then its deletes.
+ControlRun TimeControl(HWND frame, const std::wstring& folder, int view, int iconSet) {
     ControlRun run;
     pagehost::PageObject object;
     object.classId = kClassId;
@@ -111,21 +130,21 @@ ControlRun TimeControl(HWND frame, const std::wstring& folder, int iconSet) {
     IDispatch* dispatch = control.dispatch();
     // A limit far above the folders (only the property sets the 64-bit limit; a param does not).
     if (!PutText(dispatch, L"totalSizeStr", L"100000000000")) return run;
-    VARIANT set{};
-    set.vt = VT_I4;
-    set.lVal = iconSet;
-    Call(dispatch, L"ChangeIconSet", &set);
+    CallWith(dispatch, L"ChangeIconSet", iconSet);
+    CallWith(dispatch, L"ChangeListView", view);
     VARIANT path{};
     path.vt = VT_BSTR;
     path.bstrVal = SysAllocString(folder.c_str());
     const HWND list = control.window();
+    run.ownerData = (GetWindowLongW(list, GWL_STYLE) & LVS_OWNERDATA) != 0;
+    UpdateWindow(list);
     const double before = CommittedBytes();
     double start = NowMs();
     const bool called = Call(dispatch, L"LoadDirFiles", &path);
     UpdateWindow(list);
-    run.load = called ? NowMs() - start : -1;
-    run.rows = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-    run.bytes = run.rows ? (CommittedBytes() - before) / run.rows : 0;
+    run.load.ms = called ? NowMs() - start : -1;
+    run.load.rows = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    run.load.bytes = run.load.rows ? (CommittedBytes() - before) / run.load.rows : 0;
 
     SelectAll(list);
     start = NowMs();
@@ -141,13 +160,100 @@ ControlRun TimeControl(HWND frame, const std::wstring& folder, int iconSet) {
     return run;
 }
 
-// The same per-file work as the control's folder load, done plainly: enumerate, ask the file's
-// status, (shell icons) ask the shell once per extension and add its two icons to the two lists,
-// insert the row at the top and set its four other columns, all with redraw held; then arrange
-// and paint once.
-double TimeBareLoop(HWND frame, const std::wstring& folder, int iconSet, int* rows, double* bytes) {
-    HWND list = CreateWindowExW(0, WC_LISTVIEWW, L"", WS_CHILD | WS_VISIBLE | WS_BORDER | LVS_ICON, 0, 0, kWidth,
-                                kHeight, frame, nullptr, GetModuleHandleW(nullptr), nullptr);
+// A row as the owner-data fill keeps it; the view shows the newest first, as the control does.
+struct BareRow {
+    std::wstring name;
+    std::wstring path;
+    const std::wstring* type;
+    DWORD size;
+    int image;
+};
+
+// The parent of the bare fills' list view: answers an owner-data list view's questions from rows.
+class BareParent {
+public:
+    explicit BareParent(HWND frame) {
+        static const ATOM kClass = [] {
+            WNDCLASSW wc{};
+            wc.lpfnWndProc = Proc;
+            wc.hInstance = GetModuleHandleW(nullptr);
+            wc.lpszClassName = L"TovaloBenchParent";
+            return RegisterClassW(&wc);
+        }();
+        window_ = CreateWindowExW(0, MAKEINTATOM(kClass), L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, kWidth,
+                                  kHeight, frame, nullptr, GetModuleHandleW(nullptr), this);
+    }
+    ~BareParent() { DestroyWindow(window_); }
+    BareParent(const BareParent&) = delete;
+    BareParent& operator=(const BareParent&) = delete;
+
+    HWND window() const { return window_; }
+    std::vector<BareRow> rows;
+
+private:
+    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wp, LPARAM lp) {
+        if (message == WM_NCCREATE) {
+            SetWindowLongPtrW(window, GWLP_USERDATA,
+                              reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams));
+        }
+        auto* self = reinterpret_cast<BareParent*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        if (message == WM_NOTIFY && self && reinterpret_cast<NMHDR*>(lp)->code == LVN_GETDISPINFOW) {
+            self->Answer(reinterpret_cast<NMLVDISPINFOW*>(lp)->item);
+            return 0;
+        }
+        return DefWindowProcW(window, message, wp, lp);
+    }
+
+    void Answer(LVITEMW& item) const {
+        if (item.iItem < 0 || static_cast<size_t>(item.iItem) >= rows.size()) return;
+        const BareRow& row = rows[rows.size() - 1 - static_cast<size_t>(item.iItem)];
+        if (item.mask & LVIF_IMAGE) item.iImage = row.image;
+        if (!(item.mask & LVIF_TEXT) || !item.pszText || item.cchTextMax <= 0) return;
+        std::wstring text;
+        switch (item.iSubItem) {
+        case 0:
+            text = row.name;
+            break;
+        case 1:
+            text = *row.type;
+            break;
+        case 2:
+            text = std::to_wstring(row.size) + L" Bytes";
+            break;
+        case 3:
+            text = row.path;
+            break;
+        default:
+            text = std::to_wstring(row.size);
+            break;
+        }
+        lstrcpynW(item.pszText, text.c_str(), item.cchTextMax);
+    }
+
+    HWND window_ = nullptr;
+};
+
+enum class Fill { kOwnerData, kClassic };
+
+// The same per-file work as the control's folder load, done plainly in a list view of the same view,
+// columns and extended styles: enumerate, ask the file's status, (shell icons) ask the shell once per
+// extension and add its two icons to the two lists; then either keep the row and tell the list view
+// the count once (owner-data), or insert the row at the top and set its four other columns
+// (classic); all with redraw held; then arrange and paint once.
+Load TimeBareFill(HWND frame, const std::wstring& folder, int view, int iconSet, Fill fill) {
+    BareParent parent(frame);
+    const DWORD style = WS_CHILD | WS_VISIBLE | WS_BORDER | (view ? LVS_REPORT : LVS_ICON) |
+                        (fill == Fill::kOwnerData ? LVS_OWNERDATA : 0);
+    HWND list = CreateWindowExW(0, WC_LISTVIEWW, L"", style, 0, 0, kWidth, kHeight, parent.window(), nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+    ListView_SetExtendedListViewStyleEx(list, 0, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+    for (int column = 0; column < static_cast<int>(std::size(kColumnWidths)); ++column) {
+        LVCOLUMNW info{};
+        info.mask = LVCF_WIDTH | LVCF_TEXT;
+        info.cx = kColumnWidths[column];
+        info.pszText = const_cast<wchar_t*>(L"");
+        SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&info));
+    }
     SHFILEINFOW info{};
     auto copyOf = [&](UINT size) {
         const auto shell =
@@ -159,7 +265,10 @@ double TimeBareLoop(HWND frame, const std::wstring& folder, int iconSet, int* ro
     ListView_SetImageList(list, large, LVSIL_NORMAL);
     ListView_SetImageList(list, small, LVSIL_SMALL);
     std::map<std::wstring, std::pair<int, std::wstring>> icons;
+    const std::wstring extensionType = L"txt";
+    UpdateWindow(list);
 
+    Load load;
     const double before = CommittedBytes();
     const double start = NowMs();
     SendMessageW(list, WM_SETREDRAW, FALSE, 0);
@@ -172,7 +281,7 @@ double TimeBareLoop(HWND frame, const std::wstring& folder, int iconSet, int* ro
             std::wstring path = folder + L"\\" + name;
             WIN32_FILE_ATTRIBUTE_DATA data{};
             GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
-            std::wstring type = L"txt";
+            const std::wstring* type = &extensionType;
             int icon = 0;
             if (iconSet == 0) {
                 const std::wstring extension = name.substr(name.rfind(L'.'));
@@ -194,16 +303,21 @@ double TimeBareLoop(HWND frame, const std::wstring& folder, int iconSet, int* ro
                                 .first;
                 }
                 icon = known->second.first;
-                type = known->second.second;
+                type = &known->second.second;
+            }
+            if (fill == Fill::kOwnerData) {
+                parent.rows.push_back({std::move(name), std::move(path), type, data.nFileSizeLow, icon});
+                continue;
             }
             LVITEMW item{};
             item.mask = LVIF_TEXT | LVIF_IMAGE;
             item.pszText = name.data();
             item.iImage = icon;
             const auto row = static_cast<int>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+            std::wstring typeText = *type;
             std::wstring sizeDigits = std::to_wstring(data.nFileSizeLow);
             std::wstring sizeText = sizeDigits + L" Bytes";
-            std::wstring* texts[] = {&type, &sizeText, &path, &sizeDigits};
+            std::wstring* texts[] = {&typeText, &sizeText, &path, &sizeDigits};
             for (int column = 1; column <= 4; ++column) {
                 LVITEMW sub{};
                 sub.mask = LVIF_TEXT;
@@ -215,17 +329,26 @@ double TimeBareLoop(HWND frame, const std::wstring& folder, int iconSet, int* ro
         } while (FindNextFileW(search, &found));
         FindClose(search);
     }
+    if (fill == Fill::kOwnerData) SendMessageW(list, LVM_SETITEMCOUNT, parent.rows.size(), 0);
     SendMessageW(list, LVM_ARRANGE, LVA_DEFAULT, 0);
     SendMessageW(list, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list, nullptr, TRUE);
     UpdateWindow(list);
-    const double elapsed = NowMs() - start;
-    *rows = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-    *bytes = *rows ? (CommittedBytes() - before) / *rows : 0;
+    load.ms = NowMs() - start;
+    load.rows = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    load.bytes = load.rows ? (CommittedBytes() - before) / load.rows : 0;
     DestroyWindow(list);
     ImageList_Destroy(large);
     ImageList_Destroy(small);
-    return elapsed;
+    return load;
+}
+
+// The better of two measures of one load: the shorter time, the memory as the first one grew it
+// (a later load reuses what the earlier one freed).
+Load Best(const Load& first, const Load& next) {
+    Load best = first;
+    if (next.ms >= 0 && (first.ms < 0 || next.ms < first.ms)) best.ms = next.ms;
+    return best;
 }
 
 }  // namespace
@@ -238,6 +361,10 @@ int wmain(int argc, wchar_t** argv) {
     std::vector<int> counts;
     for (int i = 2; i < argc; ++i) counts.push_back(_wtoi(argv[i]));
     if (counts.empty()) counts = {1000, 10000, 50000};
+    // Every figure is the best of this many runs, taken in turn with its peers, so that a moment in
+    // which the shared machine is busy elsewhere does not stand for the code.
+    const wchar_t* roundsText = _wgetenv(L"FILELIST_BENCH_ROUNDS");
+    const int rounds = roundsText && _wtoi(roundsText) > 0 ? _wtoi(roundsText) : 3;
     std::setvbuf(stdout, nullptr, _IONBF, 0);  // figures show as they come
     if (FAILED(OleInitialize(nullptr))) return 1;
     InitCommonControls();
@@ -245,31 +372,47 @@ int wmain(int argc, wchar_t** argv) {
     WarmShell();
 
     int status = 0;
-    for (int iconSet : {0, 1}) {
-        std::printf("icon set %d (%s)\n", iconSet, iconSet ? "size categories" : "shell icons");
-        std::map<int, double> loads;
-        for (int count : counts) {
-            const std::wstring folder = FolderOf(argv[1], count);
-            const ControlRun control = TimeControl(frame.get(), folder, iconSet);
-            int bareRows = 0;
-            double bareBytes = 0;
-            const double bare = TimeBareLoop(frame.get(), folder, iconSet, &bareRows, &bareBytes);
-            if (control.load < 0 || control.rows != count || bareRows != count) {
-                std::printf("  %5d files: the control loaded %d rows, the bare loop %d: not comparable\n", count,
-                            control.rows, bareRows);
-                status = 1;
-                continue;
+    std::printf("each figure the best of %d runs\n", rounds);
+    for (int view : {0, 1}) {
+        for (int iconSet : {0, 1}) {
+            std::printf("%s view, %s\n", view ? "report" : "icon", iconSet ? "size categories" : "shell icons");
+            std::map<int, double> loads;
+            for (int count : counts) {
+                const std::wstring folder = FolderOf(argv[1], count);
+                ControlRun control;
+                Load ownerData, classic;
+                for (int round = 0; round < rounds; ++round) {
+                    const ControlRun next = TimeControl(frame.get(), folder, view, iconSet);
+                    control.load = round ? Best(control.load, next.load) : next.load;
+                    control.ownerData = next.ownerData;
+                    control.deleteSelected =
+                        round ? std::min(control.deleteSelected, next.deleteSelected) : next.deleteSelected;
+                    control.deleteAll = round ? std::min(control.deleteAll, next.deleteAll) : next.deleteAll;
+                    const Load nextOwnerData = TimeBareFill(frame.get(), folder, view, iconSet, Fill::kOwnerData);
+                    ownerData = round ? Best(ownerData, nextOwnerData) : nextOwnerData;
+                    const Load nextClassic = TimeBareFill(frame.get(), folder, view, iconSet, Fill::kClassic);
+                    classic = round ? Best(classic, nextClassic) : nextClassic;
+                }
+                if (control.load.ms < 0 || control.load.rows != count || ownerData.rows != count ||
+                    classic.rows != count) {
+                    std::printf("  %5d files: the control listed %d rows, the bare fills %d and %d: not comparable\n",
+                                count, control.load.rows, ownerData.rows, classic.rows);
+                    status = 1;
+                    continue;
+                }
+                loads[count] = control.load.ms;
+                const Load& peer = control.ownerData ? ownerData : classic;
+                std::printf(
+                    "  %5d files: LoadDirFiles %7.1f ms (%5.1f us/file) = %.2fx the %s fill that makes its calls; "
+                    "bare owner-data fill %7.1f ms, classic fill %7.1f ms; bytes per file %.0f (owner-data %.0f, "
+                    "classic %.0f); deleting every row selected %.1f ms, DeleteAllItemInList %.1f ms\n",
+                    count, control.load.ms, control.load.ms * 1000 / count, control.load.ms / peer.ms,
+                    control.ownerData ? "owner-data" : "classic", ownerData.ms, classic.ms, control.load.bytes,
+                    ownerData.bytes, classic.bytes, control.deleteSelected, control.deleteAll);
             }
-            loads[count] = control.load;
-            std::printf(
-                "  %5d files: LoadDirFiles %8.1f ms (%5.1f us/file), bare loop %8.1f ms: %.2fx the bare loop; "
-                "memory grown by %.0f bytes per listed file (bare loop %.0f); deleting every row selected "
-                "%.1f ms, DeleteAllItemInList %.1f ms\n",
-                count, control.load, control.load * 1000 / count, bare, control.load / bare, control.bytes, bareBytes,
-                control.deleteSelected, control.deleteAll);
-        }
-        if (loads.count(10000) && loads.count(50000)) {
-            std::printf("  50,000 files took %.1fx the time of 10,000\n", loads[50000] / loads[10000]);
+            if (loads.count(10000) && loads.count(50000)) {
+                std::printf("  50,000 files took %.1fx the time of 10,000\n", loads[50000] / loads[10000]);
+            }
         }
     }
     frame.reset();

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Folder loads into the control's list (LoadDirFiles) against a bare loop of the same calls with
-# redraw held, under Wine, in one process; with the memory and the deletes of the listed rows.
+# Folder loads into the control's list (LoadDirFiles) in icon and report view under both icon sets,
+# against bare fills of a plain list view in the same view with redraw held, under Wine, in one
+# process; with the memory and the deletes of the listed rows.
 # Prints figures; never judges. Usage: run.sh [NATIVE_BUILD_DIR]; the Windows build is
 # TOVALO_WIN_BUILD (default build/win) and is made when missing. FILELIST_BENCH_COUNTS overrides the
-# folder sizes ("1000 10000 50000").
+# folder sizes ("1000 10000 50000"), FILELIST_BENCH_ROUNDS the runs each figure is the best of (3).
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -35,6 +36,6 @@ for count in map(int, sys.argv[2:]):
             with open(path, "wb") as f:
                 f.write(b"x")
 PY
-echo "LoadDirFiles against a bare loop of the same file, shell and list-view calls, redraw held:"
+echo "LoadDirFiles against bare fills of the same view with the same file and shell calls, redraw held:"
 # A bound on the whole run: a message box nobody answers would otherwise wait for ever.
 timeout "${FILELIST_BENCH_TIMEOUT:-1800}" wine "$bench" "$(winepath -w "$work")" "${counts[@]}" | tr -d '\r'

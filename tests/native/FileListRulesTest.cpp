@@ -182,6 +182,29 @@ TEST(FileListRules, ServerRecordsSkipEmptyFieldsAndShortRecords) {
 
 // The rows and their path index stay in step through adds and removals: newest on top, the rest
 // in order, a path listed while any row holds it (two server entries may share one).
+TEST(FileRows, ColumnTexts) {
+    const FileRow file{L"C:\\dir\\report.2009.pdf", L"report.2009.pdf", L"PDF Document", 6000000, 2};
+    const FileRow entry{L"^^^ref", L"x", L"-", 0xFFFFFFFF, 0};
+    const struct {
+        const FileRow& row;
+        Column column;
+        const wchar_t* text;
+    } cases[] = {
+        {file, Column::kName, L"report.2009.pdf"},
+        {file, Column::kType, L"PDF Document"},
+        {file, Column::kSizeText, L"5.7 MBytes"},
+        {file, Column::kPath, L"C:\\dir\\report.2009.pdf"},
+        {file, Column::kSize, L"6000000"},
+        {entry, Column::kSizeText, L"-1 Bytes"},  // as the size column has always read it
+        {entry, Column::kSize, L"4294967295"},
+        {entry, Column::kPath, L"^^^ref"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.column));
+        EXPECT_EQ(c.row.Text(c.column), c.text);
+    }
+}
+
 TEST(FileRows, RemovalsKeepOrderAndIndex) {
     const struct {
         std::vector<std::size_t> remove;  // view rows

@@ -1,5 +1,6 @@
 // Verbs and UI activation: hiding and showing again, and the control making itself UI-active
-// when it gets the focus or a click, so that the keyboard reaches its list.
+// when it gets the focus or a click, so that the keyboard reaches its list (keys that move, and
+// typed names).
 #include "tests/win/TestSupport.h"
 
 #include <commctrl.h>
@@ -77,14 +78,10 @@ TEST(Verbs, ClickMakesTheControlUiActiveAndTheKeyboardMovesTheSelection) {
     ASSERT_NE(e.hwnd, nullptr);
     ::SetFocus(e.container.Hwnd());
     ListView_SetView(e.hwnd, LV_VIEW_DETAILS);
-    for (int i = 0; i < 3; ++i) {
-        wchar_t text[] = L"row";
-        LVITEMW item{};
-        item.mask = LVIF_TEXT;
-        item.iItem = i;
-        item.pszText = text;
-        ASSERT_EQ(::SendMessageW(e.hwnd, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)), i);
-    }
+    // Three rows from the top: cherry, banana, apple.
+    ASSERT_EQ(Put(e.control.Get(), L"totalSize", Text(L"1000")), S_OK);
+    ASSERT_EQ(Put(e.control.Get(), L"getFileShow", Text(L"a|1|apple:b|1|banana:c|1|cherry")), S_OK);
+    ASSERT_EQ(ListView_GetItemCount(e.hwnd), 3);
     RECT first{};
     ASSERT_TRUE(ListView_GetItemRect(e.hwnd, 0, &first, LVIR_LABEL));
     const LPARAM at = MAKELPARAM((first.left + first.right) / 2, (first.top + first.bottom) / 2);
@@ -106,6 +103,9 @@ TEST(Verbs, ClickMakesTheControlUiActiveAndTheKeyboardMovesTheSelection) {
     MSG end{e.hwnd, WM_KEYDOWN, VK_END, 0x014F0001, 0, {}};
     EXPECT_EQ(active->TranslateAccelerator(&end), S_OK);
     EXPECT_EQ(ListView_GetNextItem(e.hwnd, -1, LVNI_SELECTED), 2);
+    // Typing a name's first letter selects the next row it starts (case aside), round to the top.
+    ::SendMessageW(e.hwnd, WM_CHAR, L'B', 0x00300001);
+    EXPECT_EQ(ListView_GetNextItem(e.hwnd, -1, LVNI_SELECTED), 1);
     // Tab and other keys stay with the container (focus moves between its controls).
     MSG tab{e.hwnd, WM_KEYDOWN, VK_TAB, 0x000F0001, 0, {}};
     EXPECT_EQ(active->TranslateAccelerator(&tab), S_FALSE);

@@ -28,7 +28,8 @@ struct Activated {
 TEST(Window, IsAListViewWithTheControlsLook) {
     Activated a;
     ASSERT_NE(a.hwnd, nullptr);
-    EXPECT_EQ(::GetParent(a.hwnd), a.container.Hwnd());
+    // In the container's window, inside the plain window that hands its notifications back to it.
+    EXPECT_EQ(::GetParent(::GetParent(a.hwnd)), a.container.Hwnd());
     EXPECT_EQ(a.container.inPlaceActivations, 1);
 
     RECT r{};
@@ -44,7 +45,8 @@ TEST(Window, IsAListViewWithTheControlsLook) {
     EXPECT_TRUE(style & WS_VISIBLE);
     EXPECT_TRUE(style & WS_BORDER);
     EXPECT_EQ(style & LVS_TYPEMASK, static_cast<DWORD>(LVS_ICON));
-    EXPECT_EQ(style & 0xFFFFu & ~LVS_TYPEMASK, 0u) << "no list-view style bits are added";
+    EXPECT_EQ(style & 0xFFFFu & ~LVS_TYPEMASK, static_cast<DWORD>(LVS_OWNERDATA))
+        << "the rows are the control's (the list view asks for them); no other list-view style bits";
 
     EXPECT_EQ(ListView_GetBkColor(a.hwnd), RGB(255, 255, 255));
     EXPECT_EQ(ListView_GetExtendedListViewStyle(a.hwnd), static_cast<DWORD>(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT));
