@@ -81,6 +81,7 @@ const fw::PersistedProperty<CTovaloCtrl> CTovaloCtrl::kPersisted[] = {
     {L"totalSizeStr", &CTovaloCtrl::m_totalSizeStr},
     {L"ftpSecure", &CTovaloCtrl::m_ftpSecure},
     {L"ftpCertPin", &CTovaloCtrl::m_ftpCertPin},
+    {L"resumeUploads", &CTovaloCtrl::m_resumeUploads},
 };
 
 std::vector<fw::PropertyRef> CTovaloCtrl::PersistedProperties() { return fw::Bind<CTovaloCtrl>(kPersisted, *this); }

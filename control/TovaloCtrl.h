@@ -157,6 +157,9 @@ private:
     std::uint32_t m_ftpSecure = 0;
     // The server certificate's SHA-256 (64 hex digits) to require instead of the trust store.
     std::string m_ftpCertPin;
+    // Non-zero (the default): a retry after a store that broke off goes on where the server's copy
+    // ends; 0 sends the file again from its start.
+    std::uint32_t m_resumeUploads = 1;
     bool m_headerSkinned = false;
     bool m_uploading = false;
     upload::CFileUploadSlg* m_activeUpload = nullptr;  // while its dialog runs

@@ -142,6 +142,12 @@ const fw::DispMember<CTovaloCtrl> CTovaloCtrl::kDispatch[] = {
             c.SetModifiedFlag();
         }),
     TextProperty<&C::m_ftpCertPin>(L"ftpCertPin", 46),
+    fw::DispProperty<C>(
+        L"resumeUploads", 47, VT_UI4, [](C& c, DispArgs, VARIANT& r) { fw::SetResultUI4(r, c.m_resumeUploads); },
+        [](C& c, const VARIANT& v) {
+            c.m_resumeUploads = v.ulVal;
+            c.SetModifiedFlag();
+        }),
 };
 
 HRESULT CTovaloCtrl::DispatchIdOfName(LPOLESTR* names, UINT count, DISPID* ids) {

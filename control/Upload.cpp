@@ -118,6 +118,7 @@ void CTovaloCtrl::StartUpload() {
         static_cast<std::int32_t>(std::min<std::uint32_t>(m_retryCount, std::numeric_limits<std::int32_t>::max()));
     request.secure = m_ftpSecure != 0;
     request.certPin = m_ftpCertPin;
+    request.resume = m_resumeUploads != 0;
     // The rules each file was listed under hold again when it is opened to be sent: it may have
     // grown since.
     request.limits = m_totalSize != 0 ? upload::SendLimits(kMaxFileSize, m_totalSize, m_currentSize)

@@ -186,8 +186,11 @@ public:
     // it and FinishStore reads what the server says. Once the cancel signal is raised, FinishStore
     // resets the data connection (no close_notify, nothing sent in order), so that the server sees
     // an aborted transfer, and closes the control connection without waiting for the final reply.
-    // A client destroyed with a store open cuts it short the same way.
-    bool BeginStore(const std::string& remotePath, bool passive);
+    // A client destroyed with a store open cuts it short the same way. From an offset above 0 the
+    // store goes on after the first offset bytes the server holds (REST, then STOR; or APPE where
+    // the server refuses REST); RestartRefused() says when it would do neither.
+    bool BeginStore(const std::string& remotePath, bool passive, std::int64_t offset = 0);
+    bool RestartRefused() const noexcept { return m_restartRefused; }
     bool WriteStore(const char* data, std::size_t count);
     bool FinishStore();
     void SetResume(bool resume) noexcept { m_bResume = resume; }
@@ -281,6 +284,7 @@ private:
     std::optional<nsTls::CTlsPolicy> m_tlsPolicy;
     std::unique_ptr<nsTls::CTlsConnection> m_controlTls;  // while the control connection is secure
     bool m_tlsRefused = false;
+    bool m_restartRefused = false;  // the server refused the last data command's REST
     struct COpenStore {
         nsSocket::CBlockingSocket socket;
         std::unique_ptr<nsTls::CTlsConnection> tls;

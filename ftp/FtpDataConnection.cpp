@@ -172,7 +172,10 @@ bool CFTPClient::FinishDataCommand(EDataState state) {
 
 bool CFTPClient::RestartDataCommand(CDataCommand command, std::int64_t restartOffset) {
     const DataCommandRow* row = RowOf(command);
-    return !(m_bResume && row && row->restarts && restartOffset != 0) || Restart(restartOffset) == 0;
+    if (!(m_bResume && row && row->restarts && restartOffset != 0)) return true;
+    const int outcome = Restart(restartOffset);
+    m_restartRefused = outcome > 0;
+    return outcome == 0;
 }
 
 bool CFTPClient::StartDataCommand(CDataCommand command, const std::string& path) {

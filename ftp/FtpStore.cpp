@@ -9,14 +9,25 @@
 
 namespace nsFTP {
 
-bool CFTPClient::BeginStore(const std::string& remotePath, bool passive) {
-    if (m_bTransferring || m_store || !IsConnected()) return false;
+bool CFTPClient::BeginStore(const std::string& remotePath, bool passive, std::int64_t offset) {
+    if (m_bTransferring || m_store || !IsConnected() || offset < 0) return false;
     m_tlsRefused = false;
+    m_restartRefused = false;
     return NoThrow(false, [&] {
         if (!EnsureType(CTransferType::Image())) return false;
         auto store = std::make_unique<COpenStore>();
-        EDataState state = passive ? OpenPassiveData(store->socket, CDataCommand::Store, remotePath, 0)
-                                   : OpenActiveData(store->socket, CDataCommand::Store, remotePath, 0);
+        const auto open = [&](CDataCommand command, std::int64_t restart) {
+            return passive ? OpenPassiveData(store->socket, command, remotePath, restart)
+                           : OpenActiveData(store->socket, command, remotePath, restart);
+        };
+        // REST and STOR go on after the server's first offset bytes; a server that refuses REST
+        // may still append to the file (APPE), which its size then says is the same.
+        const bool restarts = offset > 0 && m_bResume;
+        EDataState state = open(CDataCommand::Store, restarts ? offset : 0);
+        if (state == EDataState::NothingOwed && restarts && m_restartRefused) {
+            state = open(CDataCommand::Append, 0);
+            m_restartRefused = state != EDataState::Ready;
+        }
         if (state == EDataState::Ready) state = SecureData(store->socket, store->tls);
         if (state != EDataState::Ready) {
             store->socket.CloseQuietly();

@@ -156,7 +156,22 @@ ChannelResult CInetFtpChannel::Connect(const ConnectRequest& request) {
     return result;
 }
 
-ChannelResult CInetFtpChannel::OpenStore(const std::string& remotePath) {
+ChannelResult CInetFtpChannel::OpenStore(const std::string& remotePath, std::uint64_t offset) {
+    if (offset > 0) {
+        // WinINet has no call that goes on from an offset, but the server takes REST before the
+        // store that FtpOpenFile sends. REST wants image type, which FtpCommand's own binary flag
+        // does not set (servers answer REST in ASCII type with 501). APPE through FtpCommand opens
+        // no data connection, so a refused REST means the file starts over.
+        const ChannelResult type = Ask("TYPE I");
+        if (!type.Ok()) return type;
+        ChannelResult restart = Ask("REST " + std::to_string(offset));
+        if (!restart.Ok()) return restart;
+        if (restart.replyCode != 350) {
+            restart.outcome = ChannelOutcome::kRefused;
+            restart.restartRefused = true;
+            return restart;
+        }
+    }
     std::optional<Handles> handles = Enter();
     if (!handles) return Stopped();
     Log("STOR " + remotePath);

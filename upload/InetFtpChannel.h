@@ -24,7 +24,7 @@ public:
     ~CInetFtpChannel() override;
 
     ChannelResult Connect(const ConnectRequest& request) override;
-    ChannelResult OpenStore(const std::string& remotePath) override;
+    ChannelResult OpenStore(const std::string& remotePath, std::uint64_t offset) override;
     ChannelResult Write(const char* data, std::size_t count) override;
     ChannelResult FinishStore() override;
     void AbortStore() override;

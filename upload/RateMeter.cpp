@@ -27,16 +27,22 @@ bool RateMeter::Due(std::uint64_t micros) {
     return true;
 }
 
-std::wstring RateText(double bytesPerSecond, std::uint64_t left) {
+std::wstring ByteText(double bytes) {
     wchar_t text[64];
-    if (bytesPerSecond >= 1024.0 * 1024.0) {
-        std::swprintf(text, 64, L"%.1f MB/s", bytesPerSecond / (1024.0 * 1024.0));
-    } else if (bytesPerSecond >= 1024.0) {
-        std::swprintf(text, 64, L"%.1f KB/s", bytesPerSecond / 1024.0);
+    if (bytes >= 1024.0 * 1024.0 * 1024.0) {
+        std::swprintf(text, 64, L"%.1f GB", bytes / (1024.0 * 1024.0 * 1024.0));
+    } else if (bytes >= 1024.0 * 1024.0) {
+        std::swprintf(text, 64, L"%.1f MB", bytes / (1024.0 * 1024.0));
+    } else if (bytes >= 1024.0) {
+        std::swprintf(text, 64, L"%.1f KB", bytes / 1024.0);
     } else {
-        std::swprintf(text, 64, L"%.0f B/s", bytesPerSecond);
+        std::swprintf(text, 64, L"%.0f B", bytes);
     }
-    std::wstring line = text;
+    return text;
+}
+
+std::wstring RateText(double bytesPerSecond, std::uint64_t left) {
+    std::wstring line = ByteText(bytesPerSecond) + L"/s";
     if (left == 0 || bytesPerSecond < 1.0) return line;
     const double seconds = std::ceil(static_cast<double>(left) / bytesPerSecond);
     // Beyond a year the figure means nothing but "very long"; it is capped rather than overflowing.

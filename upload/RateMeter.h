@@ -33,6 +33,9 @@ private:
     std::optional<std::uint64_t> toldAt_;
 };
 
+// A count of bytes as the rate line gives it: "512 B", "3.2 KB", "38.4 MB" (1024-based).
+std::wstring ByteText(double bytes);
+
 // "3.2 MB/s · 12초 남음": the rate in B/s, KB/s or MB/s (1024-based, as the list's sizes), then the
 // time left for `left` bytes at that rate in seconds, minutes and seconds, or hours and minutes.
 // Only the rate while nothing is left or the rate is 0.

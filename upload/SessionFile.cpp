@@ -46,9 +46,11 @@ std::string ClockText() {
     return text;
 }
 
-std::string TransferLine(const char* what, const UploadFile& file, const std::string& remotePath, std::uint64_t size) {
+std::string TransferLine(const char* what, const UploadFile& file, const std::string& remotePath, std::uint64_t size,
+                         std::uint64_t from = 0) {
     return std::string(what) + " source file : " + file.reportPath + "target file : " + remotePath +
-           "Size : " + std::to_string(size) + " (" + ClockText() + ")";
+           "Size : " + std::to_string(size) + " (" + ClockText() +
+           (from > 0 ? ", from byte " + std::to_string(from) : std::string()) + ")";
 }
 
 }  // namespace
@@ -58,6 +60,11 @@ UploadSession::Step UploadSession::DoNextFile() {
 }
 
 UploadSession::Step UploadSession::DoOpenFile() {
+    if (reopen_) {
+        Store store = *std::exchange(reopen_, std::nullopt);
+        if (!ReopenLocalFile(store)) return Step::kTidyServer;  // the part goes; the file starts over
+        return OpenStore(store);
+    }
     const UploadFile& file = request_.files[sent_];
     // The local file is opened before the remote one, so that a file that cannot be read leaves
     // no empty file on the server.
@@ -83,15 +90,29 @@ UploadSession::Step UploadSession::DoOpenFile() {
     store.stored = *stored;
     store.remotePath = request_.remotePath + *stored;
     store.length = length;
+    return OpenStore(store);
+}
+
+UploadSession::Step UploadSession::OpenStore(const Store& store) {
+    const UploadFile& file = request_.files[store.index];
     {
         const std::lock_guard<std::mutex> lock(mutex_);
         store_ = store;
     }
-    const ChannelResult opened = Channel().OpenStore(store.remotePath);
+    const ChannelResult opened = Channel().OpenStore(store.remotePath, store.offset);
     if (!opened.Ok()) {
+        file_.reset();
         {
             const std::lock_guard<std::mutex> lock(mutex_);
             store_.reset();
+            if (store.offset > 0 && opened.restartRefused) {
+                // The server will not go on from the part: it goes, and the file starts over
+                // under a new name.
+                noResume_.insert(store.index);
+                partialPath_ = store.remotePath;
+                return Step::kTidyServer;
+            }
+            if (store.offset > 0) resume_ = store;  // the part is still there for the next attempt
         }
         Fail(SessionStep::OpenRemoteFile, opened);
         ReportResult(SessionStep::OpenRemoteFile, opened);
@@ -99,13 +120,71 @@ UploadSession::Step UploadSession::DoOpenFile() {
     }
     view_->FileStarted();
     lastPercent_ = 0;
-    view_->Status(FormatStatus(sent_, request_.files.size(), file.path));
-    view_->LogLine(TransferLine("[start transfer]", file, store.remotePath, length));
+    AdvanceFileBar(store.offset, store.length);  // a store that goes on starts where it is
+    view_->Status(FormatStatus(store.index, request_.files.size(), file.path));
+    view_->LogLine(TransferLine("[start transfer]", file, store.remotePath, store.length, store.offset));
     // One buffer for the file, as large as its largest block can be.
-    buffer_.resize(
-        static_cast<std::size_t>(std::clamp<std::uint64_t>(length, BlockSizer::kSmallest, BlockSizer::kLargest)));
+    buffer_.resize(static_cast<std::size_t>(
+        std::clamp<std::uint64_t>(store.length - store.offset, BlockSizer::kSmallest, BlockSizer::kLargest)));
     blocks_ = BlocksEnd::kUnderWay;
     return Step::kSendBlocks;
+}
+
+bool UploadSession::ReopenLocalFile(const Store& store) {
+    const UploadFile& file = request_.files[store.index];
+    std::uint32_t error = 0;
+    std::uint64_t length = 0;
+    file_ = services_->OpenLocalFile(file.path, error);
+    if (file_ && file_->Length(length, error) && length == store.length && file_->Seek(store.offset, error))
+        return true;
+    // Gone, changed or unreadable: the part on the server is no longer the start of this file. It
+    // goes, and the file is opened afresh (and judged as any file is) under a new name.
+    file_.reset();
+    const std::lock_guard<std::mutex> lock(mutex_);
+    noResume_.insert(store.index);
+    partialPath_ = store.remotePath;
+    return false;
+}
+
+UploadSession::Step UploadSession::DoProbeResume() {
+    Store part;
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        part = *std::exchange(resume_, std::nullopt);
+    }
+    std::optional<std::uint64_t> held;
+    if (serverAnswersSize_ && part.index == sent_) {
+        const ChannelResult answer = Channel().Ask("SIZE " + part.remotePath);
+        if (answer.outcome == ChannelOutcome::kStopped) {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            resume_ = part;  // left for the stop's cleanup
+            return Step::kDone;
+        }
+        const nsFTP::SizeReply reply = nsFTP::ReadSizeReply(answer.response);
+        if (answer.Ok() && reply.kind == nsFTP::SizeReply::Kind::kSize) held = reply.size;
+    }
+    if (held && *held == part.length) {
+        // Every byte is there; only the store's confirmation was lost with the connection.
+        part.offset = 0;
+        part.sent = part.length;
+        const std::lock_guard<std::mutex> lock(mutex_);
+        store_ = part;
+        return Step::kCheckStore;
+    }
+    if (!held || *held == 0 || *held > part.length) {
+        // Nothing to go on from: the part goes, and the file starts over under a new name.
+        const std::lock_guard<std::mutex> lock(mutex_);
+        partialPath_ = part.remotePath;
+        return Step::kTidyServer;
+    }
+    part.offset = *held;
+    part.sent = 0;
+    reopen_ = part;
+    if (lastRetry_) {
+        view_->Status(L"재시도 " + std::to_wstring(lastRetry_->number) + L"/" + std::to_wstring(lastRetry_->of) +
+                      L" … " + ByteText(static_cast<double>(part.offset)) + L"부터 이어서");
+    }
+    return Step::kOpenFile;
 }
 
 UploadSession::Step UploadSession::DoSendBlocks() {
@@ -113,7 +192,7 @@ UploadSession::Step UploadSession::DoSendBlocks() {
     const UploadFile& file = request_.files[store.index];
     // Exactly the length found when the file was opened goes out: that is the size the page is
     // told and the one the server's copy is checked against.
-    const std::uint64_t left = store.length - store.sent;
+    const std::uint64_t left = store.length - store.Held();
     const std::size_t wanted =
         left == 0 ? 1 : static_cast<std::size_t>(std::min<std::uint64_t>({sizer_.Size(), buffer_.size(), left}));
     std::size_t read = 0;
@@ -132,6 +211,8 @@ UploadSession::Step UploadSession::DoSendBlocks() {
         // the old file nor the new.
         FailLocal(SessionStep::LocalFileChanged, kFileChanged, file,
                   std::to_string(store.length) + " bytes when opened");
+        const std::lock_guard<std::mutex> lock(mutex_);
+        noResume_.insert(store.index);
         blocks_ = BlocksEnd::kFailed;
         return Step::kFinishStore;
     }
@@ -148,7 +229,7 @@ UploadSession::Step UploadSession::DoSendBlocks() {
     sizer_.Record(static_cast<std::uint32_t>(read), now - start);
     store.sent += read;
     bytesSent_ += read;
-    AdvanceFileBar(store.sent, store.length);
+    AdvanceFileBar(store.Held(), store.length);
     TellRate(now, store);
     return Step::kSendBlocks;
 }
@@ -208,7 +289,7 @@ UploadSession::Step UploadSession::DoAwaitLateReply() {
         if (!answer.Ok() && !answer.timedOut) break;  // the connection is gone
         nsFTP::LateStoreReply reply;
         if (answer.Ok()) {
-            reply = nsFTP::JudgeLateStoreReply(answer.response, store.sent);
+            reply = nsFTP::JudgeLateStoreReply(answer.response, store.Held());
             lateReply_ = answer.response;
         }
         switch (reply.kind) {
@@ -260,8 +341,14 @@ UploadSession::Step UploadSession::DoCheckStore() {
         if (answer.outcome == ChannelOutcome::kStopped) return Step::kDone;
         if (answer.Ok() && nsFTP::ReadSizeReply(answer.response).kind == nsFTP::SizeReply::Kind::kNoSizeCommand)
             serverAnswersSize_ = false;
-        if (answer.Ok() && nsFTP::JudgeStoredSize(answer.response, store.sent) == nsFTP::StoredSize::kDiffers) {
+        if (answer.Ok() && nsFTP::JudgeStoredSize(answer.response, store.Held()) == nsFTP::StoredSize::kDiffers) {
             RefuseStore(store, answer.response);
+            // A store that went on from an offset and came out the wrong size: the server did not
+            // go on from there (it took REST and wrote from the start). The file goes whole next.
+            if (store.offset > 0) {
+                const std::lock_guard<std::mutex> lock(mutex_);
+                noResume_.insert(store.index);
+            }
             NotePartial(store);
             return Step::kEndAttempt;
         }
@@ -278,10 +365,10 @@ bool UploadSession::CountStore(const Store& store) {
     const UploadFile& file = request_.files[store.index];
     view_->FileProgress(100);  // every byte is there, also for an empty file
     view_->FileStored();
-    stored_.push_back({store.stored, store.sent});
-    limits_.Sent(file.listedSize, store.sent);
+    stored_.push_back({store.stored, store.Held()});
+    limits_.Sent(file.listedSize, store.Held());
     ++sent_;
-    view_->LogLine(TransferLine("[end transfer]", file, store.remotePath, store.sent));
+    view_->LogLine(TransferLine("[end transfer]", file, store.remotePath, store.Held()));
     // A refusal is reported; the file stays counted as sent.
     const ChannelResult permissions = Channel().Site("chmod 777 " + store.remotePath);
     if (!permissions.Ok() && permissions.outcome != ChannelOutcome::kStopped)
@@ -293,7 +380,7 @@ void UploadSession::RefuseStore(const Store& store, const std::string& reply) {
     // The server's own words, and what it should have said.
     ChannelResult refused;
     refused.outcome = ChannelOutcome::kRefused;
-    refused.response = TrimLineEnds(reply) + " (" + std::to_string(store.sent) + " bytes sent)";
+    refused.response = TrimLineEnds(reply) + " (" + std::to_string(store.Held()) + " bytes sent)";
     refused.replyCode = nsFTP::LastReplyCode(refused.response);
     refused.error = kReplyRefused;
     refused.responseError = kReplyRefused;
@@ -334,8 +421,13 @@ void UploadSession::FailLocal(SessionStep step, std::uint32_t error, const Uploa
 
 void UploadSession::NotePartial(const Store& store) {
     const std::lock_guard<std::mutex> lock(mutex_);
-    partialPath_ = store.remotePath;
     store_.reset();
+    // Only a part this session wrote is ever gone on from: the stored name is its own.
+    if (request_.resume && noResume_.count(store.index) == 0) {
+        resume_ = store;
+    } else {
+        partialPath_ = store.remotePath;
+    }
 }
 
 void UploadSession::Forget() {
@@ -355,7 +447,7 @@ void UploadSession::AdvanceFileBar(std::uint64_t sent, std::uint64_t length) {
 void UploadSession::TellRate(std::uint64_t now, const Store& store) {
     rate_.Add(now, bytesSent_);
     if (!rate_.Due(now)) return;
-    const std::uint64_t left = store.length - store.sent + bytesAfter_[store.index];
+    const std::uint64_t left = store.length - store.Held() + bytesAfter_[store.index];
     if (const std::optional<double> rate = rate_.BytesPerSecond()) view_->Rate(RateText(*rate, left));
 }
 

@@ -36,6 +36,13 @@ public:
         length = static_cast<std::uint64_t>(size.QuadPart);
         return true;
     }
+    bool Seek(std::uint64_t offset, std::uint32_t& error) override {
+        LARGE_INTEGER to{};
+        to.QuadPart = static_cast<LONGLONG>(offset);
+        if (::SetFilePointerEx(m_handle, to, nullptr, FILE_BEGIN)) return true;
+        error = ::GetLastError();
+        return false;
+    }
     bool Read(char* buffer, std::size_t capacity, std::size_t& read, std::uint32_t& error) override {
         DWORD got = 0;
         const DWORD wanted = static_cast<DWORD>(capacity < 0x40000000 ? capacity : 0x40000000);

@@ -12,6 +12,7 @@ std::vector<std::string> UploadSession::LeftOnServer() const {
     };
     if (store_) add(store_->remotePath);
     if (pending_) add(pending_->remotePath);
+    if (resume_) add(resume_->remotePath);
     add(partialPath_);
     return left;
 }

@@ -111,7 +111,12 @@ ChannelResult CTlsFtpChannel::Connect(const ConnectRequest& request) {
     m_passive = request.passive;
     m_client.RequireTls(nsTls::CTlsPolicy{{}, pin, false});
     const nsFTP::CLogonData logon(request.host, request.port, request.user, request.password, "");
-    if (m_client.Logon(logon)) return End(true, 0);
+    if (m_client.Logon(logon)) {
+        // Image type from the start, as over WinINet: servers refuse SIZE in ASCII type (a name's
+        // question before the first store, a part's size before it is gone on from).
+        m_client.SetType(nsFTP::CTransferType::Image());
+        return End(true, 0);
+    }
     if (m_client.TlsRefused()) return TlsRefused();
     // Why, as WinINet would say it: a refused log-on (a 530) is not retried; no connection, or
     // one that broke, is.
@@ -121,12 +126,15 @@ ChannelResult CTlsFtpChannel::Connect(const ConnectRequest& request) {
                                 : (greeted ? ERROR_INTERNET_CONNECTION_ABORTED : ERROR_INTERNET_CANNOT_CONNECT));
 }
 
-ChannelResult CTlsFtpChannel::OpenStore(const std::string& remotePath) {
+ChannelResult CTlsFtpChannel::OpenStore(const std::string& remotePath, std::uint64_t offset) {
     if (!Begin()) return Stopped();
-    m_storeOpen = m_client.BeginStore(remotePath, m_passive);
+    m_storeOpen = m_client.BeginStore(remotePath, m_passive, static_cast<std::int64_t>(offset));
     if (m_storeOpen) return End(true, 0);
     if (m_client.TlsRefused()) return TlsRefused();
-    return End(false, m_exchange.lines.empty() ? ERROR_INTERNET_CANNOT_CONNECT : ERROR_INTERNET_EXTENDED_ERROR);
+    ChannelResult failed =
+        End(false, m_exchange.lines.empty() ? ERROR_INTERNET_CANNOT_CONNECT : ERROR_INTERNET_EXTENDED_ERROR);
+    failed.restartRefused = offset > 0 && m_client.RestartRefused();
+    return failed;
 }
 
 ChannelResult CTlsFtpChannel::Write(const char* data, std::size_t count) {

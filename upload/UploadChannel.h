@@ -38,6 +38,9 @@ struct ChannelResult {
     // Opening a store: the data connection itself could not be made (a NAT or a firewall in the
     // way of an active-mode connection back to us).
     bool noDataConnection = false;
+    // Opening a store from an offset: the server would not go on from there (no 350 to REST, and
+    // no APPE where the channel can send one); nothing was stored.
+    bool restartRefused = false;
 
     bool Ok() const { return outcome == ChannelOutcome::kOk; }
 };
@@ -56,8 +59,10 @@ public:
 
     // Connects and logs on.
     virtual ChannelResult Connect(const ConnectRequest& request) = 0;
-    // Starts a store of remotePath in image type: its data connection is open afterwards.
-    virtual ChannelResult OpenStore(const std::string& remotePath) = 0;
+    // Starts a store of remotePath in image type: its data connection is open afterwards. From an
+    // offset above 0, the store goes on after the first offset bytes that the server holds of it
+    // (REST offset, then STOR; or APPE).
+    virtual ChannelResult OpenStore(const std::string& remotePath, std::uint64_t offset) = 0;
     // One block of the open store; every byte is sent or the call fails.
     virtual ChannelResult Write(const char* data, std::size_t count) = 0;
     // Ends the open store's data and reads its final reply, which the result's response holds:

@@ -46,6 +46,8 @@ UploadSession::Step UploadSession::Do(Step step) {
         return DoConnect();
     case Step::kTidyServer:
         return DoTidyServer();
+    case Step::kProbeResume:
+        return DoProbeResume();
     case Step::kConfirmPending:
         return DoConfirmPending();
     case Step::kNextFile:
@@ -137,6 +139,7 @@ UploadSession::Step UploadSession::DoTidyServer() {
     }
     // The file is sent again in full under a new name; what the lost connection left goes.
     if (!partial.empty()) Channel().Delete(partial);
+    if (resume_) return Step::kProbeResume;
     return pending_ ? Step::kConfirmPending : Step::kNextFile;
 }
 
@@ -154,6 +157,7 @@ UploadSession::Step UploadSession::DoEndAttempt() {
         const FailureVerdict verdict = JudgeFailure(failure_->step, passive_, failure_->result);
         const std::optional<RetryBudget::Retry> retry = verdict.retry ? retryBudget_.Take() : std::nullopt;
         if (retry) {
+            lastRetry_ = retry;
             if (verdict.usePassive) passive_ = true;
             // The server's reply is in its code page, the system's.
             view_->Status(L"재시도 " + std::to_wstring(retry->number) + L"/" + std::to_wstring(retry->of) + L" … " +

@@ -46,6 +46,7 @@ private:
     enum class Step {
         kConnect,         // a new attempt: a channel, the connection, the log-on
         kTidyServer,      // what an earlier attempt left on the server goes
+        kProbeResume,     // a store that broke off: go on where the server's copy ends, or start over
         kConfirmPending,  // a store whose final reply came late is confirmed on this connection
         kNextFile,        // the queue's next file, or the end of the attempt
         kOpenFile,        // the local file, the size rules, a stored name, the remote file
@@ -65,7 +66,9 @@ private:
         std::string stored;     // the stored name
         std::string remotePath;
         std::uint64_t length = 0;  // as found when the file was opened: what is sent
-        std::uint64_t sent = 0;
+        std::uint64_t offset = 0;  // where this store went on from (the server held that much)
+        std::uint64_t sent = 0;    // by this store
+        std::uint64_t Held() const { return offset + sent; }
     };
     // The failed step of the current attempt.
     struct Failure {
@@ -76,9 +79,12 @@ private:
     Step Do(Step step);
     Step DoConnect();
     Step DoTidyServer();
+    Step DoProbeResume();
     Step DoConfirmPending();
     Step DoNextFile();
     Step DoOpenFile();
+    // Opens the remote side of a store (from its offset) and starts its blocks.
+    Step OpenStore(const Store& store);
     Step DoSendBlocks();
     Step DoFinishStore();
     Step DoAwaitLateReply();
@@ -101,8 +107,12 @@ private:
     void RefuseStore(const Store& store, const std::string& reply);
     void Fail(SessionStep step, ChannelResult result);
     void FailLocal(SessionStep step, std::uint32_t error, const UploadFile& file, const std::string& detail = {});
-    // The store under way is over: left on the server to be deleted by the retry, or forgotten.
+    // The store under way broke off: its part is left on the server for the retry to go on from
+    // (or, where it may not, to delete).
     void NotePartial(const Store& store);
+    // Opens the local file of a store that goes on from an offset; false (and the part deleted)
+    // when the file is no longer the one whose start the server holds.
+    bool ReopenLocalFile(const Store& store);
     void Forget();
 
     // Reports (sent through the view): a report equal to the last one sent is not sent again.
@@ -133,6 +143,7 @@ private:
     std::optional<Store> store_;               // opened on the server, not yet counted
     std::optional<Store> pending_;             // every byte sent, its final reply late: confirmed next
     std::string partialPath_;                  // left by a lost data connection; removed on the retry
+    std::optional<Store> resume_;              // broke off part way: the retry goes on from its end
     std::set<std::string> deleted_;            // removed after the stop
 
     // The worker's own.
@@ -145,6 +156,9 @@ private:
     RetryBudget retryBudget_;
     std::optional<Failure> failure_;  // of the current attempt
     unsigned retryDelaySeconds_ = 0;
+    std::optional<RetryBudget::Retry> lastRetry_;
+    std::optional<Store> reopen_;     // the next store goes on from where this one's part ends
+    std::set<std::size_t> noResume_;  // files whose server did not go on from where it was told
     StoredNameBook storedNames_;
     std::optional<std::pair<std::int32_t, std::string>> lastReport_;
 

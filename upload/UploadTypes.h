@@ -34,6 +34,8 @@ struct UploadRequest {
     bool secure = false;  // explicit FTPS through the project's own client
     std::string certPin;  // for the secure session: the certificate's SHA-256, or empty
     SendLimits limits;
+    // A retry after a store that broke off part way goes on where the server's copy ends.
+    bool resume = true;
 };
 
 // A stored file: its name on the server and the bytes stored.
@@ -73,6 +75,8 @@ class ILocalFile {
 public:
     virtual ~ILocalFile() = default;
     virtual bool Length(std::uint64_t& length, std::uint32_t& error) = 0;
+    // The next read starts offset bytes into the file.
+    virtual bool Seek(std::uint64_t offset, std::uint32_t& error) = 0;
     // read is 0 at the end of the file.
     virtual bool Read(char* buffer, std::size_t capacity, std::size_t& read, std::uint32_t& error) = 0;
 };

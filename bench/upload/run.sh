@@ -8,6 +8,9 @@
 #   sending the same files over one connection: files per second;
 # - the same 256 MiB over explicit FTPS (ftpSecure = 1, the certificate pinned) against
 #   curl --ssl-reqd -T on a vsftpd that requires TLS;
+# - a data connection dropped once part way: what the server received for the file (64 MiB dropped
+#   at 60%) and how long a 256 MiB file takes with a drop at 90%, going on where the server's copy
+#   ends and, as the control did before it could, starting over (resumeUploads = 0);
 # - the time from a stop posted to the upload's block loop (as a click on "S" reaches it) to the
 #   loop leaving, with the dialog's block rule, on servers that read 64 KiB/s and 1 MiB/s;
 # - the dialog on a stalled or slow link, the host sending it WM_NULL every 20 ms from another
@@ -209,3 +212,42 @@ dialog_run "S in a 30 s stall" "$work/stall.bin" "$FTP_PORT" "$FTP_USER" "$FTP_P
 grep -q "^RESULT 0 " "$work/dialog.out" || broken "S in a 30 s stall: $(tail -n 5 "$work/dialog.out")"
 printf '  %-38s S to end %6s ms (target 2000 ms), %s (target: nothing); longest answer %s ms\n' \
   "\"S\" 3 s into a 30 s stall, 40 MiB:" "$times_stop" "$(left_on "$work/stall30")" "$times_answer"
+
+# A data connection dropped once part way (the server keeps what came before the drop, then takes
+# the retry): what the server received for the file, and how long the file took in all. The
+# server reads 32 MiB/s, a fast real link: on loopback's gigabytes a second the retry's fixed
+# costs (its 1 s wait, a new log-on) would be all there is to measure.
+echo "a data connection dropped once part way, server reading 32 MiB/s; the retry goes on where the server's copy ends (resumeUploads = 1) or starts over (0)"
+start_server "$work/drop" FTP_SERVER_DROP_FLAG="$work/drop.flag" FTP_SERVER_RECEIVED_LOG="$work/drop.received" \
+  FTP_SERVER_THROTTLE=$((32 * 1048576)) || broken "no dropping server"
+head -c $((64 * 1048576)) /dev/urandom >"$work/drop64.bin"
+drop_run() { # label file drop-at-bytes|"" no-resume|"": sets drop_ms, drop_received
+  local label=$1 file=$2 arrived
+  rm -f "$work/drop"/* "$work/drop.received"
+  if [ -n "$3" ]; then printf '%s' "$3" >"$work/drop.flag"; else rm -f "$work/drop.flag"; fi
+  BENCH_FTP_PORT=$drop_port BENCH_FTP_USER=$drop_user BENCH_FTP_PASS=$drop_pass BENCH_FILE=$file BENCH_NO_RESUME=$4 \
+    wine "$win/pagehost.exe" --timeout 600 "$(winepath -w "$here/upload.html")" >"$work/drop.out" 2>&1 ||
+    broken "$label: $(tail -n 5 "$work/drop.out")"
+  grep -q "^RESULT 1 $(stat -c %s "$file")" "$work/drop.out" || broken "$label: $(tail -n 5 "$work/drop.out")"
+  arrived=$(find "$work/drop" -type f | head -n 1)
+  cmp -s "$file" "$arrived" || broken "$label: the file on the server differs"
+  drop_ms=$(sed -n 's/^ELAPSED //p' "$work/drop.out" | tr -d '\r')
+  drop_received=$(awk -F'\t' '{ n += $1 } END { print n + 0 }' "$work/drop.received" 2>/dev/null)
+}
+drop_port=$FTP_PORT drop_user=$FTP_USER drop_pass=$FTP_PASS
+size64=$((64 * 1048576))
+for no_resume in "" 1; do
+  drop_run "64 MiB dropped at 60%" "$work/drop64.bin" $((size64 * 6 / 10)) "$no_resume"
+  awk -v r="$drop_received" -v s="$size64" -v m="${no_resume:+0}" 'BEGIN {
+    printf "  64 MiB dropped at 60%%, resumeUploads = %s: the server received %.3f times the file (target 1.05)\n",
+      (m == "" ? 1 : 0), r / s }'
+done
+size256=$(stat -c %s "$work/data.bin")
+drop_run "$mib MiB without a drop" "$work/data.bin" "" ""
+whole_ms=$drop_ms
+for no_resume in "" 1; do
+  drop_run "$mib MiB dropped at 90%" "$work/data.bin" $((size256 * 9 / 10)) "$no_resume"
+  awk -v d="$drop_ms" -v w="$whole_ms" -v r="$drop_received" -v s="$size256" -v m="${no_resume:+0}" -v mib="$mib" 'BEGIN {
+    printf "  %d MiB dropped at 90%%, resumeUploads = %s: %d ms, %.2f times the %d ms without a drop (target 1.2); received %.3f times the file\n",
+      mib, (m == "" ? 1 : 0), d, d / w, w, r / s }'
+done

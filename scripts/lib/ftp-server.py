@@ -46,14 +46,30 @@ def disk_full_dtp(limit):
 
 def dropping_dtp(base, flag, after):
     """A data channel that, while the flag file exists, closes the first upload passing `after`
-    bytes without a word on the data connection, and removes the flag: a connection lost once."""
+    bytes without a word on the data connection, keeping exactly `after` bytes of it, and removes
+    the flag: a connection lost once. A flag that holds a number drops after that many bytes
+    instead."""
+
+    def drop_point():
+        try:
+            with open(flag) as f:
+                text = f.read().strip()
+        except OSError:
+            return None
+        return int(text) if text.isdigit() else after
 
     class DroppingDTPHandler(base):
         def handle_read(self):
             super().handle_read()
-            if self.receive and self.tot_bytes_received >= after and os.path.exists(flag):
+            point = drop_point() if self.receive else None
+            if point is not None and self.tot_bytes_received >= point:
                 os.remove(flag)
-                logging.info("dropping the data connection after %d bytes", self.tot_bytes_received)
+                # The file keeps exactly `point` bytes, as if the rest of the read never came:
+                # what a test sees of the drop does not depend on how the reads fell.
+                logging.info("dropping the data connection after %d bytes", point)
+                self.file_obj.flush()
+                self.file_obj.truncate(point)
+                self.tot_bytes_received = point
                 self._resp = ("426 Data connection lost; transfer aborted.", logging.info)
                 self.close()
 
@@ -153,6 +169,19 @@ def counting_dtp(base, log):
     return CountingDTPHandler
 
 
+def ignoring_rest(base, flag):
+    """A server that, while the flag file exists, answers REST with 350 and still stores from the
+    file's start, as some servers do: a client must not take the 350 for a file that goes on."""
+
+    class IgnoringRestHandler(base):
+        def ftp_REST(self, line):
+            if not os.path.exists(flag):
+                return super().ftp_REST(line)
+            self.respond("350 Restarting at %s (not really)." % line)
+
+    return IgnoringRestHandler
+
+
 def refusing_active_mode(base):
     class RefusingActiveHandler(base):
         def ftp_PORT(self, line):
@@ -196,6 +225,8 @@ def main():
     ap.add_argument("--tls-cert",
                     help="a PEM file holding the certificate and its key: explicit FTPS, TLS required on "
                          "the control connection and every data connection")
+    ap.add_argument("--ignore-rest-flag",
+                    help="while this file exists, REST is answered 350 and not applied")
     ap.add_argument("--refuse-port", action="store_true",
                     help="refuse PORT and EPRT, as a server behind a firewall that allows no active mode")
     args = ap.parse_args()
@@ -240,6 +271,8 @@ def main():
         handler.dtp_handler = counting_dtp(handler.dtp_handler, args.received_log)
     if args.refuse_port:
         handler = refusing_active_mode(handler)
+    if args.ignore_rest_flag:
+        handler = ignoring_rest(handler, args.ignore_rest_flag)
     if args.passive_ports:
         first, last = (int(p) for p in args.passive_ports.split("-"))
         handler.passive_ports = range(first, last + 1)

@@ -15,10 +15,11 @@
 # second it reads from a data connection (a slow server), FTP_SERVER_PERM=PERMS the account's
 # permissions (e.g. without M it may not SITE CHMOD), FTP_SERVER_DISK_FULL_AFTER=BYTES an upload
 # fails as on a full disk once it holds that many bytes, FTP_SERVER_DROP_FLAG=FILE loses the data
-# connection of one upload after FTP_SERVER_DROP_AFTER bytes (default 65536) whenever FILE exists
-# (and removes FILE), FTP_SERVER_TRUNCATE_FLAG=FILE keeps only the first half of the next upload
-# that completes whenever FILE exists, yet answers 226 (and removes FILE), FTP_SERVER_REFUSE_PORT=1
-# refuses active mode, FTP_SERVER_STALL_SECONDS=N stops reading each upload's data connection for N
+# connection of one upload after FTP_SERVER_DROP_AFTER bytes (default 65536; or the number FILE
+# holds) whenever FILE exists (and removes FILE), FTP_SERVER_IGNORE_REST_FLAG=FILE answers REST with
+# 350 and stores from the start all the same whenever FILE exists, FTP_SERVER_TRUNCATE_FLAG=FILE
+# keeps only the first half of the next upload that completes whenever FILE exists, yet answers
+# 226 (and removes FILE), FTP_SERVER_REFUSE_PORT=1 refuses active mode, FTP_SERVER_STALL_SECONDS=N stops reading each upload's data connection for N
 # seconds once FTP_SERVER_STALL_AFTER bytes (default 1048576) have come, then reads on,
 # FTP_SERVER_RECEIVED_LOG=FILE appends "<bytes>\t<path>" lines of what each upload received (at its
 # end and whenever it pauses; sum a path's lines). For both kinds: FTP_SERVER_TLS_CERT=PEM (certificate and key in one file)
@@ -83,6 +84,7 @@ _ftp_server_start_pyftpdlib() { # root state
   [ -z "${FTP_SERVER_REFUSE_PORT:-}" ] || args+=(--refuse-port)
   [ -z "${FTP_SERVER_STALL_SECONDS:-}" ] || args+=(--stall-seconds "$FTP_SERVER_STALL_SECONDS" --stall-after "${FTP_SERVER_STALL_AFTER:-1048576}")
   [ -z "${FTP_SERVER_RECEIVED_LOG:-}" ] || args+=(--received-log "$FTP_SERVER_RECEIVED_LOG")
+  [ -z "${FTP_SERVER_IGNORE_REST_FLAG:-}" ] || args+=(--ignore-rest-flag "$FTP_SERVER_IGNORE_REST_FLAG")
   setsid "$FTP_SERVER_PYTHON" "$FTP_SERVER_LIB_DIR/ftp-server.py" --root "$root" \
     --user tovalo --password "$FTP_SERVER_PASSWORD" --port-file "$state/port" --anonymous \
     "${args[@]}" </dev/null >"$state/server.log" 2>&1 &

@@ -35,13 +35,16 @@ struct FakeServer {
     std::mutex mutex;
     std::condition_variable changed;
     std::map<std::string, std::uint64_t> files;
-    std::string modes;                       // 'A' or 'P' per log-on
-    int refuseConnects = 0;                  // connections that fail before this many succeed
-    std::deque<ChannelResult> openFailures;  // the next stores' openings fail so
-    std::uint64_t dropAfter = 0;             // a store's connection breaks once past this many bytes
-    std::deque<std::string> finishReplies;   // the next stores' final replies (else 226)
-    bool keepHalf = false;                   // the next store keeps half of what it takes
-    std::deque<std::string> lateSizes;       // answers to SIZE once a final reply came late
+    std::string modes;                              // 'A' or 'P' per log-on
+    int refuseConnects = 0;                         // connections that fail before this many succeed
+    std::deque<ChannelResult> openFailures;         // the next stores' openings fail so
+    std::uint64_t dropAfter = 0;                    // a store's connection breaks once past this many bytes
+    bool refuseRest = false;                        // REST is refused (502)
+    bool ignoreRest = false;                        // REST is taken (350), and the store still starts at 0
+    std::map<std::string, std::uint64_t> received;  // what reached each file, across its stores
+    std::deque<std::string> finishReplies;          // the next stores' final replies (else 226)
+    bool keepHalf = false;                          // the next store keeps half of what it takes
+    std::deque<std::string> lateSizes;              // answers to SIZE once a final reply came late
     bool late = false;
     bool blockWrites = false;     // writes hang until cancelled
     bool cancelEndsWrite = true;  // whether a cancel can end a hung write
@@ -64,7 +67,7 @@ public:
         server_.modes += request.passive ? 'P' : 'A';
         return Ok("230 Logged on.");
     }
-    ChannelResult OpenStore(const std::string& path) override {
+    ChannelResult OpenStore(const std::string& path, std::uint64_t offset) override {
         std::lock_guard<std::mutex> lock(server_.mutex);
         if (cancelled_) return Stopped();
         if (!server_.openFailures.empty()) {
@@ -72,8 +75,14 @@ public:
             server_.openFailures.pop_front();
             return failure;
         }
+        if (offset > 0 && server_.refuseRest) {
+            ChannelResult refused = Broken(12003, "502 REST not implemented.", 502);
+            refused.restartRefused = true;
+            return refused;
+        }
         path_ = path;
-        server_.files[path] = 0;
+        std::uint64_t& held = server_.files[path];
+        held = offset > 0 && !server_.ignoreRest ? std::min(held, offset) : 0;
         return Ok("150 Ok to send data.");
     }
     ChannelResult Write(const char*, std::size_t count) override {
@@ -88,11 +97,13 @@ public:
         if (cancelled_) return Stopped();
         std::uint64_t& held = server_.files[path_];
         if (server_.dropAfter != 0 && held + count > server_.dropAfter) {
+            server_.received[path_] += server_.dropAfter - held;
             held = server_.dropAfter;
             server_.dropAfter = 0;
             return Broken(10054);
         }
         held += count;
+        server_.received[path_] += count;
         return Ok();
     }
     ChannelResult FinishStore() override {
@@ -160,6 +171,10 @@ public:
     explicit FakeFile(std::uint64_t size) : left_(size), size_(size) {}
     bool Length(std::uint64_t& length, std::uint32_t&) override {
         length = size_;
+        return true;
+    }
+    bool Seek(std::uint64_t offset, std::uint32_t&) override {
+        left_ = size_ - std::min(size_, offset);
         return true;
     }
     bool Read(char* buffer, std::size_t capacity, std::size_t& read, std::uint32_t&) override {
@@ -274,12 +289,13 @@ struct Session {
     std::shared_ptr<FakeView> view = std::make_shared<FakeView>();
     std::shared_ptr<UploadSession> session;
 
-    explicit Session(std::int32_t retries = 10) {
+    explicit Session(bool resume = true) {
         UploadRequest request;
+        request.resume = resume;
         request.host = "127.0.0.1";
         request.user = "user";
         request.remotePath = "/";
-        request.retryCount = retries;
+        request.retryCount = 10;
         for (const auto& [name, size] : {std::pair{"a.txt", 10}, std::pair{"b.bin", 5000}}) {
             const std::wstring path = L"C:\\" + std::wstring(name, name + std::char_traits<char>::length(name));
             request.files.push_back({path, name, std::string("C:\\") + name, static_cast<std::uint64_t>(size)});
@@ -310,6 +326,7 @@ TEST(UploadSession, ExchangesAsTheServerAnswers) {
     const struct {
         const char* label;
         std::function<void(FakeServer&)> arrange;
+        bool resume;
         std::int32_t result;
         const char* files;  // on the server afterwards
         const char* modes;  // the log-ons, active or passive
@@ -318,6 +335,7 @@ TEST(UploadSession, ExchangesAsTheServerAnswers) {
     } cases[] = {
         {"both stored",
          [](FakeServer&) {},
+         true,
          1,
          "/1000(a.txt)=10 /1000(b.bin)=5000",
          "A",
@@ -328,21 +346,24 @@ TEST(UploadSession, ExchangesAsTheServerAnswers) {
              s.finishReplies = {"150 Ok to send data."};
              s.lateSizes = {"213 4", "213 10"};
          },
+         true,
          1,
          "/1000(a.txt)=10 /1000(b.bin)=5000",
          "AA",
          {1000, 1000},
          "[0/2] a.txt C:\\a.txt\n[1/2] b.bin C:\\b.bin"},
-        {"a store kept short: refused, its part deleted, sent again under a new name",
+        {"a store kept short: refused, and the retry goes on from what the server kept",
          [](FakeServer& s) { s.keepHalf = true; },
+         true,
          1,
-         "/1000(b.bin)=5000 /1001(a.txt)=10",
+         "/1000(a.txt)=10 /1000(b.bin)=5000",
          "AA",
          {1000},
          "[0/2] a.txt C:\\a.txt\nREPORT 12003 213 5 (10 bytes sent)\n재시도 1/10 … 213 5 (10 bytes sent)\n"
-         "[0/2] a.txt C:\\a.txt\n[1/2] b.bin C:\\b.bin"},
+         "재시도 1/10 … 5 B부터 이어서\n[0/2] a.txt C:\\a.txt\n[1/2] b.bin C:\\b.bin"},
         {"a store refused for good: no retry, the later file not tried",
          [](FakeServer& s) { s.finishReplies = {"552 Quota exceeded."}; },
+         true,
          0,
          "/1000(a.txt)=10",
          "A",
@@ -350,22 +371,59 @@ TEST(UploadSession, ExchangesAsTheServerAnswers) {
          "[0/2] a.txt C:\\a.txt\nREPORT 12003 552 Quota exceeded."},
         {"425 in active mode: the retry goes passive",
          [](FakeServer& s) { s.openFailures = {Broken(12003, "425 Can't open data connection.", 425)}; },
+         true,
          1,
          "/1000(b.bin)=5000 /1001(a.txt)=10",
          "AP",
          {1000},
          "REPORT 0 425 Can't open data connection.\n재시도 1/10 … 425 Can't open data connection.\n"
          "[0/2] a.txt C:\\a.txt\n[1/2] b.bin C:\\b.bin"},
-        {"a data connection lost part way: the part deleted, the file sent again",
+        {"a data connection lost part way: the retry goes on where the server's copy ends",
          [](FakeServer& s) { s.dropAfter = 3000; },
+         true,
+         1,
+         "/1000(a.txt)=10 /1000(b.bin)=5000",
+         "AA",
+         {1000},
+         "[0/2] a.txt C:\\a.txt\n[1/2] b.bin C:\\b.bin\nREPORT 0 \n재시도 1/10 … connection lost (error 10054)\n"
+         "재시도 1/10 … 2.9 KB부터 이어서\n[1/2] b.bin C:\\b.bin"},
+        {"the same without resuming: the part deleted, the file sent whole under a new name",
+         [](FakeServer& s) { s.dropAfter = 3000; },
+         false,
          1,
          "/1000(a.txt)=10 /1001(b.bin)=5000",
          "AA",
          {1000},
          "[0/2] a.txt C:\\a.txt\n[1/2] b.bin C:\\b.bin\nREPORT 0 \n재시도 1/10 … connection lost (error 10054)\n"
          "[1/2] b.bin C:\\b.bin"},
+        {"REST refused: the part deleted, the file sent whole under a new name",
+         [](FakeServer& s) {
+             s.dropAfter = 3000;
+             s.refuseRest = true;
+         },
+         true,
+         1,
+         "/1000(a.txt)=10 /1001(b.bin)=5000",
+         "AA",
+         {1000},
+         "[0/2] a.txt C:\\a.txt\n[1/2] b.bin C:\\b.bin\nREPORT 0 \n재시도 1/10 … connection lost (error 10054)\n"
+         "재시도 1/10 … 2.9 KB부터 이어서\n[1/2] b.bin C:\\b.bin"},
+        {"REST taken but ignored: the size tells, and the file goes whole once more, not resumed again",
+         [](FakeServer& s) {
+             s.dropAfter = 3000;
+             s.ignoreRest = true;
+         },
+         true,
+         1,
+         "/1000(a.txt)=10 /1001(b.bin)=5000",
+         "AAA",
+         {1000, 2000},
+         "[0/2] a.txt C:\\a.txt\n[1/2] b.bin C:\\b.bin\nREPORT 0 \n재시도 1/10 … connection lost (error 10054)\n"
+         "재시도 1/10 … 2.9 KB부터 이어서\n[1/2] b.bin C:\\b.bin\nREPORT 12003 213 2000 (5000 bytes sent)\n"
+         "재시도 2/10 … 213 2000 (5000 bytes sent)\n[1/2] b.bin C:\\b.bin"},
         {"a server that is not there: two retries before any log-on, after 1 and 2 s",
          [](FakeServer& s) { s.refuseConnects = 9; },
+         true,
          0,
          "",
          "",
@@ -374,7 +432,7 @@ TEST(UploadSession, ExchangesAsTheServerAnswers) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
-        Session run;
+        Session run(c.resume);
         c.arrange(run.server);
         run.session->Run();
         ASSERT_EQ(run.view->ended.size(), 1u);
@@ -385,6 +443,10 @@ TEST(UploadSession, ExchangesAsTheServerAnswers) {
         EXPECT_EQ(run.server.modes, c.modes);
         EXPECT_EQ(run.services->waits, c.waits);
         EXPECT_EQ(run.view->Said(), c.said);
+        // A resumed file costs no more than itself and what one block of it may take again.
+        if (c.resume && std::string(c.label).find("part way") != std::string::npos) {
+            EXPECT_EQ(run.server.received["/1000(b.bin)"], 5000u);
+        }
     }
 }
 

@@ -7,10 +7,10 @@
 namespace tovalo_test {
 namespace {
 
-const wchar_t* const kOrder[] = {L"_Version",    L"_ExtentX",    L"_ExtentY",  L"ftpHost",    L"ftpPort",
-                                 L"ftpId",       L"ftpPass",     L"totalSize", L"uploadPath", L"retFiles",
-                                 L"retFilesize", L"textAttFile", L"textLimit", L"textDelete", L"totalSizeStr",
-                                 L"ftpSecure",   L"ftpCertPin"};
+const wchar_t* const kOrder[] = {L"_Version",    L"_ExtentX",    L"_ExtentY",     L"ftpHost",    L"ftpPort",
+                                 L"ftpId",       L"ftpPass",     L"totalSize",    L"uploadPath", L"retFiles",
+                                 L"retFilesize", L"textAttFile", L"textLimit",    L"textDelete", L"totalSizeStr",
+                                 L"ftpSecure",   L"ftpCertPin",  L"resumeUploads"};
 
 // Writes a recognisable value to every persisted property.
 void SetEverything(IDispatch* c) {
@@ -27,6 +27,7 @@ void SetEverything(IDispatch* c) {
     ASSERT_EQ(Put(c, L"textDelete", Text(L"삭제")), S_OK);
     ASSERT_EQ(Put(c, L"ftpSecure", UI4(1)), S_OK);
     ASSERT_EQ(Put(c, L"ftpCertPin", Text(L"ab:cd")), S_OK);
+    ASSERT_EQ(Put(c, L"resumeUploads", UI4(0)), S_OK);
 }
 
 void ExpectEverything(IDispatch* c) {
@@ -43,6 +44,7 @@ void ExpectEverything(IDispatch* c) {
     EXPECT_EQ(Get(c, L"textDelete").value, L"삭제");
     EXPECT_EQ(Get(c, L"ftpSecure").value, L"1");
     EXPECT_EQ(Get(c, L"ftpCertPin").value, L"ab:cd");
+    EXPECT_EQ(Get(c, L"resumeUploads").value, L"0");
 }
 
 template <class I>

@@ -81,11 +81,16 @@ upload_env_start() { # scratch
     "FTP_SERVER_PASSWORD= !\"#\$%&'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_\`abcdefghijklmnopqrstuvwxyz{|}~"
   _upload_env_server TOVALO_FULL_FTP pyftpdlib "$_upload_env_scratch/full" FTP_SERVER_DISK_FULL_AFTER=65536
   _upload_env_server TOVALO_VSFTPD vsftpd "$_upload_env_scratch/vsftpd"
-  # For retries: a server that loses one upload's data connection 100000 bytes in whenever a page
-  # has made the file TOVALO_FLAKY_DROP_FLAG, and one that refuses active mode.
+  # For retries: a server that loses one upload's data connection 100000 bytes in (or as many as
+  # the file holds) whenever a page has made the file TOVALO_FLAKY_DROP_FLAG, answers REST with 350
+  # and does not go on from there whenever it has made TOVALO_FLAKY_IGNORE_REST_FLAG, and logs what
+  # it received per stored file; and one that refuses active mode.
   export TOVALO_FLAKY_DROP_FLAG=$_upload_env_scratch/flaky.drop
+  export TOVALO_FLAKY_IGNORE_REST_FLAG=$_upload_env_scratch/flaky.norest
+  export TOVALO_FLAKY_FTP_RECEIVED=$_upload_env_scratch/flaky.received
   _upload_env_server TOVALO_FLAKY_FTP pyftpdlib "$_upload_env_scratch/flaky" \
-    FTP_SERVER_DROP_FLAG="$TOVALO_FLAKY_DROP_FLAG" FTP_SERVER_DROP_AFTER=100000
+    FTP_SERVER_DROP_FLAG="$TOVALO_FLAKY_DROP_FLAG" FTP_SERVER_DROP_AFTER=100000 \
+    FTP_SERVER_IGNORE_REST_FLAG="$TOVALO_FLAKY_IGNORE_REST_FLAG" FTP_SERVER_RECEIVED_LOG="$TOVALO_FLAKY_FTP_RECEIVED"
   _upload_env_server TOVALO_PASSIVE_FTP pyftpdlib "$_upload_env_scratch/passive" FTP_SERVER_REFUSE_PORT=1
   # For checks after an upload: a server that answers 226 yet keeps only the first half of the next
   # upload whenever a page has made the file TOVALO_TRUNC_FLAG (a quota that says nothing).
@@ -107,7 +112,10 @@ upload_env_start() { # scratch
     chmod 644 "$cert"
     export TOVALO_TLS_FTP_PIN
     TOVALO_TLS_FTP_PIN=$(openssl x509 -in "$cert.crt" -noout -fingerprint -sha256 | sed 's/.*=//')
-    _upload_env_server TOVALO_TLS_FTP pyftpdlib "$_upload_env_scratch/tls" FTP_SERVER_TLS_CERT="$cert"
+    # It too loses one upload's data connection whenever a page has made TOVALO_TLS_DROP_FLAG.
+    export TOVALO_TLS_DROP_FLAG=$_upload_env_scratch/tls.drop TOVALO_TLS_FTP_RECEIVED=$_upload_env_scratch/tls.received
+    _upload_env_server TOVALO_TLS_FTP pyftpdlib "$_upload_env_scratch/tls" FTP_SERVER_TLS_CERT="$cert" \
+      FTP_SERVER_DROP_FLAG="$TOVALO_TLS_DROP_FLAG" FTP_SERVER_RECEIVED_LOG="$TOVALO_TLS_FTP_RECEIVED"
   fi
 
   export TOVALO_REPORTS=$_upload_env_scratch/reports
