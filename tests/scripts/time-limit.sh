@@ -23,6 +23,8 @@ export -f stray
 # shellcheck disable=SC2016 # expanded by the command's shell
 stuck='exec -a "$mark" sleep 300'
 
+none_left() { ! pgrep -f "^$mark" >/dev/null; }
+
 # check NAME STATUS FROM BELOW COMMAND...: runs the command and judges how it ended.
 check() {
   local name=$1 want=$2 from=$3 below=$4 start=${EPOCHREALTIME/./} rc ms left problem=""
@@ -30,6 +32,9 @@ check() {
   "$@" 2>/dev/null # the TIMED OUT report
   rc=$?
   ms=$(((${EPOCHREALTIME/./} - start) / 1000))
+  # A PID namespace's processes are killed by the kernel once its first process is gone, which
+  # takes a moment after the killed unshare returns: what still runs after it did not end.
+  wait_until 2 none_left
   mapfile -t left < <(pgrep -f "^$mark")
   [ "$rc" = "$want" ] || problem="status $rc, not $want; "
   ((ms >= from * 1000 && ms < below * 1000)) || problem+="took $ms ms, not $from to $below s; "
