@@ -61,7 +61,7 @@ CTovaloCtrl::CTovaloCtrl() : fw::OleControl(kControlClass), m_openFile(fw::ToAns
 
 HRESULT CreateTovaloCtrl(REFIID riid, void** out) { return fw::CreateComObject<CTovaloCtrl>(riid, out); }
 
-void* CTovaloCtrl::QueryExtraInterface(REFIID riid) {
+IUnknown* CTovaloCtrl::QueryExtraInterface(REFIID riid) {
     return IsEqualIID(riid, IID_IObjectSafety) ? static_cast<IObjectSafety*>(&m_xObjSafe) : nullptr;
 }
 

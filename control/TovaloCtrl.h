@@ -26,24 +26,18 @@ public:
 
     // Scripting safety: safe for untrusted callers and data on every page the build admits
     // (every page when it names no sites); answers for the control.
-    class XObjSafe final : public IObjectSafety {
+    class XObjSafe final : public fw::InterfacePart<CTovaloCtrl, IObjectSafety> {
     public:
-        explicit XObjSafe(CTovaloCtrl& outer) : outer_(outer) {}
-        STDMETHODIMP QueryInterface(REFIID riid, void** out) override { return outer_.QueryInterface(riid, out); }
-        STDMETHODIMP_(ULONG) AddRef() override { return outer_.AddRef(); }
-        STDMETHODIMP_(ULONG) Release() override { return outer_.Release(); }
+        using InterfacePart::InterfacePart;
         STDMETHODIMP GetInterfaceSafetyOptions(REFIID riid, DWORD* supported, DWORD* enabled) override;
         STDMETHODIMP SetInterfaceSafetyOptions(REFIID riid, DWORD mask, DWORD enabled) override;
-
-    private:
-        CTovaloCtrl& outer_;
     };
 
 protected:
     HRESULT DispatchIdOfName(LPOLESTR* names, UINT count, DISPID* ids) override;
     HRESULT DispatchInvoke(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, UINT* argErr) override;
     std::vector<fw::PropertyRef> PersistedProperties() override;
-    void* QueryExtraInterface(REFIID riid) override;
+    IUnknown* QueryExtraInterface(REFIID riid) override;
     void PreCreateWindow(fw::WindowCreate& create) override;
     LRESULT OnWindowMessage(UINT msg, WPARAM wp, LPARAM lp) override;
     void OnDraw(HDC dc, const RECT& bounds) override;
