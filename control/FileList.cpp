@@ -2,13 +2,14 @@
 // totals, folder loads, deletes and the double-click that opens a row's file.
 #include "control/TovaloCtrl.h"
 
-#include "control/FileListRules.h"
-#include "control/ListMessages.h"
+#include "control/Extensions.h"
+#include "control/MessageTexts.h"
+#include "control/SizeLimit.h"
+#include "control/SizeText.h"
 #include "framework/Dialog.h"
 #include "framework/LocalPath.h"
 #include "framework/Raii.h"
 #include "framework/Text.h"
-#include "upload/StoredName.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -119,7 +120,7 @@ void CTovaloCtrl::ClearRows() {
 bool CTovaloCtrl::AddLocalFile(const std::wstring& path, bool quiet) {
     const FileStatus status = StatusOf(path);
     if (!status.isFile) return true;
-    const std::wstring name = upload::FileNameOf(path);
+    const std::wstring name = fw::FileNameOf(path);
 
     // The same file twice would be sent twice; two files of one name from two folders are fine.
     if (m_rows.Lists(path)) {

@@ -1,6 +1,8 @@
 // The file list's rows and their path index (see FileRows.h).
 #include "control/FileRows.h"
 
+#include "control/SizeText.h"
+
 #include <utility>
 
 namespace tovalo {

@@ -4,7 +4,7 @@
 // texts and images of the rows it shows, and these entries answer.
 #pragma once
 
-#include "control/FileListRules.h"
+#include "control/ServerRecords.h"
 
 #include <cstddef>
 #include <cstdint>

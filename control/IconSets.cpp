@@ -2,7 +2,8 @@
 // (whose header the skinned header takes over).
 #include "control/TovaloCtrl.h"
 
-#include "control/FileListRules.h"
+#include "control/Extensions.h"
+#include "control/SizeText.h"
 
 #include <commctrl.h>
 

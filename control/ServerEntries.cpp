@@ -2,8 +2,11 @@
 // the limit, and the refresh timer that applies the last text once more without counting it.
 #include "control/TovaloCtrl.h"
 
-#include "control/FileListRules.h"
-#include "control/ListMessages.h"
+#include "control/Extensions.h"
+#include "control/MessageTexts.h"
+#include "control/ServerRecords.h"
+#include "control/SizeLimit.h"
+#include "control/SizeText.h"
 #include "framework/Text.h"
 
 namespace tovalo {

@@ -5,7 +5,7 @@
 #include "control/FileRows.h"
 #include "control/ListRows.h"
 #include "framework/OleControl.h"
-#include "upload/SkinHeaderCtrl.h"
+#include "control/SkinHeaderCtrl.h"
 
 #include <objsafe.h>
 

@@ -1,7 +1,8 @@
 // _DTovalo: the dispatch table of CTovaloCtrl (every method and property with its DISPID) and the
 // property accessors.
-#include "control/SizeText.h"
 #include "control/TovaloCtrl.h"
+
+#include "control/DecimalText.h"
 
 #include "framework/Dialog.h"
 #include "framework/LocalPath.h"

@@ -2,8 +2,10 @@
 // upload dialog, the server entries' result entries, and the merged results afterwards.
 #include "control/TovaloCtrl.h"
 
-#include "control/FileListRules.h"
+#include "control/ServerRecords.h"
+#include "control/SizeLimit.h"
 #include "framework/Dialog.h"
+#include "framework/LocalPath.h"
 #include "framework/Text.h"
 #include "upload/FileUploadDlg.h"
 #include "upload/StoredName.h"
@@ -128,7 +130,7 @@ void CTovaloCtrl::StartUpload() {
     for (std::size_t at = 0, count = m_rows.Count(); at < count; ++at) {
         const FileRow& row = m_rows.At(at);
         if (!row.IsServerEntry()) {
-            request.files.push_back({row.path, fw::ToAnsiReplacing(upload::FileNameOf(row.path), kUnstorableCharacter),
+            request.files.push_back({row.path, fw::ToAnsiReplacing(fw::FileNameOf(row.path), kUnstorableCharacter),
                                      fw::ToAnsi(row.path), row.size});
         } else {
             upload::PrependEntry(m_retFiles, ServerResultEntry(ServerText(row.path), ServerText(row.name)));

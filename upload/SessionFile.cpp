@@ -1,10 +1,12 @@
 // UploadSession: the steps of one file, from its opening to its permissions.
 #include "upload/UploadSession.h"
 
+#include "framework/LocalPath.h"
 #include "ftp/ReplyMeanings.h"
 
 #include <algorithm>
 #include <ctime>
+#include <utility>
 
 namespace tovalo::upload {
 namespace {
@@ -24,7 +26,7 @@ constexpr std::uint32_t kFileChanged = 1006;
 constexpr std::uint32_t kNameTaken = 80;
 
 std::wstring FormatStatus(std::size_t index, std::size_t count, const std::wstring& path) {
-    return L"[" + std::to_wstring(index) + L"/" + std::to_wstring(count) + L"] " + FileNameOf(path) + L" " + path;
+    return L"[" + std::to_wstring(index) + L"/" + std::to_wstring(count) + L"] " + fw::FileNameOf(path) + L" " + path;
 }
 
 std::string TrimLineEnds(std::string text) {

@@ -6,9 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "control/FileListRules.h"
+#include "control/DecimalText.h"
+#include "control/Extensions.h"
 #include "control/FileRows.h"
-#include "upload/StoredName.h"
+#include "control/ServerRecords.h"
+#include "control/SizeLimit.h"
+#include "control/SizeText.h"
+#include "framework/LocalPath.h"
 
 using namespace tovalo;
 
@@ -76,8 +80,8 @@ TEST(FileListRules, NamesAndExtensions) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(row.path)));
-        EXPECT_EQ(upload::FileNameOf(row.path), row.name);
-        EXPECT_EQ(ExtensionOf(upload::FileNameOf(row.path)), row.extension);
+        EXPECT_EQ(fw::FileNameOf(row.path), row.name);
+        EXPECT_EQ(ExtensionOf(fw::FileNameOf(row.path)), row.extension);
         EXPECT_EQ(ShellExtensionOf(row.path), row.shellExtension);
     }
 }
