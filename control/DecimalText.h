@@ -16,9 +16,6 @@ std::int64_t ParseInt64(std::string_view text);
 // the range stop at its ends; no digits give 0).
 std::int32_t ParseLong(std::string_view text);
 
-// An unsigned decimal number of at most 64 bits (digits only; values beyond stop at the maximum).
-std::uint64_t ParseUnsigned(std::string_view text);
-
 // The unsigned decimal form ("%I64u").
 std::string FormatU64(std::uint64_t value);
 

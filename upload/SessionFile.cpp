@@ -29,11 +29,6 @@ std::wstring FormatStatus(std::size_t index, std::size_t count, const std::wstri
     return L"[" + std::to_wstring(index) + L"/" + std::to_wstring(count) + L"] " + fw::FileNameOf(path) + L" " + path;
 }
 
-std::string TrimLineEnds(std::string text) {
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-    return text;
-}
-
 // "12:03:04", local time, for the transfer log.
 std::string ClockText() {
     const std::time_t now = std::time(nullptr);
@@ -382,7 +377,7 @@ void UploadSession::RefuseStore(const Store& store, const std::string& reply) {
     // The server's own words, and what it should have said.
     ChannelResult refused;
     refused.outcome = ChannelOutcome::kRefused;
-    refused.response = TrimLineEnds(reply) + " (" + std::to_string(store.Held()) + " bytes sent)";
+    refused.response = std::string(nsFTP::TrimLineEnds(reply)) + " (" + std::to_string(store.Held()) + " bytes sent)";
     refused.replyCode = nsFTP::LastReplyCode(refused.response);
     refused.error = kReplyRefused;
     refused.responseError = kReplyRefused;

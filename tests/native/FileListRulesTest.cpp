@@ -136,25 +136,23 @@ TEST(FileListRules, DecimalReadings) {
     const struct {
         const char* text;
         std::int32_t asLong;
-        std::uint64_t asUnsigned;
     } rows[] = {
-        {"100", 100, 100},
-        {"  42abc", 42, 0},
-        {"-5", -5, 0},
-        {"+7", 7, 0},
-        {"", 0, 0},
-        {"x1", 0, 0},
-        {"2147483647", 2147483647, 2147483647},
-        {"2147483648", 2147483647, 2147483648u},  // a long stops at its ends
-        {"99999999999999999999999", 2147483647, UINT64_MAX},
-        {"-2147483648", INT32_MIN, 0},
-        {"-99999999999", INT32_MIN, 0},
-        {"4294967295", 2147483647, 4294967295u},
+        {"100", 100},
+        {"  42abc", 42},
+        {"-5", -5},
+        {"+7", 7},
+        {"", 0},
+        {"x1", 0},
+        {"2147483647", 2147483647},
+        {"2147483648", 2147483647},  // a long stops at its ends
+        {"99999999999999999999999", 2147483647},
+        {"-2147483648", INT32_MIN},
+        {"-99999999999", INT32_MIN},
+        {"4294967295", 2147483647},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.text);
         EXPECT_EQ(ParseLong(row.text), row.asLong);
-        EXPECT_EQ(ParseUnsigned(row.text), row.asUnsigned);
     }
 }
 
