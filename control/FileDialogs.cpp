@@ -85,9 +85,9 @@ void CTovaloCtrl::SelectFile() {
     if (!::GetOpenFileNameW(&request)) return;
     // The last name may end exactly at the buffer's end: keep one NUL behind it for the walk.
     names.push_back(L'\0');
-    const ListBatch batch(*this);
+    const FileListRows::Batch batch(m_list);
     for (const std::wstring& path : PickedPaths(names)) AddLocalFile(path, false);
-    RearrangeRows();
+    m_list.Arrange();
 }
 
 bool CTovaloCtrl::BrowseForFolder(std::wstring& path, const wchar_t* title, int rootCsidl, UINT flags) {
@@ -118,9 +118,9 @@ void CTovaloCtrl::LoadFilesFromDialog() {
     if (!ListAcceptsChanges()) return;
     std::wstring folder;
     if (!BrowseForFolder(folder, L"select directory", 0, BIF_BROWSEINCLUDEFILES)) return;
-    const ListBatch batch(*this);
+    const FileListRows::Batch batch(m_list);
     LoadFolder(folder);
-    RearrangeRows();
+    m_list.Arrange();
 }
 
 }  // namespace tovalo

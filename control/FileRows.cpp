@@ -25,6 +25,12 @@ std::wstring FileRow::Text(Column column) const {
     return {};
 }
 
+void FileRows::SetLook(std::size_t row, FileRow::Look look) {
+    FileRow& kept = rows_[rows_.size() - 1 - row];
+    kept.type = std::move(look.type);
+    kept.image = look.image;
+}
+
 void FileRows::AddAtTop(FileRow row) {
     rows_.push_back(std::move(row));
     paths_.insert(rows_.back().path);

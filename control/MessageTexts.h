@@ -1,4 +1,5 @@
-// The message boxes of the file list and the server entries: the exact texts the users know.
+// The texts of the control's message boxes (the file list, the server entries, the start of an
+// upload). Compatibility: users know them word for word, and the pages' tests compare them.
 #pragma once
 
 namespace tovalo::msg {
@@ -10,5 +11,7 @@ inline constexpr wchar_t kOverLimit[] = L"파일 크기가 제한된 용량을 �
 inline constexpr wchar_t kNoLimitFile[] = L"ActiveX 파일에 오류가 발생했습니다.";
 inline constexpr wchar_t kNoLimitEntry[] = L"ActiveX 초기화에 오류가있습니다.";
 inline constexpr wchar_t kNoKnownFolder[] = L"Fail to LoadLibrary :: SHGetKnownFolderPath";
+// startUpload without the account's host, id or password.
+inline constexpr wchar_t kNoAccount[] = L"FTP 정보가 없습니다.";
 
 }  // namespace tovalo::msg

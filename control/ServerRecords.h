@@ -9,10 +9,9 @@
 
 namespace tovalo {
 
-// A row's path column starts with this when the row stands for a file already on the server.
+// A server entry's path column: this and the page's reference. Compatibility: pages read the
+// column, and the reference comes back in retFiles cut together with it to 259 bytes.
 inline constexpr std::wstring_view kServerPrefix = L"^^^";
-
-inline bool IsServerPath(std::wstring_view path) { return path.substr(0, kServerPrefix.size()) == kServerPrefix; }
 
 // One record of the getFileShow text: server reference, size, name.
 struct ServerRecord {

@@ -88,9 +88,9 @@ const fw::DispMember<CTovaloCtrl> CTovaloCtrl::kDispatch[] = {
     TextProperty<&C::m_ftpPass>(L"ftpPass", 13),
     // 0 is not a limit: it means "use totalSizeStr", so a written 0 becomes 1.
     fw::DispProperty<C>(
-        L"totalSize", 14, VT_UI4, [](C& c, DispArgs, VARIANT& r) { fw::SetResultUI4(r, c.m_totalSize); },
+        L"totalSize", 14, VT_UI4, [](C& c, DispArgs, VARIANT& r) { fw::SetResultUI4(r, c.m_limit.limit32); },
         [](C& c, const VARIANT& v) {
-            c.m_totalSize = v.ulVal ? v.ulVal : 1;
+            c.m_limit.limit32 = v.ulVal ? v.ulVal : 1;
             c.SetModifiedFlag();
         }),
     TextProperty<&C::m_uploadPath>(L"uploadPath", 15),
@@ -106,7 +106,7 @@ const fw::DispMember<CTovaloCtrl> CTovaloCtrl::kDispatch[] = {
         }),
     TextProperty<&C::m_openFile>(L"OpenFile", 21),
     fw::DispProperty<C>(
-        L"currentSize", 22, VT_UI4, [](C& c, DispArgs, VARIANT& r) { fw::SetResultUI4(r, c.m_currentSize); },
+        L"currentSize", 22, VT_UI4, [](C& c, DispArgs, VARIANT& r) { fw::SetResultUI4(r, c.m_limit.Counted32()); },
         [](C& c, const VARIANT&) { c.SetModifiedFlag(); }),
     fw::DispProperty<C>(
         L"startUpload", 23, VT_BSTR, [](C& c, DispArgs, VARIANT& r) { fw::SetResultText(r, c.m_retFiles); },
@@ -121,18 +121,18 @@ const fw::DispMember<CTovaloCtrl> CTovaloCtrl::kDispatch[] = {
     fw::DispProperty<C>(
         L"totalSizeStr", 43, VT_BSTR,
         [](C& c, DispArgs, VARIANT& r) {
-            c.m_totalSizeStr = FormatU64(c.m_totalSize64);
+            c.m_totalSizeStr = FormatU64(c.m_limit.limit64);
             fw::SetResultText(r, c.m_totalSizeStr);
         },
         [](C& c, const VARIANT& v) {
             // A missing value counts as "1": a limit of one byte rather than none.
-            c.m_totalSize64 = static_cast<std::uint64_t>(ParseInt64(fw::ArgIsNullText(v) ? "1" : fw::ArgText(v)));
+            c.m_limit.limit64 = static_cast<std::uint64_t>(ParseInt64(fw::ArgIsNullText(v) ? "1" : fw::ArgText(v)));
             c.SetModifiedFlag();
         }),
     fw::DispProperty<C>(
         L"currentSizeStr", 44, VT_BSTR,
         [](C& c, DispArgs, VARIANT& r) {
-            c.m_currentSizeStr = FormatU64(c.m_currentSize64);
+            c.m_currentSizeStr = FormatU64(c.m_limit.Counted64());
             fw::SetResultText(r, c.m_currentSizeStr);
         },
         [](C& c, const VARIANT&) { c.SetModifiedFlag(); }),

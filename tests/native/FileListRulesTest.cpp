@@ -132,6 +132,57 @@ TEST(FileListRules, TheLimitIsStrictAndNeverWraps) {
     }
 }
 
+// The totals through adds and removals in either mode, and the limit they answer to. A size comes
+// off whichever total is non-zero, the 32-bit one first, as pages that switch modes read them.
+TEST(FileListRules, TheTotalsFollowTheModeTheyWereCountedIn) {
+    enum Op { kSet32, kSet64, kAdd, kRemove, kClear };
+    const struct {
+        Op op;
+        std::uint64_t value;
+        std::uint32_t counted32;
+        std::uint64_t counted64, limitInForce, countedInForce;
+        bool exceeded;
+    } steps[] = {
+        {kSet64, 5000, 0, 0, 5000, 0, false},
+        {kAdd, 1000, 0, 1000, 5000, 1000, false},
+        {kSet32, 3000, 0, 1000, 3000, 0, false},  // a 32-bit limit now rules, and counts anew
+        {kAdd, 2000, 2000, 1000, 3000, 2000, false},
+        {kRemove, 2500, 0, 1000, 3000, 0, false},  // the 32-bit total stops at 0 ...
+        {kRemove, 400, 0, 600, 3000, 0, false},    // ... and then the 64-bit one pays
+        {kSet64, 500, 0, 600, 3000, 0, true},      // over the 64-bit limit, though it no longer rules
+        {kRemove, 700, 0, 0, 3000, 0, false},
+        {kRemove, 1, 0, 0, 3000, 0, false},
+        {kAdd, 2999, 2999, 0, 3000, 2999, false},
+        {kClear, 0, 0, 0, 3000, 0, false},
+    };
+    SizeLimit limit;
+    for (const auto& step : steps) {
+        SCOPED_TRACE(testing::Message() << step.op << " " << step.value);
+        switch (step.op) {
+        case kSet32:
+            limit.limit32 = static_cast<std::uint32_t>(step.value);
+            break;
+        case kSet64:
+            limit.limit64 = step.value;
+            break;
+        case kAdd:
+            limit.Add(static_cast<std::uint32_t>(step.value));
+            break;
+        case kRemove:
+            limit.Remove(static_cast<std::uint32_t>(step.value));
+            break;
+        case kClear:
+            limit.Clear();
+            break;
+        }
+        EXPECT_EQ(limit.Counted32(), step.counted32);
+        EXPECT_EQ(limit.Counted64(), step.counted64);
+        EXPECT_EQ(limit.LimitInForce(), step.limitInForce);
+        EXPECT_EQ(limit.CountedInForce(), step.countedInForce);
+        EXPECT_EQ(limit.Exceeded(), step.exceeded);
+    }
+}
+
 TEST(FileListRules, DecimalReadings) {
     const struct {
         const char* text;
@@ -186,7 +237,7 @@ TEST(FileListRules, ServerRecordsSkipEmptyFieldsAndShortRecords) {
 // in order, a path listed while any row holds it (two server entries may share one).
 TEST(FileRows, ColumnTexts) {
     const FileRow file{L"C:\\dir\\report.2009.pdf", L"report.2009.pdf", L"PDF Document", 6000000, 2};
-    const FileRow entry{L"^^^ref", L"x", L"-", 0xFFFFFFFF, 0};
+    const FileRow entry{L"^^^ref", L"x", L"-", 0xFFFFFFFF, 0, FileRow::Kind::kServerEntry};
     const struct {
         const FileRow& row;
         Column column;
