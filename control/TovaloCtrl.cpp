@@ -77,7 +77,8 @@ const fw::PersistedProperty<CTovaloCtrl> CTovaloCtrl::kPersisted[] = {
     {L"textAttFile", &CTovaloCtrl::m_textAttFile},
     {L"textLimit", &CTovaloCtrl::m_textLimit},
     {L"textDelete", &CTovaloCtrl::m_textDelete},
-    // Loading fills only the text buffer; the 64-bit limit changes only through the property.
+    // Compatibility: loading fills only the text buffer; the 64-bit limit changes only through the
+    // property (pages' params name it without setting a limit).
     {L"totalSizeStr", &CTovaloCtrl::m_totalSizeStr},
     {L"ftpSecure", &CTovaloCtrl::m_ftpSecure},
     {L"ftpCertPin", &CTovaloCtrl::m_ftpCertPin},

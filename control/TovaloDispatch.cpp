@@ -36,9 +36,10 @@ constexpr fw::DispMember<CTovaloCtrl> CTovaloCtrl::TextProperty(const wchar_t* n
 const fw::DispMember<CTovaloCtrl> CTovaloCtrl::kDispatch[] = {
     // Methods.
     fw::DispMethod<C>(L"AboutBox", DISPID_ABOUTBOX, VT_EMPTY, {}, [](C& c, DispArgs, VARIANT&) { c.AboutBox(); }),
-    // The account comes through the properties; these arguments are not used.
+    // Compatibility: old pages still call SetAccount, UpLoadFiles and SetTimeOut. The account comes
+    // through the properties and an upload through startUpload: these take their arguments and do
+    // nothing (UpLoadFiles answers 0).
     fw::DispMethod<C>(L"SetAccount", 3, VT_EMPTY, {VT_BSTR, VT_I4, VT_BSTR, VT_BSTR}, [](C&, DispArgs, VARIANT&) {}),
-    // An upload starts through startUpload; this entry only answers 0.
     fw::DispMethod<C>(L"UpLoadFiles", 4, VT_I4, {}, [](C&, DispArgs, VARIANT& r) { fw::SetResultI4(r, 0); }),
     fw::DispMethod<C>(L"SelectFile", 5, VT_EMPTY, {},
                       [](C& c, DispArgs, VARIANT&) {
@@ -76,7 +77,8 @@ const fw::DispMember<CTovaloCtrl> CTovaloCtrl::kDispatch[] = {
 
     // Properties.
     TextProperty<&C::m_ftpHost>(L"ftpHost", 10),
-    // Once 0 has been written the port no longer changes (and the write is not even marked).
+    // Compatibility: once 0 has been written the port no longer changes (and the write is not even
+    // marked); old pages rely on that.
     fw::DispProperty<C>(
         L"ftpPort", 11, VT_UI4, [](C& c, DispArgs, VARIANT& r) { fw::SetResultUI4(r, c.m_ftpPort); },
         [](C& c, const VARIANT& v) {
@@ -86,7 +88,8 @@ const fw::DispMember<CTovaloCtrl> CTovaloCtrl::kDispatch[] = {
         }),
     TextProperty<&C::m_ftpId>(L"ftpId", 12),
     TextProperty<&C::m_ftpPass>(L"ftpPass", 13),
-    // 0 is not a limit: it means "use totalSizeStr", so a written 0 becomes 1.
+    // Compatibility: 0 is not a limit but "use totalSizeStr", so a written 0 becomes 1 (a page cannot
+    // go back to the 64-bit mode; see SizeLimit).
     fw::DispProperty<C>(
         L"totalSize", 14, VT_UI4, [](C& c, DispArgs, VARIANT& r) { fw::SetResultUI4(r, c.m_limit.limit32); },
         [](C& c, const VARIANT& v) {
@@ -125,7 +128,7 @@ const fw::DispMember<CTovaloCtrl> CTovaloCtrl::kDispatch[] = {
             fw::SetResultText(r, c.m_totalSizeStr);
         },
         [](C& c, const VARIANT& v) {
-            // A missing value counts as "1": a limit of one byte rather than none.
+            // Compatibility: a missing value counts as "1", a limit of one byte rather than none.
             c.m_limit.limit64 = static_cast<std::uint64_t>(ParseInt64(fw::ArgIsNullText(v) ? "1" : fw::ArgText(v)));
             c.SetModifiedFlag();
         }),

@@ -22,9 +22,9 @@ namespace {
 // A character of a file name that the server's code page cannot hold, in the stored name.
 constexpr char kUnstorableCharacter = '_';
 
-// A server entry's texts count up to 259 bytes in the system code page, as the page has always
-// got them back (whole characters only). A local path is read whole: cut short, it would name
-// another file.
+// Compatibility: a server entry's texts come back to the page cut to 259 bytes in the system code
+// page, the reference with its path column's "^^^" (whole characters only); pages keep what they
+// get back. A local path is read whole: cut short, it would name another file.
 constexpr size_t kServerTextBytes = 259;
 
 std::string ServerText(const std::wstring& text) { return fw::ToAnsiPrefix(text, kServerTextBytes); }

@@ -18,8 +18,8 @@ constexpr std::uint64_t kLateStoreStallMicros = 30'000'000;
 
 // The error numbers the session gives its own findings: a reply that refused a store, a size
 // rule broken at send time, a local file that changed while it was read, a server that held
-// every name it was asked about (WinINet's "extended error" and the system's own numbers, as
-// the error report has always stated them).
+// every name it was asked about. Compatibility: WinINet's "extended error" and the system's own
+// numbers, which whoever reads the error reports on the report server knows.
 constexpr std::int32_t kReplyRefused = 12003;
 constexpr std::uint32_t kFileTooLarge = 223;
 constexpr std::uint32_t kFileChanged = 1006;

@@ -38,7 +38,6 @@ std::string CTlsFtpChannel::CExchange::Text() const {
 CTlsFtpChannel::CTlsFtpChannel(std::string pinSha256, bool quick)
     : m_pin(std::move(pinSha256)), m_client(quick ? kQuickTimeoutSeconds : kTimeoutSeconds, kBufferSize, false) {
     // The session's reply reads need no pacing.
-    m_client.SetReplyPause(std::chrono::milliseconds(0));
     // A stop ends any wait of the client's sockets at once, a blocked write on a stalled server too.
     m_client.SetCancelSignal(&m_stop);
     m_client.AddObserver(&m_exchange);

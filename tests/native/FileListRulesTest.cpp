@@ -1,5 +1,6 @@
 // The file list's window-free rules: size texts at their bounds, size categories, names and
-// extensions, the strict limit without wrap-around, decimal readings and the getFileShow text.
+// extensions, the strict limit without wrap-around, the totals in the limit's two modes, decimal
+// readings and the getFileShow text.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -36,7 +37,7 @@ TEST(FileListRules, SizeTextAtItsBounds) {
         {1073741824, "1024.0 MBytes"},
         {1073742848, "1.0 GBytes"},
         {0x7FFFFFFF, "2.0 GBytes"},
-        // Sizes are read as signed 32-bit counts, as the list has always shown them.
+        // Sizes are read as signed 32-bit counts (pages read the cells).
         {0xFFFFFFFF, "-1 Bytes"},
     };
     for (const auto& row : rows) {
@@ -248,7 +249,7 @@ TEST(FileRows, ColumnTexts) {
         {file, Column::kSizeText, L"5.7 MBytes"},
         {file, Column::kPath, L"C:\\dir\\report.2009.pdf"},
         {file, Column::kSize, L"6000000"},
-        {entry, Column::kSizeText, L"-1 Bytes"},  // as the size column has always read it
+        {entry, Column::kSizeText, L"-1 Bytes"},  // a signed 32-bit count (pages read the cells)
         {entry, Column::kSize, L"4294967295"},
         {entry, Column::kPath, L"^^^ref"},
     };

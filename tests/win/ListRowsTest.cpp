@@ -26,8 +26,8 @@ public:
         cls.hInstance = ::GetModuleHandleW(nullptr);
         cls.lpszClassName = L"TovaloListRowsTest";
         ::RegisterClassW(&cls);
-        frame_.Reset(::CreateWindowExW(0, cls.lpszClassName, L"", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr,
-                                       nullptr, cls.hInstance, nullptr));
+        frame_.Reset(::CreateWindowExW(0, cls.lpszClassName, L"", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr, nullptr,
+                                       cls.hInstance, nullptr));
         ::SetWindowLongPtrW(frame_.Get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&rows));
         list_ = ::CreateWindowExW(0, WC_LISTVIEWW, L"", WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_OWNERDATA, 0, 0, 400,
                                   300, frame_.Get(), nullptr, cls.hInstance, nullptr);
@@ -119,26 +119,43 @@ TEST(ListRows, TheListViewShowsTheRowsAfterEveryOperation) {
         const wchar_t* selected;  // names of the selected rows, top down
     };
     const Operation steps[] = {
-        {"added one by one", [&] { for (const wchar_t* name : {L"a", L"b", L"c"}) rows.Add(Row(name, 3)); },
+        {"added one by one",
+         [&] {
+             for (const wchar_t* name : {L"a", L"b", L"c"}) rows.Add(Row(name, 3));
+         },
          L"c b a", L""},
         {"a row selected", [&] { Select(list, 1); }, L"c b a", L"b"},
         {"a row added above it", [&] { rows.Add(Row(L"d", 2000000)); }, L"d c b a", L"b"},
-        {"rows removed around it", [&] { rows.Remove({0, 3}); }, L"c b", L"b"},
-        {"new looks", [&] { rows.Restyle([](const FileRow& row) { return FileRow::Look{row.name + L"!", 2}; }); },
+        {"rows removed around it",
+         [&] {
+             rows.Remove({0, 3});
+         },
          L"c b", L"b"},
-        {"a batch", [&] {
+        {"new looks", [&] { rows.Restyle([](const FileRow& row) {
+                                return FileRow::Look{row.name + L"!", 2};
+                            }); },
+         L"c b", L"b"},
+        {"a batch",
+         [&] {
              const FileListRows::Batch batch(rows);
              rows.Add(Row(L"e"));
              rows.Add(Row(L"f"));
              // Until the batch ends the list view shows the rows it knew, where they were.
              EXPECT_EQ(Shown(list), L"c b");
-         }, L"f e c b", L"b"},
-        {"every row removed", [&] { rows.Remove({0, 1, 2, 3}); }, L"", L""},
-        {"cleared", [&] {
+         },
+         L"f e c b", L"b"},
+        {"every row removed",
+         [&] {
+             rows.Remove({0, 1, 2, 3});
+         },
+         L"", L""},
+        {"cleared",
+         [&] {
              rows.Add(Row(L"g"));
              rows.Add(Row(L"h"));
              rows.Clear();
-         }, L"", L""},
+         },
+         L"", L""},
     };
     for (const Operation& step : steps) {
         SCOPED_TRACE(step.label);
@@ -170,8 +187,9 @@ TEST(ListRows, ATypedNameFindsItsRow) {
         LVFINDINFOW info{};
         info.flags = find.flags;
         info.psz = find.text;
-        EXPECT_EQ(::SendMessageW(window.List(), LVM_FINDITEMW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&info)),
-                  find.row);
+        EXPECT_EQ(
+            ::SendMessageW(window.List(), LVM_FINDITEMW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&info)),
+            find.row);
     }
 }
 
