@@ -16,8 +16,10 @@ CMAKE_FUZZ   := cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOV
 
 all: build
 
+# Checked once per top-level command: the makes that its recipes start (scripts/test's builds, two
+# at once; scripts/fuzz's; scripts/demo's) see MAKELEVEL above 0 and leave it to the first.
 deps:
-	@scripts/install-deps
+	@[ $(MAKELEVEL) -gt 0 ] || scripts/install-deps
 
 native: deps
 	@$(CMAKE_NATIVE) >/dev/null && cmake --build build/native -j$(JOBS)

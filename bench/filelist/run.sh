@@ -17,7 +17,7 @@ fi
 
 source "$root/scripts/lib/wine-env.sh"
 wine_env_start
-wine_register_ocx "$win/Tovalo.ocx" || { echo "filelist bench: Tovalo.ocx does not register" >&2; exit 1; }
+wine_register_ocx "$win/Tovalo.ocx" || exit 1
 # The folders are made once and kept beside the build for the next run.
 work=$win/bench-filelist
 mkdir -p "$work"
@@ -38,4 +38,4 @@ for count in map(int, sys.argv[2:]):
 PY
 echo "LoadDirFiles against bare fills of the same view with the same file and shell calls, redraw held:"
 # A bound on the whole run: a message box nobody answers would otherwise wait for ever.
-timeout "${FILELIST_BENCH_TIMEOUT:-1800}" wine "$bench" "$(winepath -w "$work")" "${counts[@]}" | tr -d '\r'
+timeout "${FILELIST_BENCH_TIMEOUT:-1800}" wine "$bench" "$(wine_path "$work")" "${counts[@]}" | tr -d '\r'

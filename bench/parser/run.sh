@@ -6,6 +6,7 @@ set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
+source "$root/scripts/lib/wait.sh"
 build=$(cd "${1:-$root/build/native}" && pwd)
 sizes=${PARSER_BENCH_SIZES:-10000 100000 1000000}
 
@@ -112,7 +113,7 @@ for lines in $sizes; do
     rm -f "$work/port"
     /usr/bin/python3 "$here/listing-server.py" "$listing" "$work/port" &
     server_pid=$!
-    for _ in $(seq 100); do [[ -s $work/port ]] && break; sleep 0.05; done
+    wait_for_file "$work/port" 10 "$server_pid"
     /usr/bin/time -f %M -o "$work/time.out" "$cli" -H 127.0.0.1 -P "$(cat "$work/port")" --passive ls \
       >"$work/ls.out" || echo "parser bench: tovalo-ftp ls failed" >&2
     kill "$server_pid" 2>/dev/null

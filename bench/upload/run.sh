@@ -56,7 +56,7 @@ main_port=$FTP_PORT main_user=$FTP_USER main_pass=$FTP_PASS
 head -c $((mib * 1024 * 1024)) /dev/urandom >"$work/data.bin"
 wine_env_start
 trap stop_all EXIT
-wine_register_ocx "$win/Tovalo.ocx" || { echo "upload bench: regsvr32 failed" >&2; exit 1; }
+wine_register_ocx "$win/Tovalo.ocx" || exit 1
 
 broken() { echo "upload bench: BROKEN: $*" >&2; exit 1; }
 # The one file on the server must equal the source; it is removed for the next run.
@@ -71,10 +71,10 @@ check_arrived() { # label
 rate() { awk -v ms="$1" -v mib="$mib" 'BEGIN { printf "%.2f", (mib * 1048576 / 1e6) / (ms / 1000) }'; }
 
 export BENCH_FTP_PORT=$main_port BENCH_FTP_USER=$main_user BENCH_FTP_PASS=$main_pass BENCH_FILE=$work/data.bin
-win_file=$(winepath -w "$work/data.bin")
+win_file=$(wine_path "$work/data.bin")
 
 /usr/bin/time -f %M -o "$work/control.rss" wine "$win/pagehost.exe" --timeout 3600 \
-  "$(winepath -w "$here/upload.html")" >"$work/control.out" 2>&1 || broken "control: $(tail -n 5 "$work/control.out")"
+  "$(wine_path "$here/upload.html")" >"$work/control.out" 2>&1 || broken "control: $(tail -n 5 "$work/control.out")"
 grep -q "^RESULT 1 $((mib * 1048576))$" "$work/control.out" || broken "control: $(tail -n 5 "$work/control.out")"
 control_ms=$(sed -n 's/^ELAPSED //p' "$work/control.out")
 check_arrived control
@@ -117,7 +117,7 @@ servers+=("$FTP_PID $FTP_STATE")
 tls_port=$FTP_PORT
 pin=$(openssl x509 -in "$work/cert.pem" -noout -fingerprint -sha256 | sed 's/.*=//')
 BENCH_FTP_PORT=$tls_port BENCH_FTP_USER=$FTP_USER BENCH_FTP_PASS=$FTP_PASS BENCH_FTP_PIN=$pin wine "$win/pagehost.exe" --timeout 3600 \
-  "$(winepath -w "$here/upload.html")" >"$work/tls.out" 2>&1 || broken "control over FTPS: $(tail -n 5 "$work/tls.out")"
+  "$(wine_path "$here/upload.html")" >"$work/tls.out" 2>&1 || broken "control over FTPS: $(tail -n 5 "$work/tls.out")"
 grep -q "^RESULT 1 $((mib * 1048576))$" "$work/tls.out" || broken "control over FTPS: $(tail -n 5 "$work/tls.out")"
 tls_ms=$(sed -n 's/^ELAPSED //p' "$work/tls.out")
 arrived=$(find "$work/tls" -type f | head -n 1)
@@ -136,7 +136,7 @@ awk -v c="$tls_ms" -v k="$curl_tls_ms" 'BEGIN { printf "  throughput ratio contr
 small=${BENCH_SMALL_FILES:-500}
 mkdir -p "$work/small"
 for ((i = 0; i < small; i++)); do head -c 1024 /dev/urandom >"$work/small/f$(printf %05d "$i").bin"; done
-BENCH_FOLDER=$work/small wine "$win/pagehost.exe" --timeout 3600 "$(winepath -w "$here/upload.html")" \
+BENCH_FOLDER=$work/small wine "$win/pagehost.exe" --timeout 3600 "$(wine_path "$here/upload.html")" \
   >"$work/small.out" 2>&1 || broken "control, small files: $(tail -n 5 "$work/small.out")"
 grep -q "^RESULT 1 $small$" "$work/small.out" || broken "control, small files: $(tail -n 5 "$work/small.out")"
 small_ms=$(sed -n 's/^ELAPSED //p' "$work/small.out")
@@ -182,7 +182,7 @@ left_on() { # root
 dialog_run() { # label file port user pass [stop after ms]: runs the page, sets times_answer, times_stop
   local label=$1 file=$2
   BENCH_FTP_PORT=$3 BENCH_FTP_USER=$4 BENCH_FTP_PASS=$5 BENCH_FILE=$file BENCH_STOP_AFTER_MS=${6:-} \
-    wine "$win/pagehost.exe" --timeout 600 "$(winepath -w "$here/upload.html")" >"$work/dialog.out" 2>&1 ||
+    wine "$win/pagehost.exe" --timeout 600 "$(wine_path "$here/upload.html")" >"$work/dialog.out" 2>&1 ||
     broken "$label: $(tail -n 5 "$work/dialog.out")"
   read -r times_answer times_stop < <(sed -n 's/^TIMES //p' "$work/dialog.out" | tr -d '\r')
   [ -n "${times_answer:-}" ] || broken "$label: no times: $(tail -n 5 "$work/dialog.out")"
@@ -226,7 +226,7 @@ drop_run() { # label file drop-at-bytes|"" no-resume|"": sets drop_ms, drop_rece
   rm -f "$work/drop"/* "$work/drop.received"
   if [ -n "$3" ]; then printf '%s' "$3" >"$work/drop.flag"; else rm -f "$work/drop.flag"; fi
   BENCH_FTP_PORT=$drop_port BENCH_FTP_USER=$drop_user BENCH_FTP_PASS=$drop_pass BENCH_FILE=$file BENCH_NO_RESUME=$4 \
-    wine "$win/pagehost.exe" --timeout 600 "$(winepath -w "$here/upload.html")" >"$work/drop.out" 2>&1 ||
+    wine "$win/pagehost.exe" --timeout 600 "$(wine_path "$here/upload.html")" >"$work/drop.out" 2>&1 ||
     broken "$label: $(tail -n 5 "$work/drop.out")"
   grep -q "^RESULT 1 $(stat -c %s "$file")" "$work/drop.out" || broken "$label: $(tail -n 5 "$work/drop.out")"
   arrived=$(find "$work/drop" -type f | head -n 1)

@@ -29,6 +29,7 @@
 # The server inherits TZ; both kinds are set up to show times in UTC whatever TZ says.
 
 FTP_SERVER_LIB_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source "$FTP_SERVER_LIB_DIR/wait.sh"
 # Debian's interpreter, where python3-pyftpdlib lives (a python3 earlier on PATH may lack it).
 FTP_SERVER_PYTHON=${FTP_SERVER_PYTHON:-/usr/bin/python3}
 FTP_SERVER_VSFTPD=${FTP_SERVER_VSFTPD:-/usr/sbin/vsftpd}
@@ -48,17 +49,12 @@ _ftp_server_dump_logs() { # state
   done
 }
 
-# True once the server on PORT greets with a 220 line.
-_ftp_server_greets() { # port
+# True once the server on PORT greets with a 220 line, or its process PID has ended.
+_ftp_server_greets_or_ends() { # port pid
+  alive "$2" || return 0
   local line
   line=$(timeout 3 bash -c 'exec 3<>"/dev/tcp/127.0.0.1/$1" && head -c 3 <&3' _ "$1" 2>/dev/null) || return 1
   [ "$line" = 220 ]
-}
-
-_ftp_server_alive() { # pid
-  [ -e "/proc/$1" ] || return 1
-  # A process that has exited but was not reaped yet counts as gone.
-  [ "$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null)" != Z ]
 }
 
 _ftp_server_free_port() {
@@ -89,12 +85,7 @@ _ftp_server_start_pyftpdlib() { # root state
     --user tovalo --password "$FTP_SERVER_PASSWORD" --port-file "$state/port" --anonymous \
     "${args[@]}" </dev/null >"$state/server.log" 2>&1 &
   FTP_PID=$!
-  for _ in $(seq 100); do
-    [ -s "$state/port" ] && break
-    _ftp_server_alive "$FTP_PID" || break
-    sleep 0.05
-  done
-  if [ ! -s "$state/port" ]; then
+  if ! wait_for_file "$state/port" 10 "$FTP_PID"; then
     _ftp_server_log "pyftpdlib did not start"
     return 1
   fi
@@ -200,17 +191,13 @@ EOF
     fi
     setsid "$FTP_SERVER_VSFTPD" "$state/vsftpd.conf" </dev/null >"$state/server.log" 2>&1 &
     FTP_PID=$!
-    for _ in $(seq 60); do
-      _ftp_server_alive "$FTP_PID" || break
-      if _ftp_server_greets "$port"; then
-        FTP_PORT=$port
-        FTP_USER=$FTP_SERVER_VSFTPD_USER
-        FTP_PASS=$FTP_SERVER_PASSWORD
-        FTP_OWNER=$FTP_SERVER_VSFTPD_USER
-        return 0
-      fi
-      sleep 0.05
-    done
+    if wait_until 5 _ftp_server_greets_or_ends "$port" "$FTP_PID" && alive "$FTP_PID"; then
+      FTP_PORT=$port
+      FTP_USER=$FTP_SERVER_VSFTPD_USER
+      FTP_PASS=$FTP_SERVER_PASSWORD
+      FTP_OWNER=$FTP_SERVER_VSFTPD_USER
+      return 0
+    fi
     # Most likely someone took the port between our probe and vsftpd's bind: try another.
     ftp_server_stop "$FTP_PID" ""
   done
@@ -244,7 +231,7 @@ ftp_server_start() { # kind root
 
 ftp_server_stop() { # [pid state]
   local pid=${1-${FTP_PID:-}} state=${2-${FTP_STATE:-}}
-  if [ -n "$pid" ] && _ftp_server_alive "$pid"; then
+  if [ -n "$pid" ] && alive "$pid"; then
     # The server leads its own process group (setsid). vsftpd makes every session a process
     # group of its own, so those are found as the listener's children before it goes.
     local target=$pid session sessions
@@ -254,11 +241,7 @@ ftp_server_stop() { # [pid state]
     for session in $sessions; do
       kill -TERM -- "-$session" 2>/dev/null || kill -TERM "$session" 2>/dev/null
     done
-    for _ in $(seq 100); do
-      _ftp_server_alive "$pid" || break
-      sleep 0.05
-    done
-    _ftp_server_alive "$pid" && kill -KILL -- "$target" 2>/dev/null
+    wait_until 5 _ftp_server_gone "$pid" || kill -KILL -- "$target" 2>/dev/null
     wait "$pid" 2>/dev/null
   fi
   if [ -n "$state" ] && [ -d "$state" ]; then
@@ -268,6 +251,8 @@ ftp_server_stop() { # [pid state]
   fi
   return 0
 }
+
+_ftp_server_gone() { ! alive "$1"; }
 
 ftp_server_own() { # path...
   [ -n "${FTP_OWNER:-}" ] || return 0

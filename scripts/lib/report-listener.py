@@ -2,7 +2,7 @@
 # The error-report web server for tests: listens on ADDRESS:PORT (default 80), records the raw
 # bytes of each request into OUT/request-N (N from 1), answers 200 and notes in
 # OUT/request-N.closed when the client closed its side within 2 s of the answer.
-# Usage: report-listener.py ADDRESS OUT [--port 80]; writes OUT/ready once it listens.
+# Usage: report-listener.py ADDRESS OUT [--port 80]; writes its port to OUT/ready once it listens.
 # Stopped by whoever started it (SIGTERM).
 import argparse
 import os
@@ -57,7 +57,9 @@ def main():
     server.bind((args.address, args.port))
     server.listen(16)
     signal.signal(signal.SIGTERM, lambda *_: os._exit(0))
-    open(os.path.join(args.out, "ready"), "w").close()
+    with open(os.path.join(args.out, "ready.tmp"), "w") as f:
+        f.write("%d\n" % args.port)
+    os.replace(os.path.join(args.out, "ready.tmp"), os.path.join(args.out, "ready"))
     number = 0
     lock = threading.Lock()
     while True:

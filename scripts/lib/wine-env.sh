@@ -1,6 +1,10 @@
 # Sourced by the scripts that run Windows programs: a private 32-bit Wine prefix under build/,
 # the Korean locale (code page 949), one Xvfb and one persistent wineserver for a whole run.
 # Call wine_env_start once; it arranges wine_env_stop on exit.
+#   wine_env_clone_prefix SOURCE [pristine]  WINEPREFIX as a copy of SOURCE (below)
+#   wine_env_start_server                  a wineserver of this prefix on the caller's display
+#   wine_register_ocx OCX                  registers it (regsvr32); says so on stderr when it fails
+#   wine_path PATH                         PATH as Windows programs see it (drive Z: is /)
 
 TOVALO_ROOT=${TOVALO_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
 export WINEPREFIX=${TOVALO_WINEPREFIX:-$TOVALO_ROOT/build/wine-prefix}
@@ -41,7 +45,7 @@ _wine_env_make_prefix() {
 # between runs while SOURCE is not newer. With "pristine", the copy gets SOURCE's registry as it was
 # made, before anything was registered in it: a fresh machine in a moment instead of a wineboot
 # of a minute or more (a SOURCE made before such copies were kept gets a wineboot of its own).
-_wine_env_clone_prefix() { # source [pristine]
+wine_env_clone_prefix() { # source [pristine]
   local source=$1 registry=$1
   WINEPREFIX=$source _wine_env_make_prefix
   if [ "${2:-}" = pristine ]; then
@@ -95,10 +99,16 @@ wine_env_start() {
   export DISPLAY=":$display"
   trap wine_env_stop EXIT
   wineserver -p
-  # Registration goes through the real regsvr32, judged by its exit code.
 }
 
+# Through the real regsvr32, judged by its exit code.
 wine_register_ocx() {
-  local ocx=${1:-$TOVALO_ROOT/build/win/Tovalo.ocx}
-  wine regsvr32 /s "$(winepath -w "$ocx")" >/dev/null 2>&1
+  wine regsvr32 /s "$(wine_path "$1")" >/dev/null 2>&1 || { echo "regsvr32 failed for $1" >&2; return 1; }
+}
+
+# Made here rather than by winepath, which starts a Wine process for each path.
+wine_path() {
+  local path=$1
+  [[ $path == /* ]] || path=$PWD/$path
+  printf 'Z:%s' "${path//\//\\}"
 }

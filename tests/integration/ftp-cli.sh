@@ -124,7 +124,7 @@ s.settimeout(60)
 conn = s.accept()
 time.sleep(60)' "$IT_WORK/silent.port" &
     local silent_pid=$! started
-    while [ ! -s "$IT_WORK/silent.port" ] && kill -0 $silent_pid 2>/dev/null; do sleep 0.05; done
+    wait_for_file "$IT_WORK/silent.port" 10 "$silent_pid"
     started=$SECONDS
     it_run -H 127.0.0.1 -P "$(cat "$IT_WORK/silent.port")" -u "$FTP_USER" -p "$FTP_PASS" --timeout 2 noop
     it_expect_rc "silent server" 3

@@ -39,10 +39,9 @@ it_use_wine "$exe" cleanup
 
 # The run's own prefix (hard links, about 0.1 s) with a wineserver of its own on the same display.
 shared_prefix=$WINEPREFIX
-source "$IT_REPO/scripts/lib/wine-env.sh"
 own_prefix=$(mktemp -d "$(dirname "$shared_prefix")/ftps-prefix.XXXXXX") || exit 1
 export WINEPREFIX=$own_prefix
-_wine_env_clone_prefix "$shared_prefix" 2>/dev/null
+wine_env_clone_prefix "$shared_prefix" 2>/dev/null
 wineserver -p
 
 it_make_work
@@ -102,7 +101,6 @@ judge_rows() {
 
 start_server address
 echo "== $(basename "$exe") under Wine, $kind with FTPS on port $FTP_PORT"
-win() { winepath -w "$1"; }
 
 # Several records per send and per receive, a last record that is not full, and every byte value.
 it_make_binary "$IT_WORK/local/data.bin" 3000000
@@ -111,8 +109,8 @@ for mode in active passive; do
   flags=(--ssl-reqd --pin-sha256 "$pin")
   [ "$mode" = passive ] && flags+=(--passive)
   for name in data.bin empty.bin; do
-    it_ftp "${flags[@]}" put "$(win "$IT_WORK/local/$name")" "/$mode-$name" , \
-      get "/$mode-$name" "$(win "$IT_WORK/local/back-$mode-$name")" , ls /
+    it_ftp "${flags[@]}" put "$(wine_path "$IT_WORK/local/$name")" "/$mode-$name" , \
+      get "/$mode-$name" "$(wine_path "$IT_WORK/local/back-$mode-$name")" , ls /
     it_expect_same "$mode: put $name arrives whole" "$IT_WORK/local/$name" "$root/$mode-$name"
     it_expect_same "$mode: get $name returns it whole" "$IT_WORK/local/$name" "$IT_WORK/local/back-$mode-$name"
     it_expect_line "$mode: ls over TLS" "$IT_OUT" "$mode-$name"
@@ -199,7 +197,7 @@ start_peer() { # mode
   /usr/bin/python3 -W ignore "$IT_WORK/peer.py" "$1" "$IT_WORK/peer.pem" "$IT_WORK/peer.port" \
     "$IT_WORK/peer.log" 2>>"$IT_WORK/peer.err" &
   peer_pid=$!
-  for _ in $(seq 100); do [ -s "$IT_WORK/peer.port" ] && break; sleep 0.05; done
+  wait_for_file "$IT_WORK/peer.port" 10 "$peer_pid"
   IT_CONNECT=(-H 127.0.0.1 -P "$(cat "$IT_WORK/peer.port")" -u someone -p secret --timeout 3)
 }
 stop_peer() { kill "$peer_pid" 2>/dev/null; wait "$peer_pid" 2>/dev/null; peer_pid=""; }

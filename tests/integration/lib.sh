@@ -4,9 +4,8 @@
 
 IT_REPO=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 source "$IT_REPO/scripts/lib/ftp-server.sh"
+source "$IT_REPO/scripts/lib/tally.sh"
 
-it_passed=0
-it_failed=0
 it_skipped=0
 IT_OUT=""
 IT_ERR=""
@@ -69,9 +68,9 @@ it_run_input() { # file args...
 # Runs the client under Wine: inside scripts/with-wine the environment is there, otherwise one is
 # made for this run and stopped at its end. CLEANUP runs at exit either way.
 it_use_wine() { # exe [cleanup]
-  local cleanup=${2:-it_cleanup}
-  if [ -z "${WINEPREFIX:-}" ] || [ -z "${DISPLAY:-}" ]; then
-    source "$IT_REPO/scripts/lib/wine-env.sh"
+  local cleanup=${2:-it_cleanup} there=${WINEPREFIX:+${DISPLAY:+1}}
+  source "$IT_REPO/scripts/lib/wine-env.sh"
+  if [ -z "$there" ]; then
     wine_env_start
     trap "$cleanup; wine_env_stop" EXIT
   else
@@ -80,13 +79,11 @@ it_use_wine() { # exe [cleanup]
   IT_CLIENT=(wine "$1")
 }
 
-it_pass() { it_passed=$((it_passed + 1)); }
+it_pass() { tally "" 0; }
 
 it_fail() { # name detail...
-  local name=$1
-  shift
-  it_failed=$((it_failed + 1))
-  echo "FAIL: $name: $*"
+  tally "$1" 1
+  echo "FAIL: $1: ${*:2}"
   echo "  command: $IT_CMD"
   echo "  exit status: $IT_RC"
   if [ -s "$IT_OUT" ]; then echo "  stdout:"; tail -n 15 "$IT_OUT" | sed 's/^/    /'; fi
@@ -147,6 +144,5 @@ it_mdtm_text() { date -u -d "@$1" +%Y%m%d%H%M%S; }
 
 it_summary() {
   echo
-  echo "${it_passed} passed, ${it_failed} failed, ${it_skipped} skipped"
-  [ "$it_failed" -eq 0 ]
+  tally_summary "$(basename "$0" .sh)" "($it_skipped skipped)"
 }

@@ -19,9 +19,6 @@ head -c 1234 /dev/urandom >"$root/list/recent.txt"
 it_start_server pyftpdlib "$root"
 echo "== $(basename "$exe") under Wine, pyftpdlib on port $FTP_PORT"
 
-# Local paths as the Windows program sees them.
-win() { winepath -w "$1"; }
-
 it_make_binary "$IT_WORK/local/data.bin" $((512 * 1024 + 3))
 : >"$IT_WORK/local/empty.bin"
 
@@ -29,9 +26,9 @@ for mode in active passive; do
   extra=()
   [ "$mode" = active ] || extra=(--passive)
   for name in data.bin empty.bin; do
-    it_ftp "${extra[@]}" put "$(win "$IT_WORK/local/$name")" "$mode-$name"
+    it_ftp "${extra[@]}" put "$(wine_path "$IT_WORK/local/$name")" "$mode-$name"
     it_expect_same "$mode: put $name" "$IT_WORK/local/$name" "$root/$mode-$name"
-    it_ftp "${extra[@]}" get "$mode-$name" "$(win "$IT_WORK/local/back-$mode-$name")"
+    it_ftp "${extra[@]}" get "$mode-$name" "$(wine_path "$IT_WORK/local/back-$mode-$name")"
     it_expect_same "$mode: get $name" "$IT_WORK/local/$name" "$IT_WORK/local/back-$mode-$name"
   done
   it_ftp "${extra[@]}" ls list
@@ -42,7 +39,7 @@ done
 
 it_ftp noop
 it_expect_line "-v masks the password" "$IT_ERR" '^> PASS \*\*\*\*'
-it_ftp get missing.bin "$(win "$IT_WORK/local/never.bin")"
+it_ftp get missing.bin "$(wine_path "$IT_WORK/local/never.bin")"
 it_expect_rc "refused get" 1
 it_run -H "$FTP_HOST" -P "$FTP_PORT" -u "$FTP_USER" -p wrong-password --timeout 10 noop
 it_expect_rc "wrong password" 3

@@ -69,9 +69,8 @@ upload_env_start() { # scratch
   : >"$_upload_env_scratch/servers"
   _upload_env_fixtures "$_upload_env_scratch/files"
   export TOVALO_UPLOAD_FILES=$_upload_env_scratch/files
-  # The pages see the fixtures as drive U:, so that status lines and paths read the same in every run.
-  source "$_upload_env_root/scripts/lib/wine-env.sh"
-  _wine_env_make_prefix
+  # The pages see the fixtures as drive U:, so that status lines and paths read the same in every run
+  # (in the prefix of the lane's Wine environment).
   ln -sfn "$TOVALO_UPLOAD_FILES" "$WINEPREFIX/dosdevices/u:"
   _upload_env_server TOVALO_FTP pyftpdlib "$_upload_env_scratch/pyftpdlib"
   _upload_env_server TOVALO_SLOW_FTP pyftpdlib "$_upload_env_scratch/slow" FTP_SERVER_THROTTLE=65536
@@ -128,12 +127,7 @@ upload_env_start() { # scratch
     setsid /usr/bin/python3 "$_upload_env_root/scripts/lib/report-listener.py" "$address" "$TOVALO_REPORTS" \
       </dev/null >"$_upload_env_scratch/listener.log" 2>&1 &
     _upload_env_listener=$!
-    for _ in $(seq 100); do
-      [ -e "$TOVALO_REPORTS/ready" ] && break
-      kill -0 "$_upload_env_listener" 2>/dev/null || break
-      sleep 0.05
-    done
-    [ -e "$TOVALO_REPORTS/ready" ] || { echo "upload pages: the report listener did not start:" >&2; cat "$_upload_env_scratch/listener.log" >&2; }
+    wait_for_file "$TOVALO_REPORTS/ready" 5 "$_upload_env_listener" || { echo "upload pages: the report listener did not start:" >&2; cat "$_upload_env_scratch/listener.log" >&2; }
     rm -f "$TOVALO_REPORTS/ready"
   fi
 }
