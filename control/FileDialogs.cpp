@@ -13,7 +13,8 @@
 namespace tovalo {
 namespace {
 
-// Room for the names a user picks at once, as the page's users have always had.
+// Room for the names a user picks at once: 10000 characters, a few hundred files of usual names
+// (a pick that needs more adds nothing).
 constexpr DWORD kNameBufferSize = 10000;
 
 // The page's filter, "description|pattern|" pairs, in the dialog's form: each part ended by a
@@ -85,9 +86,9 @@ void CTovaloCtrl::SelectFile() {
     if (!::GetOpenFileNameW(&request)) return;
     // The last name may end exactly at the buffer's end: keep one NUL behind it for the walk.
     names.push_back(L'\0');
-    const ListBatch batch(*this);
+    const FileListRows::Batch batch(m_list);
     for (const std::wstring& path : PickedPaths(names)) AddLocalFile(path, false);
-    RearrangeRows();
+    m_list.Arrange();
 }
 
 bool CTovaloCtrl::BrowseForFolder(std::wstring& path, const wchar_t* title, int rootCsidl, UINT flags) {
@@ -118,9 +119,9 @@ void CTovaloCtrl::LoadFilesFromDialog() {
     if (!ListAcceptsChanges()) return;
     std::wstring folder;
     if (!BrowseForFolder(folder, L"select directory", 0, BIF_BROWSEINCLUDEFILES)) return;
-    const ListBatch batch(*this);
+    const FileListRows::Batch batch(m_list);
     LoadFolder(folder);
-    RearrangeRows();
+    m_list.Arrange();
 }
 
 }  // namespace tovalo

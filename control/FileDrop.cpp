@@ -1,6 +1,8 @@
 // Files and folders dropped from the shell onto the control's list (CF_HDROP, by OLE or WM_DROPFILES).
 #include "control/FileDrop.h"
 
+#include "framework/ComObject.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -27,24 +29,9 @@ std::vector<std::wstring> DroppedPaths(HDROP drop) {
     return paths;
 }
 
-class FileDropRegistration::Target final : public IDropTarget {
+class FileDropRegistration::Target final : public fw::ComObject<IDropTarget> {
 public:
     Target(HWND window, std::function<bool()> accepts) : window_(window), accepts_(std::move(accepts)) {}
-
-    STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDropTarget) ? static_cast<IDropTarget*>(this)
-                                                                                   : nullptr;
-        if (!*out) return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&refs_)); }
-    STDMETHODIMP_(ULONG) Release() override {
-        const LONG left = ::InterlockedDecrement(&refs_);
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
-    }
 
     STDMETHODIMP DragEnter(IDataObject* data, DWORD, POINTL, DWORD* effect) override {
         FORMATETC format = kFileList;
@@ -89,7 +76,7 @@ public:
     }
 
 private:
-    ~Target() = default;
+    ~Target() override = default;
 
     bool Accepts() const { return window_ && accepts_ && accepts_(); }
 
@@ -100,7 +87,6 @@ private:
         return S_OK;
     }
 
-    LONG refs_ = 1;
     HWND window_;
     std::function<bool()> accepts_;
     bool taking_ = false;  // the drag carries files and the control takes them

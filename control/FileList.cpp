@@ -2,13 +2,14 @@
 // totals, folder loads, deletes and the double-click that opens a row's file.
 #include "control/TovaloCtrl.h"
 
-#include "control/FileListRules.h"
-#include "control/ListMessages.h"
+#include "control/Extensions.h"
+#include "control/MessageTexts.h"
+#include "control/SizeLimit.h"
+#include "control/SizeText.h"
 #include "framework/Dialog.h"
 #include "framework/LocalPath.h"
 #include "framework/Raii.h"
 #include "framework/Text.h"
-#include "upload/StoredName.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -32,46 +33,26 @@ FileStatus StatusOf(const std::wstring& path) {
 
 }  // namespace
 
-CTovaloCtrl::ListBatch::ListBatch(CTovaloCtrl& control) : control_(control) {
-    if (control_.m_batchDepth++ == 0) control_.HoldRedraw(true);
-}
-
-CTovaloCtrl::ListBatch::~ListBatch() {
-    if (--control_.m_batchDepth > 0) return;
-    control_.m_view.Show();
-    control_.HoldRedraw(false);
-}
-
-void CTovaloCtrl::HoldRedraw(bool hold) {
-    HWND list = Hwnd();
-    if (!list) return;
-    ::SendMessageW(list, WM_SETREDRAW, hold ? FALSE : TRUE, 0);
-    // Turned back on, the list view does not repaint by itself what changed meanwhile.
-    if (!hold) ::InvalidateRect(list, nullptr, TRUE);
-}
-
 void CTovaloCtrl::Tell(const wchar_t* text) {
-    if (m_batchDepth > 0) {
-        m_view.Show();
-        HoldRedraw(false);
-        if (HWND list = Hwnd()) ::UpdateWindow(list);
-    }
+    const FileListRows::Pause pause(m_list);
     fw::ShowMessageBox(text, MB_OK | MB_ICONEXCLAMATION);
-    // The page may have gone while the box was up; then there is nothing to hold.
-    if (m_batchDepth > 0) HoldRedraw(true);
 }
 
-bool CTovaloCtrl::InsertFileItem(int icon, const std::wstring& name, const std::wstring& typeText, std::uint32_t size,
-                                 const std::wstring& path) {
+bool CTovaloCtrl::InsertFileItem(FileRow row) {
     if (!Hwnd()) return false;
-    FileRow row{path, name, typeText, size, icon};
-    if (m_iconSet == 0) {
-        row.image = row.IsServerEntry() ? ProbeIcon(typeText, row.type) : GetShellIcon(path, row.type);
-    }
-    m_rows.AddAtTop(std::move(row));
-    // A batch tells the list view of its rows once, when it ends.
-    if (m_batchDepth == 0) m_view.Show();
+    FileRow::Look look = LookOf(row, m_iconSet);
+    row.type = std::move(look.type);
+    row.image = look.image;
+    m_list.Add(std::move(row));
     return true;
+}
+
+FileRow::Look CTovaloCtrl::LookOf(const FileRow& row, std::int32_t iconSet) {
+    FileRow::Look look{ExtensionOf(row.name), SizeCategory(row.size)};
+    if (iconSet != 0) return look;
+    const std::wstring extension = look.type;
+    look.image = row.IsServerEntry() ? ProbeIcon(extension, look.type) : GetShellIcon(row.path, look.type);
+    return look;
 }
 
 int CTovaloCtrl::GetShellIcon(const std::wstring& path, std::wstring& typeName) {
@@ -98,31 +79,13 @@ int CTovaloCtrl::GetShellIcon(const std::wstring& path, std::wstring& typeName) 
     return image;
 }
 
-void CTovaloCtrl::CountSize(std::uint32_t size) {
-    if (m_totalSize != 0) {
-        m_currentSize += size;
-    } else {
-        m_currentSize64 += size;
-    }
-}
-
-void CTovaloCtrl::RearrangeRows() {
-    m_view.Show();
-    m_view.Arrange();
-}
-
-void CTovaloCtrl::ClearRows() {
-    m_rows.Clear();
-    m_view.Removed({}, true);
-}
-
 bool CTovaloCtrl::AddLocalFile(const std::wstring& path, bool quiet) {
     const FileStatus status = StatusOf(path);
     if (!status.isFile) return true;
-    const std::wstring name = upload::FileNameOf(path);
+    const std::wstring name = fw::FileNameOf(path);
 
     // The same file twice would be sent twice; two files of one name from two folders are fine.
-    if (m_rows.Lists(path)) {
+    if (m_list.Rows().Lists(path)) {
         if (!quiet) Tell(msg::kSamePath);
         return false;
     }
@@ -133,10 +96,10 @@ bool CTovaloCtrl::AddLocalFile(const std::wstring& path, bool quiet) {
         return false;
     }
     const auto size = static_cast<std::uint32_t>(status.size);
-    switch (JudgeLimit({m_totalSize, m_currentSize, m_totalSize64, m_currentSize64}, size)) {
+    switch (m_limit.Judge(size)) {
     case LimitVerdict::kFits:
-        if (!InsertFileItem(SizeCategory(size), name, ExtensionOf(name), size, path)) return false;
-        CountSize(size);
+        if (!InsertFileItem({path, name, {}, size})) return false;
+        m_limit.Add(size);
         return true;
     case LimitVerdict::kOverLimit:
         // A folder load passes over what does not fit and goes on with the rest.
@@ -152,7 +115,7 @@ bool CTovaloCtrl::AddLocalFile(const std::wstring& path, bool quiet) {
 
 void CTovaloCtrl::AddFileToList(const std::wstring& path) {
     if (!ListAcceptsChanges()) return;
-    if (AddLocalFile(path, false)) RearrangeRows();
+    if (AddLocalFile(path, false)) m_list.Arrange();
 }
 
 void CTovaloCtrl::LoadFolder(const std::wstring& folder) {
@@ -160,7 +123,7 @@ void CTovaloCtrl::LoadFolder(const std::wstring& folder) {
     const std::wstring pattern = fw::FileApiPath(folder + L"\\*.*");
     const HANDLE search = ::FindFirstFileW(pattern.c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return;
-    const ListBatch batch(*this);
+    const FileListRows::Batch batch(m_list);
     do {
         // Sub-folders (and with them "." and "..") are not entered.
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
@@ -171,58 +134,42 @@ void CTovaloCtrl::LoadFolder(const std::wstring& folder) {
 
 void CTovaloCtrl::LoadDirFiles(const std::wstring& path) {
     if (!ListAcceptsChanges()) return;
-    const ListBatch batch(*this);
+    const FileListRows::Batch batch(m_list);
     LoadFolder(path);
-    RearrangeRows();
+    m_list.Arrange();
 }
 
 void CTovaloCtrl::DeleteAllItemInList() {
     if (!ListAcceptsChanges()) return;
-    ClearRows();
-    m_currentSize = 0;
-    m_currentSize64 = 0;
+    m_list.Clear();
+    m_limit.Clear();
 }
 
 void CTovaloCtrl::DeleteSelectedItem() {
     if (!ListAcceptsChanges()) return;
-    // The selection is the list view's: it must know every row first.
-    m_view.Show();
-    std::vector<std::size_t> chosen;
-    for (int row = m_view.NextSelected(-1); row >= 0 && static_cast<std::size_t>(row) < m_rows.Count();
-         row = m_view.NextSelected(row)) {
-        chosen.push_back(static_cast<std::size_t>(row));
-    }
+    const std::vector<std::size_t> chosen = m_list.Selected();
     if (chosen.empty()) {
-        RearrangeRows();
+        m_list.Arrange();
         return;
     }
-    // From the top down, as the totals have always been counted: the totals never go below 0.
-    for (std::size_t row : chosen) {
-        const std::uint32_t size = m_rows.At(row).size;
-        if (m_currentSize != 0) {
-            m_currentSize = static_cast<std::uint32_t>(SaturatingSubtract(m_currentSize, size));
-        } else if (m_currentSize64 != 0) {
-            m_currentSize64 = SaturatingSubtract(m_currentSize64, size);
-        } else {
-            m_currentSize = 0;
-            m_currentSize64 = 0;
-        }
-    }
-    const ListBatch batch(*this);
-    const bool all = chosen.size() == m_rows.Count();
-    m_rows.Remove(chosen);
-    m_view.Removed(chosen, all);
-    RearrangeRows();
+    // From the top down: the order decides which total a size comes off (SizeLimit::Remove).
+    for (std::size_t row : chosen) m_limit.Remove(m_list.Rows().At(row).size);
+    const FileListRows::Batch batch(m_list);
+    m_list.Remove(chosen);
+    m_list.Arrange();
 }
 
 LRESULT CTovaloCtrl::OnLButtonDblClk(WPARAM wp, LPARAM lp) {
     if (!ListAcceptsChanges()) return 0;
-    const FileRow* row = m_view.Shown(m_view.SelectionMark());
+    const FileRow* row = m_list.AtSelectionMark();
     if (!row) return 0;
-    // A server entry's "^^^" text is no file and simply fails to open.
+    // Compatibility: every double-click leaves the row's path column in the debug output (a
+    // server entry's too; the page host's tests read it). A server entry has no file to open.
     const std::wstring path = row->path;
     ::OutputDebugStringW(path.c_str());
-    ::ShellExecuteW(::GetDesktopWindow(), L"open", path.c_str(), nullptr, nullptr, SW_SHOWDEFAULT);
+    if (!row->IsServerEntry()) {
+        ::ShellExecuteW(::GetDesktopWindow(), L"open", path.c_str(), nullptr, nullptr, SW_SHOWDEFAULT);
+    }
     return DefaultWindowProc(WM_LBUTTONDBLCLK, wp, lp);
 }
 

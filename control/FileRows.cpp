@@ -1,6 +1,8 @@
 // The file list's rows and their path index (see FileRows.h).
 #include "control/FileRows.h"
 
+#include "control/SizeText.h"
+
 #include <utility>
 
 namespace tovalo {
@@ -21,6 +23,12 @@ std::wstring FileRow::Text(Column column) const {
         return std::to_wstring(size);
     }
     return {};
+}
+
+void FileRows::SetLook(std::size_t row, FileRow::Look look) {
+    FileRow& kept = rows_[rows_.size() - 1 - row];
+    kept.type = std::move(look.type);
+    kept.image = look.image;
 }
 
 void FileRows::AddAtTop(FileRow row) {

@@ -2,8 +2,6 @@
 // (whose header the skinned header takes over).
 #include "control/TovaloCtrl.h"
 
-#include "control/FileListRules.h"
-
 #include <commctrl.h>
 
 namespace tovalo {
@@ -11,7 +9,7 @@ namespace tovalo {
 void CTovaloCtrl::ChangeIconSet(std::int32_t set) {
     if (set == m_iconSet) return;
     HWND list = Hwnd();
-    const ListBatch batch(*this);
+    const FileListRows::Batch batch(m_list);
     if (set != 0) {
         ListView_SetImageList(list, m_ilCustomSmall.Get(), LVSIL_SMALL);
         ListView_SetImageList(list, m_ilCustomLarge.Get(), LVSIL_NORMAL);
@@ -23,21 +21,8 @@ void CTovaloCtrl::ChangeIconSet(std::int32_t set) {
         ListView_SetImageList(list, m_ilShellSmall.Get(), LVSIL_SMALL);
         ListView_SetImageList(list, m_ilShellLarge.Get(), LVSIL_NORMAL);
     }
-    for (std::size_t at = 0, count = m_rows.Count(); at < count; ++at) {
-        FileRow& row = m_rows.At(at);
-        const std::wstring extension = ExtensionOf(row.name);
-        row.type = extension;
-        if (set != 0) {
-            row.image = SizeCategory(row.size);
-        } else if (!row.IsServerEntry()) {
-            row.image = GetShellIcon(row.path, row.type);
-        } else {
-            row.image = ProbeIcon(extension, row.type);
-        }
-    }
-    // The list view asks for the new images and types as it draws the rows again.
-    ::InvalidateRect(list, nullptr, TRUE);
-    RearrangeRows();
+    m_list.Restyle([this, set](const FileRow& row) { return LookOf(row, set); });
+    m_list.Arrange();
     m_iconSet = set;
 }
 

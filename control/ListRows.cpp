@@ -1,8 +1,9 @@
-// The control's list view as a view of its rows (see ListRows.h).
+// The file list's rows, kept and shown (see ListRows.h).
 #include "control/ListRows.h"
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace tovalo {
 namespace {
@@ -25,13 +26,76 @@ bool NameMatches(std::wstring_view name, std::wstring_view wanted, bool partial)
 
 }  // namespace
 
-void RowsView::Attach(HWND list) {
+void FileListRows::Attach(HWND list) {
     list_ = list;
     shown_ = rows_.Count();
     if (list_) ::SendMessageW(list_, LVM_SETITEMCOUNT, shown_, 0);
 }
 
-void RowsView::Show() {
+void FileListRows::Add(FileRow row) {
+    rows_.AddAtTop(std::move(row));
+    if (batchDepth_ == 0) Show();
+}
+
+void FileListRows::Remove(const std::vector<std::size_t>& rows) {
+    if (rows.empty()) return;
+    const bool all = rows.size() == rows_.Count();
+    rows_.Remove(rows);
+    if (list_) {
+        if (all) {
+            ::SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
+        } else {
+            // From the bottom up, so that no row still to go moves. The list view moves the
+            // selection, the focus and the mark of the rows below each one itself.
+            for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
+                ::SendMessageW(list_, LVM_DELETEITEM, static_cast<WPARAM>(*row), 0);
+            }
+        }
+    }
+    shown_ = rows_.Count();
+}
+
+void FileListRows::Clear() {
+    rows_.Clear();
+    if (list_) ::SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
+    shown_ = 0;
+}
+
+void FileListRows::Restyle(const std::function<FileRow::Look(const FileRow&)>& look) {
+    for (std::size_t row = 0, count = rows_.Count(); row < count; ++row) rows_.SetLook(row, look(rows_.At(row)));
+    // The list view asks for the new images and types as it draws the rows again.
+    if (list_) ::InvalidateRect(list_, nullptr, TRUE);
+}
+
+FileListRows::Batch::Batch(FileListRows& list) : list_(list) {
+    if (list_.batchDepth_++ == 0) list_.HoldRedraw(true);
+}
+
+FileListRows::Batch::~Batch() {
+    if (--list_.batchDepth_ > 0) return;
+    list_.Show();
+    list_.HoldRedraw(false);
+}
+
+FileListRows::Pause::Pause(FileListRows& list) : list_(list) {
+    if (list_.batchDepth_ == 0) return;
+    list_.Show();
+    list_.HoldRedraw(false);
+    if (list_.list_) ::UpdateWindow(list_.list_);
+}
+
+FileListRows::Pause::~Pause() {
+    if (list_.batchDepth_ > 0) list_.HoldRedraw(true);
+}
+
+void FileListRows::HoldRedraw(bool hold) {
+    if (!list_) return;
+    ::SendMessageW(list_, WM_SETREDRAW, hold ? FALSE : TRUE, 0);
+    // Turned back on, the list view does not repaint by itself what changed meanwhile.
+    if (!hold) ::InvalidateRect(list_, nullptr, TRUE);
+}
+
+void FileListRows::Show() {
     const std::size_t added = Unshown();
     if (!list_ || shown_ == rows_.Count()) {
         shown_ = rows_.Count();
@@ -58,43 +122,41 @@ void RowsView::Show() {
     if (mark >= 0 || !selected.empty()) ::SendMessageW(list_, LVM_SETSELECTIONMARK, 0, mark >= 0 ? mark + shift : -1);
 }
 
-void RowsView::Removed(const std::vector<std::size_t>& rows, bool all) {
-    if (list_) {
-        if (all) {
-            ::SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
-        } else {
-            // From the bottom up, so that no row still to go moves. The list view moves the
-            // selection, the focus and the mark of the rows below each one itself.
-            for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
-                ::SendMessageW(list_, LVM_DELETEITEM, static_cast<WPARAM>(*row), 0);
-            }
-        }
+std::vector<std::size_t> FileListRows::Selected() {
+    Show();
+    std::vector<std::size_t> selected;
+    for (int row = NextSelected(-1); row >= 0 && static_cast<std::size_t>(row) < rows_.Count();
+         row = NextSelected(row)) {
+        selected.push_back(static_cast<std::size_t>(row));
     }
-    shown_ = rows_.Count();
+    return selected;
 }
 
-int RowsView::NextSelected(int from) const {
+const FileRow* FileListRows::AtSelectionMark() const { return Shown(SelectionMark()); }
+
+int FileListRows::NextSelected(int from) const {
     if (!list_) return -1;
     return static_cast<int>(
         ::SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(from), MAKELPARAM(LVNI_SELECTED, 0)));
 }
 
-int RowsView::SelectionMark() const {
+int FileListRows::SelectionMark() const {
     return list_ ? static_cast<int>(::SendMessageW(list_, LVM_GETSELECTIONMARK, 0, 0)) : -1;
 }
 
-const FileRow* RowsView::Shown(int row) const {
+const FileRow* FileListRows::Shown(int row) const {
     if (row < 0 || static_cast<std::size_t>(row) >= shown_) return nullptr;
     // Rows the list view has not been told of yet sit above the ones it shows.
     const std::size_t at = static_cast<std::size_t>(row) + Unshown();
     return at < rows_.Count() ? &rows_.At(at) : nullptr;
 }
 
-void RowsView::Arrange() const {
+void FileListRows::Arrange() {
+    Show();
     if (list_) ::SendMessageW(list_, LVM_ARRANGE, LVA_DEFAULT, 0);
 }
 
-LRESULT RowsView::Answer(NMHDR* notification) const {
+LRESULT FileListRows::Answer(NMHDR* notification) const {
     if (!list_ || !notification || notification->hwndFrom != list_) return 0;
     switch (notification->code) {
     case LVN_GETDISPINFOW:
@@ -107,7 +169,7 @@ LRESULT RowsView::Answer(NMHDR* notification) const {
     }
 }
 
-void RowsView::Describe(LVITEMW& item) const {
+void FileListRows::Describe(LVITEMW& item) const {
     const FileRow* row = Shown(item.iItem);
     if (row && (item.mask & LVIF_IMAGE)) item.iImage = row->image;
     if (!(item.mask & LVIF_TEXT) || !item.pszText || item.cchTextMax <= 0) return;
@@ -119,7 +181,7 @@ void RowsView::Describe(LVITEMW& item) const {
     ::lstrcpynW(item.pszText, text.c_str(), item.cchTextMax);
 }
 
-int RowsView::Find(const NMLVFINDITEMW& find) const {
+int FileListRows::Find(const NMLVFINDITEMW& find) const {
     const LVFINDINFOW& what = find.lvfi;
     // Rows are found by name only: they carry no item data, and a place is not a row's own.
     if (!(what.flags & (LVFI_STRING | LVFI_PARTIAL)) || !what.psz) return -1;

@@ -1,10 +1,11 @@
-// The control's list view as a view of its rows (FileRows): an owner-data list view, which holds no
-// rows of its own. It is told how many rows there are and asks for what it shows: texts and images
-// (LVN_GETDISPINFO), the row whose name a typed text starts (LVN_ODFINDITEM). So a folder load
-// costs the list view nothing per row, in any view. The selection, the focus and the selection mark
-// are the list view's own; this keeps them on the rows they were on as rows come in at the top.
-// The list-view messages about rows live here. Texts are wide, so a name or path keeps every
-// character whatever the system's code page.
+// The file list's rows, kept (FileRows) and shown (the control's list view) by one object: rows are
+// added, removed, cleared and given their looks here, and the list view is kept in step in the same
+// call. The list view is an owner-data one, which holds no rows of its own: it is told how many
+// there are and asks for what it shows, texts and images (LVN_GETDISPINFO) and the row whose name a
+// typed text starts (LVN_ODFINDITEM); so a folder load costs the list view nothing per row, in any
+// view. The selection, the focus and the selection mark are the list view's own; this keeps them on
+// the rows they were on as rows come in at the top. Every list-view message about rows lives here.
+// Texts are wide, so a name or path keeps every character whatever the system's code page.
 #pragma once
 
 #include "control/FileRows.h"
@@ -14,51 +15,91 @@
 #include <commctrl.h>
 
 #include <cstddef>
+#include <functional>
 #include <vector>
 
 namespace tovalo {
 
-class RowsView {
+class FileListRows {
 public:
-    explicit RowsView(const FileRows& rows) : rows_(rows) {}
-    RowsView(const RowsView&) = delete;
-    RowsView& operator=(const RowsView&) = delete;
+    FileListRows() = default;
+    FileListRows(const FileListRows&) = delete;
+    FileListRows& operator=(const FileListRows&) = delete;
+
+    const FileRows& Rows() const { return rows_; }
 
     // The list view (created with LVS_OWNERDATA) that shows the rows from now on, told of every row
     // at once; nullptr when it goes.
     void Attach(HWND list);
 
-    // Tells the list view of the rows that came in at the top since it was last told (rows only
-    // come in at the top). Until then it shows the rows it knew, where they were.
-    void Show();
-    // After the rows at these view indices (ascending, each once) left the model, all of them
-    // when `all`: they leave the view, and the rows that stay keep their selection and focus.
-    void Removed(const std::vector<std::size_t>& rows, bool all);
+    // A new row at the top. The list view is told of it at once, or when the outermost batch ends.
+    void Add(FileRow row);
+    // The rows at these view indices (ascending, each once) leave the model and the view, all of
+    // them at once when that is every row; the rows that stay keep their selection and focus.
+    void Remove(const std::vector<std::size_t>& rows);
+    void Clear();
+    // Every row gets the look this gives it (type text and image); the view draws them again.
+    void Restyle(const std::function<FileRow::Look(const FileRow&)>& look);
 
-    // The index of the first selected row after `from` (-1: from the top), or -1.
-    int NextSelected(int from) const;
-    // The selection mark (the row a click or the page selected last), or -1.
-    int SelectionMark() const;
-    // The model's row shown at this index, or nullptr.
-    const FileRow* Shown(int row) const;
+    // Rows added, removed or given new looks together are drawn once, when the outermost batch
+    // ends (however it ends): a list view redrawn for every row costs milliseconds per row. Rows
+    // added in a batch reach the list view then too (or at a Pause, or when arranged).
+    class Batch {
+    public:
+        explicit Batch(FileListRows& list);
+        ~Batch();
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
 
-    // Lays the items out again after rows came or went (icon view): a row the list view has just
-    // been told of has no place of its own until then.
-    void Arrange() const;
+    private:
+        FileListRows& list_;
+    };
+    // While something the user must see the rows for is shown inside a batch (a message box): the
+    // list view is told of the rows so far and draws them, and is held again afterwards (if it is
+    // still there: the page may go while a message box is up).
+    class Pause {
+    public:
+        explicit Pause(FileListRows& list);
+        ~Pause();
+        Pause(const Pause&) = delete;
+        Pause& operator=(const Pause&) = delete;
+
+    private:
+        FileListRows& list_;
+    };
+
+    // The model's rows at the selected view indices, top down (the list view is told of every row
+    // first: the selection is its own).
+    std::vector<std::size_t> Selected();
+    // The row at the selection mark (the row a click or the page selected last), or nullptr.
+    const FileRow* AtSelectionMark() const;
+
+    // Tells the list view of every row and lays the items out again (icon view): a row the list
+    // view has just been told of has no place of its own until then.
+    void Arrange();
 
     // Answers the list view's questions (its WM_NOTIFY, reflected to the control): what the
     // notification's code asks for; 0 for a notification that asks nothing of the rows.
     LRESULT Answer(NMHDR* notification) const;
 
 private:
+    // Tells the list view of the rows that came in at the top since it was last told (rows only
+    // come in at the top). Until then it shows the rows it knew, where they were.
+    void Show();
+    void HoldRedraw(bool hold);
     // Rows at the top of the model that the list view has not been told of.
     std::size_t Unshown() const { return rows_.Count() > shown_ ? rows_.Count() - shown_ : 0; }
+    int NextSelected(int from) const;
+    int SelectionMark() const;
+    // The model's row shown at this index, or nullptr.
+    const FileRow* Shown(int row) const;
     void Describe(LVITEMW& item) const;
     int Find(const NMLVFINDITEMW& find) const;
 
-    const FileRows& rows_;
+    FileRows rows_;
     HWND list_ = nullptr;
     std::size_t shown_ = 0;  // the row count the list view was last told
+    int batchDepth_ = 0;
 };
 
 }  // namespace tovalo

@@ -25,7 +25,7 @@ STDMETHODIMP CTovaloCtrl::XObjSafe::GetInterfaceSafetyOptions(REFIID riid, DWORD
     // Both options are reported whatever the interface: the control is safe as a whole, or, on a
     // page its site list does not admit, not at all.
     if (supported) *supported = kSafeBits;
-    if (enabled) *enabled = outer_.PageAllowed() ? kSafeBits : 0;
+    if (enabled) *enabled = Owner().PageAllowed() ? kSafeBits : 0;
     return hr;
 }
 
@@ -36,7 +36,7 @@ STDMETHODIMP CTovaloCtrl::XObjSafe::SetInterfaceSafetyOptions(REFIID riid, DWORD
     // Options can be switched on (they are on already) but never off.
     if (mask & ~(enabled & kSafeBits)) return E_FAIL;
     // A page that the site list does not admit cannot have the control marked safe.
-    if (mask && !outer_.PageAllowed()) return E_FAIL;
+    if (mask && !Owner().PageAllowed()) return E_FAIL;
     return S_OK;
 }
 

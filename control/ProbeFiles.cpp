@@ -2,8 +2,8 @@
 // its extension is made for a moment in a folder every user may write to.
 #include "control/TovaloCtrl.h"
 
-#include "control/FileListRules.h"
-#include "control/ListMessages.h"
+#include "control/Extensions.h"
+#include "control/MessageTexts.h"
 #include "framework/Raii.h"
 
 #include <shlobj.h>

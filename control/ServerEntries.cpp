@@ -2,8 +2,8 @@
 // the limit, and the refresh timer that applies the last text once more without counting it.
 #include "control/TovaloCtrl.h"
 
-#include "control/FileListRules.h"
-#include "control/ListMessages.h"
+#include "control/MessageTexts.h"
+#include "control/ServerRecords.h"
 #include "framework/Text.h"
 
 namespace tovalo {
@@ -17,25 +17,27 @@ constexpr UINT kRefreshPeriodMs = 1000;
 void CTovaloCtrl::ParseFileShow(const std::string& text, bool timerPass) {
     // Without its window the control has no rows to add to (and no one to show a message to).
     if (!Hwnd()) return;
-    const ListBatch batch(*this);
+    const FileListRows::Batch batch(m_list);
     for (const ServerRecord& record : ParseServerRecords(text)) {
-        const std::wstring name = fw::ToWide(record.name);
-        const std::wstring path = std::wstring(kServerPrefix) + fw::ToWide(record.reference);
+        FileRow entry{
+            std::wstring(kServerPrefix) + fw::ToWide(record.reference), fw::ToWide(record.name), {}, record.size};
+        entry.kind = FileRow::Kind::kServerEntry;
         // A refused entry does not hold up the ones after it.
         if (timerPass) {
-            RefreshServerFile(name, record.size, path);
+            RefreshServerFile(std::move(entry));
         } else {
-            AddServerFile(name, record.size, path);
+            AddServerFile(std::move(entry));
         }
     }
-    RearrangeRows();
+    m_list.Arrange();
 }
 
-bool CTovaloCtrl::AddServerFile(const std::wstring& name, std::uint32_t size, const std::wstring& serverPath) {
-    switch (JudgeLimit({m_totalSize, m_currentSize, m_totalSize64, m_currentSize64}, size)) {
+bool CTovaloCtrl::AddServerFile(FileRow entry) {
+    const std::uint32_t size = entry.size;
+    switch (m_limit.Judge(size)) {
     case LimitVerdict::kFits:
-        if (!InsertFileItem(SizeCategory(size), name, ExtensionOf(name), size, serverPath)) return false;
-        CountSize(size);
+        if (!InsertFileItem(std::move(entry))) return false;
+        m_limit.Add(size);
         return true;
     case LimitVerdict::kOverLimit:
         Tell(msg::kOverLimit);
@@ -47,15 +49,16 @@ bool CTovaloCtrl::AddServerFile(const std::wstring& name, std::uint32_t size, co
     return false;
 }
 
-bool CTovaloCtrl::RefreshServerFile(const std::wstring& name, std::uint32_t size, const std::wstring& serverPath) {
-    for (std::size_t row = 0, count = m_rows.Count(); row < count; ++row) {
-        if (m_rows.At(row).name == name) {
+bool CTovaloCtrl::RefreshServerFile(FileRow entry) {
+    const FileRows& rows = m_list.Rows();
+    for (std::size_t row = 0, count = rows.Count(); row < count; ++row) {
+        if (rows.At(row).name == entry.name) {
             ::InvalidateRect(Hwnd(), nullptr, TRUE);
             return false;
         }
     }
     // The refresh shows what is missing; the setter already counted (or refused) it.
-    return InsertFileItem(SizeCategory(size), name, ExtensionOf(name), size, serverPath);
+    return InsertFileItem(std::move(entry));
 }
 
 void CTovaloCtrl::SetFileShow(const std::string& text) {

@@ -1,6 +1,9 @@
 // Which pages may use the control: a page URL matched against a build's list of sites.
 #include "control/SiteAllowList.h"
 
+#include "ftp/Decimal.h"
+
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -25,8 +28,7 @@ constexpr unsigned kMaxPort = 65535;
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 bool IsAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool IsDecimalDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsHex(char c) { return IsDecimalDigit(c) || (Lower(c) >= 'a' && Lower(c) <= 'f'); }
+bool IsHex(char c) { return nsFTP::IsDigit(c) || (Lower(c) >= 'a' && Lower(c) <= 'f'); }
 
 std::string LowerText(std::string_view text) {
     std::string out(text);
@@ -47,7 +49,7 @@ unsigned DefaultPortOf(std::string_view scheme) {
 bool IsPlainHost(std::string_view host) {
     if (host.empty()) return false;
     for (const char c : host) {
-        if (!IsAlpha(c) && !IsDecimalDigit(c) && c != '.' && c != '-') return false;
+        if (!IsAlpha(c) && !nsFTP::IsDigit(c) && c != '.' && c != '-') return false;
     }
     return true;
 }
@@ -66,7 +68,7 @@ std::optional<std::string> TakeScheme(std::string_view& text) {
     const size_t colon = text.find(':');
     if (colon == 0 || colon == std::string_view::npos || !IsAlpha(text[0])) return std::nullopt;
     for (const char c : text.substr(0, colon)) {
-        if (!IsAlpha(c) && !IsDecimalDigit(c) && c != '+' && c != '-' && c != '.') return std::nullopt;
+        if (!IsAlpha(c) && !nsFTP::IsDigit(c) && c != '+' && c != '-' && c != '.') return std::nullopt;
     }
     std::string scheme = LowerText(text.substr(0, colon));
     text.remove_prefix(colon + 1);
@@ -94,44 +96,37 @@ bool ParseHostPort(std::string_view hostPort, Origin& origin) {
     const std::string_view digits = hostPort.substr(colon + 1);
     if (digits.empty()) return true;
     if (digits.size() > 5) return false;
-    unsigned port = 0;
-    for (const char c : digits) {
-        if (!IsDecimalDigit(c)) return false;
-        port = port * 10 + static_cast<unsigned>(c - '0');
-    }
-    if (port == 0 || port > kMaxPort) return false;
-    origin.port = port;
+    const std::optional<std::uint64_t> port = nsFTP::ReadDecimal(digits);
+    if (!port || *port == 0 || *port > kMaxPort) return false;
+    origin.port = static_cast<unsigned>(*port);
     return true;
 }
 
-// The site of a page URL: "scheme://[userinfo@]host[:port]" followed by the end or by a path,
-// query or fragment. A backslash ends the host as a slash does, as browsers read web URLs.
-std::optional<Origin> PageOrigin(std::string_view url) {
-    Origin origin;
-    auto scheme = TakeScheme(url);
-    if (!scheme || url.substr(0, 2) != "//") return std::nullopt;
-    origin.scheme = std::move(*scheme);
-    url.remove_prefix(2);
-    std::string_view authority = url.substr(0, url.find_first_of("/\\?#"));
-    if (const size_t at = authority.rfind('@'); at != std::string_view::npos) authority.remove_prefix(at + 1);
-    if (!ParseHostPort(authority, origin)) return std::nullopt;
-    return origin;
-}
+// What a text names a site in: a page's URL, or an entry of the list.
+enum class OriginText { kPageUrl, kEntry };
 
-// An entry of the list: "scheme://host[:port]" or "scheme://*.domain[:port]", nothing more.
-std::optional<Origin> EntryOrigin(std::string_view entry) {
+// The site a text names: "scheme://" and then, in a page's URL, "[userinfo@]host[:port]" followed
+// by the end or by a path, query or fragment (a backslash ends the host as a slash does, as
+// browsers read web URLs); in an entry "host[:port]" or "*.domain[:port]", nothing more.
+std::optional<Origin> OriginOf(std::string_view text, OriginText kind) {
     Origin origin;
-    auto scheme = TakeScheme(entry);
-    if (!scheme || entry.substr(0, 2) != "//") return std::nullopt;
+    auto scheme = TakeScheme(text);
+    if (!scheme || text.substr(0, 2) != "//") return std::nullopt;
     origin.scheme = std::move(*scheme);
-    entry.remove_prefix(2);
-    if (entry.substr(0, 2) == "*.") {
-        origin.wildcard = true;
-        entry.remove_prefix(2);
-        if (!entry.empty() && entry.front() == '[') return std::nullopt;
+    text.remove_prefix(2);
+    std::string_view authority = text;
+    if (kind == OriginText::kPageUrl) {
+        authority = text.substr(0, text.find_first_of("/\\?#"));
+        if (const size_t at = authority.rfind('@'); at != std::string_view::npos) authority.remove_prefix(at + 1);
+    } else {
+        if (authority.substr(0, 2) == "*.") {
+            origin.wildcard = true;
+            authority.remove_prefix(2);
+            if (!authority.empty() && authority.front() == '[') return std::nullopt;
+        }
+        if (authority.find_first_of("/\\?#@") != std::string_view::npos) return std::nullopt;
     }
-    if (entry.find_first_of("/\\?#@") != std::string_view::npos) return std::nullopt;
-    if (!ParseHostPort(entry, origin)) return std::nullopt;
+    if (!ParseHostPort(authority, origin)) return std::nullopt;
     return origin;
 }
 
@@ -144,13 +139,13 @@ bool HostMatches(const Origin& entry, std::string_view host) {
 
 }  // namespace
 
-bool IsSiteEntry(std::string_view entry) { return EntryOrigin(entry).has_value(); }
+bool IsSiteEntry(std::string_view entry) { return OriginOf(entry, OriginText::kEntry).has_value(); }
 
 bool SiteAllowed(std::string_view url, std::span<const std::string_view> entries) {
-    const std::optional<Origin> page = PageOrigin(url);
+    const std::optional<Origin> page = OriginOf(url, OriginText::kPageUrl);
     if (!page) return false;
     for (const std::string_view text : entries) {
-        const std::optional<Origin> entry = EntryOrigin(text);
+        const std::optional<Origin> entry = OriginOf(text, OriginText::kEntry);
         if (entry && entry->scheme == page->scheme && entry->port == page->port && HostMatches(*entry, page->host)) {
             return true;
         }
@@ -175,7 +170,7 @@ bool IsLocalPage(std::string_view url) {
         return separators == std::string_view::npos || separators < 2;
     }
     if (*scheme != "http" && *scheme != "https") return false;
-    const std::optional<Origin> page = PageOrigin(url);
+    const std::optional<Origin> page = OriginOf(url, OriginText::kPageUrl);
     return page && (page->host == "localhost" || page->host == "127.0.0.1" || page->host == "[::1]");
 }
 

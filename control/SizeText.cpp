@@ -1,40 +1,37 @@
-// Decimal texts of the 64-bit size properties.
+// A file's size as the list shows it (see SizeText.h).
 #include "control/SizeText.h"
 
-#include <cinttypes>
-#include <climits>
 #include <cstdio>
 
 namespace tovalo {
-namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
-
-}  // namespace
-
-std::int64_t ParseInt64(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size() && IsBlank(text[i])) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    std::uint64_t magnitude = 0;
-    const std::uint64_t limit = negative ? static_cast<std::uint64_t>(INT64_MAX) + 1 : INT64_MAX;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        const auto digit = static_cast<std::uint64_t>(text[i] - '0');
-        if (magnitude > (limit - digit) / 10) {
-            magnitude = limit;
-            break;
-        }
-        magnitude = magnitude * 10 + digit;
+std::string SizeText(std::uint32_t size) {
+    const auto bytes = static_cast<std::int32_t>(size);
+    char text[48];
+    if (bytes <= 1024) {
+        std::snprintf(text, sizeof text, "%d Bytes", static_cast<int>(bytes));
+        return text;
     }
-    if (!negative) return static_cast<std::int64_t>(magnitude);
-    return magnitude > static_cast<std::uint64_t>(INT64_MAX) ? INT64_MIN : -static_cast<std::int64_t>(magnitude);
+    // The bytes below a whole kilobyte are dropped before any further step.
+    const double kilo = static_cast<double>(bytes / 1024);
+    if (kilo <= 1024) {
+        std::snprintf(text, sizeof text, "%0.1f KBytes", kilo);
+        return text;
+    }
+    const double mega = kilo / 1024;
+    if (mega <= 1024) {
+        std::snprintf(text, sizeof text, "%0.1f MBytes", mega);
+    } else {
+        std::snprintf(text, sizeof text, "%0.1f GBytes", mega / 1024);
+    }
+    return text;
 }
 
-std::string FormatU64(std::uint64_t value) {
-    char text[24];
-    std::snprintf(text, sizeof text, "%" PRIu64, value);
-    return text;
+int SizeCategory(std::uint64_t size) {
+    if (size > 0xA00000) return 3;
+    if (size > 0x500000) return 2;
+    if (size > 0x100000) return 1;
+    return 0;
 }
 
 }  // namespace tovalo

@@ -61,7 +61,7 @@ CTovaloCtrl::CTovaloCtrl() : fw::OleControl(kControlClass), m_openFile(fw::ToAns
 
 HRESULT CreateTovaloCtrl(REFIID riid, void** out) { return fw::CreateComObject<CTovaloCtrl>(riid, out); }
 
-void* CTovaloCtrl::QueryExtraInterface(REFIID riid) {
+IUnknown* CTovaloCtrl::QueryExtraInterface(REFIID riid) {
     return IsEqualIID(riid, IID_IObjectSafety) ? static_cast<IObjectSafety*>(&m_xObjSafe) : nullptr;
 }
 
@@ -70,14 +70,15 @@ const fw::PersistedProperty<CTovaloCtrl> CTovaloCtrl::kPersisted[] = {
     {L"ftpPort", &CTovaloCtrl::m_ftpPort},
     {L"ftpId", &CTovaloCtrl::m_ftpId},
     {L"ftpPass", &CTovaloCtrl::m_ftpPass},
-    {L"totalSize", &CTovaloCtrl::m_totalSize},
+    {L"totalSize", +[](CTovaloCtrl& c) { return &c.m_limit.limit32; }},
     {L"uploadPath", &CTovaloCtrl::m_uploadPath},
     {L"retFiles", &CTovaloCtrl::m_retFiles},
     {L"retFilesize", &CTovaloCtrl::m_retFilesize},
     {L"textAttFile", &CTovaloCtrl::m_textAttFile},
     {L"textLimit", &CTovaloCtrl::m_textLimit},
     {L"textDelete", &CTovaloCtrl::m_textDelete},
-    // Loading fills only the text buffer; the 64-bit limit changes only through the property.
+    // Compatibility: loading fills only the text buffer; the 64-bit limit changes only through the
+    // property (pages' params name it without setting a limit).
     {L"totalSizeStr", &CTovaloCtrl::m_totalSizeStr},
     {L"ftpSecure", &CTovaloCtrl::m_ftpSecure},
     {L"ftpCertPin", &CTovaloCtrl::m_ftpCertPin},
@@ -109,7 +110,7 @@ LRESULT CTovaloCtrl::OnWindowMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case OCM_COMMAND:
         return 0;
     case OCM_NOTIFY:
-        return m_view.Answer(reinterpret_cast<NMHDR*>(lp));
+        return m_list.Answer(reinterpret_cast<NMHDR*>(lp));
     case WM_DROPFILES:
         OnDropFiles(reinterpret_cast<HDROP>(wp));
         return 0;
@@ -146,7 +147,7 @@ LRESULT CTovaloCtrl::OnCreate(CREATESTRUCTW* cs) {
         column.pszText = header.data();
         ::SendMessageA(list, LVM_INSERTCOLUMNA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
     }
-    m_view.Attach(list);
+    m_list.Attach(list);
     m_fileDrop.Register(list, [this] { return AcceptsDrops(); });
     return 0;
 }
@@ -156,10 +157,9 @@ void CTovaloCtrl::OnDestroy() {
     if (m_activeUpload) m_activeUpload->Abandon();
     m_fileDrop.Revoke();
     // The rows and their totals live as long as the window that shows them.
-    m_view.Attach(nullptr);
-    m_rows.Clear();
-    m_currentSize = 0;
-    m_currentSize64 = 0;
+    m_list.Attach(nullptr);
+    m_list.Clear();
+    m_limit.Clear();
     // The image lists belong to this object, not to the list view: take them back before the
     // list view's own destruction would free them.
     ListView_SetImageList(Hwnd(), nullptr, LVSIL_SMALL);

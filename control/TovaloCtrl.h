@@ -2,10 +2,10 @@
 #pragma once
 
 #include "control/FileDrop.h"
-#include "control/FileRows.h"
 #include "control/ListRows.h"
+#include "control/SizeLimit.h"
 #include "framework/OleControl.h"
-#include "upload/SkinHeaderCtrl.h"
+#include "control/SkinHeaderCtrl.h"
 
 #include <objsafe.h>
 
@@ -26,24 +26,18 @@ public:
 
     // Scripting safety: safe for untrusted callers and data on every page the build admits
     // (every page when it names no sites); answers for the control.
-    class XObjSafe final : public IObjectSafety {
+    class XObjSafe final : public fw::InterfacePart<CTovaloCtrl, IObjectSafety> {
     public:
-        explicit XObjSafe(CTovaloCtrl& outer) : outer_(outer) {}
-        STDMETHODIMP QueryInterface(REFIID riid, void** out) override { return outer_.QueryInterface(riid, out); }
-        STDMETHODIMP_(ULONG) AddRef() override { return outer_.AddRef(); }
-        STDMETHODIMP_(ULONG) Release() override { return outer_.Release(); }
+        using InterfacePart::InterfacePart;
         STDMETHODIMP GetInterfaceSafetyOptions(REFIID riid, DWORD* supported, DWORD* enabled) override;
         STDMETHODIMP SetInterfaceSafetyOptions(REFIID riid, DWORD mask, DWORD enabled) override;
-
-    private:
-        CTovaloCtrl& outer_;
     };
 
 protected:
     HRESULT DispatchIdOfName(LPOLESTR* names, UINT count, DISPID* ids) override;
     HRESULT DispatchInvoke(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, UINT* argErr) override;
     std::vector<fw::PropertyRef> PersistedProperties() override;
-    void* QueryExtraInterface(REFIID riid) override;
+    IUnknown* QueryExtraInterface(REFIID riid) override;
     void PreCreateWindow(fw::WindowCreate& create) override;
     LRESULT OnWindowMessage(UINT msg, WPARAM wp, LPARAM lp) override;
     void OnDraw(HDC dc, const RECT& bounds) override;
@@ -78,18 +72,16 @@ private:
 
     // The file list (FileList.cpp, ProbeFiles.cpp): rows, the checks of a local file, the totals.
     // Local paths are wide from the page, the dialogs and drops to the file the upload opens. The
-    // rows live in m_rows; the list view shows them through m_view and holds none of its own.
-    bool InsertFileItem(int icon, const std::wstring& name, const std::wstring& typeText, std::uint32_t size,
-                        const std::wstring& path);
+    // rows and the list view that shows them are m_list; the totals and the limit m_limit.
+    bool InsertFileItem(FileRow row);
+    // A row's type text and image under an icon set (0: the shell's icons).
+    FileRow::Look LookOf(const FileRow& row, std::int32_t iconSet);
     int GetShellIcon(const std::wstring& path, std::wstring& typeName);
     std::wstring GetProbeFolder();
     int ProbeIcon(const std::wstring& extension, std::wstring& typeText);
     bool AddLocalFile(const std::wstring& path, bool quiet);
     void LoadFolder(const std::wstring& folder);
     bool BrowseForFolder(std::wstring& path, const wchar_t* title, int rootCsidl, UINT flags);
-    void CountSize(std::uint32_t size);
-    void RearrangeRows();
-    void ClearRows();
     // A message box of the file list; inside a batch the list is drawn first, so that the user
     // sees the rows the message speaks of.
     void Tell(const wchar_t* text);
@@ -97,25 +89,10 @@ private:
     // hands over the rows it found and must not see them change).
     bool ListAcceptsChanges() const { return !m_uploading && Hwnd() != nullptr; }
 
-    // Rows added, changed or removed together are drawn once, when the outermost batch ends
-    // (however it ends); a list view redrawn for every row costs milliseconds per row. Rows added
-    // in a batch reach the list view then too (or before a message box, or arranging).
-    class ListBatch {
-    public:
-        explicit ListBatch(CTovaloCtrl& control);
-        ~ListBatch();
-        ListBatch(const ListBatch&) = delete;
-        ListBatch& operator=(const ListBatch&) = delete;
-
-    private:
-        CTovaloCtrl& control_;
-    };
-    void HoldRedraw(bool hold);
-
     // Server entries (ServerEntries.cpp).
     void ParseFileShow(const std::string& text, bool timerPass);
-    bool AddServerFile(const std::wstring& name, std::uint32_t size, const std::wstring& serverPath);
-    bool RefreshServerFile(const std::wstring& name, std::uint32_t size, const std::wstring& serverPath);
+    bool AddServerFile(FileRow entry);
+    bool RefreshServerFile(FileRow entry);
 
     // The page that hosts the control (page site): its URL as the container tells it ("" when it
     // does not), and whether the build's site list admits it.
@@ -138,7 +115,6 @@ private:
     std::uint32_t m_ftpPort = 21;
     std::string m_ftpId;
     std::string m_ftpPass;
-    std::uint32_t m_totalSize = 0;
     std::string m_uploadPath;
     std::string m_retFiles;
     std::string m_retFilesize;
@@ -146,11 +122,11 @@ private:
     std::string m_textLimit;
     std::string m_textDelete;
     std::string m_openFile;
-    std::uint32_t m_currentSize = 0;
+    // The limits the page set and the totals of the list (totalSize, currentSize and their 64-bit
+    // texts totalSizeStr, currentSizeStr, kept in the buffers below as the page last read them).
+    SizeLimit m_limit;
     std::string m_totalSizeStr;
     std::string m_currentSizeStr;
-    std::uint64_t m_totalSize64 = 0;
-    std::uint64_t m_currentSize64 = 0;
     std::uint32_t m_showLogButton = 0;
     std::uint32_t m_retryCount = 10;
     // Non-zero: the upload must go over explicit FTPS (the project's own client), never in clear.
@@ -168,8 +144,7 @@ private:
     std::int32_t m_tempFileCounter = 0;
     std::uint32_t m_uploadResult = 1;
     FileDropRegistration m_fileDrop;
-    FileRows m_rows;
-    RowsView m_view{m_rows};
+    FileListRows m_list;
     // The shell's icon (its index in both shell image lists) and type text for each extension it
     // was asked about, so that a folder of one kind of file asks once; emptied with the lists.
     struct ShellIcon {
@@ -177,7 +152,6 @@ private:
         std::wstring type;
     };
     std::unordered_map<std::wstring, ShellIcon> m_shellIcons;
-    int m_batchDepth = 0;
 };
 
 // Class factory entry: creates a control.

@@ -1,7 +1,8 @@
 // _DTovalo: the dispatch table of CTovaloCtrl (every method and property with its DISPID) and the
 // property accessors.
-#include "control/SizeText.h"
 #include "control/TovaloCtrl.h"
+
+#include "control/DecimalText.h"
 
 #include "framework/Dialog.h"
 #include "framework/LocalPath.h"
@@ -35,9 +36,10 @@ constexpr fw::DispMember<CTovaloCtrl> CTovaloCtrl::TextProperty(const wchar_t* n
 const fw::DispMember<CTovaloCtrl> CTovaloCtrl::kDispatch[] = {
     // Methods.
     fw::DispMethod<C>(L"AboutBox", DISPID_ABOUTBOX, VT_EMPTY, {}, [](C& c, DispArgs, VARIANT&) { c.AboutBox(); }),
-    // The account comes through the properties; these arguments are not used.
+    // Compatibility: old pages still call SetAccount, UpLoadFiles and SetTimeOut. The account comes
+    // through the properties and an upload through startUpload: these take their arguments and do
+    // nothing (UpLoadFiles answers 0).
     fw::DispMethod<C>(L"SetAccount", 3, VT_EMPTY, {VT_BSTR, VT_I4, VT_BSTR, VT_BSTR}, [](C&, DispArgs, VARIANT&) {}),
-    // An upload starts through startUpload; this entry only answers 0.
     fw::DispMethod<C>(L"UpLoadFiles", 4, VT_I4, {}, [](C&, DispArgs, VARIANT& r) { fw::SetResultI4(r, 0); }),
     fw::DispMethod<C>(L"SelectFile", 5, VT_EMPTY, {},
                       [](C& c, DispArgs, VARIANT&) {
@@ -75,7 +77,8 @@ const fw::DispMember<CTovaloCtrl> CTovaloCtrl::kDispatch[] = {
 
     // Properties.
     TextProperty<&C::m_ftpHost>(L"ftpHost", 10),
-    // Once 0 has been written the port no longer changes (and the write is not even marked).
+    // Compatibility: once 0 has been written the port no longer changes (and the write is not even
+    // marked); old pages rely on that.
     fw::DispProperty<C>(
         L"ftpPort", 11, VT_UI4, [](C& c, DispArgs, VARIANT& r) { fw::SetResultUI4(r, c.m_ftpPort); },
         [](C& c, const VARIANT& v) {
@@ -85,11 +88,12 @@ const fw::DispMember<CTovaloCtrl> CTovaloCtrl::kDispatch[] = {
         }),
     TextProperty<&C::m_ftpId>(L"ftpId", 12),
     TextProperty<&C::m_ftpPass>(L"ftpPass", 13),
-    // 0 is not a limit: it means "use totalSizeStr", so a written 0 becomes 1.
+    // Compatibility: 0 is not a limit but "use totalSizeStr", so a written 0 becomes 1 (a page cannot
+    // go back to the 64-bit mode; see SizeLimit).
     fw::DispProperty<C>(
-        L"totalSize", 14, VT_UI4, [](C& c, DispArgs, VARIANT& r) { fw::SetResultUI4(r, c.m_totalSize); },
+        L"totalSize", 14, VT_UI4, [](C& c, DispArgs, VARIANT& r) { fw::SetResultUI4(r, c.m_limit.limit32); },
         [](C& c, const VARIANT& v) {
-            c.m_totalSize = v.ulVal ? v.ulVal : 1;
+            c.m_limit.limit32 = v.ulVal ? v.ulVal : 1;
             c.SetModifiedFlag();
         }),
     TextProperty<&C::m_uploadPath>(L"uploadPath", 15),
@@ -105,7 +109,7 @@ const fw::DispMember<CTovaloCtrl> CTovaloCtrl::kDispatch[] = {
         }),
     TextProperty<&C::m_openFile>(L"OpenFile", 21),
     fw::DispProperty<C>(
-        L"currentSize", 22, VT_UI4, [](C& c, DispArgs, VARIANT& r) { fw::SetResultUI4(r, c.m_currentSize); },
+        L"currentSize", 22, VT_UI4, [](C& c, DispArgs, VARIANT& r) { fw::SetResultUI4(r, c.m_limit.Counted32()); },
         [](C& c, const VARIANT&) { c.SetModifiedFlag(); }),
     fw::DispProperty<C>(
         L"startUpload", 23, VT_BSTR, [](C& c, DispArgs, VARIANT& r) { fw::SetResultText(r, c.m_retFiles); },
@@ -120,18 +124,18 @@ const fw::DispMember<CTovaloCtrl> CTovaloCtrl::kDispatch[] = {
     fw::DispProperty<C>(
         L"totalSizeStr", 43, VT_BSTR,
         [](C& c, DispArgs, VARIANT& r) {
-            c.m_totalSizeStr = FormatU64(c.m_totalSize64);
+            c.m_totalSizeStr = FormatU64(c.m_limit.limit64);
             fw::SetResultText(r, c.m_totalSizeStr);
         },
         [](C& c, const VARIANT& v) {
-            // A missing value counts as "1": a limit of one byte rather than none.
-            c.m_totalSize64 = static_cast<std::uint64_t>(ParseInt64(fw::ArgIsNullText(v) ? "1" : fw::ArgText(v)));
+            // Compatibility: a missing value counts as "1", a limit of one byte rather than none.
+            c.m_limit.limit64 = static_cast<std::uint64_t>(ParseInt64(fw::ArgIsNullText(v) ? "1" : fw::ArgText(v)));
             c.SetModifiedFlag();
         }),
     fw::DispProperty<C>(
         L"currentSizeStr", 44, VT_BSTR,
         [](C& c, DispArgs, VARIANT& r) {
-            c.m_currentSizeStr = FormatU64(c.m_currentSize64);
+            c.m_currentSizeStr = FormatU64(c.m_limit.Counted64());
             fw::SetResultText(r, c.m_currentSizeStr);
         },
         [](C& c, const VARIANT&) { c.SetModifiedFlag(); }),

@@ -17,7 +17,7 @@ void CTovaloCtrl::OnDropFiles(HDROP drop) {
 void CTovaloCtrl::AddDroppedPaths(const std::vector<std::wstring>& paths) {
     // Asked again: an upload may have started between the drop and its message.
     if (!AcceptsDrops()) return;
-    const ListBatch batch(*this);
+    const FileListRows::Batch batch(m_list);
     for (const std::wstring& path : paths) {
         const DWORD attributes = ::GetFileAttributesW(fw::FileApiPath(path).c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {

@@ -2,8 +2,11 @@
 // upload dialog, the server entries' result entries, and the merged results afterwards.
 #include "control/TovaloCtrl.h"
 
-#include "control/FileListRules.h"
+#include "control/MessageTexts.h"
+#include "control/ServerRecords.h"
+#include "control/SizeLimit.h"
 #include "framework/Dialog.h"
+#include "framework/LocalPath.h"
 #include "framework/Text.h"
 #include "upload/FileUploadDlg.h"
 #include "upload/StoredName.h"
@@ -19,9 +22,9 @@ namespace {
 // A character of a file name that the server's code page cannot hold, in the stored name.
 constexpr char kUnstorableCharacter = '_';
 
-// A server entry's texts count up to 259 bytes in the system code page, as the page has always
-// got them back (whole characters only). A local path is read whole: cut short, it would name
-// another file.
+// Compatibility: a server entry's texts come back to the page cut to 259 bytes in the system code
+// page, the reference with its path column's "^^^" (whole characters only); pages keep what they
+// get back. A local path is read whole: cut short, it would name another file.
 constexpr size_t kServerTextBytes = 259;
 
 std::string ServerText(const std::wstring& text) { return fw::ToAnsiPrefix(text, kServerTextBytes); }
@@ -93,14 +96,14 @@ void CTovaloCtrl::StartUpload() {
     if (m_uploading) return;
     UploadSlot slot;
     if (!slot.Taken()) return;
-    if (m_currentSize > m_totalSize || m_currentSize64 > m_totalSize64) {
-        fw::ShowMessageBox(L"파일 크기가 제한된 용량을 초과하였습니다.");
+    if (m_limit.Exceeded()) {
+        fw::ShowMessageBox(msg::kOverLimit);
         return;
     }
     HWND list = Hwnd();
-    if (!list || m_rows.Empty()) return;
+    if (!list || m_list.Rows().Empty()) return;
     if (m_ftpHost.empty() || m_ftpId.empty() || m_ftpPass.empty()) {
-        fw::ShowMessageBox(L"FTP 정보가 없습니다.");
+        fw::ShowMessageBox(msg::kNoAccount);
         return;
     }
 
@@ -121,14 +124,14 @@ void CTovaloCtrl::StartUpload() {
     request.resume = m_resumeUploads != 0;
     // The rules each file was listed under hold again when it is opened to be sent: it may have
     // grown since.
-    request.limits = m_totalSize != 0 ? upload::SendLimits(kMaxFileSize, m_totalSize, m_currentSize)
-                                      : upload::SendLimits(kMaxFileSize, m_totalSize64, m_currentSize64);
+    request.limits = upload::SendLimits(kMaxFileSize, m_limit.LimitInForce(), m_limit.CountedInForce());
     m_retFiles.clear();
     m_retFilesize.clear();
-    for (std::size_t at = 0, count = m_rows.Count(); at < count; ++at) {
-        const FileRow& row = m_rows.At(at);
+    const FileRows& rows = m_list.Rows();
+    for (std::size_t at = 0, count = rows.Count(); at < count; ++at) {
+        const FileRow& row = rows.At(at);
         if (!row.IsServerEntry()) {
-            request.files.push_back({row.path, fw::ToAnsiReplacing(upload::FileNameOf(row.path), kUnstorableCharacter),
+            request.files.push_back({row.path, fw::ToAnsiReplacing(fw::FileNameOf(row.path), kUnstorableCharacter),
                                      fw::ToAnsi(row.path), row.size});
         } else {
             upload::PrependEntry(m_retFiles, ServerResultEntry(ServerText(row.path), ServerText(row.name)));
@@ -156,9 +159,8 @@ void CTovaloCtrl::StartUpload() {
     // retFiles all the same).
     if (m_uploadResult == 1) {
         // The window as it is now: the page may have gone while the dialog ran.
-        ClearRows();
-        m_currentSize = 0;
-        m_currentSize64 = 0;
+        m_list.Clear();
+        m_limit.Clear();
     }
 }
 

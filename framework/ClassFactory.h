@@ -12,7 +12,9 @@ namespace fw {
 // Creates a new object and asks it for riid.
 using CreateInstanceFn = HRESULT (*)(REFIID riid, void** out);
 
-// A static object (one per class); its references and LockServer keep the module loaded.
+// A static object (one per class); its references and LockServer keep the module loaded. Its
+// IUnknown is written here, not by ComObject: a static object is never deleted, and its references
+// count as locks of the module rather than as a live object.
 class ClassFactory final : public IClassFactory {
 public:
     constexpr ClassFactory(const CLSID& clsid, CreateInstanceFn create) : clsid_(clsid), create_(create) {}

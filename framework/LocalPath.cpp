@@ -64,6 +64,12 @@ std::wstring FileApiPath(std::wstring_view path) {
     return api;
 }
 
+std::wstring FileNameOf(std::wstring_view path) {
+    size_t cut = path.rfind(L'/');
+    if (cut == std::wstring_view::npos) cut = path.rfind(L'\\');
+    return std::wstring(cut == std::wstring_view::npos ? path : path.substr(cut + 1));
+}
+
 bool IsDrivePath(std::wstring_view resolved) {
     std::wstring_view rest = resolved;
     const bool prefixed = rest.substr(0, 4) == kLongPrefix || rest.substr(0, 4) == kDevicePrefix;

@@ -1,5 +1,6 @@
 // Local paths as the file functions take them: wide, in the long form past MAX_PATH, and, for a
-// path that a page's script gives, only where Windows resolves it to a drive of this machine.
+// path that a page's script gives, only where Windows resolves it to a drive of this machine; and
+// a path's file name.
 #pragma once
 
 #include <cstddef>
@@ -29,6 +30,10 @@ std::wstring FileApiPath(std::wstring_view path);
 // folder), a device name as the last component, and a path longer than the long form takes.
 // Windows-free, so that the rule is tested everywhere.
 bool IsDrivePath(std::wstring_view resolved);
+
+// The file name of a local path: the text after the last "/", else after the last "\", else the
+// whole path. The one helper for names in the list and on the server.
+std::wstring FileNameOf(std::wstring_view path);
 
 #ifdef _WIN32
 // The full path that a page's path names, when it is on a drive of this machine (IsDrivePath);

@@ -6,76 +6,17 @@
 namespace fw {
 namespace {
 
-// The interfaces the base answers, each with its cast from the object.
-struct InterfaceEntry {
-    const IID* iid;
-    IUnknown* (*cast)(OleControl*);
-};
-
-template <class I>
-IUnknown* CastTo(OleControl* c) {
-    return static_cast<I*>(c);
-}
-
-const InterfaceEntry kInterfaces[] = {
-    {&IID_IUnknown, [](OleControl* c) -> IUnknown* { return static_cast<IDispatch*>(c); }},
-    {&IID_IDispatch, CastTo<IDispatch>},
-    {&IID_IOleObject, CastTo<IOleObject>},
-    {&IID_IOleWindow, [](OleControl* c) -> IUnknown* { return static_cast<IOleInPlaceObject*>(c); }},
-    {&IID_IOleInPlaceObject, CastTo<IOleInPlaceObject>},
-    {&IID_IOleInPlaceActiveObject, CastTo<IOleInPlaceActiveObject>},
-    {&IID_IOleControl, CastTo<IOleControl>},
-    {&IID_IViewObject, CastTo<IViewObject2>},
-    {&IID_IViewObject2, CastTo<IViewObject2>},
-    {&IID_IPersist, [](OleControl* c) -> IUnknown* { return static_cast<IPersistStreamInit*>(c); }},
-    {&IID_IPersistPropertyBag, CastTo<IPersistPropertyBag>},
-    {&IID_IPersistStreamInit, CastTo<IPersistStreamInit>},
-    {&IID_IPersistStorage, CastTo<IPersistStorage>},
-    {&IID_IProvideClassInfo, CastTo<IProvideClassInfo2>},
-    {&IID_IProvideClassInfo2, CastTo<IProvideClassInfo2>},
-    {&IID_ISpecifyPropertyPages, CastTo<ISpecifyPropertyPages>},
-};
-
 // Default size: 320 x 160 pixels at 96 dpi, in HIMETRIC.
 constexpr SIZEL kDefaultExtent = {8467, 4233};
 
 }  // namespace
 
-OleControl::OleControl(const ControlClass& cls) : class_(cls), extent_(kDefaultExtent) { Module::ObjectCreated(); }
-
-OleControl::~OleControl() { Module::ObjectDestroyed(); }
+OleControl::OleControl(const ControlClass& cls) : class_(cls), extent_(kDefaultExtent) {}
 
 STDMETHODIMP OleControl::QueryInterface(REFIID riid, void** out) {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (IsEqualIID(riid, class_.primaryDispatch)) {
-        *out = static_cast<IDispatch*>(this);
-    } else {
-        for (const InterfaceEntry& e : kInterfaces) {
-            if (IsEqualIID(riid, *e.iid)) {
-                *out = e.cast(this);
-                break;
-            }
-        }
-    }
-    if (!*out) *out = QueryExtraInterface(riid);
-    if (!*out) return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-}
-
-STDMETHODIMP_(ULONG) OleControl::AddRef() { return static_cast<ULONG>(::InterlockedIncrement(&refs_)); }
-
-STDMETHODIMP_(ULONG) OleControl::Release() {
-    const LONG n = ::InterlockedDecrement(&refs_);
-    if (n == 0) {
-        // The window goes while the whole object still exists: its last messages (WM_DESTROY)
-        // reach the derived control, whose members it may still use.
-        refs_ = 1;  // guards against re-entrant release from inside the window's destruction
-        DestroyControlWindow();
-        delete this;
-    }
-    return static_cast<ULONG>(n);
+    if (IsEqualIID(riid, class_.primaryDispatch)) return AnswerInterface(static_cast<IDispatch*>(this), out);
+    if (IUnknown* extra = QueryExtraInterface(riid)) return AnswerInterface(extra, out);
+    return ComObject::QueryInterface(riid, out);
 }
 
 // --- IDispatch --------------------------------------------------------------------------------

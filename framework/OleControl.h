@@ -1,6 +1,7 @@
 // Base of an in-process OLE control: identity, dispatch, persistence, in-place activation, drawing.
 #pragma once
 
+#include "framework/ComObject.h"
 #include "framework/Dispatch.h"
 #include "framework/Persist.h"
 #include "framework/Raii.h"
@@ -29,27 +30,16 @@ struct ControlClass {
     std::span<const ControlVerb> verbs;  // offered on the container's menu
 };
 
-class OleControl : public IDispatch,
-                   public IOleObject,
-                   public IOleInPlaceObject,
-                   public IOleInPlaceActiveObject,
-                   public IOleControl,
-                   public IViewObject2,
-                   public IPersistPropertyBag,
-                   public IPersistStreamInit,
-                   public IPersistStorage,
-                   public IProvideClassInfo2,
-                   public ISpecifyPropertyPages,
+class OleControl : public ComObject<IDispatch, IOleObject, AlsoAs<IOleInPlaceObject, IOleWindow>,
+                                    IOleInPlaceActiveObject, IOleControl, AlsoAs<IViewObject2, IViewObject>,
+                                    IPersistPropertyBag, AlsoAs<IPersistStreamInit, IPersist>, IPersistStorage,
+                                    AlsoAs<IProvideClassInfo2, IProvideClassInfo>, ISpecifyPropertyPages>,
                    protected WindowOwner {
 public:
     explicit OleControl(const ControlClass& cls);
-    OleControl(const OleControl&) = delete;
-    OleControl& operator=(const OleControl&) = delete;
 
-    // IUnknown
+    // IUnknown: the interfaces above, the class's own dispinterface, and the derived control's.
     STDMETHODIMP QueryInterface(REFIID riid, void** out) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
 
     // IDispatch
     STDMETHODIMP GetTypeInfoCount(UINT* count) override;
@@ -136,7 +126,7 @@ public:
     HWND Hwnd() const { return hwnd_; }
 
 protected:
-    virtual ~OleControl();
+    ~OleControl() override = default;
 
     // The control's members as the dispatch machinery sees them (one-liners over its table).
     virtual HRESULT DispatchIdOfName(LPOLESTR* names, UINT count, DISPID* ids) = 0;
@@ -144,7 +134,7 @@ protected:
     // The persisted properties, bound to this object, in exchange order (after the base's own).
     virtual std::vector<PropertyRef> PersistedProperties() = 0;
     // Interfaces the derived control adds (answered after the base's).
-    virtual void* QueryExtraInterface(REFIID) { return nullptr; }
+    virtual IUnknown* QueryExtraInterface(REFIID) { return nullptr; }
 
     // Window class and styles before the window is created.
     virtual void PreCreateWindow(WindowCreate& create) = 0;
@@ -165,6 +155,9 @@ protected:
     HRESULT LoadTypeInfo(REFGUID guid, LCID lcid, ITypeInfo** info);
 
 private:
+    // The window goes while the whole object still exists: its last messages (WM_DESTROY) reach
+    // the derived control, whose members it may still use.
+    void OnFinalRelease() final { DestroyControlWindow(); }
     LRESULT WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) final;
     void OnWindowDestroyed() final;
     HRESULT InPlaceActivate(LONG verb, IOleClientSite* activeSite, HWND parent, LPCRECT rect);
@@ -177,7 +170,6 @@ private:
     std::vector<PropertyRef> AllPersistedProperties();
 
     const ControlClass& class_;
-    LONG refs_ = 1;
     bool modified_ = false;
     ComPtr<IOleClientSite> clientSite_;
     ComPtr<IOleInPlaceSite> inPlaceSite_;

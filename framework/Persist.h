@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <variant>
 #include <vector>
 
@@ -22,11 +23,12 @@ struct PropertyRef {
     std::variant<std::string*, std::uint32_t*> target;
 };
 
-// A control's table entry: the property name and the member, bound to an object with Bind.
+// A control's table entry: the property name and the member, bound to an object with Bind. A
+// number kept inside a member of the object is reached through a function of the object.
 template <class T>
 struct PersistedProperty {
     const wchar_t* name;
-    std::variant<std::string T::*, std::uint32_t T::*> member;
+    std::variant<std::string T::*, std::uint32_t T::*, std::uint32_t* (*)(T&)> member;
 };
 
 template <class T>
@@ -34,7 +36,15 @@ std::vector<PropertyRef> Bind(std::span<const PersistedProperty<T>> table, T& ob
     std::vector<PropertyRef> refs;
     refs.reserve(table.size());
     for (const auto& p : table) {
-        std::visit([&](auto member) { refs.push_back({p.name, &(object.*member)}); }, p.member);
+        std::visit(
+            [&](auto member) {
+                if constexpr (std::is_pointer_v<decltype(member)>) {
+                    refs.push_back({p.name, member(object)});
+                } else {
+                    refs.push_back({p.name, &(object.*member)});
+                }
+            },
+            p.member);
     }
     return refs;
 }

@@ -5,32 +5,10 @@
 
 namespace fw {
 
-PropertyPage::PropertyPage(UINT templateId, UINT captionId) : templateId_(templateId), captionId_(captionId) {
-    Module::ObjectCreated();
-}
+PropertyPage::PropertyPage(UINT templateId, UINT captionId) : templateId_(templateId), captionId_(captionId) {}
 
 PropertyPage::~PropertyPage() {
     if (hwnd_) ::DestroyWindow(hwnd_);
-    Module::ObjectDestroyed();
-}
-
-STDMETHODIMP PropertyPage::QueryInterface(REFIID riid, void** out) {
-    if (!out) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IPropertyPage)) {
-        *out = static_cast<IPropertyPage*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) PropertyPage::AddRef() { return static_cast<ULONG>(::InterlockedIncrement(&refs_)); }
-
-STDMETHODIMP_(ULONG) PropertyPage::Release() {
-    const LONG n = ::InterlockedDecrement(&refs_);
-    if (n == 0) delete this;
-    return static_cast<ULONG>(n);
 }
 
 STDMETHODIMP PropertyPage::SetPageSite(IPropertyPageSite* site) {

@@ -1,6 +1,7 @@
 // A property page object (IPropertyPage) whose face is a child dialog from a resource template.
 #pragma once
 
+#include "framework/ComObject.h"
 #include "framework/Raii.h"
 
 #include <ocidl.h>
@@ -9,15 +10,9 @@
 
 namespace fw {
 
-class PropertyPage : public IPropertyPage {
+class PropertyPage : public ComObject<IPropertyPage> {
 public:
     PropertyPage(UINT templateId, UINT captionId);
-    PropertyPage(const PropertyPage&) = delete;
-    PropertyPage& operator=(const PropertyPage&) = delete;
-
-    STDMETHODIMP QueryInterface(REFIID riid, void** out) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
 
     STDMETHODIMP SetPageSite(IPropertyPageSite* site) override;
     STDMETHODIMP Activate(HWND parent, LPCRECT rect, BOOL modal) override;
@@ -32,7 +27,7 @@ public:
     STDMETHODIMP TranslateAccelerator(MSG* msg) override;
 
 protected:
-    virtual ~PropertyPage();
+    ~PropertyPage() override;
     // Moves values between the page's controls and the objects (save: page -> objects).
     virtual void DoDataExchange(bool save) = 0;
     HWND Hwnd() const { return hwnd_; }
@@ -41,7 +36,6 @@ private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     SIZE MeasureTemplate() const;
 
-    LONG refs_ = 1;
     UINT templateId_;
     UINT captionId_;
     ComPtr<IPropertyPageSite> site_;

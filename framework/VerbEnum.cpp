@@ -1,7 +1,7 @@
 // IEnumOLEVERB over a static table of verbs.
 #include "framework/VerbEnum.h"
 
-#include "framework/Module.h"
+#include "framework/ComObject.h"
 
 #include <cwchar>
 #include <new>
@@ -9,30 +9,9 @@
 namespace fw {
 namespace {
 
-class VerbEnum final : public IEnumOLEVERB {
+class VerbEnum final : public ComObject<IEnumOLEVERB> {
 public:
-    VerbEnum(std::span<const ControlVerb> verbs, ULONG position) : verbs_(verbs), position_(position) {
-        Module::ObjectCreated();
-    }
-    VerbEnum(const VerbEnum&) = delete;
-    VerbEnum& operator=(const VerbEnum&) = delete;
-
-    STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
-        if (!out) return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IEnumOLEVERB)) {
-            *out = static_cast<IEnumOLEVERB*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&refs_)); }
-    STDMETHODIMP_(ULONG) Release() override {
-        const LONG n = ::InterlockedDecrement(&refs_);
-        if (n == 0) delete this;
-        return static_cast<ULONG>(n);
-    }
+    VerbEnum(std::span<const ControlVerb> verbs, ULONG position) : verbs_(verbs), position_(position) {}
 
     STDMETHODIMP Next(ULONG count, OLEVERB* out, ULONG* fetched) override {
         if (!out || (count > 1 && !fetched)) return E_POINTER;
@@ -70,9 +49,8 @@ public:
     }
 
 private:
-    ~VerbEnum() { Module::ObjectDestroyed(); }
+    ~VerbEnum() override = default;
 
-    LONG refs_ = 1;
     std::span<const ControlVerb> verbs_;
     ULONG position_;
 };

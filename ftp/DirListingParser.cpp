@@ -41,50 +41,25 @@ struct Number {
     bool whole = true;
 };
 
-constexpr bool IsCSpace(char c) noexcept {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 // ParseNumber for every field that is not a short run of plain digits.
 Number ParseAnyNumber(string_view field) noexcept {
-    size_t i = 0;
-    while (i < field.size() && IsCSpace(field[i])) ++i;
-    bool negative = false;
-    if (i < field.size() && (field[i] == '+' || field[i] == '-')) negative = field[i++] == '-';
-    const size_t firstDigit = i;
-    // Below this bound, magnitude * 10 + digit cannot wrap; a number that passes it is beyond the
-    // signed range anyway.
-    constexpr std::uint64_t kMultiplyBound = (std::numeric_limits<std::uint64_t>::max() - 9) / 10;
-    std::uint64_t magnitude = 0;
-    bool overflow = false;
-    for (; i < field.size(); ++i) {
-        const auto digit = static_cast<std::uint64_t>(static_cast<unsigned char>(field[i])) - '0';
-        if (digit > 9) break;
-        if (magnitude > kMultiplyBound)
-            overflow = true;
-        else
-            magnitude = magnitude * 10 + digit;
-    }
-    if (i == firstDigit)  // no digits: nothing converted, like strtoul
+    const SignedDecimal number = LeadingSignedDecimal(field);
+    if (number.digits == 0)  // nothing converted, like strtoul
         return {0, false};
-    if (overflow || magnitude > static_cast<std::uint64_t>(std::numeric_limits<int64_t>::max()))
-        return {negative ? std::numeric_limits<int64_t>::min() : std::numeric_limits<int64_t>::max(), false};
-    const auto value = static_cast<int64_t>(magnitude);
-    return {negative ? -value : value, i == field.size()};
+    constexpr auto kMax = static_cast<std::uint64_t>(std::numeric_limits<int64_t>::max());
+    if (number.magnitude > kMax)
+        return {number.negative ? std::numeric_limits<int64_t>::min() : std::numeric_limits<int64_t>::max(), false};
+    const auto value = static_cast<int64_t>(number.magnitude);
+    return {number.negative ? -value : value, number.used == field.size()};
 }
 
 Number ParseNumber(string_view field) noexcept {
     // Nearly every field is a short run of plain digits: read those in one pass.
     constexpr size_t kPlainDigitsMax = 18;  // cannot leave the signed 64-bit range
     if (field.size() <= kPlainDigitsMax) {
-        std::uint64_t value = 0;
-        size_t k = 0;
-        for (; k < field.size(); ++k) {
-            const auto digit = static_cast<std::uint64_t>(static_cast<unsigned char>(field[k])) - '0';
-            if (digit > 9) break;
-            value = value * 10 + digit;
-        }
-        if (k == field.size()) return {static_cast<int64_t>(value), true};
+        size_t digits = 0;
+        const std::uint64_t value = LeadingDecimal(field, &digits);
+        if (digits == field.size()) return {static_cast<int64_t>(value), true};
     }
     return ParseAnyNumber(field);
 }

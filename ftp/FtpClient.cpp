@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <chrono>
 #include <limits>
-#include <thread>
 
 #include "ftp/FtpReportSites.h"
 #include "ftp/NoThrow.h"
@@ -172,7 +171,6 @@ bool CFTPClient::ReadReplyLine(std::string& line, int& replyClass, TClock::time_
                     m_controlTls
                         ? m_controlTls->Receive(m_vBuffer.data(), receiver.ReceiveLimit(), deadline, m_uiTimeout)
                         : m_ControlSocket.Receive(m_vBuffer.data(), receiver.ReceiveLimit(), deadline, m_uiTimeout);
-                if (m_replyPause.count() > 0) std::this_thread::sleep_for(m_replyPause);
                 more = receiver.Take(m_vBuffer.data(), received);
             }
             receiver.QueueLines(m_qReplyLines);

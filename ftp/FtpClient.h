@@ -103,10 +103,6 @@ public:
     bool ReadReplyLine(std::string& line, int& replyClass);
     bool ReadReply(std::string& text, int& replyClass);
     bool ReadReply(int& replyClass);
-    // The pause after every receive of a reply (50 ms unless set): kept for callers that paced
-    // themselves by it; lines are assembled across receives, so 0 loses nothing.
-    void SetReplyPause(std::chrono::milliseconds pause) noexcept { m_replyPause = pause; }
-    std::chrono::milliseconds ReplyPause() const noexcept { return m_replyPause; }
     // 0 for class 2, 1 for class 4 or 5, -1 otherwise.
     static int ReplyOutcome(int replyClass) noexcept;
     void NotifyError(const std::string& message, const std::string& sourceFile, int line) const;
@@ -275,7 +271,6 @@ private:
 
     unsigned m_uiTimeout;
     const nsSocket::CCancelSignal* m_pCancel = nullptr;
-    std::chrono::milliseconds m_replyPause{50};
     bool m_bUseStdio;
     std::vector<char> m_vBuffer;
     std::deque<std::string> m_qReplyLines;

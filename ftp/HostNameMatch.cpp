@@ -1,10 +1,11 @@
 // Reading a certificate's names from DER and matching a host against them (see HostNameMatch.h).
 #include "ftp/HostNameMatch.h"
 
+#include "ftp/Decimal.h"
+#include "ftp/TlsText.h"
+
 #include <algorithm>
 #include <cstddef>
-
-#include "ftp/TlsText.h"
 
 namespace nsTls {
 namespace {
@@ -89,7 +90,7 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
            std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
 }
 
-bool IsLdh(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-'; }
+bool IsLdh(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || nsFTP::IsDigit(c) || c == '-'; }
 
 // A label of a wildcard's fixed part: letters, digits and hyphens, not starting or ending with one.
 bool IsPlainLabel(std::string_view label) {

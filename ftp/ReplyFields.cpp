@@ -1,6 +1,8 @@
 // Reading the values of PASV, SIZE, MDTM and PWD replies: every length checked, nothing trusted.
 #include "ftp/ReplyFields.h"
 
+#include "ftp/Decimal.h"
+
 #include <algorithm>
 #include <charconv>
 
@@ -28,7 +30,7 @@ std::optional<std::int64_t> SizeOfReply(std::string_view reply) noexcept {
     if (reply.size() <= 4) return std::nullopt;
     const std::string_view text = reply.substr(4);
     // A size is never negative: a sign is no part of one.
-    if (text.empty() || text.front() < '0' || text.front() > '9') return std::nullopt;
+    if (text.empty() || !IsDigit(text.front())) return std::nullopt;
     std::int64_t value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     static_cast<void>(end);
@@ -40,7 +42,7 @@ std::string TimestampOfReply(std::string_view reply) {
     if (reply.size() <= 17) return {};
     std::string_view stamp = reply.substr(4);
     stamp = stamp.substr(0, stamp.find('.'));
-    const bool digits = std::all_of(stamp.begin(), stamp.end(), [](char c) { return c >= '0' && c <= '9'; });
+    const bool digits = std::all_of(stamp.begin(), stamp.end(), IsDigit);
     return stamp.size() == 14 && digits ? std::string(stamp) : std::string();
 }
 

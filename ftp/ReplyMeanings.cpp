@@ -5,6 +5,11 @@
 
 namespace nsFTP {
 
+std::string_view TrimLineEnds(std::string_view response) noexcept {
+    while (!response.empty() && (response.back() == '\n' || response.back() == '\r')) response.remove_suffix(1);
+    return response;
+}
+
 std::string_view LastReplyLine(std::string_view response) noexcept {
     std::string_view last;
     while (!response.empty()) {

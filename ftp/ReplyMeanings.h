@@ -8,6 +8,9 @@
 
 namespace nsFTP {
 
+// A response without the line ends (CR, LF) it closes with.
+std::string_view TrimLineEnds(std::string_view response) noexcept;
+
 // The last complete reply line of a response ("550 No such file." of "550-a\r\n550 No such
 // file.\r\n"), its line end dropped; empty when there is none.
 std::string_view LastReplyLine(std::string_view response) noexcept;

@@ -1,6 +1,8 @@
 // Cutting received control-connection text into lines and lines into replies.
 #include "ftp/ReplyReader.h"
 
+#include "ftp/Decimal.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -33,7 +35,7 @@ void QueueLines(std::string_view text, std::deque<std::string>& queue) {
 int ReplyLineClass(std::string_view line, int previous) noexcept {
     if (line.empty()) return previous;
     const char first = line.front();
-    return first >= '0' && first <= '9' ? first - '0' : 0;
+    return IsDigit(first) ? first - '0' : 0;
 }
 
 void StripLineEnd(std::string& line) noexcept {
@@ -41,15 +43,10 @@ void StripLineEnd(std::string& line) noexcept {
 }
 
 long LeadingNumber(std::string_view line) noexcept {
-    constexpr long kCeiling = 1'000'000'000L;
-    std::size_t at = 0;
-    while (at < line.size() && (line[at] == ' ' || (line[at] >= '\t' && line[at] <= '\r'))) ++at;
-    bool negative = false;
-    if (at < line.size() && (line[at] == '+' || line[at] == '-')) negative = line[at++] == '-';
-    long value = 0;
-    for (; at < line.size() && line[at] >= '0' && line[at] <= '9'; ++at)
-        value = std::min(kCeiling, value * 10 + (line[at] - '0'));
-    return negative ? -value : value;
+    constexpr std::uint64_t kCeiling = 1'000'000'000;
+    const SignedDecimal number = LeadingSignedDecimal(line);
+    const auto value = static_cast<long>(std::min(kCeiling, number.magnitude));
+    return number.negative ? -value : value;
 }
 
 bool CReplyAssembler::Add(const std::string& line, int lineClass) {

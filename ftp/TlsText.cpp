@@ -1,6 +1,7 @@
 // The TLS layer's texts and readings (see TlsText.h and NormalizePin in TlsConnection.h).
 #include "ftp/TlsText.h"
 
+#include "ftp/Decimal.h"
 #include "ftp/TlsConnection.h"
 
 #include <algorithm>
@@ -23,7 +24,7 @@ std::string NormalizePin(std::string_view pin) {
     std::string digits;
     for (const char c : pin) {
         if (c == ':') continue;
-        if (c >= '0' && c <= '9') {
+        if (nsFTP::IsDigit(c)) {
             digits += c;
         } else if ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')) {
             digits += static_cast<char>(c | 0x20);
@@ -44,7 +45,7 @@ bool IsAddress(std::string_view host) {
         if (part.empty() || part.size() > 3 || (part.size() > 1 && part[0] == '0')) return false;
         int value = 0;
         for (const char c : part) {
-            if (c < '0' || c > '9') return false;
+            if (!nsFTP::IsDigit(c)) return false;
             value = value * 10 + (c - '0');
         }
         if (value > 255) return false;

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "control/SizeText.h"
+#include "control/DecimalText.h"
 
 namespace {
 

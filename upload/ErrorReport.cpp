@@ -1,6 +1,8 @@
 // The error report's request: the web server it goes to and the bytes of its HTTP GET.
 #include "upload/ErrorReport.h"
 
+#include "ftp/Decimal.h"
+
 #ifndef TOVALO_REPORT_HOST
 #define TOVALO_REPORT_HOST "localhost"
 #endif
@@ -15,8 +17,8 @@ std::string PercentEncode(std::string_view bytes) {
     out.reserve(bytes.size() * 3);
     for (const char c : bytes) {
         const auto b = static_cast<unsigned char>(c);
-        const bool unreserved = (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9') ||
-                                b == '-' || b == '.' || b == '_' || b == '~';
+        const bool unreserved = (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || nsFTP::IsDigit(c) || b == '-' ||
+                                b == '.' || b == '_' || b == '~';
         if (unreserved) {
             out += c;
         } else {

@@ -1,5 +1,6 @@
 // CErrorSocket: sends one error report to the web server over an asynchronous socket, without
-// waiting and without telling the user; nothing depends on the answer.
+// telling the user; nothing depends on the answer. Once the server's address is known (the
+// session's thread resolves it: a name lookup waits on the network) nothing here waits.
 #pragma once
 
 #include "framework/Raii.h"
@@ -22,7 +23,8 @@ public:
     CErrorSocket(const CErrorSocket&) = delete;
     CErrorSocket& operator=(const CErrorSocket&) = delete;
 
-    // Starts a report to host:port and returns at once. A report that is still connecting is kept
+    // Starts a report to host:port, resolved here (it may wait: a dotted address does not), and
+    // returns once the socket is connecting. A report that is still connecting is kept
     // (it names the failure that stopped the session) and this one is dropped: false. False also
     // when no socket can be made or the host is unknown; every failure is silent otherwise.
     bool Report(std::int32_t error, const std::string& responseText, const char* host, std::uint16_t port);

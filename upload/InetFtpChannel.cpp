@@ -14,7 +14,7 @@ namespace {
 // The cleanup after a stop waits this long at most for each step.
 constexpr DWORD kQuickTimeoutMs = 2000;
 // WinINet keeps at most this much of the server's last response for us.
-constexpr DWORD kResponseSize = 1024;
+constexpr auto kResponseSize = static_cast<DWORD>(kResponseBytes);
 
 struct LastResponse {
     std::int32_t error = 0;
@@ -32,12 +32,6 @@ LastResponse ReadLastResponse() {
     }
     response.error = static_cast<std::int32_t>(error);
     return response;
-}
-
-ChannelResult Stopped() {
-    ChannelResult result;
-    result.outcome = ChannelOutcome::kStopped;
-    return result;
 }
 
 }  // namespace
@@ -110,7 +104,7 @@ ChannelResult CInetFtpChannel::Finish(bool ok) {
         if (!line.empty() && !IsHiddenReply(line)) Log(line);
         start = end + 1;
     }
-    if (Leave()) return Stopped();
+    if (Leave()) return ChannelResult::Stopped();
     if (!ok) return InetFailure(error, std::move(response.text), response.error);
     ChannelResult result;
     result.replyCode = nsFTP::LastReplyCode(response.text);
@@ -122,7 +116,7 @@ ChannelResult CInetFtpChannel::Finish(bool ok) {
 ChannelResult CInetFtpChannel::Connect(const ConnectRequest& request) {
     if (request.port > 0xFFFF) return InetFailure(ERROR_INVALID_PARAMETER, std::string(), 0);
     std::optional<Handles> handles = Enter();
-    if (!handles) return Stopped();
+    if (!handles) return ChannelResult::Stopped();
     HINTERNET internet = handles->internet;
     if (!internet) {
         internet = ::InternetOpenA(m_agent.c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
@@ -135,7 +129,7 @@ ChannelResult CInetFtpChannel::Connect(const ConnectRequest& request) {
         const DWORD error = ::GetLastError();
         if (!Keep(&Handles::internet, internet)) {
             Leave();
-            return Stopped();
+            return ChannelResult::Stopped();
         }
         ::SetLastError(error);
     }
@@ -173,7 +167,7 @@ ChannelResult CInetFtpChannel::OpenStore(const std::string& remotePath, std::uin
         }
     }
     std::optional<Handles> handles = Enter();
-    if (!handles) return Stopped();
+    if (!handles) return ChannelResult::Stopped();
     Log("STOR " + remotePath);
     HINTERNET file = ::FtpOpenFileA(handles->connect, remotePath.c_str(), GENERIC_WRITE, FTP_TRANSFER_TYPE_BINARY, 0);
     const DWORD error = ::GetLastError();
@@ -184,7 +178,7 @@ ChannelResult CInetFtpChannel::OpenStore(const std::string& remotePath, std::uin
 
 ChannelResult CInetFtpChannel::Write(const char* data, std::size_t count) {
     std::optional<Handles> handles = Enter();
-    if (!handles) return Stopped();
+    if (!handles) return ChannelResult::Stopped();
     std::size_t done = 0;
     BOOL ok = TRUE;
     while (ok && done < count) {
@@ -200,7 +194,7 @@ ChannelResult CInetFtpChannel::Write(const char* data, std::size_t count) {
     }
     if (ok) {
         // A write leaves nothing to read: the result is the call's alone.
-        if (Leave()) return Stopped();
+        if (Leave()) return ChannelResult::Stopped();
         return ChannelResult{};
     }
     return Finish(false);
@@ -210,7 +204,7 @@ ChannelResult CInetFtpChannel::FinishStore() {
     HINTERNET file = nullptr;
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_cancelled) return Stopped();
+        if (m_cancelled) return ChannelResult::Stopped();
         m_inCall = true;
         file = std::exchange(m_handles.file, nullptr);
     }
@@ -234,7 +228,7 @@ void CInetFtpChannel::AbortStore() {
 
 ChannelResult CInetFtpChannel::Ask(const std::string& command) {
     std::optional<Handles> handles = Enter();
-    if (!handles) return Stopped();
+    if (!handles) return ChannelResult::Stopped();
     Log(command);
     const BOOL ok = ::FtpCommandA(handles->connect, FALSE, FTP_TRANSFER_TYPE_BINARY, command.c_str(), 0, nullptr);
     // A refusal (4xx or 5xx) is an answer too; a time-out or a lost connection is none.
@@ -244,7 +238,7 @@ ChannelResult CInetFtpChannel::Ask(const std::string& command) {
 
 ChannelResult CInetFtpChannel::Site(const std::string& text) {
     std::optional<Handles> handles = Enter();
-    if (!handles) return Stopped();
+    if (!handles) return ChannelResult::Stopped();
     const std::string command = "SITE " + text;
     Log(command);
     return Finish(::FtpCommandA(handles->connect, FALSE, FTP_TRANSFER_TYPE_ASCII, command.c_str(), 0, nullptr) !=
@@ -253,7 +247,7 @@ ChannelResult CInetFtpChannel::Site(const std::string& text) {
 
 ChannelResult CInetFtpChannel::Delete(const std::string& remotePath) {
     std::optional<Handles> handles = Enter();
-    if (!handles) return Stopped();
+    if (!handles) return ChannelResult::Stopped();
     Log("DELE " + remotePath);
     return Finish(::FtpDeleteFileA(handles->connect, remotePath.c_str()) != FALSE);
 }

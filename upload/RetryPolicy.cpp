@@ -1,6 +1,8 @@
 // Which failures of an upload session are worth another attempt, and how long to wait before it.
 #include "upload/RetryPolicy.h"
 
+#include "ftp/ReplyMeanings.h"
+
 #include <cstdint>
 
 namespace tovalo::upload {
@@ -44,11 +46,9 @@ FailureVerdict JudgeOpen(bool passive, const ChannelResult& result) {
     return {true, !passive && result.noDataConnection};
 }
 
-std::string LastLine(std::string text) {
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-    const std::size_t start = text.find_last_of('\n');
-    if (start != std::string::npos) text.erase(0, start + 1);
-    return text;
+std::string LastLine(std::string_view response) {
+    const std::string_view text = nsFTP::TrimLineEnds(response);
+    return std::string(text.substr(text.find_last_of('\n') + 1));
 }
 
 }  // namespace

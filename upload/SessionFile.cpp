@@ -1,10 +1,12 @@
 // UploadSession: the steps of one file, from its opening to its permissions.
 #include "upload/UploadSession.h"
 
+#include "framework/LocalPath.h"
 #include "ftp/ReplyMeanings.h"
 
 #include <algorithm>
 #include <ctime>
+#include <utility>
 
 namespace tovalo::upload {
 namespace {
@@ -16,20 +18,15 @@ constexpr std::uint64_t kLateStoreStallMicros = 30'000'000;
 
 // The error numbers the session gives its own findings: a reply that refused a store, a size
 // rule broken at send time, a local file that changed while it was read, a server that held
-// every name it was asked about (WinINet's "extended error" and the system's own numbers, as
-// the error report has always stated them).
+// every name it was asked about. Compatibility: WinINet's "extended error" and the system's own
+// numbers, which whoever reads the error reports on the report server knows.
 constexpr std::int32_t kReplyRefused = 12003;
 constexpr std::uint32_t kFileTooLarge = 223;
 constexpr std::uint32_t kFileChanged = 1006;
 constexpr std::uint32_t kNameTaken = 80;
 
 std::wstring FormatStatus(std::size_t index, std::size_t count, const std::wstring& path) {
-    return L"[" + std::to_wstring(index) + L"/" + std::to_wstring(count) + L"] " + FileNameOf(path) + L" " + path;
-}
-
-std::string TrimLineEnds(std::string text) {
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-    return text;
+    return L"[" + std::to_wstring(index) + L"/" + std::to_wstring(count) + L"] " + fw::FileNameOf(path) + L" " + path;
 }
 
 // "12:03:04", local time, for the transfer log.
@@ -380,7 +377,7 @@ void UploadSession::RefuseStore(const Store& store, const std::string& reply) {
     // The server's own words, and what it should have said.
     ChannelResult refused;
     refused.outcome = ChannelOutcome::kRefused;
-    refused.response = TrimLineEnds(reply) + " (" + std::to_string(store.Held()) + " bytes sent)";
+    refused.response = std::string(nsFTP::TrimLineEnds(reply)) + " (" + std::to_string(store.Held()) + " bytes sent)";
     refused.replyCode = nsFTP::LastReplyCode(refused.response);
     refused.error = kReplyRefused;
     refused.responseError = kReplyRefused;

@@ -5,12 +5,6 @@
 
 namespace tovalo::upload {
 
-std::wstring FileNameOf(std::wstring_view path) {
-    size_t cut = path.rfind(L'/');
-    if (cut == std::wstring_view::npos) cut = path.rfind(L'\\');
-    return std::wstring(cut == std::wstring_view::npos ? path : path.substr(cut + 1));
-}
-
 std::uint32_t CurrentTime32() {
     return static_cast<std::uint32_t>(static_cast<std::uint64_t>(std::time(nullptr)) & 0xFFFFFFFFu);
 }

@@ -10,10 +10,6 @@
 
 namespace tovalo::upload {
 
-// The file name of a local path: the text after the last "/", else after the last "\", else the
-// whole path. The one helper for names in the list and on the server.
-std::wstring FileNameOf(std::wstring_view path);
-
 // The low 32 bits of the current time in seconds since 1970 (UTC).
 std::uint32_t CurrentTime32();
 

@@ -18,15 +18,6 @@ constexpr unsigned kQuickTimeoutSeconds = 2;
 // The client's buffer: the largest receive, and a listing's block (a store's blocks are the
 // session's own).
 constexpr unsigned kBufferSize = 65536;
-// The most of the exchange a result keeps, as WinINet keeps of a response.
-constexpr std::size_t kResponseSize = 1024;
-
-ChannelResult Stopped() {
-    ChannelResult result;
-    result.outcome = ChannelOutcome::kStopped;
-    return result;
-}
-
 }  // namespace
 
 void CTlsFtpChannel::CExchange::OnReplyLine(const std::string& line) {
@@ -41,13 +32,12 @@ void CTlsFtpChannel::CExchange::OnCommandSent(const std::string& command) {
 std::string CTlsFtpChannel::CExchange::Text() const {
     std::string text;
     for (const std::string& line : lines) text += line + "\r\n";
-    return text.size() <= kResponseSize ? text : text.substr(text.size() - kResponseSize);
+    return text.size() <= kResponseBytes ? text : text.substr(text.size() - kResponseBytes);
 }
 
 CTlsFtpChannel::CTlsFtpChannel(std::string pinSha256, bool quick)
     : m_pin(std::move(pinSha256)), m_client(quick ? kQuickTimeoutSeconds : kTimeoutSeconds, kBufferSize, false) {
     // The session's reply reads need no pacing.
-    m_client.SetReplyPause(std::chrono::milliseconds(0));
     // A stop ends any wait of the client's sockets at once, a blocked write on a stalled server too.
     m_client.SetCancelSignal(&m_stop);
     m_client.AddObserver(&m_exchange);
@@ -65,7 +55,7 @@ bool CTlsFtpChannel::Begin() {
 }
 
 ChannelResult CTlsFtpChannel::End(bool ok, std::uint32_t error) {
-    if (m_stop.Raised()) return Stopped();
+    if (m_stop.Raised()) return ChannelResult::Stopped();
     ChannelResult result;
     // The reply the client read is the reason, when one came; otherwise its report says why.
     result.response = m_exchange.lines.empty() ? m_exchange.report : m_exchange.Text();
@@ -90,7 +80,7 @@ ChannelResult CTlsFtpChannel::TlsRefused() {
 }
 
 ChannelResult CTlsFtpChannel::Connect(const ConnectRequest& request) {
-    if (!Begin()) return Stopped();
+    if (!Begin()) return ChannelResult::Stopped();
     if (!m_sockets.IsStarted()) {
         m_exchange.report = "the socket library did not start";
         ChannelResult local = End(false, ERROR_INTERNET_INTERNAL_ERROR);
@@ -127,7 +117,7 @@ ChannelResult CTlsFtpChannel::Connect(const ConnectRequest& request) {
 }
 
 ChannelResult CTlsFtpChannel::OpenStore(const std::string& remotePath, std::uint64_t offset) {
-    if (!Begin()) return Stopped();
+    if (!Begin()) return ChannelResult::Stopped();
     m_storeOpen = m_client.BeginStore(remotePath, m_passive, static_cast<std::int64_t>(offset));
     if (m_storeOpen) return End(true, 0);
     if (m_client.TlsRefused()) return TlsRefused();
@@ -138,7 +128,7 @@ ChannelResult CTlsFtpChannel::OpenStore(const std::string& remotePath, std::uint
 }
 
 ChannelResult CTlsFtpChannel::Write(const char* data, std::size_t count) {
-    if (!Begin()) return Stopped();
+    if (!Begin()) return ChannelResult::Stopped();
     if (count == 0) return ChannelResult{};
     return End(m_client.WriteStore(data, count), ERROR_INTERNET_CONNECTION_RESET);
 }
@@ -146,7 +136,7 @@ ChannelResult CTlsFtpChannel::Write(const char* data, std::size_t count) {
 ChannelResult CTlsFtpChannel::FinishStore() {
     if (!m_storeOpen) return End(false, ERROR_INVALID_HANDLE);
     m_storeOpen = false;
-    if (!Begin()) return Stopped();
+    if (!Begin()) return ChannelResult::Stopped();
     // As WinINet: the end of the data succeeds, and the final reply (226, or a refusal) tells.
     m_client.FinishStore();
     return End(true, 0);
@@ -162,7 +152,7 @@ void CTlsFtpChannel::AbortStore() {
 }
 
 ChannelResult CTlsFtpChannel::Ask(const std::string& command) {
-    if (!Begin()) return Stopped();
+    if (!Begin()) return ChannelResult::Stopped();
     std::string reply;
     int replyClass = -1;
     const bool answered = m_client.SendCommand(command) && m_client.ReadReply(reply, replyClass);
@@ -170,13 +160,13 @@ ChannelResult CTlsFtpChannel::Ask(const std::string& command) {
 }
 
 ChannelResult CTlsFtpChannel::Site(const std::string& text) {
-    if (!Begin()) return Stopped();
+    if (!Begin()) return ChannelResult::Stopped();
     const int outcome = m_client.Site(text);
     return End(outcome == 0, outcome > 0 ? ERROR_INTERNET_EXTENDED_ERROR : ERROR_INTERNET_CONNECTION_ABORTED);
 }
 
 ChannelResult CTlsFtpChannel::Delete(const std::string& remotePath) {
-    if (!Begin()) return Stopped();
+    if (!Begin()) return ChannelResult::Stopped();
     const int outcome = m_client.Delete(remotePath);
     return End(outcome == 0, outcome > 0 ? ERROR_INTERNET_EXTENDED_ERROR : ERROR_INTERNET_CONNECTION_ABORTED);
 }

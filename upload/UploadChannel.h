@@ -20,11 +20,14 @@ enum class ChannelOutcome {
     kStopped,     // the session was stopped: the call was cut short, or never made
 };
 
+// The most of a server's response a result keeps, as WinINet keeps of one.
+inline constexpr std::size_t kResponseBytes = 1024;
+
 struct ChannelResult {
     ChannelOutcome outcome = ChannelOutcome::kOk;
     // The code of the server's last complete reply line, 0 when no reply is the reason.
     int replyCode = 0;
-    // The server's last response (one or more lines, at most 1024 bytes), or, where no reply
+    // The server's last response (one or more lines, at most kResponseBytes), or, where no reply
     // explains a failure, what the channel knows of it; empty when there is neither.
     std::string response;
     // The number the channel gives the failure (WinINet's error number, or the one the secure
@@ -43,6 +46,13 @@ struct ChannelResult {
     bool restartRefused = false;
 
     bool Ok() const { return outcome == ChannelOutcome::kOk; }
+
+    // What every call of a stopped channel returns.
+    static ChannelResult Stopped() {
+        ChannelResult result;
+        result.outcome = ChannelOutcome::kStopped;
+        return result;
+    }
 };
 
 struct ConnectRequest {

@@ -87,8 +87,6 @@ TEST(Cli, UsageErrorsNameTheOffendingWord) {
         {"-H 127.0.0.1 --fw-mode 9 --fw-host 127.0.0.1 noop", "bad value for --fw-mode: 9"},
         {"-H 127.0.0.1 --fw-mode 1 noop", "firewall mode 1 needs --fw-host"},
         {"-H 127.0.0.1 --timeout 0 noop", "bad value for --timeout: 0"},
-        {"-H 127.0.0.1 --reply-pause 10001 noop", "bad value for --reply-pause: 10001"},
-        {"-H 127.0.0.1 --reply-pause -1 noop", "bad value for --reply-pause: -1"},
         {"-H 127.0.0.1 -Z noop", "unknown option -Z"},
         {"-H 127.0.0.1 --continu noop", "unknown option --continu"},
         {"-H 127.0.0.1 --netrc-file", "option --netrc-file needs a value (FILE)"},
@@ -161,7 +159,7 @@ TEST(Cli, OptionsFillTheAccountAndSplitCommands) {
     std::string error;
     ASSERT_TRUE(nsFtpCli::ParseArguments(
         Words("-H h -P 2121 -u me -p pw -a acct --fw-mode 7 --fw-host fw --fw-port 99 --fw-user fu --fw-pass fp "
-              "--passive --timeout 7 --reply-pause 50 -C -v --ssl-reqd -k --cert-name e.example --pin-sha256 "
+              "--passive --timeout 7 -C -v --ssl-reqd -k --cert-name e.example --pin-sha256 "
               "AB:CD:EF:01:23:45:67:89:AB:CD:EF:01:23:45:67:89:AB:CD:EF:01:23:45:67:89:AB:CD:EF:01:23:45:67:89 "
               "get a b , site chmod 600 f , ls"),
         options, error))
@@ -180,7 +178,6 @@ TEST(Cli, OptionsFillTheAccountAndSplitCommands) {
     EXPECT_EQ(account.fwPassword, "fp");
     EXPECT_TRUE(options.passive);
     EXPECT_EQ(options.timeoutSeconds, 7u);
-    EXPECT_EQ(options.replyPauseMs, 50u);
     EXPECT_TRUE(options.resume);
     EXPECT_TRUE(options.verbose);
     EXPECT_TRUE(options.sslRequired);
@@ -212,7 +209,6 @@ TEST(Cli, OptionsFillTheAccountAndSplitCommands) {
     EXPECT_TRUE(defaults.account.askPassword);
     EXPECT_TRUE(defaults.account.netrc);
     EXPECT_EQ(defaults.timeoutSeconds, 100u);
-    EXPECT_EQ(defaults.replyPauseMs, 0u);
     EXPECT_FALSE(defaults.passive);
 }
 

@@ -1,14 +1,19 @@
 // The file list's window-free rules: size texts at their bounds, size categories, names and
-// extensions, the strict limit without wrap-around, decimal readings and the getFileShow text.
+// extensions, the strict limit without wrap-around, the totals in the limit's two modes, decimal
+// readings and the getFileShow text.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "control/FileListRules.h"
+#include "control/DecimalText.h"
+#include "control/Extensions.h"
 #include "control/FileRows.h"
-#include "upload/StoredName.h"
+#include "control/ServerRecords.h"
+#include "control/SizeLimit.h"
+#include "control/SizeText.h"
+#include "framework/LocalPath.h"
 
 using namespace tovalo;
 
@@ -32,7 +37,7 @@ TEST(FileListRules, SizeTextAtItsBounds) {
         {1073741824, "1024.0 MBytes"},
         {1073742848, "1.0 GBytes"},
         {0x7FFFFFFF, "2.0 GBytes"},
-        // Sizes are read as signed 32-bit counts, as the list has always shown them.
+        // Sizes are read as signed 32-bit counts (pages read the cells).
         {0xFFFFFFFF, "-1 Bytes"},
     };
     for (const auto& row : rows) {
@@ -76,8 +81,8 @@ TEST(FileListRules, NamesAndExtensions) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(row.path)));
-        EXPECT_EQ(upload::FileNameOf(row.path), row.name);
-        EXPECT_EQ(ExtensionOf(upload::FileNameOf(row.path)), row.extension);
+        EXPECT_EQ(fw::FileNameOf(row.path), row.name);
+        EXPECT_EQ(ExtensionOf(fw::FileNameOf(row.path)), row.extension);
         EXPECT_EQ(ShellExtensionOf(row.path), row.shellExtension);
     }
 }
@@ -128,29 +133,78 @@ TEST(FileListRules, TheLimitIsStrictAndNeverWraps) {
     }
 }
 
+// The totals through adds and removals in either mode, and the limit they answer to. A size comes
+// off whichever total is non-zero, the 32-bit one first, as pages that switch modes read them.
+TEST(FileListRules, TheTotalsFollowTheModeTheyWereCountedIn) {
+    enum Op { kSet32, kSet64, kAdd, kRemove, kClear };
+    const struct {
+        Op op;
+        std::uint64_t value;
+        std::uint32_t counted32;
+        std::uint64_t counted64, limitInForce, countedInForce;
+        bool exceeded;
+    } steps[] = {
+        {kSet64, 5000, 0, 0, 5000, 0, false},
+        {kAdd, 1000, 0, 1000, 5000, 1000, false},
+        {kSet32, 3000, 0, 1000, 3000, 0, false},  // a 32-bit limit now rules, and counts anew
+        {kAdd, 2000, 2000, 1000, 3000, 2000, false},
+        {kRemove, 2500, 0, 1000, 3000, 0, false},  // the 32-bit total stops at 0 ...
+        {kRemove, 400, 0, 600, 3000, 0, false},    // ... and then the 64-bit one pays
+        {kSet64, 500, 0, 600, 3000, 0, true},      // over the 64-bit limit, though it no longer rules
+        {kRemove, 700, 0, 0, 3000, 0, false},
+        {kRemove, 1, 0, 0, 3000, 0, false},
+        {kAdd, 2999, 2999, 0, 3000, 2999, false},
+        {kClear, 0, 0, 0, 3000, 0, false},
+    };
+    SizeLimit limit;
+    for (const auto& step : steps) {
+        SCOPED_TRACE(testing::Message() << step.op << " " << step.value);
+        switch (step.op) {
+        case kSet32:
+            limit.limit32 = static_cast<std::uint32_t>(step.value);
+            break;
+        case kSet64:
+            limit.limit64 = step.value;
+            break;
+        case kAdd:
+            limit.Add(static_cast<std::uint32_t>(step.value));
+            break;
+        case kRemove:
+            limit.Remove(static_cast<std::uint32_t>(step.value));
+            break;
+        case kClear:
+            limit.Clear();
+            break;
+        }
+        EXPECT_EQ(limit.Counted32(), step.counted32);
+        EXPECT_EQ(limit.Counted64(), step.counted64);
+        EXPECT_EQ(limit.LimitInForce(), step.limitInForce);
+        EXPECT_EQ(limit.CountedInForce(), step.countedInForce);
+        EXPECT_EQ(limit.Exceeded(), step.exceeded);
+    }
+}
+
 TEST(FileListRules, DecimalReadings) {
     const struct {
         const char* text;
         std::int32_t asLong;
-        std::uint64_t asUnsigned;
     } rows[] = {
-        {"100", 100, 100},
-        {"  42abc", 42, 0},
-        {"-5", -5, 0},
-        {"+7", 7, 0},
-        {"", 0, 0},
-        {"x1", 0, 0},
-        {"2147483647", 2147483647, 2147483647},
-        {"2147483648", 2147483647, 2147483648u},  // a long stops at its ends
-        {"99999999999999999999999", 2147483647, UINT64_MAX},
-        {"-2147483648", INT32_MIN, 0},
-        {"-99999999999", INT32_MIN, 0},
-        {"4294967295", 2147483647, 4294967295u},
+        {"100", 100},
+        {"  42abc", 42},
+        {"-5", -5},
+        {"+7", 7},
+        {"", 0},
+        {"x1", 0},
+        {"2147483647", 2147483647},
+        {"2147483648", 2147483647},  // a long stops at its ends
+        {"99999999999999999999999", 2147483647},
+        {"-2147483648", INT32_MIN},
+        {"-99999999999", INT32_MIN},
+        {"4294967295", 2147483647},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.text);
         EXPECT_EQ(ParseLong(row.text), row.asLong);
-        EXPECT_EQ(ParseUnsigned(row.text), row.asUnsigned);
     }
 }
 
@@ -184,7 +238,7 @@ TEST(FileListRules, ServerRecordsSkipEmptyFieldsAndShortRecords) {
 // in order, a path listed while any row holds it (two server entries may share one).
 TEST(FileRows, ColumnTexts) {
     const FileRow file{L"C:\\dir\\report.2009.pdf", L"report.2009.pdf", L"PDF Document", 6000000, 2};
-    const FileRow entry{L"^^^ref", L"x", L"-", 0xFFFFFFFF, 0};
+    const FileRow entry{L"^^^ref", L"x", L"-", 0xFFFFFFFF, 0, FileRow::Kind::kServerEntry};
     const struct {
         const FileRow& row;
         Column column;
@@ -195,7 +249,7 @@ TEST(FileRows, ColumnTexts) {
         {file, Column::kSizeText, L"5.7 MBytes"},
         {file, Column::kPath, L"C:\\dir\\report.2009.pdf"},
         {file, Column::kSize, L"6000000"},
-        {entry, Column::kSizeText, L"-1 Bytes"},  // as the size column has always read it
+        {entry, Column::kSizeText, L"-1 Bytes"},  // a signed 32-bit count (pages read the cells)
         {entry, Column::kSize, L"4294967295"},
         {entry, Column::kPath, L"^^^ref"},
     };

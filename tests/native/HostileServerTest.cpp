@@ -217,7 +217,6 @@ TEST(HostileServer, AStopEndsAnyWaitAtOnce) {
         nsSocket::CCancelSignal stop;
         CRecordingObserver observer;
         CFTPClient client(30, 2048, true);
-        client.SetReplyPause(std::chrono::milliseconds(0));  // the stop must find the client waiting
         client.SetCancelSignal(&stop);
         client.AddObserver(&observer);
         std::thread raiser([&stop] {

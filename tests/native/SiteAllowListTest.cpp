@@ -56,6 +56,7 @@ constexpr UrlCase kUrlCases[] = {
     {"http://intranet/upload", false},
     {"http://intranet:80/", false},
     {"http://intranet:08080/", true},
+    {"http://intranet:008080/", false},  // a port has at most five digits
     {"https://[::1]/", true},
     {"https://[::1]:443/", true},
     {"https://[::2]/", false},

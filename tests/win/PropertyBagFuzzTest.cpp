@@ -10,19 +10,9 @@
 namespace tovalo_test {
 namespace {
 
-class RandomBag final : public IPropertyBag {
+class RandomBag final : public fw::ScopedComObject<IPropertyBag> {
 public:
     explicit RandomBag(std::uint32_t seed) : random_(seed) {}
-    STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IPropertyBag)) {
-            *out = static_cast<IPropertyBag*>(this);
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
     STDMETHODIMP Write(LPCOLESTR, VARIANT*) override { return E_NOTIMPL; }
 
     STDMETHODIMP Read(LPCOLESTR, VARIANT* value, IErrorLog*) override {

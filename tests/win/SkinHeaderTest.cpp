@@ -3,7 +3,7 @@
 // column, an ampersand drawn as it stands; and the skin bitmaps of the OCX.
 #include "tests/win/TestSupport.h"
 
-#include "upload/SkinHeaderCtrl.h"
+#include "control/SkinHeaderCtrl.h"
 
 #include <commctrl.h>
 

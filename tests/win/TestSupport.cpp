@@ -110,15 +110,6 @@ InvokeResult Call(IDispatch* d, const wchar_t* name, const std::vector<Arg>& arg
 
 // --- MemoryBag ---------------------------------------------------------------------------------
 
-STDMETHODIMP MemoryBag::QueryInterface(REFIID riid, void** out) {
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IPropertyBag)) {
-        *out = static_cast<IPropertyBag*>(this);
-        return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-}
-
 STDMETHODIMP MemoryBag::Read(LPCOLESTR name, VARIANT* value, IErrorLog*) {
     const auto it = values_.find(name);
     if (it == values_.end()) return E_INVALIDARG;
@@ -176,20 +167,6 @@ STDMETHODIMP TestContainer::GetMoniker(DWORD, DWORD which, IMoniker** moniker) {
     *moniker = nullptr;
     if (which != OLEWHICHMK_CONTAINER || pageUrl.empty()) return E_NOTIMPL;
     return ::CreateURLMonikerEx(nullptr, pageUrl.c_str(), moniker, URL_MK_UNIFORM);
-}
-
-STDMETHODIMP TestContainer::QueryInterface(REFIID riid, void** out) {
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IOleClientSite)) {
-        *out = static_cast<IOleClientSite*>(this);
-    } else if (IsEqualIID(riid, IID_IOleWindow) || IsEqualIID(riid, IID_IOleInPlaceSite)) {
-        *out = static_cast<IOleInPlaceSite*>(this);
-    } else if (IsEqualIID(riid, IID_IOleInPlaceUIWindow) || IsEqualIID(riid, IID_IOleInPlaceFrame)) {
-        *out = static_cast<IOleInPlaceFrame*>(this);
-    } else {
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    return S_OK;
 }
 
 STDMETHODIMP TestContainer::GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc, LPRECT pos,

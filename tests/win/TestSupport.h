@@ -2,6 +2,7 @@
 // a small in-place container, and a hook that answers modal dialogs.
 #pragma once
 
+#include "framework/ComObject.h"
 #include "framework/Raii.h"
 
 #include <gtest/gtest.h>
@@ -58,11 +59,8 @@ HRESULT Put(IDispatch* d, const wchar_t* name, const Arg& value);
 InvokeResult Call(IDispatch* d, const wchar_t* name, const std::vector<Arg>& args = {});
 
 // A property bag in memory, as a page's <param> elements or a container's saved state.
-class MemoryBag final : public IPropertyBag {
+class MemoryBag final : public fw::ScopedComObject<IPropertyBag> {
 public:
-    STDMETHODIMP QueryInterface(REFIID riid, void** out) override;
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }  // lives on the test's stack
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
     STDMETHODIMP Read(LPCOLESTR name, VARIANT* value, IErrorLog* log) override;
     STDMETHODIMP Write(LPCOLESTR name, VARIANT* value) override;
 
@@ -83,14 +81,11 @@ private:
 };
 
 // A top-level window with a client site, in-place site and frame: enough to activate a control.
-class TestContainer final : public IOleClientSite, public IOleInPlaceSite, public IOleInPlaceFrame {
+class TestContainer final : public fw::ScopedComObject<IOleClientSite, fw::AlsoAs<IOleInPlaceSite, IOleWindow>,
+                                                       fw::AlsoAs<IOleInPlaceFrame, IOleInPlaceUIWindow>> {
 public:
     TestContainer();
     ~TestContainer();
-
-    STDMETHODIMP QueryInterface(REFIID riid, void** out) override;
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
 
     // IOleClientSite
     STDMETHODIMP SaveObject() override { return S_OK; }

@@ -23,18 +23,8 @@ bool UnionIsZero(const VARIANT& v) {
 // A bag as the browsers of older Windows behave: a name it lacks fails with the output left
 // exactly as it came; a number is written as VT_I4 without touching the rest of the VARIANT.
 // It also notes every read whose VARIANT still held a value in its union.
-class UntouchingBag final : public IPropertyBag {
+class UntouchingBag final : public fw::ScopedComObject<IPropertyBag> {
 public:
-    STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IPropertyBag)) {
-            *out = static_cast<IPropertyBag*>(this);
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
     STDMETHODIMP Read(LPCOLESTR name, VARIANT* value, IErrorLog*) override {
         if (!UnionIsZero(*value)) dirtyReads.emplace_back(name);
         const auto number = numbers.find(name);

@@ -33,36 +33,6 @@ fw::ComPtr<ContainerSite> ContainerSite::create(HWND frame, const RECT& place) {
     return fw::ComPtr<ContainerSite>::Adopt(new ContainerSite(frame, place));
 }
 
-STDMETHODIMP ContainerSite::QueryInterface(REFIID iid, void** object) {
-    if (!object) {
-        return E_POINTER;
-    }
-    *object = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IOleClientSite) {
-        *object = static_cast<IOleClientSite*>(this);
-    } else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceSite) {
-        *object = static_cast<IOleInPlaceSite*>(this);
-    } else if (iid == IID_IOleInPlaceUIWindow || iid == IID_IOleInPlaceFrame) {
-        *object = static_cast<IOleInPlaceFrame*>(this);
-    } else if (iid == IID_IOleControlSite) {
-        *object = static_cast<IOleControlSite*>(this);
-    } else if (iid == IID_IDispatch) {
-        *object = static_cast<IDispatch*>(this);
-    } else {
-        return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-}
-
-STDMETHODIMP_(ULONG) ContainerSite::Release() {
-    const ULONG left = m_refs.release();
-    if (left == 0) {
-        delete this;
-    }
-    return left;
-}
-
 namespace {
 // Calls to EnableModeless(FALSE) not yet undone, over every site of the page.
 int g_modalDialogs = 0;

@@ -2,8 +2,8 @@
 // site, and the ambient properties the control may ask for.
 #pragma once
 
+#include "framework/ComObject.h"
 #include "framework/Raii.h"
-#include "tools/pagehost/RefCount.h"
 
 #include <ocidl.h>
 #include <oleidl.h>
@@ -13,11 +13,9 @@
 
 namespace pagehost {
 
-class ContainerSite final : public IOleClientSite,
-                            public IOleInPlaceSite,
-                            public IOleInPlaceFrame,
-                            public IOleControlSite,
-                            public IDispatch {
+class ContainerSite final
+    : public fw::ComObject<IOleClientSite, fw::AlsoAs<IOleInPlaceSite, IOleWindow>,
+                           fw::AlsoAs<IOleInPlaceFrame, IOleInPlaceUIWindow>, IOleControlSite, IDispatch> {
 public:
     // frame: the top-level window that holds the control at `place` (client coordinates).
     static fw::ComPtr<ContainerSite> create(HWND frame, const RECT& place);
@@ -33,11 +31,6 @@ public:
 
     // The active control, told of new places it asks for; not owned (set while it is active).
     void setInPlaceObject(IOleInPlaceObject* object) { m_inPlace = object; }
-
-    // IUnknown
-    STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
-    STDMETHODIMP_(ULONG) AddRef() override { return m_refs.add(); }
-    STDMETHODIMP_(ULONG) Release() override;
 
     // IOleClientSite
     STDMETHODIMP SaveObject() override { return S_OK; }
@@ -97,9 +90,8 @@ public:
 
 private:
     ContainerSite(HWND frame, const RECT& place) : m_frame(frame), m_place(place) {}
-    ~ContainerSite() = default;
+    ~ContainerSite() override = default;
 
-    RefCount m_refs;
     HWND m_frame;
     RECT m_place;
     IOleInPlaceObject* m_inPlace = nullptr;

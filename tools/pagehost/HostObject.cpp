@@ -478,27 +478,6 @@ fw::ComPtr<IDispatch> HostObject::create(const HostContext& context) {
     return fw::ComPtr<IDispatch>::Adopt(new HostObject(context));
 }
 
-STDMETHODIMP HostObject::QueryInterface(REFIID iid, void** object) {
-    if (!object) {
-        return E_POINTER;
-    }
-    if (iid == IID_IUnknown || iid == IID_IDispatch) {
-        *object = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) HostObject::Release() {
-    const ULONG left = m_refs.release();
-    if (left == 0) {
-        delete this;
-    }
-    return left;
-}
-
 STDMETHODIMP HostObject::GetTypeInfoCount(UINT* count) {
     if (!count) {
         return E_POINTER;

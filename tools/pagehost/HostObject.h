@@ -3,9 +3,9 @@
 // and end the page the way a browser's user or thread does.
 #pragma once
 
+#include "framework/ComObject.h"
 #include "framework/Raii.h"
 #include "tools/pagehost/DialogHook.h"
-#include "tools/pagehost/RefCount.h"
 #include "tools/pagehost/ScriptFailure.h"
 #include "tools/pagehost/Watchdog.h"
 
@@ -25,13 +25,9 @@ struct HostContext {
     ScriptFailure* failure = nullptr;  // a function the host calls back may fail the run
 };
 
-class HostObject final : public IDispatch {
+class HostObject final : public fw::ComObject<IDispatch> {
 public:
     static fw::ComPtr<IDispatch> create(const HostContext& context);
-
-    STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
-    STDMETHODIMP_(ULONG) AddRef() override { return m_refs.add(); }
-    STDMETHODIMP_(ULONG) Release() override;
 
     STDMETHODIMP GetTypeInfoCount(UINT* count) override;
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
@@ -41,9 +37,8 @@ public:
 
 private:
     explicit HostObject(const HostContext& context) : m_context(context) {}
-    ~HostObject() = default;
+    ~HostObject() override = default;
 
-    RefCount m_refs;
     HostContext m_context;
 };
 

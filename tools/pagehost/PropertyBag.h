@@ -1,9 +1,9 @@
 // The property bag through which the control loads the <param> values of its <object>.
 #pragma once
 
+#include "framework/ComObject.h"
 #include "framework/Raii.h"
 #include "tools/pagehost/Page.h"
-#include "tools/pagehost/RefCount.h"
 
 #include <ocidl.h>
 
@@ -13,7 +13,7 @@ namespace pagehost {
 
 // Read-only bag over the page's params: names match without regard to case, values are texts
 // handed out as VT_BSTR, or converted when the reader asks for another type.
-class PropertyBag final : public SingleInterfaceObject<IPropertyBag, &IID_IPropertyBag> {
+class PropertyBag final : public fw::ComObject<IPropertyBag> {
 public:
     static fw::ComPtr<IPropertyBag> create(std::vector<PageParam> params);
 

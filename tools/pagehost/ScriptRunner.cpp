@@ -2,8 +2,8 @@
 // object as named items; script errors are printed and end the run.
 #include "tools/pagehost/ScriptRunner.h"
 
+#include "framework/ComObject.h"
 #include "tools/pagehost/Output.h"
-#include "tools/pagehost/RefCount.h"
 #include "tools/pagehost/ScriptFailure.h"
 
 #include <activscp.h>
@@ -64,7 +64,7 @@ std::wstring describe(EXCEPINFO& info, HRESULT fallback) {
     return text.empty() ? failureText(code) : text;
 }
 
-class ScriptSite final : public IActiveScriptSite, public IActiveScriptSiteWindow {
+class ScriptSite final : public fw::ComObject<IActiveScriptSite, IActiveScriptSiteWindow> {
 public:
     ScriptSite(const std::vector<NamedItem>& items, const PageWindow& page, ScriptFailure& failure)
         : m_items(items), m_page(page), m_failure(failure) {}
@@ -73,30 +73,6 @@ public:
 
     // Reports a failure the engine itself did not report through OnScriptError.
     void fail(const std::wstring& message) { m_failure.fail(message); }
-
-    STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-        if (!object) {
-            return E_POINTER;
-        }
-        *object = nullptr;
-        if (iid == IID_IUnknown || iid == IID_IActiveScriptSite) {
-            *object = static_cast<IActiveScriptSite*>(this);
-        } else if (iid == IID_IActiveScriptSiteWindow) {
-            *object = static_cast<IActiveScriptSiteWindow*>(this);
-        } else {
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return m_refs.add(); }
-    STDMETHODIMP_(ULONG) Release() override {
-        const ULONG left = m_refs.release();
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
 
     STDMETHODIMP GetLCID(LCID*) override { return E_NOTIMPL; }
 
@@ -163,9 +139,8 @@ public:
     STDMETHODIMP EnableModeless(BOOL) override { return S_OK; }
 
 private:
-    ~ScriptSite() = default;
+    ~ScriptSite() override = default;
 
-    RefCount m_refs;
     const std::vector<NamedItem>& m_items;
     const PageWindow& m_page;
     ScriptFailure& m_failure;

@@ -3,7 +3,7 @@
 
 #include "framework/Raii.h"
 #include "tools/pagehost/HostError.h"
-#include "tools/pagehost/RefCount.h"
+#include "framework/ComObject.h"
 
 #include <ole2.h>
 #include <shlobj.h>
@@ -44,7 +44,7 @@ std::vector<unsigned char> fileList(const std::vector<std::wstring>& paths) {
     return bytes;
 }
 
-class FileListData final : public SingleInterfaceObject<IDataObject, &IID_IDataObject> {
+class FileListData final : public fw::ComObject<IDataObject> {
 public:
     explicit FileListData(std::vector<unsigned char> bytes) : m_bytes(std::move(bytes)) {}
 
@@ -101,7 +101,7 @@ private:
     std::vector<unsigned char> m_bytes;
 };
 
-class ReleasingSource final : public SingleInterfaceObject<IDropSource, &IID_IDropSource> {
+class ReleasingSource final : public fw::ComObject<IDropSource> {
 public:
     STDMETHODIMP QueryContinueDrag(BOOL escape, DWORD) override {
         if (escape) {

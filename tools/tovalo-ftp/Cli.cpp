@@ -135,7 +135,6 @@ int RunCli(const std::vector<std::string>& words, const CConsole& console) {
         client.AddObserver(meter.get());
     }
     client.SetResume(options.resume);
-    client.SetReplyPause(std::chrono::milliseconds(options.replyPauseMs));
     if (options.sslRequired) {
         if (options.insecure && options.pinSha256.empty()) {
             console.err << "tovalo-ftp: warning: --insecure: the server's certificate is not checked, so anyone "

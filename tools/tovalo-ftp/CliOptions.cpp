@@ -96,8 +96,6 @@ constexpr COptionRow kOptionRows[] = {
      }},
     {"--timeout", nullptr, "S", "seconds that any one wait may last, 1 to 86400 (100)",
      [](COptions& o, const std::string& v) { return ParseUnsigned(v, 1, 86400, o.timeoutSeconds); }},
-    {"--reply-pause", nullptr, "MS", "pause after each receive of a reply, 0 to 10000 ms (0)",
-     [](COptions& o, const std::string& v) { return ParseUnsigned(v, 0, 10000, o.replyPauseMs); }},
     {"-C", "--continue", nullptr, "resume: put appends to a shorter remote file, get to a shorter local one",
      [](COptions& o, const std::string&) {
          o.resume = true;

@@ -40,7 +40,6 @@ struct COptions {
     std::string certName;      // --cert-name: the name the certificate must carry; empty: the host
     bool insecure = false;     // -k: any certificate
     unsigned timeoutSeconds = 100;
-    unsigned replyPauseMs = 0;
     bool resume = false;
     bool verbose = false;
     bool help = false;

@@ -1,7 +1,7 @@
 // The safety questions of the Internet zone, asked of controls that answer them in every way.
 #include "tools/pagehost/ZoneSafety.h"
 
-#include "tools/pagehost/RefCount.h"
+#include "framework/ComObject.h"
 
 #include <gtest/gtest.h>
 #include <objsafe.h>
@@ -14,7 +14,7 @@ constexpr DWORD kCaller = INTERFACESAFE_FOR_UNTRUSTED_CALLER;
 constexpr DWORD kData = INTERFACESAFE_FOR_UNTRUSTED_DATA;
 
 // A control's IObjectSafety with arranged answers; it records what it was asked to switch on.
-class ArrangedSafety final : public IObjectSafety {
+class ArrangedSafety final : public fw::ScopedComObject<IObjectSafety> {
 public:
     HRESULT getResult = S_OK;
     DWORD supported = kCaller | kData;
@@ -23,16 +23,6 @@ public:
     DWORD askedMask = 0;
     DWORD askedEnabled = 0;
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-        *object = iid == IID_IUnknown || iid == IID_IObjectSafety ? static_cast<IObjectSafety*>(this) : nullptr;
-        if (!*object) {
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return m_refs.add(); }
-    STDMETHODIMP_(ULONG) Release() override { return m_refs.release(); }  // lives on the test's stack
     STDMETHODIMP GetInterfaceSafetyOptions(REFIID, DWORD* itsSupported, DWORD* enabled) override {
         *itsSupported = supported;
         *enabled = 0;
@@ -44,21 +34,10 @@ public:
         askedEnabled = enabled;
         return setResult;
     }
-
-private:
-    RefCount m_refs;
 };
 
 // An object without IObjectSafety.
-class Plain final : public IUnknown {
-public:
-    STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-        *object = iid == IID_IUnknown ? this : nullptr;
-        return *object ? S_OK : E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
-};
+class Plain final : public fw::ScopedComObject<IUnknown> {};
 
 TEST(ZoneSafetyTest, AControlIsSafeOnlyWhenItOffersAndAcceptsTheOption) {
     struct Case {

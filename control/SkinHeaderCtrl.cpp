@@ -1,10 +1,10 @@
 // CSkinHeaderCtrl: the flat-skinned column header of the control's list (see SkinHeaderCtrl.h).
-#include "upload/SkinHeaderCtrl.h"
+#include "control/SkinHeaderCtrl.h"
 
 #include "framework/Module.h"
 #include "framework/Raii.h"
 #include "res/resource.h"
-#include "upload/MemDC.h"
+#include "control/MemDC.h"
 
 #include <commctrl.h>
 

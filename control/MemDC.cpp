@@ -1,5 +1,5 @@
 // CMemDC: the off-screen canvas (see MemDC.h).
-#include "upload/MemDC.h"
+#include "control/MemDC.h"
 
 namespace tovalo {
 
