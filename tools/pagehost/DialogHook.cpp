@@ -19,6 +19,8 @@ namespace {
 constexpr int kMessageBoxTextId = 0xFFFF;
 constexpr UINT kFillDelayMs = 30;
 constexpr UINT kPollMs = 100;
+// How long an activated file dialog or folder picker may take to show.
+constexpr ULONGLONG kShowPatienceMs = 60000;
 
 // Buttons tried, in order, when a message box lacks the one the page asked for.
 constexpr int kFallbackButtons[] = {IDOK, IDCANCEL, IDNO, IDYES, IDABORT, IDIGNORE, IDRETRY};
@@ -203,7 +205,7 @@ void DialogHook::onActivate(HWND window) {
     case DialogKind::OpenFile:
     case DialogKind::FolderPicker:
         printLine(L"DIALOG " + oneLine(windowText(window)));
-        schedule(window, kind);
+        schedule(window, kind, GetTickCount64());
         break;
     case DialogKind::Other:
         if (UploadWatch::isUploadDialog(window)) {
@@ -235,10 +237,10 @@ void DialogHook::answerOther(HWND dialog) {
     }
 }
 
-void DialogHook::schedule(HWND dialog, DialogKind kind) {
+void DialogHook::schedule(HWND dialog, DialogKind kind, ULONGLONG since) {
     // The shell fills these dialogs after they appear; answer from the dialog's own message loop.
     if (const UINT_PTR timer = SetTimer(nullptr, 0, kFillDelayMs, onTimer)) {
-        m_pending.push_back({timer, dialog, kind});
+        m_pending.push_back({timer, dialog, kind, since});
     } else {
         postPress(dialog, IDCANCEL);
     }
@@ -259,7 +261,18 @@ void DialogHook::runPending(UINT_PTR timer) {
     }
     const Pending pending = *found;
     m_pending.erase(found);
-    if (!IsWindow(pending.dialog) || !IsWindowVisible(pending.dialog)) {
+    if (!IsWindow(pending.dialog)) {
+        return;
+    }
+    // The folder picker is activated before it shows, and while it fills its tree a message loop
+    // may run this timer: wait until the dialog shows (its modal loop runs then), as a user would.
+    if (!IsWindowVisible(pending.dialog)) {
+        if (GetTickCount64() - pending.since < kShowPatienceMs) {
+            schedule(pending.dialog, pending.kind, pending.since);
+        } else {
+            printError(L"pagehost: a dialog was activated but never shown; it is cancelled");
+            postPress(pending.dialog, IDCANCEL);
+        }
         return;
     }
     if (pending.kind == DialogKind::OpenFile) {

@@ -49,6 +49,7 @@ private:
         UINT_PTR timer;
         HWND dialog;
         DialogKind kind;
+        ULONGLONG since;  // when the dialog was activated
     };
 
     static LRESULT CALLBACK cbtProc(int code, WPARAM wParam, LPARAM lParam);
@@ -59,7 +60,7 @@ private:
     void onActivate(HWND window);
     void answerMessageBox(HWND box);
     void answerOther(HWND dialog);
-    void schedule(HWND dialog, DialogKind kind);
+    void schedule(HWND dialog, DialogKind kind, ULONGLONG since);
     void runPending(UINT_PTR timer);
     void fillOpenFile(HWND dialog);
     void fillFolderPicker(HWND dialog);
