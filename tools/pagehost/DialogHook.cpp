@@ -101,6 +101,7 @@ void postPress(HWND dialog, int id) {
 // The tree fills slowly on a busy machine; a minute stays well inside a page's own time limit.
 constexpr ULONGLONG kFolderPatienceMs = 60000;
 constexpr DWORD kFolderRetryMs = 50;
+constexpr int kFolderRereadEvery = 10;
 
 // The label of the folder picker's selected tree item.
 std::wstring selectedTreeText(HWND dialog) {
@@ -117,6 +118,17 @@ std::wstring selectedTreeText(HWND dialog) {
     request.cchTextMax = MAX_PATH;
     SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&request));
     return text;
+}
+
+// Closes the folder picker's tree down to its top and drops what it read, so that the next
+// request reads every folder on its way again.
+void forgetTree(HWND dialog) {
+    const HWND tree = FindWindowExW(dialog, nullptr, WC_TREEVIEWW, nullptr);
+    const auto top = tree ? reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0)) : nullptr;
+    if (top) {
+        SendMessageW(tree, TVM_EXPAND, TVE_COLLAPSE | TVE_COLLAPSERESET, reinterpret_cast<LPARAM>(top));
+        SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(top));
+    }
 }
 
 HWND defaultButton(HWND dialog) {
@@ -323,6 +335,10 @@ void DialogHook::fillFolderPicker(HWND dialog) {
             press(dialog, IDOK);
             return;
         }
+        // The tree reads a folder's children once, when it first opens it. A folder that changed
+        // as it was read (other runs make and remove folders in the same temporary folder) may
+        // have lost the way to this one for good: now and then the tree forgets what it read.
+        if (attempts % kFolderRereadEvery == 0) forgetTree(dialog);
         if (!pumpMessages(kFolderRetryMs)) {
             return;  // the thread is quitting: the picker ends (and is cancelled), not waited on
         }
