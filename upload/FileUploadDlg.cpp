@@ -4,6 +4,7 @@
 
 #include "upload/DialogView.h"
 #include "upload/ErrorReport.h"
+#include "upload/RateMeter.h"
 #include "upload/SessionServices.h"
 #include "upload/UploadSession.h"
 
@@ -31,6 +32,9 @@ constexpr std::size_t kLogLimit = 64 * 1024;
 // The shown log catches up this often.
 constexpr UINT_PTR kLogTimer = 258;
 constexpr UINT kLogEveryMs = 250;
+// A rate told this long ago is a rate of nothing: no byte went out for a whole window (a stalled
+// link, a wait for the server's reply), and the line says so rather than stand at its last figure.
+constexpr ULONGLONG kRateStaleMs = RateMeter::kWindowMicros / 1000;
 
 }  // namespace
 
@@ -109,7 +113,13 @@ bool CFileUploadSlg::OnMessage(UINT msg, WPARAM wp, LPARAM, INT_PTR* result) {
 }
 
 void CFileUploadSlg::OnTimer(UINT_PTR id) {
-    if (id == kLogTimer) ShowLog();
+    if (id == kLogTimer) {
+        ShowLog();
+        if (m_rateToldAt != 0 && ::GetTickCount64() - m_rateToldAt >= kRateStaleMs) {
+            m_rateToldAt = 0;
+            ::SetDlgItemTextW(Hwnd(), IDC_UPLOAD_RATE, RateText(0, 0).c_str());
+        }
+    }
     if (id != kSessionTimer) return;
     ::KillTimer(Hwnd(), kSessionTimer);
     if (m_goingAway) {
@@ -203,6 +213,7 @@ void CFileUploadSlg::Show(const ViewEvent& event) {
         SetStatus(event.text);
         break;
     case ViewEvent::Kind::kFileStarted:
+        m_rateToldAt = ::GetTickCount64();  // a file that stalls before its first figure is told too
         ::SendMessageW(m_ctlFileProgress, PBM_SETRANGE32, 0, 100);
         ::SendMessageW(m_ctlFileProgress, PBM_SETSTEP, 1, 0);
         ::SendMessageW(m_ctlFileProgress, PBM_SETPOS, 0, 0);
@@ -218,6 +229,7 @@ void CFileUploadSlg::Show(const ViewEvent& event) {
         break;
     case ViewEvent::Kind::kRate:
         ::SetDlgItemTextW(Hwnd(), IDC_UPLOAD_RATE, event.text.c_str());
+        m_rateToldAt = ::GetTickCount64();
         break;
     case ViewEvent::Kind::kReport:
         m_errorSocket.Report(event.number, event.line, ReportHost(), event.address, kReportPort);

@@ -80,6 +80,7 @@ private:
     bool m_bLogHidden = false;
     std::string m_logText;  // the log, shown in control 204 while it is unfolded
     bool m_logChanged = false;
+    ULONGLONG m_rateToldAt = 0;         // when a figure or a file last came; 0: the line shows the stillness
     HWND m_ctlFileProgress = nullptr;   // 203: the current file, 0 to 100
     HWND m_ctlTotalProgress = nullptr;  // 201: the whole queue, one step per file
     CErrorSocket m_errorSocket;

@@ -306,6 +306,13 @@ Result uploadLog(const HostContext& context, const Args&) { return context.dialo
 
 Result uploadBars(const HostContext& context, const Args&) { return context.dialogs->upload().bars(); }
 
+// The rate line's texts, "|" between them.
+Result uploadRates(const HostContext& context, const Args&) {
+    std::wstring joined;
+    for (const std::wstring& text : context.dialogs->upload().rates()) joined += (joined.empty() ? L"" : L"|") + text;
+    return joined;
+}
+
 Result uploadLongestAnswer(const HostContext& context, const Args&) {
     return context.dialogs->upload().longestAnswerMs();
 }
@@ -423,6 +430,7 @@ constexpr Member kMembers[] = {
     {L"onStatus", 2, 3, onStatus},
     {L"uploadLog", 0, 0, uploadLog},
     {L"uploadBars", 0, 0, uploadBars},
+    {L"uploadRates", 0, 0, uploadRates},
     {L"uploadLongestAnswer", 0, 0, uploadLongestAnswer},
     {L"uploadStopToEnd", 0, 0, uploadStopToEnd},
     {L"removeFile", 1, 1, removeFile},

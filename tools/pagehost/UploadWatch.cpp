@@ -18,6 +18,9 @@ constexpr int kStatusId = 202;
 constexpr int kLogId = 204;
 constexpr int kFileBarId = 203;
 constexpr int kTotalBarId = 201;
+constexpr int kRateId = 208;
+// The rate line's texts kept for a page: enough for minutes of changes four times a second.
+constexpr size_t kRatesKept = 4096;
 constexpr UINT_PTR kSubclassId = 0x7A1;
 constexpr UINT kDueCheckMs = 50;
 
@@ -76,6 +79,9 @@ UploadWatch::~UploadWatch() {
     if (m_logWindow) {
         RemoveWindowSubclass(m_logWindow, logProc, kSubclassId);
     }
+    if (m_rateWindow) {
+        RemoveWindowSubclass(m_rateWindow, rateProc, kSubclassId);
+    }
 }
 
 bool UploadWatch::isUploadDialog(HWND dialog) { return windowText(dialog) == kCaption; }
@@ -94,6 +100,7 @@ void UploadWatch::onOpen(HWND dialog) {
     m_dialog = dialog;
     m_log.clear();
     m_bars.clear();
+    m_rates.clear();
     m_lastStatus.clear();
     m_late.cancel();
     m_stopClickedAt = 0;
@@ -110,12 +117,19 @@ void UploadWatch::onOpen(HWND dialog) {
         SetWindowSubclass(m_logWindow, logProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
         m_log = windowText(m_logWindow);
     }
+    m_rateWindow = GetDlgItem(dialog, kRateId);
+    if (m_rateWindow) {
+        SetWindowSubclass(m_rateWindow, rateProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+    }
 }
 
 void UploadWatch::onDestroy(HWND window) {
     if (window == m_status) {
         RemoveWindowSubclass(m_status, statusProc, kSubclassId);
         m_status = nullptr;
+    } else if (window == m_rateWindow) {
+        RemoveWindowSubclass(m_rateWindow, rateProc, kSubclassId);
+        m_rateWindow = nullptr;
     } else if (window == m_logWindow) {
         m_log = windowText(m_logWindow);
         RemoveWindowSubclass(m_logWindow, logProc, kSubclassId);
@@ -160,6 +174,17 @@ LRESULT CALLBACK UploadWatch::logProc(HWND window, UINT message, WPARAM wParam, 
     const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
     if (message == WM_SETTEXT) {
         reinterpret_cast<UploadWatch*>(self)->m_log = windowText(window);
+    }
+    return result;
+}
+
+LRESULT CALLBACK UploadWatch::rateProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                       DWORD_PTR self) {
+    const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+    if (message == WM_SETTEXT) {
+        std::vector<std::wstring>& rates = reinterpret_cast<UploadWatch*>(self)->m_rates;
+        if (rates.size() == kRatesKept) rates.erase(rates.begin());
+        rates.push_back(windowText(window));
     }
     return result;
 }

@@ -43,6 +43,8 @@ public:
     const std::wstring& log() const { return m_log; }
     // The two bars as the dialog last showed them: "file P, total N of M".
     const std::wstring& bars() const { return m_bars; }
+    // The texts the last dialog's rate line showed, in order (the last few thousand).
+    const std::vector<std::wstring>& rates() const { return m_rates; }
     // The last dialog's longest wait for an answer to WM_NULL (sent every 20 ms from another
     // thread), in ms, up to now while it runs; -1 before any dialog.
     long longestAnswerMs() const { return m_answers.longestMs(); }
@@ -64,6 +66,7 @@ private:
 
     static LRESULT CALLBACK statusProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR self);
     static LRESULT CALLBACK logProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR self);
+    static LRESULT CALLBACK rateProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR self);
     static void CALLBACK onDueTimer(HWND, UINT, UINT_PTR, DWORD);
 
     void statusChanged(const std::wstring& text);
@@ -81,9 +84,11 @@ private:
     HWND m_dialog = nullptr;
     HWND m_status = nullptr;
     HWND m_logWindow = nullptr;
+    HWND m_rateWindow = nullptr;
     std::wstring m_lastStatus;
     std::wstring m_log;
     std::wstring m_bars;
+    std::vector<std::wstring> m_rates;
     std::vector<Arrangement> m_arranged;
     std::vector<Step> m_due;
     UINT_PTR m_timer = 0;
