@@ -62,6 +62,26 @@ std::optional<std::chrono::milliseconds> TimeLeft(TClock::time_point deadline) n
     return left;
 }
 
+// What a time-out of one of the transfers says.
+struct TimeoutText {
+    const char* operation;  // "Send timeout"
+    const char* what;       // "the peer took nothing"
+    unsigned seconds;
+};
+
+// The loop every transfer is: the non-blocking call, again and again while the socket would block,
+// each wait for readiness bounded by the deadline and ended by the cancel signal (await).
+template <class Call, class Await>
+std::size_t WhileWouldBlock(const char* operation, const TimeoutText& timeout, Call call, Await await) {
+    for (;;) {
+        const std::ptrdiff_t done = call();
+        if (done >= 0) return static_cast<std::size_t>(done);
+        const int error = platform::LastError();
+        if (!platform::WouldBlock(error)) throw CBlockingSocketException(operation, error);
+        if (!await()) throw CBlockingSocketException::Timeout(timeout.operation, timeout.what, timeout.seconds);
+    }
+}
+
 }  // namespace
 
 CSocketAddress::CSocketAddress(std::uint32_t hostAddress, std::uint16_t hostPort) noexcept
@@ -231,14 +251,9 @@ void CBlockingSocket::ConnectUntil(const CSocketAddress& address, TClock::time_p
 std::size_t CBlockingSocket::Send(const char* data, std::size_t count, unsigned timeoutSeconds) {
     CheckCancel("Send");
     const TClock::time_point deadline = SecondsFromNow(timeoutSeconds);
-    for (;;) {
-        const std::ptrdiff_t sent = platform::Send(m_hSocket, data, count);
-        if (sent >= 0) return static_cast<std::size_t>(sent);
-        const int error = platform::LastError();
-        if (!platform::WouldBlock(error)) throw CBlockingSocketException("Send", error);
-        if (!AwaitReady(true, deadline, "Send"))
-            throw CBlockingSocketException::Timeout("Send timeout", "the peer took nothing", timeoutSeconds);
-    }
+    return WhileWouldBlock(
+        "Send", {"Send timeout", "the peer took nothing", timeoutSeconds},
+        [&] { return platform::Send(m_hSocket, data, count); }, [&] { return AwaitReady(true, deadline, "Send"); });
 }
 
 std::size_t CBlockingSocket::SendAll(const char* data, std::size_t count, unsigned timeoutSeconds) {
@@ -264,42 +279,30 @@ std::size_t CBlockingSocket::Receive(char* buffer, std::size_t size, TClock::tim
 std::size_t CBlockingSocket::ReceiveUntil(char* buffer, std::size_t size, TClock::time_point deadline,
                                           const char* timeoutText, unsigned timeoutSeconds) {
     CheckCancel("Receive");
-    for (;;) {
-        const std::ptrdiff_t received = platform::Receive(m_hSocket, buffer, size);
-        if (received >= 0) return static_cast<std::size_t>(received);
-        const int error = platform::LastError();
-        if (!platform::WouldBlock(error)) throw CBlockingSocketException("Receive", error);
-        if (!AwaitReady(false, deadline, "Receive"))
-            throw CBlockingSocketException::Timeout("Receive timeout", timeoutText, timeoutSeconds);
-    }
+    return WhileWouldBlock(
+        "Receive", {"Receive timeout", timeoutText, timeoutSeconds},
+        [&] { return platform::Receive(m_hSocket, buffer, size); },
+        [&] { return AwaitReady(false, deadline, "Receive"); });
 }
 
 std::size_t CBlockingSocket::ReceiveDatagram(char* buffer, std::size_t size, CSocketAddress& sender,
                                              unsigned timeoutSeconds) {
     CheckCancel("ReceiveDatagram");
     const TClock::time_point deadline = SecondsFromNow(timeoutSeconds);
-    for (;;) {
-        const std::ptrdiff_t received = platform::ReceiveFrom(m_hSocket, buffer, size, sender);
-        if (received >= 0) return static_cast<std::size_t>(received);
-        const int error = platform::LastError();
-        if (!platform::WouldBlock(error)) throw CBlockingSocketException("ReceiveDatagram", error);
-        if (!AwaitReady(false, deadline, "ReceiveDatagram"))
-            throw CBlockingSocketException::Timeout("Receive timeout", "no answer", timeoutSeconds);
-    }
+    return WhileWouldBlock(
+        "ReceiveDatagram", {"Receive timeout", "no answer", timeoutSeconds},
+        [&] { return platform::ReceiveFrom(m_hSocket, buffer, size, sender); },
+        [&] { return AwaitReady(false, deadline, "ReceiveDatagram"); });
 }
 
 std::size_t CBlockingSocket::SendDatagram(const char* data, std::size_t count, const CSocketAddress& target,
                                           unsigned timeoutSeconds) {
     CheckCancel("SendDatagram");
     const TClock::time_point deadline = SecondsFromNow(timeoutSeconds);
-    for (;;) {
-        const std::ptrdiff_t sent = platform::SendTo(m_hSocket, data, count, target);
-        if (sent >= 0) return static_cast<std::size_t>(sent);
-        const int error = platform::LastError();
-        if (!platform::WouldBlock(error)) throw CBlockingSocketException("SendDatagram", error);
-        if (!AwaitReady(true, deadline, "SendDatagram"))
-            throw CBlockingSocketException::Timeout("Send timeout", "the peer took nothing", timeoutSeconds);
-    }
+    return WhileWouldBlock(
+        "SendDatagram", {"Send timeout", "the peer took nothing", timeoutSeconds},
+        [&] { return platform::SendTo(m_hSocket, data, count, target); },
+        [&] { return AwaitReady(true, deadline, "SendDatagram"); });
 }
 
 void CBlockingSocket::GetPeerName(CSocketAddress& address) const {

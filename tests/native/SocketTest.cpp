@@ -17,6 +17,7 @@
 
 #include "ftp/BlockingSocket.h"
 #include "ftp/TlsConnection.h"
+#include "tests/native/SocketPair.h"
 
 using nsSocket::CBlockingSocket;
 using nsSocket::CBlockingSocketException;
@@ -24,24 +25,7 @@ using nsSocket::CSocketAddress;
 
 namespace {
 
-// A listener on 127.0.0.1 and one connection to it: client and server ends.
-struct CConnectedPair {
-    CBlockingSocket listener;
-    CBlockingSocket client;
-    CBlockingSocket server;
-
-    CConnectedPair() {
-        listener.Create();
-        listener.Bind(CSocketAddress("127.0.0.1", 0));
-        listener.Listen();
-        CSocketAddress bound;
-        listener.GetSockName(bound);
-        client.Create();
-        client.Connect(CSocketAddress("127.0.0.1", bound.Port()));
-        CSocketAddress peer;
-        EXPECT_TRUE(listener.Accept(server, peer, 5));
-    }
-};
+using socket_test::CConnectedPair;
 
 std::string OperationOf(const std::function<void()>& action) {
     try {
@@ -140,11 +124,7 @@ TEST(Socket, AResetFailsThePeersReadWhereACloseEndsIt) {
 TEST(Socket, TheCancelSignalEndsEveryWait) {
     static constexpr unsigned kLong = 30;
     const std::vector<char> block(1 << 20, 'x');
-    const struct {
-        const char* label;
-        std::function<void(CConnectedPair&)> wait;
-        const char* operation;
-    } rows[] = {
+    socket_test::ExpectEveryWaitCancelled({
         {"a send to a peer that stopped reading",
          [&](CConnectedPair& p) {
              for (;;) p.client.SendAll(block.data(), block.size(), kLong);
@@ -177,40 +157,7 @@ TEST(Socket, TheCancelSignalEndsEveryWait) {
              p.listener.Accept(target, peer);
          },
          "Accept"},
-    };
-    for (const bool before : {false, true}) {
-        for (const auto& row : rows) {
-            SCOPED_TRACE(std::string(row.label) + (before ? ", raised before the call" : ", raised while waiting"));
-            nsSocket::CCancelSignal signal;
-            CConnectedPair pair;
-            pair.client.Watch(&signal);
-            pair.listener.Watch(&signal);
-            if (before) signal.Raise();
-            std::thread raiser([&signal, before] {
-                if (before) return;
-                std::this_thread::sleep_for(std::chrono::milliseconds(100));
-                signal.Raise();
-            });
-            const auto start = std::chrono::steady_clock::now();
-            bool cancelled = false;
-            std::string operation;
-            std::string text;
-            try {
-                row.wait(pair);
-            } catch (const CBlockingSocketException& exception) {
-                cancelled = exception.IsCancelled();
-                operation = exception.m_strOperation;
-                text = exception.GetErrorText();
-            }
-            raiser.join();
-            EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-            EXPECT_TRUE(cancelled);
-            EXPECT_EQ(operation, row.operation);
-            EXPECT_EQ(text, "stopped (" + operation + " error)");
-            EXPECT_NO_THROW(pair.client.Close());
-            EXPECT_NO_THROW(pair.listener.Close());
-        }
-    }
+    });
 }
 
 // The server's settings for a TLS test: a throwaway key and a self-signed certificate.

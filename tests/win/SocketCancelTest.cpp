@@ -2,6 +2,7 @@
 // and the cancel signal ending a blocked send, receive, accept or TLS handshake at once.
 #include "ftp/BlockingSocket.h"
 #include "ftp/TlsConnection.h"
+#include "tests/native/SocketPair.h"
 
 #include <gtest/gtest.h>
 
@@ -20,25 +21,7 @@ using TClock = std::chrono::steady_clock;
 
 constexpr unsigned kLong = 30;
 
-// A listener on 127.0.0.1 and one connection to it: client and server ends.
-struct CConnectedPair {
-    nsSocket::CSocketLibrary library;
-    CBlockingSocket listener;
-    CBlockingSocket client;
-    CBlockingSocket server;
-
-    CConnectedPair() {
-        listener.Create();
-        listener.Bind(CSocketAddress("127.0.0.1", 0));
-        listener.Listen();
-        CSocketAddress bound;
-        listener.GetSockName(bound);
-        client.Create();
-        client.Connect(CSocketAddress("127.0.0.1", bound.Port()), 5);
-        CSocketAddress peer;
-        EXPECT_TRUE(listener.Accept(server, peer, 5));
-    }
-};
+using socket_test::CConnectedPair;
 
 // What a call raised: "operation: text", "cancelled" first when it was a stop; "" when nothing.
 std::string Outcome(const std::function<void()>& call) {
@@ -81,58 +64,31 @@ TEST(SocketCancel, TimeOutsStillEndWaits) {
 
 TEST(SocketCancel, TheSignalEndsEveryWait) {
     const std::vector<char> block(1 << 20, 'x');
-    const struct {
-        const char* label;
-        std::function<void(CConnectedPair&)> wait;
-        const char* operation;
-        const char* operationBefore;  // when the signal is raised before the call
-    } rows[] = {
+    socket_test::ExpectEveryWaitCancelled({
         {"a send to a peer that stopped reading",
          [&](CConnectedPair& p) {
              for (;;) p.client.SendAll(block.data(), block.size(), kLong);
          },
-         "Send", "Send"},
+         "Send"},
         {"a receive of an answer that never comes",
          [](CConnectedPair& p) {
              char buffer[16];
              p.client.Receive(buffer, sizeof buffer, kLong);
          },
-         "Receive", "Receive"},
+         "Receive"},
         {"an accept of a connection that never comes",
          [](CConnectedPair& p) {
              CBlockingSocket target;
              CSocketAddress peer;
              p.listener.Accept(target, peer, kLong);
          },
-         "Accept", "Accept"},
+         "Accept"},
         {"a TLS handshake that gets no answer",
          [](CConnectedPair& p) {
              nsTls::CTlsConnection::Start(p.client, nsTls::CTlsPolicy{"x", {}, true}, nullptr, kLong);
          },
          "Receive", "Send"},
-    };
-    for (const bool before : {false, true}) {
-        for (const auto& row : rows) {
-            SCOPED_TRACE(std::string(row.label) + (before ? ", raised before the call" : ", raised while waiting"));
-            nsSocket::CCancelSignal signal;
-            CConnectedPair pair;
-            pair.client.Watch(&signal);
-            pair.listener.Watch(&signal);
-            if (before) signal.Raise();
-            std::thread raiser([&signal, before] {
-                if (before) return;
-                std::this_thread::sleep_for(std::chrono::milliseconds(100));
-                signal.Raise();
-            });
-            const auto start = TClock::now();
-            const std::string outcome = Outcome([&] { row.wait(pair); });
-            raiser.join();
-            EXPECT_LT(TClock::now() - start, std::chrono::seconds(5));
-            EXPECT_EQ(outcome,
-                      std::string("cancelled ") + (before ? row.operationBefore : row.operation) + ": stopped");
-            EXPECT_NO_THROW(pair.client.Close());
-        }
-    }
+    });
 }
 
 }  // namespace

@@ -1,0 +1,83 @@
+// For the socket tests of both builds: a connected pair on loopback, and the run of a table of
+// waits that the cancel signal must end, raised while each waits and before it begins.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ftp/BlockingSocket.h"
+
+namespace socket_test {
+
+// A listener on 127.0.0.1 and one connection to it: client and server ends.
+struct CConnectedPair {
+    nsSocket::CSocketLibrary library;
+    nsSocket::CBlockingSocket listener;
+    nsSocket::CBlockingSocket client;
+    nsSocket::CBlockingSocket server;
+
+    CConnectedPair() {
+        listener.Create();
+        listener.Bind(nsSocket::CSocketAddress("127.0.0.1", 0));
+        listener.Listen();
+        nsSocket::CSocketAddress bound;
+        listener.GetSockName(bound);
+        client.Create();
+        client.Connect(nsSocket::CSocketAddress("127.0.0.1", bound.Port()), 5);
+        nsSocket::CSocketAddress peer;
+        EXPECT_TRUE(listener.Accept(server, peer, 5));
+    }
+};
+
+// A wait on the client or the listener that would last, and the operation its stop names.
+struct CWait {
+    const char* label;
+    std::function<void(CConnectedPair&)> wait;
+    const char* operation;
+    const char* operationBefore = nullptr;  // when the signal is raised before the call, if another
+};
+
+// Each wait ends at once, as a stop of its operation, whether the signal comes while it waits
+// (100 ms in) or was raised before it began; the sockets still close cleanly.
+inline void ExpectEveryWaitCancelled(const std::vector<CWait>& waits) {
+    for (const bool before : {false, true}) {
+        for (const CWait& row : waits) {
+            SCOPED_TRACE(std::string(row.label) + (before ? ", raised before the call" : ", raised while waiting"));
+            nsSocket::CCancelSignal signal;
+            CConnectedPair pair;
+            pair.client.Watch(&signal);
+            pair.listener.Watch(&signal);
+            if (before) signal.Raise();
+            std::thread raiser([&signal, before] {
+                if (before) return;
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                signal.Raise();
+            });
+            const auto start = std::chrono::steady_clock::now();
+            bool cancelled = false;
+            std::string operation;
+            std::string text;
+            try {
+                row.wait(pair);
+            } catch (const nsSocket::CBlockingSocketException& exception) {
+                cancelled = exception.IsCancelled();
+                operation = exception.m_strOperation;
+                text = exception.GetErrorText();
+            }
+            raiser.join();
+            EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+            EXPECT_TRUE(cancelled);
+            EXPECT_EQ(operation, before && row.operationBefore ? row.operationBefore : row.operation);
+            EXPECT_EQ(text, "stopped (" + operation + " error)");
+            EXPECT_NO_THROW(pair.client.Close());
+            EXPECT_NO_THROW(pair.listener.Close());
+        }
+    }
+}
+
+}  // namespace socket_test
