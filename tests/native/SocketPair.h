@@ -1,5 +1,5 @@
-// For the socket tests of both builds: a connected pair on loopback, and the run of a table of
-// waits that the cancel signal must end, raised while each waits and before it begins.
+// For the socket tests of both builds: a connected pair on loopback, and the table of waits that
+// the cancel signal must end, raised while each waits and before it begins.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ftp/BlockingSocket.h"
+#include "ftp/TlsConnection.h"
 
 namespace socket_test {
 
@@ -42,11 +43,58 @@ struct CWait {
     const char* operationBefore = nullptr;  // when the signal is raised before the call, if another
 };
 
+// Far beyond any bound of the tests: a wait that lasts this long was not ended.
+inline constexpr unsigned kLong = 30;
+
+// Every wait the sockets know, each with a time-out far beyond the test's bound.
+inline std::vector<CWait> EveryWait() {
+    return {
+        {"a send to a peer that stopped reading",
+         [](CConnectedPair& p) {
+             const std::vector<char> block(1 << 20, 'x');
+             for (;;) p.client.SendAll(block.data(), block.size(), kLong);
+         },
+         "Send"},
+        {"a receive of an answer that never comes",
+         [](CConnectedPair& p) {
+             char buffer[16];
+             p.client.Receive(buffer, sizeof buffer, kLong);
+         },
+         "Receive"},
+        {"a receive bounded by a deadline",
+         [](CConnectedPair& p) {
+             char buffer[16];
+             p.client.Receive(buffer, sizeof buffer, std::chrono::steady_clock::now() + std::chrono::seconds(kLong),
+                              kLong);
+         },
+         "Receive"},
+        {"an accept of a connection that never comes",
+         [](CConnectedPair& p) {
+             nsSocket::CBlockingSocket target;
+             nsSocket::CSocketAddress peer;
+             p.listener.Accept(target, peer, kLong);
+         },
+         "Accept"},
+        {"an accept without a time-out",
+         [](CConnectedPair& p) {
+             nsSocket::CBlockingSocket target;
+             nsSocket::CSocketAddress peer;
+             p.listener.Accept(target, peer);
+         },
+         "Accept"},
+        {"a TLS handshake that gets no answer",
+         [](CConnectedPair& p) {
+             nsTls::CTlsConnection::Start(p.client, nsTls::CTlsPolicy{"x", {}, true}, nullptr, kLong);
+         },
+         "Receive", "Send"},
+    };
+}
+
 // Each wait ends at once, as a stop of its operation, whether the signal comes while it waits
 // (100 ms in) or was raised before it began; the sockets still close cleanly.
-inline void ExpectEveryWaitCancelled(const std::vector<CWait>& waits) {
+inline void ExpectEveryWaitCancelled() {
     for (const bool before : {false, true}) {
-        for (const CWait& row : waits) {
+        for (const CWait& row : EveryWait()) {
             SCOPED_TRACE(std::string(row.label) + (before ? ", raised before the call" : ", raised while waiting"));
             nsSocket::CCancelSignal signal;
             CConnectedPair pair;

@@ -19,8 +19,6 @@ using nsSocket::CBlockingSocketException;
 using nsSocket::CSocketAddress;
 using TClock = std::chrono::steady_clock;
 
-constexpr unsigned kLong = 30;
-
 using socket_test::CConnectedPair;
 
 // What a call raised: "operation: text", "cancelled" first when it was a stop; "" when nothing.
@@ -62,33 +60,6 @@ TEST(SocketCancel, TimeOutsStillEndWaits) {
     EXPECT_EQ(Outcome([&] { pair.listener.Accept(target, peer, 0); }), "Accept timeout: no connection within 0 s");
 }
 
-TEST(SocketCancel, TheSignalEndsEveryWait) {
-    const std::vector<char> block(1 << 20, 'x');
-    socket_test::ExpectEveryWaitCancelled({
-        {"a send to a peer that stopped reading",
-         [&](CConnectedPair& p) {
-             for (;;) p.client.SendAll(block.data(), block.size(), kLong);
-         },
-         "Send"},
-        {"a receive of an answer that never comes",
-         [](CConnectedPair& p) {
-             char buffer[16];
-             p.client.Receive(buffer, sizeof buffer, kLong);
-         },
-         "Receive"},
-        {"an accept of a connection that never comes",
-         [](CConnectedPair& p) {
-             CBlockingSocket target;
-             CSocketAddress peer;
-             p.listener.Accept(target, peer, kLong);
-         },
-         "Accept"},
-        {"a TLS handshake that gets no answer",
-         [](CConnectedPair& p) {
-             nsTls::CTlsConnection::Start(p.client, nsTls::CTlsPolicy{"x", {}, true}, nullptr, kLong);
-         },
-         "Receive", "Send"},
-    });
-}
+TEST(SocketCancel, TheSignalEndsEveryWait) { socket_test::ExpectEveryWaitCancelled(); }
 
 }  // namespace
