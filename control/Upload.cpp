@@ -91,6 +91,12 @@ std::string Joined(const std::vector<upload::StoredFile>& stored, bool sizes) {
 }  // namespace
 
 void CTovaloCtrl::StartUpload() {
+    // Every start empties the results first, whatever becomes of it: a page that sends its mail
+    // after a start that sent nothing must not attach the files of the upload before. A start that
+    // is refused answers 0; an empty list, with nothing to send, 1.
+    m_retFiles.clear();
+    m_retFilesize.clear();
+    m_uploadResult = 0;
     // A start that reaches the control through the dialog's own message loop would send the same
     // rows a second time from a dialog inside the first: only one upload runs at a time.
     if (m_uploading) return;
@@ -101,7 +107,11 @@ void CTovaloCtrl::StartUpload() {
         return;
     }
     HWND list = Hwnd();
-    if (!list || m_list.Rows().Empty()) return;
+    if (!list) return;
+    if (m_list.Rows().Empty()) {
+        m_uploadResult = 1;
+        return;
+    }
     if (m_ftpHost.empty() || m_ftpId.empty() || m_ftpPass.empty()) {
         fw::ShowMessageBox(msg::kNoAccount);
         return;
@@ -125,8 +135,9 @@ void CTovaloCtrl::StartUpload() {
     // The rules each file was listed under hold again when it is opened to be sent: it may have
     // grown since.
     request.limits = upload::SendLimits(kMaxFileSize, m_limit.LimitInForce(), m_limit.CountedInForce());
-    m_retFiles.clear();
-    m_retFilesize.clear();
+    // The server entries' result entries, kept here until the upload's own come in front of them:
+    // a start that comes in through the dialog's loop empties the results meanwhile.
+    std::string serverEntries;
     const FileRows& rows = m_list.Rows();
     for (std::size_t at = 0, count = rows.Count(); at < count; ++at) {
         const FileRow& row = rows.At(at);
@@ -134,7 +145,7 @@ void CTovaloCtrl::StartUpload() {
             request.files.push_back({row.path, fw::ToAnsiReplacing(fw::FileNameOf(row.path), kUnstorableCharacter),
                                      fw::ToAnsi(row.path), row.size});
         } else {
-            upload::PrependEntry(m_retFiles, ServerResultEntry(ServerText(row.path), ServerText(row.name)));
+            upload::PrependEntry(serverEntries, ServerResultEntry(ServerText(row.path), ServerText(row.name)));
         }
     }
 
@@ -152,8 +163,8 @@ void CTovaloCtrl::StartUpload() {
     m_uploadResult = static_cast<std::uint32_t>(outcome.result);
     m_uploading = false;
 
-    m_retFiles = Merge(Joined(outcome.stored, false), m_retFiles);
-    m_retFilesize = Merge(Joined(outcome.stored, true), m_retFilesize);
+    m_retFiles = Merge(Joined(outcome.stored, false), serverEntries);
+    m_retFilesize = Joined(outcome.stored, true);
     // Only a delivered upload empties the list: after a failure or a stop the user's files stay,
     // server entries included, to be sent again (the server entries' result entries are in
     // retFiles all the same).

@@ -153,15 +153,22 @@ void CBlockingSocket::CheckCancel(const char* operation) const {
 }
 
 bool CBlockingSocket::AwaitReady(bool forWriting, TClock::time_point deadline, const char* operation) const {
-    const std::optional<std::chrono::milliseconds> left = TimeLeft(deadline);
-    if (!left) return false;
+    // The cancel signal's own deadline ends the wait as a stop does.
+    const TClock::time_point stopAt = m_pCancel ? m_pCancel->Deadline() : TClock::time_point::max();
+    const std::optional<std::chrono::milliseconds> left = TimeLeft(std::min(deadline, stopAt));
+    if (!left) {
+        CheckCancel(operation);
+        return false;
+    }
     switch (platform::Wait(m_hSocket, m_hEvent, forWriting, m_pCancel, *left)) {
     case platform::EWait::Cancelled:
         throw CBlockingSocketException::Cancelled(operation);
     case platform::EWait::Failed:
         throw CBlockingSocketException(operation);
-    case platform::EWait::Ready:
     case platform::EWait::TimedOut:  // the caller tries once more and looks at the clock again
+        CheckCancel(operation);
+        break;
+    case platform::EWait::Ready:
         break;
     }
     return true;

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <cstdint>
 
 namespace nsSocket {
 
@@ -24,12 +26,26 @@ public:
     CCancelSignal& operator=(const CCancelSignal&) = delete;
 
     void Raise() noexcept;
-    bool Raised() const noexcept { return m_raised.load(std::memory_order_acquire); }
+    // Raised by itself once deadline passes, as every wait that watches it sees: a bound on a whole
+    // exchange, however many waits it takes (a server that answers each line just in time).
+    void RaiseAt(std::chrono::steady_clock::time_point deadline) noexcept {
+        m_deadline.store(deadline.time_since_epoch().count(), std::memory_order_release);
+    }
+    // The deadline set, or time_point::max() when none is.
+    std::chrono::steady_clock::time_point Deadline() const noexcept {
+        using Clock = std::chrono::steady_clock;
+        return Clock::time_point(Clock::duration(m_deadline.load(std::memory_order_acquire)));
+    }
+    bool Raised() const noexcept {
+        return m_raised.load(std::memory_order_acquire) || std::chrono::steady_clock::now() >= Deadline();
+    }
     // What a socket wait watches beside the socket.
     NativeHandle Native() const noexcept { return m_waitable; }
 
 private:
     std::atomic<bool> m_raised{false};
+    std::atomic<std::chrono::steady_clock::rep> m_deadline{
+        std::chrono::steady_clock::time_point::max().time_since_epoch().count()};
     NativeHandle m_waitable;
 #ifndef _WIN32
     int m_writeEnd;

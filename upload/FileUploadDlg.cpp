@@ -3,7 +3,6 @@
 #include "upload/FileUploadDlg.h"
 
 #include "upload/DialogView.h"
-#include "upload/ErrorReport.h"
 #include "upload/RateMeter.h"
 #include "upload/SessionServices.h"
 #include "upload/UploadSession.h"
@@ -24,8 +23,6 @@ constexpr UINT kSessionDelayMs = 1000;
 constexpr UINT kSessionMessage = WM_APP + 0x20;
 // How much the log area adds to the window's height, in pixels.
 constexpr int kLogHeight = 124;
-// How long a report still connecting may delay the dialog's closing.
-constexpr DWORD kReportGraceMs = 2000;
 // The log keeps this much text at most: what a user reads back of a long session, and a bound on
 // what showing it costs the edit control.
 constexpr std::size_t kLogLimit = 64 * 1024;
@@ -175,17 +172,9 @@ void CFileUploadSlg::OnDestroy() {
 
 void CFileUploadSlg::OnSessionEvents() {
     if (!m_view) return;
-    // The log's lines of one batch go in at once: an edit control lays out its text anew for every
-    // change, and a session of many small files says hundreds of lines between two batches.
-    std::string lines;
-    for (const ViewEvent& event : m_view->Take()) {
-        if (event.kind == ViewEvent::Kind::kLogLine) {
-            lines += event.line + "\r\n";
-        } else {
-            Show(event);
-        }
-    }
-    if (!lines.empty()) AppendLog(lines);
+    ViewBatch batch = m_view->Take();
+    for (const ViewEvent& event : batch.events) Show(event);
+    if (!batch.log.empty()) AppendLog(batch.log);
 }
 
 void CFileUploadSlg::AppendLog(const std::string& lines) {
@@ -224,15 +213,9 @@ void CFileUploadSlg::Show(const ViewEvent& event) {
     case ViewEvent::Kind::kFileStored:
         ::SendMessageW(m_ctlTotalProgress, PBM_STEPIT, 0, 0);
         break;
-    case ViewEvent::Kind::kLogLine:
-        AppendLog(event.line + "\r\n");
-        break;
     case ViewEvent::Kind::kRate:
         ::SetDlgItemTextW(Hwnd(), IDC_UPLOAD_RATE, event.text.c_str());
         m_rateToldAt = ::GetTickCount64();
-        break;
-    case ViewEvent::Kind::kReport:
-        m_errorSocket.Report(event.number, event.line, ReportHost(), event.address, kReportPort);
         break;
     case ViewEvent::Kind::kEnded:
         if (m_asking) {
@@ -299,13 +282,6 @@ void CFileUploadSlg::OnStopTransfer() {
 void CFileUploadSlg::OnEndSession() { OnCancel(); }
 
 void CFileUploadSlg::CloseSelf() { OnCancel(); }
-
-// Every way the dialog ends passes here (its own closing, "종료", the close command, Escape).
-void CFileUploadSlg::OnCancel() {
-    // A report made just now still has a moment to go out before its socket dies with the dialog.
-    m_errorSocket.Flush(kReportGraceMs);
-    fw::Dialog::OnCancel();
-}
 
 void CFileUploadSlg::SetStatus(std::wstring_view text) {
     ::SetDlgItemTextW(Hwnd(), IDC_UPLOAD_STATUS, std::wstring(text).c_str());

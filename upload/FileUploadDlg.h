@@ -1,12 +1,12 @@
 // CFileUploadSlg: the modal upload dialog (resource 209). One second after it shows, it starts
 // the upload session on a thread of its own and shows what the session tells it: a status line,
-// two bars, the rate, the transfer log, error reports. Its own thread only runs the modal loop,
-// paints and takes clicks; a stop ("S", the close question, the page going away) settles the
-// outcome at once. The control reads the outcome back.
+// two bars, the rate, the transfer log. It is a view: it holds no socket and waits on nothing (the
+// session's services send the error reports); its own thread only runs the modal loop, paints and
+// takes clicks. A stop ("S", the close question, the page going away) settles the outcome at
+// once. The control reads the outcome back.
 #pragma once
 
 #include "framework/Dialog.h"
-#include "upload/ErrorSocket.h"
 #include "upload/UploadTypes.h"
 
 #include <windows.h>
@@ -42,7 +42,6 @@ protected:
     BOOL OnInitDialog() override;
     bool OnCommand(WORD id, WORD code, HWND control) override;
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, INT_PTR* result) override;
-    void OnCancel() override;
     void OnQuit() override;
 
 private:
@@ -83,7 +82,6 @@ private:
     ULONGLONG m_rateToldAt = 0;         // when a figure or a file last came; 0: the line shows the stillness
     HWND m_ctlFileProgress = nullptr;   // 203: the current file, 0 to 100
     HWND m_ctlTotalProgress = nullptr;  // 201: the whole queue, one step per file
-    CErrorSocket m_errorSocket;
 };
 
 }  // namespace tovalo::upload

@@ -1,7 +1,12 @@
 // CInetFtpChannel: the plain FTP channel of an upload session, through WinINet: its handles
 // (session, FTP connection, remote file) with one operation per WinINet call, each call's error
-// and the server's last response read right after it on the calling thread. A stop from another
-// thread closes the handles of a call in progress, which ends that call on Windows.
+// and the server's last response read right after it on the calling thread.
+//
+// Its handles are opened, used and closed by the thread that runs the session, and by no other:
+// a handle closed under a thread that may still use it can be given to another connection of the
+// process (the host's own, or a later session's), which that thread's next call would then act
+// on. So a stop from another thread only makes every later call fail at once; the call in
+// progress runs on to WinINet's own time-outs, which the channel sets (where WinINet keeps them).
 #pragma once
 
 #include <windows.h>
@@ -11,17 +16,22 @@
 #include <optional>
 #include <string>
 
+#include "framework/Raii.h"
 #include "upload/UploadChannel.h"
 
 namespace tovalo::upload {
 
+namespace detail {
+inline void CloseInternet(HINTERNET h) { ::InternetCloseHandle(h); }
+}  // namespace detail
+using UniqueInternet = fw::UniqueHandle<HINTERNET, detail::CloseInternet>;
+
 class CInetFtpChannel final : public IUploadChannel {
 public:
-    // agent: the name WinINet gives the session. quick: waits of a couple of seconds at most (the
-    // cleanup after a stop), else WinINet's own (30 s).
-    CInetFtpChannel(std::string agent, bool quick);
+    // agent: the name WinINet gives the session.
+    explicit CInetFtpChannel(std::string agent);
     // Closes whatever is still open (file, then connection, then session).
-    ~CInetFtpChannel() override;
+    ~CInetFtpChannel() override = default;
 
     ChannelResult Connect(const ConnectRequest& request) override;
     ChannelResult OpenStore(const std::string& remotePath, std::uint64_t offset) override;
@@ -36,31 +46,22 @@ public:
     void SetLog(LogSink sink) override { m_log = std::move(sink); }
 
 private:
-    struct Handles {
-        HINTERNET internet = nullptr;
-        HINTERNET connect = nullptr;
-        HINTERNET file = nullptr;
-    };
-    // Every WinINet call runs between Enter and Leave. Enter gives the handles to use, or nothing
-    // once a stop came (the call is not made); Leave says whether a stop came during the call
-    // (its handles were closed by then: the call's result means nothing).
-    std::optional<Handles> Enter();
-    bool Leave();
+    // Whether a stop came: then no call is made.
+    bool Cancelled() const;
     // The result of a call that returned ok (false: failed) on the calling thread: its error and
-    // the server's last response. The response's lines go to the log.
+    // the server's last response, or a stop when one came meanwhile. The response's lines go to
+    // the log.
     ChannelResult Finish(bool ok);
-    // Keeps a handle a call made, unless a stop came meanwhile: then it is closed at once (false).
-    bool Keep(HINTERNET Handles::*slot, HINTERNET handle);
     void Log(const std::string& line) const;
-    static void Close(HINTERNET handle);
 
     const std::string m_agent;
-    const bool m_quick;
     LogSink m_log;
+    // Closed in this order's reverse: the file, the connection, the session.
+    UniqueInternet m_internet;
+    UniqueInternet m_connect;
+    UniqueInternet m_file;
 
-    std::mutex m_mutex;
-    Handles m_handles;
-    bool m_inCall = false;
+    mutable std::mutex m_mutex;
     bool m_cancelled = false;
 };
 

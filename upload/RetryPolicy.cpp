@@ -73,6 +73,8 @@ const char* StepText(SessionStep step) {
         return "file refused";
     case SessionStep::SetPermissions:
         return "permissions not set";
+    case SessionStep::RemovePart:
+        return "part left on the server";
     }
     return "failed";
 }
@@ -83,6 +85,7 @@ FailureVerdict JudgeFailure(SessionStep step, bool passive, const ChannelResult&
     case SessionStep::LocalFileTooLarge:
     case SessionStep::NoFreeName:
     case SessionStep::SetPermissions:
+    case SessionStep::RemovePart:
         return {};
     case SessionStep::LocalFileChanged:
         // Once it has stopped changing it can be sent, at its new length.

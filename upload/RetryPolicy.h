@@ -22,6 +22,7 @@ enum class SessionStep {
     NoFreeName,         // the server held every stored name it was asked about for the file
     FinishStore,        // every block went out, and the server's final reply to the store refused the file
     SetPermissions,     // the permissions of a stored file (reported; the file stays sent)
+    RemovePart,         // a part left by a stopped session could not be deleted (reported)
 };
 
 // What failed, in words for the status line and the error report ("connection lost").

@@ -57,8 +57,8 @@ UploadSession::Step UploadSession::DoNextFile() {
 }
 
 UploadSession::Step UploadSession::DoOpenFile() {
-    if (reopen_) {
-        Store store = *std::exchange(reopen_, std::nullopt);
+    if (store_ && store_->fate == Store::Fate::kGoOn) {
+        Store store = *store_;
         if (!ReopenLocalFile(store)) return Step::kTidyServer;  // the part goes; the file starts over
         return OpenStore(store);
     }
@@ -90,27 +90,24 @@ UploadSession::Step UploadSession::DoOpenFile() {
     return OpenStore(store);
 }
 
-UploadSession::Step UploadSession::OpenStore(const Store& store) {
+UploadSession::Step UploadSession::OpenStore(Store store) {
     const UploadFile& file = request_.files[store.index];
-    {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        store_ = store;
-    }
+    store.fate = Store::Fate::kSending;
+    SetStore(store);
     const ChannelResult opened = Channel().OpenStore(store.remotePath, store.offset);
     if (!opened.Ok()) {
         file_.reset();
-        {
-            const std::lock_guard<std::mutex> lock(mutex_);
-            store_.reset();
-            if (store.offset > 0 && opened.restartRefused) {
-                // The server will not go on from the part: it goes, and the file starts over
-                // under a new name.
-                noResume_.insert(store.index);
-                partialPath_ = store.remotePath;
-                return Step::kTidyServer;
-            }
-            if (store.offset > 0) resume_ = store;  // the part is still there for the next attempt
+        if (store.offset > 0 && opened.restartRefused) {
+            // The server will not go on from the part: it goes, and the file starts over under a
+            // new name.
+            noResume_.insert(store.index);
+            store.fate = Store::Fate::kDelete;
+            SetStore(store);
+            return Step::kTidyServer;
         }
+        // A part is still there for the next attempt; a fresh store left nothing.
+        store.fate = Store::Fate::kProbe;
+        SetStore(store.offset > 0 ? std::optional<Store>(store) : std::nullopt);
         Fail(SessionStep::OpenRemoteFile, opened);
         ReportResult(SessionStep::OpenRemoteFile, opened);
         return Step::kEndAttempt;
@@ -137,55 +134,46 @@ bool UploadSession::ReopenLocalFile(const Store& store) {
     // Gone, changed or unreadable: the part on the server is no longer the start of this file. It
     // goes, and the file is opened afresh (and judged as any file is) under a new name.
     file_.reset();
-    const std::lock_guard<std::mutex> lock(mutex_);
     noResume_.insert(store.index);
-    partialPath_ = store.remotePath;
+    Store part = store;
+    part.fate = Store::Fate::kDelete;
+    SetStore(part);
     return false;
 }
 
 UploadSession::Step UploadSession::DoProbeResume() {
-    Store part;
-    {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        part = *std::exchange(resume_, std::nullopt);
-    }
+    Store part = *store_;
     std::optional<std::uint64_t> held;
     if (serverAnswersSize_ && part.index == sent_) {
         const ChannelResult answer = Channel().Ask("SIZE " + part.remotePath);
-        if (answer.outcome == ChannelOutcome::kStopped) {
-            const std::lock_guard<std::mutex> lock(mutex_);
-            resume_ = part;  // left for the stop's cleanup
-            return Step::kDone;
-        }
+        if (answer.outcome == ChannelOutcome::kStopped) return Step::kDone;  // the part is the cleanup's
         const nsFTP::SizeReply reply = nsFTP::ReadSizeReply(answer.response);
         if (answer.Ok() && reply.kind == nsFTP::SizeReply::Kind::kSize) held = reply.size;
     }
     if (held && *held == part.length) {
         // Every byte is there; only the store's confirmation was lost with the connection.
+        part.fate = Store::Fate::kSending;
         part.offset = 0;
         part.sent = part.length;
-        const std::lock_guard<std::mutex> lock(mutex_);
-        store_ = part;
+        SetStore(part);
         return Step::kCheckStore;
     }
     if (!held || *held == 0 || *held > part.length) {
         // Nothing to go on from: the part goes, and the file starts over under a new name.
-        const std::lock_guard<std::mutex> lock(mutex_);
-        partialPath_ = part.remotePath;
+        part.fate = Store::Fate::kDelete;
+        SetStore(part);
         return Step::kTidyServer;
     }
+    part.fate = Store::Fate::kGoOn;
     part.offset = *held;
     part.sent = 0;
-    reopen_ = part;
-    if (lastRetry_) {
-        view_->Status(L"재시도 " + std::to_wstring(lastRetry_->number) + L"/" + std::to_wstring(lastRetry_->of) +
-                      L" … " + ByteText(static_cast<double>(part.offset)) + L"부터 이어서");
-    }
+    SetStore(part);
+    if (lastRetry_) view_->Resuming(lastRetry_->number, lastRetry_->of, part.offset);
     return Step::kOpenFile;
 }
 
 UploadSession::Step UploadSession::DoSendBlocks() {
-    Store& store = *store_;  // the worker's own while a file is under way
+    const Store& store = *store_;  // written by this thread only
     const UploadFile& file = request_.files[store.index];
     // Exactly the length found when the file was opened goes out: that is the size the page is
     // told and the one the server's copy is checked against.
@@ -208,7 +196,6 @@ UploadSession::Step UploadSession::DoSendBlocks() {
         // the old file nor the new.
         FailLocal(SessionStep::LocalFileChanged, kFileChanged, file,
                   std::to_string(store.length) + " bytes when opened");
-        const std::lock_guard<std::mutex> lock(mutex_);
         noResume_.insert(store.index);
         blocks_ = BlocksEnd::kFailed;
         return Step::kFinishStore;
@@ -224,7 +211,10 @@ UploadSession::Step UploadSession::DoSendBlocks() {
     }
     const std::uint64_t now = services_->NowMicros();
     sizer_.Record(static_cast<std::uint32_t>(read), now - start);
-    store.sent += read;
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        store_->sent += read;
+    }
     bytesSent_ += read;
     AdvanceFileBar(store.Held(), store.length);
     TellRate(now, store);
@@ -258,13 +248,14 @@ UploadSession::Step UploadSession::DoFinishStore() {
         return Step::kCheckStore;
     }
     if (failure_ && failure_->step == SessionStep::LocalFileChanged) {
-        // A file that changed as it was read leaves a part the connection can still delete.
-        Channel().Delete(store.remotePath);
-        Forget();
+        // A file that changed as it was read leaves a part the connection can still delete; where
+        // it cannot, the next connection tries again.
+        AbandonStore();
+        DeleteStrays(Channel());
     } else if (failure_ && (failure_->step == SessionStep::WriteBlock || failure_->step == SessionStep::FinishStore)) {
         NotePartial(store);
     } else {
-        Forget();
+        SetStore(std::nullopt);
     }
     return Step::kEndAttempt;
 }
@@ -292,9 +283,9 @@ UploadSession::Step UploadSession::DoAwaitLateReply() {
         switch (reply.kind) {
         case Kind::kWhole:
         case Kind::kStoredByFinalReply: {
-            const std::lock_guard<std::mutex> lock(mutex_);
-            pending_ = store;
-            store_.reset();
+            Store confirm = store;
+            confirm.fate = Store::Fate::kConfirm;
+            SetStore(confirm);
             return Step::kEndAttempt;
         }
         case Kind::kDiffers:
@@ -323,10 +314,9 @@ UploadSession::Step UploadSession::DoAwaitLateReply() {
 }
 
 UploadSession::Step UploadSession::DoConfirmPending() {
-    {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        store_ = std::exchange(pending_, std::nullopt);
-    }
+    Store store = *store_;
+    store.fate = Store::Fate::kSending;
+    SetStore(store);
     return Step::kCheckStore;
 }
 
@@ -342,10 +332,7 @@ UploadSession::Step UploadSession::DoCheckStore() {
             RefuseStore(store, answer.response);
             // A store that went on from an offset and came out the wrong size: the server did not
             // go on from there (it took REST and wrote from the start). The file goes whole next.
-            if (store.offset > 0) {
-                const std::lock_guard<std::mutex> lock(mutex_);
-                noResume_.insert(store.index);
-            }
+            if (store.offset > 0) noResume_.insert(store.index);
             NotePartial(store);
             return Step::kEndAttempt;
         }
@@ -416,20 +403,11 @@ void UploadSession::FailLocal(SessionStep step, std::uint32_t error, const Uploa
            "local file: " + file.reportPath + (detail.empty() ? std::string() : " (" + detail + ")"));
 }
 
-void UploadSession::NotePartial(const Store& store) {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    store_.reset();
+void UploadSession::NotePartial(Store store) {
     // Only a part this session wrote is ever gone on from: the stored name is its own.
-    if (request_.resume && noResume_.count(store.index) == 0) {
-        resume_ = store;
-    } else {
-        partialPath_ = store.remotePath;
-    }
-}
-
-void UploadSession::Forget() {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    store_.reset();
+    const bool goOn = request_.resume && noResume_.count(store.index) == 0;
+    store.fate = goOn ? Store::Fate::kProbe : Store::Fate::kDelete;
+    SetStore(store);
 }
 
 // The bar shows the file's real percentage; it never moves back.

@@ -3,10 +3,12 @@
 
 #include "framework/LocalPath.h"
 #include "framework/Module.h"
-#include "framework/Text.h"
+#include "upload/ClientFtpChannel.h"
+#include "upload/ErrorReport.h"
 #include "upload/InetFtpChannel.h"
+#include "upload/ReportSender.h"
+#include "upload/SessionGate.h"
 #include "upload/StoredName.h"
-#include "upload/TlsFtpChannel.h"
 
 #include <windows.h>
 
@@ -85,8 +87,11 @@ DWORD WINAPI RunModuleThread(void* parameter) {
 
 std::unique_ptr<IUploadChannel> CSessionServices::MakeChannel(const UploadRequest& request, bool forCleanup) {
     try {
-        if (request.secure) return std::make_unique<CTlsFtpChannel>(request.certPin, forCleanup);
-        return std::make_unique<CInetFtpChannel>(kAgent, forCleanup);
+        // The cleanup needs time limits that hold everywhere, which WinINet's do not (Wine keeps no
+        // reply time-out): the project's own client, plain or secure as the session.
+        if (request.secure || forCleanup)
+            return std::make_unique<CClientFtpChannel>(request.secure, request.certPin, forCleanup);
+        return std::make_unique<CInetFtpChannel>(kAgent);
     } catch (const std::exception&) {
         return nullptr;  // the system gave no event or memory for it
     }
@@ -129,9 +134,40 @@ void CSessionServices::Wake() {
     m_wake.notify_all();
 }
 
-std::wstring CSessionServices::Widen(std::string_view text) { return fw::ToWide(text); }
-
 bool CSessionServices::StartThread(std::function<void()> work) { return StartModuleThread(std::move(work)); }
+
+void CSessionServices::Report(std::int32_t error, const std::string& text) {
+    const std::shared_ptr<Reports> reports = m_reports;
+    {
+        const std::lock_guard<std::mutex> lock(reports->mutex);
+        reports->requests.push_back(FormatReportRequest(error, text, ReportHost()));
+        if (reports->sending) return;  // the thread that sends takes it next
+        reports->sending = true;
+    }
+    if (!StartModuleThread([reports] { SendReports(reports); })) {
+        const std::lock_guard<std::mutex> lock(reports->mutex);
+        reports->requests.clear();  // no thread: the reports are lost, as a report host that is down loses them
+        reports->sending = false;
+    }
+}
+
+void CSessionServices::SendReports(const std::shared_ptr<Reports>& reports) {
+    for (;;) {
+        std::string request;
+        {
+            const std::lock_guard<std::mutex> lock(reports->mutex);
+            if (reports->requests.empty()) {
+                reports->sending = false;
+                return;
+            }
+            request = std::move(reports->requests.front());
+            reports->requests.pop_front();
+        }
+        SendReport(request, ReportHost(), kReportPort, StartModuleThread);
+    }
+}
+
+SessionGate& CSessionServices::Gate() { return SessionGate::Process(); }
 
 bool StartModuleThread(std::function<void()> work) {
     auto thread = std::make_unique<ModuleThread>();

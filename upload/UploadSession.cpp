@@ -4,7 +4,9 @@
 #include "ftp/ReplyMeanings.h"
 #include "upload/ErrorReport.h"
 #include "upload/Password.h"
+#include "upload/SessionGate.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace tovalo::upload {
@@ -12,6 +14,8 @@ namespace {
 
 // The port FTP has when the page gives none.
 constexpr std::uint32_t kFtpPort = 21;
+// How often a session that waits for the pass asks for it again.
+constexpr std::uint64_t kGatePollMs = 250;
 
 }  // namespace
 
@@ -35,9 +39,35 @@ UploadSession::UploadSession(UploadRequest request, std::shared_ptr<ISessionServ
 UploadSession::~UploadSession() = default;
 
 void UploadSession::Run() {
+    if (!EnterGate()) return;  // stopped while it waited: nothing was sent
     Step step = Step::kConnect;
     while (step != Step::kDone && !Stopped()) step = Do(step);
     Teardown();
+}
+
+bool UploadSession::EnterGate() {
+    const std::uint64_t start = services_->NowMicros();
+    bool waiting = false;
+    for (;;) {
+        if (Stopped()) return false;
+        const std::uint64_t waited = services_->NowMicros() - start;
+        if (std::shared_ptr<SessionPass> pass = services_->Gate().TryEnter(waited >= kGateGraceMicros)) {
+            bool stopped = false;
+            {
+                const std::lock_guard<std::mutex> lock(mutex_);
+                pass_ = pass;
+                stopped = stopReason_ != StopReason::kNone;
+            }
+            if (stopped) pass->MarkSettled();  // a stop that came as the pass did
+            if (waiting) view_->WaitingForPrevious(false);
+            return true;
+        }
+        if (!waiting && waited >= kGateNoticeMicros) {
+            waiting = true;
+            view_->WaitingForPrevious(true);
+        }
+        services_->Wait(kGatePollMs, [this] { return Stopped(); });
+    }
 }
 
 UploadSession::Step UploadSession::Do(Step step) {
@@ -74,6 +104,7 @@ UploadSession::Step UploadSession::Do(Step step) {
 
 bool UploadSession::Stop(StopReason reason) {
     std::shared_ptr<IUploadChannel> busy;
+    std::shared_ptr<SessionPass> pass;
     {
         const std::lock_guard<std::mutex> lock(mutex_);
         if (outcome_) return false;
@@ -82,14 +113,20 @@ bool UploadSession::Stop(StopReason reason) {
         stopped.stopped = reason;
         outcome_ = std::move(stopped);
         busy = channel_;
+        pass = pass_;
     }
     services_->Wake();
-    // The channel's call under way is cut short, and what the session left on the server is
-    // deleted, on a thread of the cleanup's own: closing a WinINet handle can wait for the
-    // server's final reply, and the page's thread must never wait on the network. The worker,
-    // still stuck where the platform cannot cut a call short, does the same as it ends.
+    // The call under way ends where the channel can end it without touching what the worker
+    // still uses (the secure channel's waits end at once; a WinINet call runs on to its time-out),
+    // and every later call fails at once.
+    if (busy) busy->Cancel();
+    if (!pass) return true;  // it had not begun: nothing is on any server
+    pass->MarkSettled();
+    // What the session left on the server goes at once, on a connection of its own and a thread
+    // of its own: the worker may still hang where the platform cannot cut a call short, and the
+    // page's thread must never wait on the network. The worker tries again as it ends.
     const std::shared_ptr<UploadSession> self = shared_from_this();
-    services_->StartThread([self, busy] { self->CleanUpAfterStop(busy); });
+    services_->StartThread([self, pass] { pass->Act([&self] { self->DeleteLeftovers(); }); });
     return true;
 }
 
@@ -132,15 +169,13 @@ UploadSession::Step UploadSession::DoConnect() {
 }
 
 UploadSession::Step UploadSession::DoTidyServer() {
-    std::string partial;
-    {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        partial = std::exchange(partialPath_, std::string());
-    }
-    // The file is sent again in full under a new name; what the lost connection left goes.
-    if (!partial.empty()) Channel().Delete(partial);
-    if (resume_) return Step::kProbeResume;
-    return pending_ ? Step::kConfirmPending : Step::kNextFile;
+    // A part nobody goes on from (the file is sent again in full under a new name) goes, and so do
+    // the parts whose deletion failed before.
+    if (store_ && store_->fate == Store::Fate::kDelete) AbandonStore();
+    DeleteStrays(Channel());
+    if (store_ && store_->fate == Store::Fate::kProbe) return Step::kProbeResume;
+    if (store_ && store_->fate == Store::Fate::kConfirm) return Step::kConfirmPending;
+    return Step::kNextFile;
 }
 
 UploadSession::Step UploadSession::DoEndAttempt() {
@@ -152,7 +187,7 @@ UploadSession::Step UploadSession::DoEndAttempt() {
     if (channel) channel->Disconnect();
     if (Stopped()) return Step::kDone;
     // A store whose final reply came late is confirmed on a fresh connection at once.
-    if (pending_ && !failure_) return Step::kConnect;
+    if (store_ && store_->fate == Store::Fate::kConfirm && !failure_) return Step::kConnect;
     if (failure_) {
         const FailureVerdict verdict = JudgeFailure(failure_->step, passive_, failure_->result);
         const std::optional<RetryBudget::Retry> retry = verdict.retry ? retryBudget_.Take() : std::nullopt;
@@ -160,8 +195,7 @@ UploadSession::Step UploadSession::DoEndAttempt() {
             lastRetry_ = retry;
             if (verdict.usePassive) passive_ = true;
             // The server's reply is in its code page, the system's.
-            view_->Status(L"재시도 " + std::to_wstring(retry->number) + L"/" + std::to_wstring(retry->of) + L" … " +
-                          services_->Widen(FailureReason(failure_->step, failure_->result)));
+            view_->Retrying(retry->number, retry->of, FailureReason(failure_->step, failure_->result));
             retryDelaySeconds_ = retry->delaySeconds;
             return Step::kWaitRetry;
         }
@@ -188,12 +222,39 @@ UploadSession::Step UploadSession::DoWaitRetry() {
 }
 
 void UploadSession::Settle(UploadOutcome outcome) {
+    std::shared_ptr<SessionPass> pass;
     {
         const std::lock_guard<std::mutex> lock(mutex_);
-        if (outcome_) return;  // a stop came first: it settled the outcome
+        if (outcome_) return;  // a stop came first: it settled the outcome, and the last act needs the pass
         outcome_ = outcome;
+        pass = std::exchange(pass_, nullptr);
     }
+    pass.reset();
     view_->Ended(outcome);
+}
+
+void UploadSession::SetStore(std::optional<Store> store) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    store_ = std::move(store);
+}
+
+void UploadSession::AbandonStore() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    strays_.push_back(store_->remotePath);
+    store_.reset();
+}
+
+void UploadSession::DeleteStrays(IUploadChannel& channel) {
+    std::vector<std::string> strays;
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        strays = strays_;
+    }
+    for (const std::string& part : strays) {
+        if (!RemovePart(channel, part)) continue;
+        const std::lock_guard<std::mutex> lock(mutex_);
+        strays_.erase(std::find(strays_.begin(), strays_.end(), part));
+    }
 }
 
 void UploadSession::Fail(SessionStep step, ChannelResult result) { failure_ = Failure{step, std::move(result)}; }
@@ -209,7 +270,7 @@ void UploadSession::Report(SessionStep step, std::int32_t error, const std::stri
     const std::string said = request_.secure ? SecureReportText(StepText(step), nsFTP::LastReplyCode(text)) : text;
     if (lastReport_ && lastReport_->first == error && lastReport_->second == said) return;
     lastReport_.emplace(error, said);
-    view_->Report(error, said);
+    services_->Report(error, said);
 }
 
 void UploadSession::ReportResult(SessionStep step, const ChannelResult& result) {

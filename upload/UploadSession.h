@@ -3,6 +3,24 @@
 // and says what it does to a view; it never holds a window. Its course is one loop over explicit
 // steps. A stop (the user, or the page going away) settles the outcome at once, from any thread;
 // the session then ends what is under way and deletes what it left on the server.
+//
+// One session at a time: a session acts on FTP servers only while it holds the process's pass
+// (SessionGate.h). It takes the pass before it connects, waiting while an earlier session still
+// ends (its status line says so), and keeps it until it has nothing more to do there: a session
+// that ended by itself gives it up before it tells its outcome; a stopped one once nothing it left
+// is on the server any more (at once when its cleanup deletes it, else after its last act).
+// So no two sessions' connections meet on a server, and no session deletes a name that another
+// has stored since. A stopped session whose call is stuck past the next one's grace loses the pass
+// and deletes nothing any more; what it left is reported.
+//
+// Threads and locks. The worker (the thread that runs Run) owns the steps and everything they
+// keep. Stop runs on any thread; the cleanup it starts runs on a thread of its own. The state
+// they share is under mutex_ and written as follows:
+//   outcome_, stopReason_  by Stop, or by the worker when it settles the outcome (first one wins);
+//   channel_, store_, strays_  by the worker only (Stop and the cleanup read them);
+//   pass_  by the worker, and dropped by the cleanup once a stopped session has nothing left;
+//   gone_  by the cleanup and by the worker's last act (what they deleted).
+// The worker reads what it alone writes without the lock. Nothing else is shared.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +39,32 @@
 
 namespace tovalo::upload {
 
+class SessionPass;
+
+// One store: a file of the queue under its stored name on the server, and what is to become of it.
+struct Store {
+    enum class Fate {
+        kSending,  // opened on the server (or being opened), its blocks going out; not counted yet
+        kConfirm,  // every byte went out but the final reply came late: the next connection confirms it
+        kProbe,    // it broke off part way: the retry asks how much of it the server holds
+        kGoOn,     // the server holds its start: the file's next store goes on from there
+        kDelete,   // a part that nobody goes on from: it goes on the next connection
+    };
+    Fate fate = Fate::kSending;
+    std::size_t index = 0;  // in the queue
+    std::string stored;     // the stored name
+    std::string remotePath;
+    std::uint64_t length = 0;  // as found when the file was opened: what is sent
+    std::uint64_t offset = 0;  // where this store went on from (the server held that much)
+    std::uint64_t sent = 0;    // by this store
+    std::uint64_t Held() const { return offset + sent; }
+};
+
+// Deletes path on the server: true once the server no longer has it. A 550 to DELE is taken at
+// its word only when SIZE finds no such file (a server may refuse to delete a file that a data
+// connection still writes); a server that does not know SIZE cannot tell, and is believed.
+bool RemovePart(IUploadChannel& channel, const std::string& path);
+
 class UploadSession : public std::enable_shared_from_this<UploadSession> {
 public:
     UploadSession(UploadRequest request, std::shared_ptr<ISessionServices> services, std::shared_ptr<IUploadView> view);
@@ -34,12 +78,17 @@ public:
 
     // From any thread: stops the session as "S" does. True when this stop settled the outcome
     // (result 0); false when the session had ended by itself first (its outcome stands) or was
-    // stopped before. Returns at once: what the stop sets going (the call under way cut short, the
-    // part on the server deleted) runs on other threads.
+    // stopped before. Returns at once: what the stop sets going (the call under way cut short
+    // where the channel can, the part on the server deleted) runs on other threads.
     bool Stop(StopReason reason);
 
     // The outcome once settled (by the session's end or by a stop); nothing before.
     std::optional<UploadOutcome> Outcome() const;
+
+    // How long a session waits at most for an earlier one to give up the pass (see above), and
+    // how soon its status line says that it waits.
+    static constexpr std::uint64_t kGateGraceMicros = 35'000'000;
+    static constexpr std::uint64_t kGateNoticeMicros = 1'000'000;
 
 private:
     // The steps of the loop in Run.
@@ -60,22 +109,14 @@ private:
     };
     // How the blocks of the file under way ended.
     enum class BlocksEnd { kUnderWay, kComplete, kFailed };
-    // A store under way or just ended.
-    struct Store {
-        std::size_t index = 0;  // in the queue
-        std::string stored;     // the stored name
-        std::string remotePath;
-        std::uint64_t length = 0;  // as found when the file was opened: what is sent
-        std::uint64_t offset = 0;  // where this store went on from (the server held that much)
-        std::uint64_t sent = 0;    // by this store
-        std::uint64_t Held() const { return offset + sent; }
-    };
     // The failed step of the current attempt.
     struct Failure {
         SessionStep step;
         ChannelResult result;
     };
 
+    // Takes the process's pass, waiting while another session holds it; false when stopped first.
+    bool EnterGate();
     Step Do(Step step);
     Step DoConnect();
     Step DoTidyServer();
@@ -84,7 +125,7 @@ private:
     Step DoNextFile();
     Step DoOpenFile();
     // Opens the remote side of a store (from its offset) and starts its blocks.
-    Step OpenStore(const Store& store);
+    Step OpenStore(Store store);
     Step DoSendBlocks();
     Step DoFinishStore();
     Step DoAwaitLateReply();
@@ -96,8 +137,17 @@ private:
     // The current attempt's channel (the worker's; Stop only takes a reference to it).
     IUploadChannel& Channel();
     bool Stopped() const;
-    // The outcome of a session that ended by itself, unless a stop settled it first.
+    // The outcome of a session that ended by itself, unless a stop settled it first: the pass goes
+    // before the view is told, so that the next upload never waits for a session that is over.
     void Settle(UploadOutcome outcome);
+
+    // The store's new state (the worker's; under the lock, as the cleanup reads it).
+    void SetStore(std::optional<Store> store);
+    // The store's part is to go: it joins the parts to delete, in one step, so that a stop's
+    // cleanup sees it in one place or the other.
+    void AbandonStore();
+    // Deletes the parts to delete; those that stay are tried again on the next connection.
+    void DeleteStrays(IUploadChannel& channel);
 
     bool ServerHolds(const std::string& remotePath);
     bool KeepsToLimits(const UploadFile& file, std::uint64_t length);
@@ -109,25 +159,30 @@ private:
     void FailLocal(SessionStep step, std::uint32_t error, const UploadFile& file, const std::string& detail = {});
     // The store under way broke off: its part is left on the server for the retry to go on from
     // (or, where it may not, to delete).
-    void NotePartial(const Store& store);
-    // Opens the local file of a store that goes on from an offset; false (and the part deleted)
-    // when the file is no longer the one whose start the server holds.
+    void NotePartial(Store store);
+    // Opens the local file of a store that goes on from an offset; false when the file is no longer
+    // the one whose start the server holds.
     bool ReopenLocalFile(const Store& store);
-    void Forget();
 
-    // Reports (sent through the view): a report equal to the last one sent is not sent again.
+    // Reports (sent through the services): a report equal to the last one sent is not sent again.
     void Report(SessionStep step, std::int32_t error, const std::string& text);
     void ReportResult(SessionStep step, const ChannelResult& result);
 
     void AdvanceFileBar(std::uint64_t sent, std::uint64_t length);
     void TellRate(std::uint64_t now, const Store& store);
 
-    // What the session left on the server without counting it: after a stop it is deleted on a
-    // channel of the cleanup's own (CleanUpAfterStop runs on a thread of its own), and again by
-    // the worker as it ends where that failed.
+    // What the session left on the server without counting it and has not deleted yet (the
+    // second under the lock).
     std::vector<std::string> LeftOnServer() const;
-    void CleanUpAfterStop(const std::shared_ptr<IUploadChannel>& busy);
+    std::vector<std::string> LeftOnServerLocked() const;
+    // Deletes it on a connection of the cleanup's own (the session's own may still hang on a data
+    // connection that cannot be cut short, and a server deletes a file that another of its
+    // connections writes). Runs as an act of the pass: the stop's cleanup, and the worker's last act.
+    // A stopped session with nothing left gives up the pass: it will act on no server again.
     void DeleteLeftovers();
+    // The worker's last act after a stop, once its own connection has gone: what is still left
+    // goes, and what even that cannot delete is reported.
+    void LastAct(const std::shared_ptr<SessionPass>& pass);
 
     const UploadRequest request_;
     const std::shared_ptr<ISessionServices> services_;
@@ -135,16 +190,15 @@ private:
     const std::string password_;  // decoded
     ConnectRequest account_;
 
-    // Shared with Stop and the cleanup (under mutex_).
+    // Shared (see the locking rule above).
     mutable std::mutex mutex_;
     std::optional<UploadOutcome> outcome_;
     StopReason stopReason_ = StopReason::kNone;
     std::shared_ptr<IUploadChannel> channel_;  // the current attempt's
-    std::optional<Store> store_;               // opened on the server, not yet counted
-    std::optional<Store> pending_;             // every byte sent, its final reply late: confirmed next
-    std::string partialPath_;                  // left by a lost data connection; removed on the retry
-    std::optional<Store> resume_;              // broke off part way: the retry goes on from its end
-    std::set<std::string> deleted_;            // removed after the stop
+    std::optional<Store> store_;               // the one store that is on the server and not counted
+    std::vector<std::string> strays_;          // parts whose deletion failed
+    std::shared_ptr<SessionPass> pass_;        // while the session may act on servers
+    std::set<std::string> gone_;               // deleted after the stop
 
     // The worker's own.
     SendLimits limits_;
@@ -157,7 +211,6 @@ private:
     std::optional<Failure> failure_;  // of the current attempt
     unsigned retryDelaySeconds_ = 0;
     std::optional<RetryBudget::Retry> lastRetry_;
-    std::optional<Store> reopen_;     // the next store goes on from where this one's part ends
     std::set<std::size_t> noResume_;  // files whose server did not go on from where it was told
     StoredNameBook storedNames_;
     std::optional<std::pair<std::int32_t, std::string>> lastReport_;

@@ -55,7 +55,8 @@ struct UploadOutcome {
 };
 
 // What the session tells whoever shows it, from the session's thread. Implementations hand it
-// on to their own thread; none may wait on the network or on the session.
+// on to their own thread; none may wait on the network or on the session. The texts a user reads
+// of retries and waits are the view's to make: the session says what happens.
 class IUploadView {
 public:
     virtual ~IUploadView() = default;
@@ -65,7 +66,12 @@ public:
     virtual void FileStored() = 0;               // the file bar is full and the total bar steps
     virtual void LogLine(const std::string& line) = 0;
     virtual void Rate(const std::wstring& text) = 0;  // the rate line under the bars
-    virtual void Report(std::int32_t error, const std::string& text) = 0;
+    // Retry number of of, after a failure the reason names (the server's words, in its code page).
+    virtual void Retrying(std::int32_t number, std::int32_t of, const std::string& reason) = 0;
+    // Retry number of of goes on from offset bytes that the server holds of the file.
+    virtual void Resuming(std::int32_t number, std::int32_t of, std::uint64_t offset) = 0;
+    // The session waits for an earlier one of the process to end (true), or no longer waits (false).
+    virtual void WaitingForPrevious(bool waiting) = 0;
     // The outcome, once, unless a stop settled it first (then the stopper knows it already).
     virtual void Ended(const UploadOutcome& outcome) = 0;
 };
@@ -81,13 +87,16 @@ public:
     virtual bool Read(char* buffer, std::size_t capacity, std::size_t& read, std::uint32_t& error) = 0;
 };
 
+class SessionGate;
+
 // What a session takes from the platform. The tests give it a channel of their own and a clock
 // that they drive.
 class ISessionServices {
 public:
     virtual ~ISessionServices() = default;
     // A channel for the request (plain or secure), or none when the system gives no resources for
-    // one. One for cleaning up after a stop waits for nothing longer than a couple of seconds.
+    // one. One for cleaning up after a stop is the project's own client, plain or secure as the
+    // request, and gives up any exchange that lasts longer than a couple of seconds.
     virtual std::unique_ptr<IUploadChannel> MakeChannel(const UploadRequest& request, bool forCleanup) = 0;
     virtual std::unique_ptr<ILocalFile> OpenLocalFile(const std::wstring& path, std::uint32_t& error) = 0;
     // A steady clock, and the wall clock's seconds since 1970 (low 32 bits) for stored names.
@@ -97,10 +106,13 @@ public:
     // wake() below is called).
     virtual void Wait(std::uint64_t ms, const std::function<bool()>& stopped) = 0;
     virtual void Wake() = 0;
-    // Text of the server (the system's code page) for the status line.
-    virtual std::wstring Widen(std::string_view text) = 0;
     // Runs work on a thread of its own (the cleanup after a stop); false when none can start.
     virtual bool StartThread(std::function<void()> work) = 0;
+    // Sends an error report to the report web server, without waiting and without telling the
+    // user: the text is the server's response (or the session's own words), in its code page.
+    virtual void Report(std::int32_t error, const std::string& text) = 0;
+    // The gate that lets one session of the process at a time act on servers.
+    virtual SessionGate& Gate() = 0;
 };
 
 }  // namespace tovalo::upload

@@ -91,18 +91,25 @@ inline std::vector<CWait> EveryWait() {
 }
 
 // Each wait ends at once, as a stop of its operation, whether the signal comes while it waits
-// (100 ms in) or was raised before it began; the sockets still close cleanly.
+// (100 ms in), was raised before it began, or raises itself at a deadline 100 ms in; the sockets
+// still close cleanly.
 inline void ExpectEveryWaitCancelled() {
-    for (const bool before : {false, true}) {
+    enum class When { kWhileWaiting, kBefore, kAtItsDeadline };
+    for (const When when : {When::kWhileWaiting, When::kBefore, When::kAtItsDeadline}) {
+        const bool before = when == When::kBefore;
         for (const CWait& row : EveryWait()) {
-            SCOPED_TRACE(std::string(row.label) + (before ? ", raised before the call" : ", raised while waiting"));
+            SCOPED_TRACE(std::string(row.label) + (before                         ? ", raised before the call"
+                                                   : when == When::kAtItsDeadline ? ", at its deadline"
+                                                                                  : ", raised while waiting"));
             nsSocket::CCancelSignal signal;
             CConnectedPair pair;
             pair.client.Watch(&signal);
             pair.listener.Watch(&signal);
             if (before) signal.Raise();
-            std::thread raiser([&signal, before] {
-                if (before) return;
+            if (when == When::kAtItsDeadline)
+                signal.RaiseAt(std::chrono::steady_clock::now() + std::chrono::milliseconds(100));
+            std::thread raiser([&signal, when] {
+                if (when != When::kWhileWaiting) return;
                 std::this_thread::sleep_for(std::chrono::milliseconds(100));
                 signal.Raise();
             });

@@ -1,6 +1,8 @@
 // The upload session against a server and a clock of the test's own: late and refused stores,
 // short ones, a 425, retries and their waits, and stops while a write blocks.
 #include "upload/LogFilter.h"
+#include "upload/RateMeter.h"
+#include "upload/SessionGate.h"
 #include "upload/UploadSession.h"
 
 #include <gtest/gtest.h>
@@ -47,10 +49,15 @@ struct FakeServer {
     std::deque<std::string> lateSizes;              // answers to SIZE once a final reply came late
     bool late = false;
     bool blockWrites = false;     // writes hang until cancelled
+    std::string blockOnly;        // if set, only writes of files whose path holds it hang
     bool cancelEndsWrite = true;  // whether a cancel can end a hung write
     bool writeBlocked = false;
     bool releaseWrites = false;  // ends hung writes (the old connection coming free)
     int deletesByCleanup = 0;
+    // How DELE goes: as asked; refused (550) while a data connection writes the file; done, with
+    // its reply lost the first time; refused for good.
+    enum class Dele { kDeletes, kBusyWhileWritten, kReplyLostOnce, kRefused } dele = Dele::kDeletes;
+    std::string writing;  // the file a data connection writes now
 };
 
 class FakeChannel final : public IUploadChannel {
@@ -81,17 +88,19 @@ public:
             return refused;
         }
         path_ = path;
+        server_.writing = path;
         std::uint64_t& held = server_.files[path];
         held = offset > 0 && !server_.ignoreRest ? std::min(held, offset) : 0;
         return Ok("150 Ok to send data.");
     }
     ChannelResult Write(const char*, std::size_t count) override {
         std::unique_lock<std::mutex> lock(server_.mutex);
-        if (server_.blockWrites) {
+        if (server_.blockWrites && path_.find(server_.blockOnly) != std::string::npos) {
             server_.writeBlocked = true;
             server_.changed.notify_all();
             server_.changed.wait(lock,
                                  [&] { return (cancelled_ && server_.cancelEndsWrite) || server_.releaseWrites; });
+            server_.writing.clear();
             return Stopped();
         }
         if (cancelled_) return Stopped();
@@ -119,9 +128,13 @@ public:
             server_.finishReplies.pop_front();
         }
         server_.late = reply.rfind("1", 0) == 0;
+        server_.writing.clear();
         return Ok(reply);
     }
-    void AbortStore() override {}
+    void AbortStore() override {
+        std::lock_guard<std::mutex> lock(server_.mutex);
+        if (server_.writing == path_) server_.writing.clear();
+    }
     ChannelResult Ask(const std::string& command) override {
         std::lock_guard<std::mutex> lock(server_.mutex);
         if (cancelled_) return Stopped();
@@ -141,7 +154,16 @@ public:
     ChannelResult Delete(const std::string& path) override {
         std::lock_guard<std::mutex> lock(server_.mutex);
         if (cancelled_) return Stopped();
+        using Dele = FakeServer::Dele;
+        if (server_.dele == Dele::kRefused || (server_.dele == Dele::kBusyWhileWritten && server_.writing == path))
+            return Broken(12003, "550 The process cannot access the file.", 550);
         if (server_.files.erase(path) == 0) return Broken(12003, "550 No such file.", 550);
+        if (server_.dele == Dele::kReplyLostOnce) {
+            server_.dele = Dele::kDeletes;
+            ChannelResult lost = Broken(12002);
+            lost.timedOut = true;
+            return lost;
+        }
         if (cleanup_) ++server_.deletesByCleanup;
         server_.changed.notify_all();
         return Ok("250 Deleted.");
@@ -189,10 +211,27 @@ private:
     std::uint64_t size_;
 };
 
+// What the session says, in order: its statuses and the reports it sends.
+class Said {
+public:
+    void Add(const std::string& line) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        said_ += (said_.empty() ? "" : "\n") + line;
+    }
+    std::string Text() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return said_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::string said_;
+};
+
 // A clock that moves only when the session waits (and a little with every call it times).
 class FakeServices final : public ISessionServices {
 public:
-    explicit FakeServices(FakeServer& server) : server_(server) {}
+    FakeServices(FakeServer& server, Said& said, SessionGate& gate) : server_(server), said_(said), gate_(gate) {}
     // The cleanups' threads; the session's last reference may go with one of them, so they
     // are joined by the test, never by this object's destructor.
     void Join() {
@@ -216,19 +255,26 @@ public:
         if (stopped()) return;
         waits.push_back(ms);
         now_ += ms * 1000;
+        if (realTime) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
     }
     void Wake() override {}
-    std::wstring Widen(std::string_view text) override { return std::wstring(text.begin(), text.end()); }
     bool StartThread(std::function<void()> work) override {
         threads_.emplace_back(std::move(work));
         return true;
     }
+    void Report(std::int32_t error, const std::string& text) override {
+        said_.Add("REPORT " + std::to_string(error) + " " + text);
+    }
+    SessionGate& Gate() override { return gate_; }
 
     std::map<std::wstring, std::uint64_t> localFiles;
     std::vector<std::uint64_t> waits;
+    bool realTime = false;  // waits take their time (a session that waits for another's end)
 
 private:
     FakeServer& server_;
+    Said& said_;
+    SessionGate& gate_;
     std::uint64_t now_ = 0;
     std::vector<std::thread> threads_;
 };
@@ -254,42 +300,46 @@ std::string Utf8(const std::wstring& text) {
 
 class FakeView final : public IUploadView {
 public:
-    void Status(const std::wstring& text) override { Add(Utf8(text)); }
+    explicit FakeView(Said& said) : said_(said) {}
+    void Status(const std::wstring& text) override { said_.Add(Utf8(text)); }
     void FileStarted() override {}
     void FileProgress(int) override {}
     void FileStored() override {}
     void LogLine(const std::string&) override {}
     void Rate(const std::wstring&) override {}
-    void Report(std::int32_t error, const std::string& text) override {
-        Add("REPORT " + std::to_string(error) + " " + text);
+    void Retrying(std::int32_t number, std::int32_t of, const std::string& reason) override {
+        said_.Add(Utf8(L"재시도 ") + std::to_string(number) + "/" + std::to_string(of) + Utf8(L" … ") + reason);
     }
+    void Resuming(std::int32_t number, std::int32_t of, std::uint64_t offset) override {
+        said_.Add(Utf8(L"재시도 ") + std::to_string(number) + "/" + std::to_string(of) + Utf8(L" … ") +
+                  Utf8(ByteText(static_cast<double>(offset))) + Utf8(L"부터 이어서"));
+    }
+    void WaitingForPrevious(bool waiting) override { said_.Add(waiting ? "WAITING" : "WAITED"); }
     void Ended(const UploadOutcome& outcome) override {
         std::lock_guard<std::mutex> lock(mutex_);
         ended.push_back(outcome);
     }
-    std::string Said() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return said_;
-    }
     std::vector<UploadOutcome> ended;
 
 private:
-    void Add(const std::string& line) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        said_ += (said_.empty() ? "" : "\n") + line;
-    }
+    Said& said_;
     std::mutex mutex_;
-    std::string said_;
 };
 
 // A session of two files, a.txt (10 bytes) then b.bin (5000), on the server as arranged.
 struct Session {
-    FakeServer server;
-    std::shared_ptr<FakeServices> services = std::make_shared<FakeServices>(server);
-    std::shared_ptr<FakeView> view = std::make_shared<FakeView>();
+    FakeServer ownServer;
+    SessionGate ownGate;
+    FakeServer& server;
+    Said said;
+    std::shared_ptr<FakeServices> services;
+    std::shared_ptr<FakeView> view = std::make_shared<FakeView>(said);
     std::shared_ptr<UploadSession> session;
 
-    explicit Session(bool resume = true) {
+    // On a server and a gate of its own, or on another session's (two uploads of one process).
+    explicit Session(bool resume = true, Session* beside = nullptr)
+        : server(beside ? beside->server : ownServer),
+          services(std::make_shared<FakeServices>(server, said, beside ? beside->Gate() : ownGate)) {
         UploadRequest request;
         request.resume = resume;
         request.host = "127.0.0.1";
@@ -304,6 +354,31 @@ struct Session {
         session = std::make_shared<UploadSession>(std::move(request), services, view);
     }
     ~Session() { services->Join(); }
+    SessionGate& Gate() { return services->Gate(); }
+    // Runs the session on a thread of its own until a write hangs, and stops it there.
+    // The write is one that no stop can cut short (WinINet's, under Wine).
+    std::thread StopInAHungWrite(StopReason reason = StopReason::kUser) {
+        server.blockWrites = true;
+        server.blockOnly = "b.bin";
+        server.cancelEndsWrite = false;
+        std::thread worker([this] { session->Run(); });
+        std::unique_lock<std::mutex> lock(server.mutex);
+        EXPECT_TRUE(server.changed.wait_for(lock, std::chrono::seconds(10), [&] { return server.writeBlocked; }));
+        lock.unlock();
+        EXPECT_TRUE(session->Stop(reason));
+        return worker;
+    }
+    // The hung write comes back at last, and the stopped session ends.
+    void Release(std::thread& worker) {
+        {
+            std::lock_guard<std::mutex> lock(server.mutex);
+            server.blockWrites = false;
+            server.releaseWrites = true;
+            server.changed.notify_all();
+        }
+        worker.join();
+        services->Join();
+    }
     std::string Files() {
         std::lock_guard<std::mutex> lock(server.mutex);
         std::string text;
@@ -442,7 +517,7 @@ TEST(UploadSession, ExchangesAsTheServerAnswers) {
         EXPECT_EQ(run.Files(), c.files);
         EXPECT_EQ(run.server.modes, c.modes);
         EXPECT_EQ(run.services->waits, c.waits);
-        EXPECT_EQ(run.view->Said(), c.said);
+        EXPECT_EQ(run.said.Text(), c.said);
         // A resumed file costs no more than itself and what one block of it may take again.
         if (c.resume && std::string(c.label).find("part way") != std::string::npos) {
             EXPECT_EQ(run.server.received["/1000(b.bin)"], 5000u);
@@ -486,6 +561,117 @@ TEST(UploadSession, AStopWhileAWriteHangsDeletesThePartAtOnce) {
             EXPECT_TRUE(run.view->ended.empty());  // the stopper knew the outcome first
         }
     }
+}
+
+// The gate lets one session of the process act on servers at a time: the next one waits, and may
+// take the pass only from a holder whose outcome is settled, and then only between its acts.
+TEST(SessionGate, OneHolderAtATime) {
+    const auto said = [](const std::shared_ptr<SessionPass>& pass) { return pass ? "taken" : "refused"; };
+    const struct {
+        const char* label;
+        std::function<std::string(SessionGate&)> run;
+        const char* expected;
+    } cases[] = {
+        {"a second session waits until the first lets go",
+         [&](SessionGate& gate) {
+             auto first = gate.TryEnter(false);
+             std::string trace = std::string(said(first)) + " " + said(gate.TryEnter(false));
+             first.reset();
+             return trace + " " + said(gate.TryEnter(false));
+         },
+         "taken refused taken"},
+        {"a holder whose outcome is not settled keeps the pass, even past the grace",
+         [&](SessionGate& gate) {
+             auto first = gate.TryEnter(false);
+             const std::string next = said(gate.TryEnter(true));
+             return next + (first->Act([] {}) ? " first acts" : " first may not act");
+         },
+         "refused first acts"},
+        {"a settled holder loses the pass past the grace, and acts on nothing after",
+         [&](SessionGate& gate) {
+             auto first = gate.TryEnter(false);
+             first->MarkSettled();
+             auto next = gate.TryEnter(true);
+             std::string trace = std::string(said(next)) + (first->Act([] {}) ? " first acts" : " first may not act");
+             first.reset();  // the old holder's end frees nothing that is not its own
+             return trace + " " + said(gate.TryEnter(false));
+         },
+         "taken first may not act refused"},
+        {"an act in progress is not cut: the pass goes once it ends",
+         [&](SessionGate& gate) {
+             auto first = gate.TryEnter(false);
+             first->MarkSettled();
+             std::string during;
+             first->Act([&] { during = said(gate.TryEnter(true)); });
+             return during + " " + said(gate.TryEnter(true)) + (first->Act([] {}) ? " first acts" : "");
+         },
+         "refused taken"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        SessionGate gate;
+        EXPECT_EQ(c.run(gate), c.expected);
+    }
+}
+
+// A part a stopped session left counts as deleted only once the server no longer has it: the stop's
+// cleanup tries at once, the worker again once its own data connection has ended, and what even
+// that cannot delete is reported. The pass stays with the session while anything is left.
+TEST(UploadSession, AStoppedPartGoesOnlyOnceTheServerNoLongerHasIt) {
+    using Dele = FakeServer::Dele;
+    const struct {
+        const char* label;
+        Dele dele;
+        bool passFreeBeforeTheWriteReturns;
+        const char* files;   // on the server once it has all ended
+        const char* report;  // what the stopped session reported
+    } cases[] = {
+        {"deleted at once", Dele::kDeletes, true, "/1000(a.txt)=10", ""},
+        {"refused while written: deleted once the write returns", Dele::kBusyWhileWritten, false, "/1000(a.txt)=10",
+         ""},
+        {"done but its reply lost: found gone by the last act", Dele::kReplyLostOnce, false, "/1000(a.txt)=10", ""},
+        {"refused for good: reported", Dele::kRefused, false, "/1000(a.txt)=10 /1000(b.bin)=0",
+         "REPORT 12003 part left on the server: /1000(b.bin)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        Session run;
+        run.server.dele = c.dele;
+        // a.txt is stored whole; b.bin's first write hangs.
+        std::thread worker = run.StopInAHungWrite();
+        run.services->Join();  // the stop's cleanup has done what it could
+        EXPECT_EQ(run.Gate().TryEnter(false) != nullptr, c.passFreeBeforeTheWriteReturns);
+        run.Release(worker);
+        EXPECT_NE(run.Gate().TryEnter(false), nullptr);
+        EXPECT_EQ(run.Files(), c.files);
+        const std::string said = run.said.Text();
+        EXPECT_EQ(said.substr(std::min(said.size(), said.find("REPORT"))), c.report);
+    }
+}
+
+// The user stops an upload whose write hangs and sends again at once: the second upload waits for
+// the first to end, so the first's last delete can never meet a file the second stored under the
+// same name (both take their names in the same second here), and every file of the second stays.
+TEST(UploadSession, TheNextUploadWaitsForTheStoppedOneAndKeepsItsFiles) {
+    Session first;
+    first.server.dele = FakeServer::Dele::kReplyLostOnce;  // the cleanup cannot tell: the last act must
+    std::thread firstWorker = first.StopInAHungWrite();
+    first.services->Join();
+    Session second(true, &first);
+    second.services->realTime = true;
+    std::thread secondWorker([&] { second.session->Run(); });
+    // The second waits (its status line says so) while the first's write hangs.
+    for (int i = 0; i < 200 && second.said.Text().find("WAITING") == std::string::npos; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(second.said.Text(), "WAITING");
+    first.Release(firstWorker);
+    secondWorker.join();
+    second.services->Join();
+    ASSERT_EQ(second.view->ended.size(), 1u);
+    EXPECT_EQ(second.view->ended.front().result, 1);
+    // The second stored b.bin under the very name the first's last act deleted, and it stays.
+    EXPECT_EQ(Stored(second.view->ended.front()), "/1000(b.bin)=5000 /1001(a.txt)=10");
+    EXPECT_EQ(first.Files(), "/1000(a.txt)=10 /1000(b.bin)=5000 /1001(a.txt)=10");
 }
 
 // The transfer log shows the exchange, never the account's log-on.

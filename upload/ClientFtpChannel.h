@@ -1,8 +1,10 @@
-// CTlsFtpChannel: the secure channel of an upload session: the project's own FTP client with
-// explicit FTPS required (WinINet has none), its blocks written one by one. Failures of TLS
-// itself (AUTH refused, a handshake, a certificate or a pin) are kTlsRefused: never retried, and
-// reported with their cause. Its failures carry the numbers WinINet would give them, so that
-// reports and status lines read the same over either channel.
+// CClientFtpChannel: a channel of an upload session over the project's own FTP client, whose
+// waits all end at once on a stop and whose time limits hold on every platform: the secure
+// channel (explicit FTPS required, which WinINet has not), its blocks written one by one, and the
+// cleanup after a stop, plain or secure as the session was. Failures of TLS itself (AUTH refused,
+// a handshake, a certificate or a pin) are kTlsRefused: never retried, and reported with their
+// cause. Its failures carry the numbers WinINet would give them, so that reports and status lines
+// read the same over either channel.
 #pragma once
 
 #include "ftp/CancelSignal.h"
@@ -14,13 +16,14 @@
 
 namespace tovalo::upload {
 
-class CTlsFtpChannel final : public IUploadChannel {
+class CClientFtpChannel final : public IUploadChannel {
 public:
-    // pinSha256: the certificate's SHA-256 as the page gave it (hex, ":" allowed), or empty for
-    // the system's trust store and the host name. quick: waits of a couple of seconds at most (the
-    // cleanup after a stop), else 30 s, WinINet's.
-    CTlsFtpChannel(std::string pinSha256, bool quick);
-    ~CTlsFtpChannel() override;
+    // secure: explicit FTPS required. pinSha256: the certificate's SHA-256 as the page gave it
+    // (hex, ":" allowed), or empty for the system's trust store and the host name. quick: the
+    // whole exchange from the connection on gives up after a couple of seconds (the cleanup after a
+    // stop); else each wait may last 30 s, as WinINet's.
+    CClientFtpChannel(bool secure, std::string pinSha256, bool quick);
+    ~CClientFtpChannel() override;
 
     ChannelResult Connect(const ConnectRequest& request) override;
     ChannelResult OpenStore(const std::string& remotePath, std::uint64_t offset) override;
@@ -57,6 +60,8 @@ private:
     // A step that failed on TLS itself, with the cause as the response.
     ChannelResult TlsRefused();
 
+    const bool m_secure;
+    const bool m_quick;
     std::string m_pin;
     bool m_passive = false;
     bool m_storeOpen = false;

@@ -1,18 +1,19 @@
-// CTlsFtpChannel: the upload session over the project's own FTP client with FTPS required.
-#include "upload/TlsFtpChannel.h"
+// CClientFtpChannel: an upload session's channel over the project's own FTP client.
+#include "upload/ClientFtpChannel.h"
 
 #include "ftp/ReplyMeanings.h"
 #include "upload/LogFilter.h"
 
 #include <wininet.h>
 
+#include <chrono>
 #include <utility>
 
 namespace tovalo::upload {
 namespace {
 
 // The seconds any one wait may last: WinINet's receive time-out, which the session's handling of
-// a late final reply is built around; the cleanup after a stop waits for less.
+// a late final reply is built around. The cleanup after a stop gives its whole exchange less.
 constexpr unsigned kTimeoutSeconds = 30;
 constexpr unsigned kQuickTimeoutSeconds = 2;
 // The client's buffer: the largest receive, and a listing's block (a store's blocks are the
@@ -20,41 +21,44 @@ constexpr unsigned kQuickTimeoutSeconds = 2;
 constexpr unsigned kBufferSize = 65536;
 }  // namespace
 
-void CTlsFtpChannel::CExchange::OnReplyLine(const std::string& line) {
+void CClientFtpChannel::CExchange::OnReplyLine(const std::string& line) {
     lines.push_back(line);
     if (log && !IsHiddenReply(line)) log(line);
 }
 
-void CTlsFtpChannel::CExchange::OnCommandSent(const std::string& command) {
+void CClientFtpChannel::CExchange::OnCommandSent(const std::string& command) {
     if (log && !IsHiddenCommand(command)) log(command);
 }
 
-std::string CTlsFtpChannel::CExchange::Text() const {
+std::string CClientFtpChannel::CExchange::Text() const {
     std::string text;
     for (const std::string& line : lines) text += line + "\r\n";
     return text.size() <= kResponseBytes ? text : text.substr(text.size() - kResponseBytes);
 }
 
-CTlsFtpChannel::CTlsFtpChannel(std::string pinSha256, bool quick)
-    : m_pin(std::move(pinSha256)), m_client(quick ? kQuickTimeoutSeconds : kTimeoutSeconds, kBufferSize, false) {
+CClientFtpChannel::CClientFtpChannel(bool secure, std::string pinSha256, bool quick)
+    : m_secure(secure),
+      m_quick(quick),
+      m_pin(std::move(pinSha256)),
+      m_client(quick ? kQuickTimeoutSeconds : kTimeoutSeconds, kBufferSize, false) {
     // The session's reply reads need no pacing.
     // A stop ends any wait of the client's sockets at once, a blocked write on a stalled server too.
     m_client.SetCancelSignal(&m_stop);
     m_client.AddObserver(&m_exchange);
 }
 
-CTlsFtpChannel::~CTlsFtpChannel() {
+CClientFtpChannel::~CClientFtpChannel() {
     Disconnect();
     m_client.RemoveObserver(&m_exchange);
 }
 
-bool CTlsFtpChannel::Begin() {
+bool CClientFtpChannel::Begin() {
     m_exchange.lines.clear();
     m_exchange.report.clear();
     return !m_stop.Raised();
 }
 
-ChannelResult CTlsFtpChannel::End(bool ok, std::uint32_t error) {
+ChannelResult CClientFtpChannel::End(bool ok, std::uint32_t error) {
     if (m_stop.Raised()) return ChannelResult::Stopped();
     ChannelResult result;
     // The reply the client read is the reason, when one came; otherwise its report says why.
@@ -69,7 +73,7 @@ ChannelResult CTlsFtpChannel::End(bool ok, std::uint32_t error) {
     return result;
 }
 
-ChannelResult CTlsFtpChannel::TlsRefused() {
+ChannelResult CClientFtpChannel::TlsRefused() {
     // The cause is in the client's report: the text the server sent last says nothing of it.
     ChannelResult result;
     result.outcome = ChannelOutcome::kTlsRefused;
@@ -79,7 +83,7 @@ ChannelResult CTlsFtpChannel::TlsRefused() {
     return result;
 }
 
-ChannelResult CTlsFtpChannel::Connect(const ConnectRequest& request) {
+ChannelResult CClientFtpChannel::Connect(const ConnectRequest& request) {
     if (!Begin()) return ChannelResult::Stopped();
     if (!m_sockets.IsStarted()) {
         m_exchange.report = "the socket library did not start";
@@ -92,18 +96,24 @@ ChannelResult CTlsFtpChannel::Connect(const ConnectRequest& request) {
         local.outcome = ChannelOutcome::kLocalError;
         return local;
     }
-    const std::string pin = nsTls::NormalizePin(m_pin);
-    if (!m_pin.empty() && pin.empty()) {
-        // A pin that cannot match any certificate: nothing is sent, and the page is told why.
-        m_exchange.report = "ftpCertPin is not a SHA-256 of 64 hex digits";
-        return TlsRefused();
+    if (m_quick) {
+        // Connect, log-on and whatever follows, within the bound, however the server paces them.
+        m_stop.RaiseAt(std::chrono::steady_clock::now() + std::chrono::seconds(kQuickTimeoutSeconds));
     }
     m_passive = request.passive;
-    m_client.RequireTls(nsTls::CTlsPolicy{{}, pin, false});
+    if (m_secure) {
+        const std::string pin = nsTls::NormalizePin(m_pin);
+        if (!m_pin.empty() && pin.empty()) {
+            // A pin that cannot match any certificate: nothing is sent, and the page is told why.
+            m_exchange.report = "ftpCertPin is not a SHA-256 of 64 hex digits";
+            return TlsRefused();
+        }
+        m_client.RequireTls(nsTls::CTlsPolicy{{}, pin, false});
+    }
     const nsFTP::CLogonData logon(request.host, request.port, request.user, request.password, "");
     if (m_client.Logon(logon)) {
         // Image type from the start, as over WinINet: servers refuse SIZE in ASCII type (a name's
-        // question before the first store, a part's size before it is gone on from).
+        // question before the first store, a part's size before it is gone on from or deleted).
         m_client.SetType(nsFTP::CTransferType::Image());
         return End(true, 0);
     }
@@ -116,7 +126,7 @@ ChannelResult CTlsFtpChannel::Connect(const ConnectRequest& request) {
                                 : (greeted ? ERROR_INTERNET_CONNECTION_ABORTED : ERROR_INTERNET_CANNOT_CONNECT));
 }
 
-ChannelResult CTlsFtpChannel::OpenStore(const std::string& remotePath, std::uint64_t offset) {
+ChannelResult CClientFtpChannel::OpenStore(const std::string& remotePath, std::uint64_t offset) {
     if (!Begin()) return ChannelResult::Stopped();
     m_storeOpen = m_client.BeginStore(remotePath, m_passive, static_cast<std::int64_t>(offset));
     if (m_storeOpen) return End(true, 0);
@@ -127,13 +137,13 @@ ChannelResult CTlsFtpChannel::OpenStore(const std::string& remotePath, std::uint
     return failed;
 }
 
-ChannelResult CTlsFtpChannel::Write(const char* data, std::size_t count) {
+ChannelResult CClientFtpChannel::Write(const char* data, std::size_t count) {
     if (!Begin()) return ChannelResult::Stopped();
     if (count == 0) return ChannelResult{};
     return End(m_client.WriteStore(data, count), ERROR_INTERNET_CONNECTION_RESET);
 }
 
-ChannelResult CTlsFtpChannel::FinishStore() {
+ChannelResult CClientFtpChannel::FinishStore() {
     if (!m_storeOpen) return End(false, ERROR_INVALID_HANDLE);
     m_storeOpen = false;
     if (!Begin()) return ChannelResult::Stopped();
@@ -142,7 +152,7 @@ ChannelResult CTlsFtpChannel::FinishStore() {
     return End(true, 0);
 }
 
-void CTlsFtpChannel::AbortStore() {
+void CClientFtpChannel::AbortStore() {
     if (!m_storeOpen) return;
     m_storeOpen = false;
     // After a stop the client ends the store's data with a reset and no close_notify, and does not
@@ -151,7 +161,7 @@ void CTlsFtpChannel::AbortStore() {
     m_client.FinishStore();
 }
 
-ChannelResult CTlsFtpChannel::Ask(const std::string& command) {
+ChannelResult CClientFtpChannel::Ask(const std::string& command) {
     if (!Begin()) return ChannelResult::Stopped();
     std::string reply;
     int replyClass = -1;
@@ -159,19 +169,19 @@ ChannelResult CTlsFtpChannel::Ask(const std::string& command) {
     return End(answered, ERROR_INTERNET_CONNECTION_ABORTED);
 }
 
-ChannelResult CTlsFtpChannel::Site(const std::string& text) {
+ChannelResult CClientFtpChannel::Site(const std::string& text) {
     if (!Begin()) return ChannelResult::Stopped();
     const int outcome = m_client.Site(text);
     return End(outcome == 0, outcome > 0 ? ERROR_INTERNET_EXTENDED_ERROR : ERROR_INTERNET_CONNECTION_ABORTED);
 }
 
-ChannelResult CTlsFtpChannel::Delete(const std::string& remotePath) {
+ChannelResult CClientFtpChannel::Delete(const std::string& remotePath) {
     if (!Begin()) return ChannelResult::Stopped();
     const int outcome = m_client.Delete(remotePath);
     return End(outcome == 0, outcome > 0 ? ERROR_INTERNET_EXTENDED_ERROR : ERROR_INTERNET_CONNECTION_ABORTED);
 }
 
-void CTlsFtpChannel::Disconnect() {
+void CClientFtpChannel::Disconnect() {
     AbortStore();
     if (!m_client.IsConnected()) return;
     // A stopped client has closed its connection already, without a goodbye.
@@ -179,6 +189,6 @@ void CTlsFtpChannel::Disconnect() {
     m_client.DisconnectControl();
 }
 
-void CTlsFtpChannel::Cancel() { m_stop.Raise(); }
+void CClientFtpChannel::Cancel() { m_stop.Raise(); }
 
 }  // namespace tovalo::upload
