@@ -182,6 +182,64 @@ def ignoring_rest(base, flag):
     return IgnoringRestHandler
 
 
+# The files data connections of this server write now, by their paths on disk.
+WRITING = set()
+
+
+def tracking_writes(base):
+    """A data channel that keeps WRITING up to date: a file is in it from the moment an upload's
+    data starts until its data connection closes."""
+
+    class TrackingDTPHandler(base):
+        _tracked = None
+
+        def enable_receiving(self, type, cmd):
+            if self.file_obj is not None:
+                self._tracked = self.file_obj.name
+                WRITING.add(self._tracked)
+            return super().enable_receiving(type, cmd)
+
+        def close(self):
+            if self._tracked is not None:
+                WRITING.discard(self._tracked)
+                self._tracked = None
+            super().close()
+
+    return TrackingDTPHandler
+
+
+def deleting_as_told(base, busy_flag, lost_flag):
+    """A server that, while busy_flag exists, refuses to delete a file a data connection still
+    writes (550), as Windows servers do; and that, while lost_flag exists, carries out the next
+    DELE and never answers it (the reply lost), removing lost_flag."""
+
+    class DeletingHandler(base):
+        def ftp_DELE(self, path):
+            if busy_flag and os.path.exists(busy_flag) and path in WRITING:
+                self.respond("550 The process cannot access the file because it is being used by another process.")
+                return
+            if lost_flag and os.path.exists(lost_flag):
+                os.remove(lost_flag)
+                self.run_as_current_user(self.fs.remove, path)
+                logging.info("DELE %s carried out, its reply lost", path)
+                return
+            return super().ftp_DELE(path)
+
+    return DeletingHandler
+
+
+def one_connection_flag(base, flag):
+    """A server that, while the flag file exists, takes one control connection per address and
+    answers any other with 421, as servers limited per client do."""
+
+    class OneConnectionServer(base):
+        def handle_accepted(self, sock, addr):
+            self.max_cons_per_ip = 1 if os.path.exists(flag) else 0
+            return super().handle_accepted(sock, addr)
+
+    return OneConnectionServer
+
+
 def refusing_active_mode(base):
     class RefusingActiveHandler(base):
         def ftp_PORT(self, line):
@@ -229,6 +287,12 @@ def main():
                     help="while this file exists, REST is answered 350 and not applied")
     ap.add_argument("--refuse-port", action="store_true",
                     help="refuse PORT and EPRT, as a server behind a firewall that allows no active mode")
+    ap.add_argument("--dele-busy-flag",
+                    help="while this file exists, DELE of a file a data connection writes is refused with 550")
+    ap.add_argument("--dele-lost-flag",
+                    help="while this file exists, the next DELE is carried out and never answered, and the file is removed")
+    ap.add_argument("--one-connection-flag",
+                    help="while this file exists, one control connection per address; others are answered 421")
     args = ap.parse_args()
 
     authorizer = DummyAuthorizer()
@@ -273,13 +337,17 @@ def main():
         handler = refusing_active_mode(handler)
     if args.ignore_rest_flag:
         handler = ignoring_rest(handler, args.ignore_rest_flag)
+    if args.dele_busy_flag or args.dele_lost_flag:
+        handler.dtp_handler = tracking_writes(handler.dtp_handler)
+        handler = deleting_as_told(handler, args.dele_busy_flag, args.dele_lost_flag)
     if args.passive_ports:
         first, last = (int(p) for p in args.passive_ports.split("-"))
         handler.passive_ports = range(first, last + 1)
 
     logging.basicConfig(stream=sys.stderr, level=logging.INFO,
                         format="%(asctime)s %(message)s")
-    server = FTPServer(("127.0.0.1", 0), handler)
+    server_class = one_connection_flag(FTPServer, args.one_connection_flag) if args.one_connection_flag else FTPServer
+    server = server_class(("127.0.0.1", 0), handler)
     port = server.socket.getsockname()[1]
     # Written whole and then renamed, so a reader never sees half a number.
     tmp = args.port_file + ".tmp"

@@ -81,6 +81,9 @@ _ftp_server_start_pyftpdlib() { # root state
   [ -z "${FTP_SERVER_STALL_SECONDS:-}" ] || args+=(--stall-seconds "$FTP_SERVER_STALL_SECONDS" --stall-after "${FTP_SERVER_STALL_AFTER:-1048576}")
   [ -z "${FTP_SERVER_RECEIVED_LOG:-}" ] || args+=(--received-log "$FTP_SERVER_RECEIVED_LOG")
   [ -z "${FTP_SERVER_IGNORE_REST_FLAG:-}" ] || args+=(--ignore-rest-flag "$FTP_SERVER_IGNORE_REST_FLAG")
+  [ -z "${FTP_SERVER_DELE_BUSY_FLAG:-}" ] || args+=(--dele-busy-flag "$FTP_SERVER_DELE_BUSY_FLAG")
+  [ -z "${FTP_SERVER_DELE_LOST_FLAG:-}" ] || args+=(--dele-lost-flag "$FTP_SERVER_DELE_LOST_FLAG")
+  [ -z "${FTP_SERVER_ONE_CONNECTION_FLAG:-}" ] || args+=(--one-connection-flag "$FTP_SERVER_ONE_CONNECTION_FLAG")
   setsid "$FTP_SERVER_PYTHON" "$FTP_SERVER_LIB_DIR/ftp-server.py" --root "$root" \
     --user tovalo --password "$FTP_SERVER_PASSWORD" --port-file "$state/port" --anonymous \
     "${args[@]}" </dev/null >"$state/server.log" 2>&1 &

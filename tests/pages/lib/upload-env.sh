@@ -12,8 +12,9 @@
 # requires explicit FTPS with a certificate made for the run (TOVALO_TLS_FTP_*, its SHA-256 in
 # TOVALO_TLS_FTP_PIN), and one that stops reading each upload for 20 s after its first MiB and
 # counts what it receives per stored file (TOVALO_STALL_FTP_*, the count's log in
-# TOVALO_STALL_FTP_RECEIVED, which upload-check reads). Reports go to the host the control was
-# built with (TOVALO_REPORT_HOST in the build's cache), port 80, and land in TOVALO_REPORTS as
+# TOVALO_STALL_FTP_RECEIVED, which upload-check reads), and one for stops that meet a busy server
+# (TOVALO_STOPS_FTP_*: a stall, and DELE and connections as the page's flags say). Reports go to
+# the host the control was built with (TOVALO_REPORT_HOST in the build's cache), port 80, and land in TOVALO_REPORTS as
 # request-N.
 
 _upload_env_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../.." && pwd)
@@ -101,6 +102,16 @@ upload_env_start() { # scratch
   export TOVALO_STALL_FTP_RECEIVED=$_upload_env_scratch/stall.received
   _upload_env_server TOVALO_STALL_FTP pyftpdlib "$_upload_env_scratch/stall" FTP_SERVER_STALL_SECONDS=20 \
     FTP_SERVER_STALL_AFTER=1048576 FTP_SERVER_RECEIVED_LOG="$TOVALO_STALL_FTP_RECEIVED"
+
+  # For stops that meet a server as it is: one that stops reading every upload for 8 s after its
+  # first MiB, and whenever a page has made the file: refuses to delete a file a data connection
+  # still writes (TOVALO_STOPS_BUSY_FLAG), carries out the next DELE without answering it
+  # (TOVALO_STOPS_LOST_FLAG, removed then), takes one connection per address (TOVALO_STOPS_ONE_FLAG).
+  export TOVALO_STOPS_BUSY_FLAG=$_upload_env_scratch/stops.busy TOVALO_STOPS_LOST_FLAG=$_upload_env_scratch/stops.lost \
+    TOVALO_STOPS_ONE_FLAG=$_upload_env_scratch/stops.one
+  _upload_env_server TOVALO_STOPS_FTP pyftpdlib "$_upload_env_scratch/stops" FTP_SERVER_STALL_SECONDS=8 \
+    FTP_SERVER_STALL_AFTER=1048576 FTP_SERVER_DELE_BUSY_FLAG="$TOVALO_STOPS_BUSY_FLAG" \
+    FTP_SERVER_DELE_LOST_FLAG="$TOVALO_STOPS_LOST_FLAG" FTP_SERVER_ONE_CONNECTION_FLAG="$TOVALO_STOPS_ONE_FLAG"
 
   # For FTPS: a server that requires TLS on both connections, with a certificate made for the run;
   # the pages pin it (TOVALO_TLS_FTP_PIN, as openssl prints a SHA-256 fingerprint).
