@@ -90,8 +90,9 @@ public:
     // Logs off and closes; safe to call at any time, also after a failure.
     virtual void Disconnect() = 0;
 
-    // From another thread, while a call may be in progress: ends that call where the platform
-    // can, and makes every later call fail at once with kStopped.
+    // From another thread, while a call may be in progress: makes every later call fail at once
+    // with kStopped, and ends the call in progress where that is safe (a wait on the channel's own
+    // sockets); it never closes what the calling thread may still use. Returns at once.
     virtual void Cancel() = 0;
 
     // The exchange as it happens, one line at a time (commands sent, replies read), for the
