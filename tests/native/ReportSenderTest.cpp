@@ -51,7 +51,8 @@ TEST(ReportSender, SendsTheRequestOnceAndEndsEveryWayItFailsWithinItsBounds) {
         {"a server that answers", Server::kAnswers, {}, false, true, "request", true},
         {"a server that never answers: the wait for it is bounded", Server::kSilent, {}, false, true, "request", true},
         {"nobody listens", Server::kAbsent, {}, false, false, "", false},
-        {"a lookup that outlasts its bound", Server::kAnswers, std::chrono::milliseconds(2500), false, false, "", false},
+        {"a lookup that outlasts its bound", Server::kAnswers, std::chrono::milliseconds(2500), false, false, "",
+         false},
         {"no thread for the lookup", Server::kAnswers, {}, true, false, "", false},
     };
     const std::string request = FormatReportRequest(12015, "530 Login incorrect.", "127.0.0.1");
