@@ -92,9 +92,14 @@ UploadSession::Step UploadSession::DoOpenFile() {
 
 UploadSession::Step UploadSession::OpenStore(Store store) {
     const UploadFile& file = request_.files[store.index];
-    store.fate = Store::Fate::kSending;
+    store.fate = Store::Fate::kOpening;
     SetStore(store);
     const ChannelResult opened = Channel().OpenStore(store.remotePath, store.offset);
+    store.fate = Store::Fate::kSending;
+    if (opened.outcome == ChannelOutcome::kStopped) {
+        SetStore(store);  // the store command may have made the file: the stop's to delete
+        return Step::kDone;
+    }
     if (!opened.Ok()) {
         file_.reset();
         if (store.offset > 0 && opened.restartRefused) {
@@ -112,6 +117,7 @@ UploadSession::Step UploadSession::OpenStore(Store store) {
         ReportResult(SessionStep::OpenRemoteFile, opened);
         return Step::kEndAttempt;
     }
+    SetStore(store);
     view_->FileStarted();
     lastPercent_ = 0;
     AdvanceFileBar(store.offset, store.length);  // a store that goes on starts where it is

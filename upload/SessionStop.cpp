@@ -59,7 +59,8 @@ void UploadSession::DeleteLeftovers() {
             for (const std::string& path : left) {
                 if (!RemovePart(*channel, path)) continue;
                 const std::lock_guard<std::mutex> lock(mutex_);
-                gone_.insert(path);
+                // A store command still under way may make the file after this: not gone yet.
+                if (!store_ || store_->remotePath != path || store_->fate != Store::Fate::kOpening) gone_.insert(path);
             }
             channel->Disconnect();
         }

@@ -44,7 +44,8 @@ class SessionPass;
 // One store: a file of the queue under its stored name on the server, and what is to become of it.
 struct Store {
     enum class Fate {
-        kSending,  // opened on the server (or being opened), its blocks going out; not counted yet
+        kOpening,  // its store command is under way: the file may appear on the server only now
+        kSending,  // opened on the server, its blocks going out; not counted yet
         kConfirm,  // every byte went out but the final reply came late: the next connection confirms it
         kProbe,    // it broke off part way: the retry asks how much of it the server holds
         kGoOn,     // the server holds its start: the file's next store goes on from there

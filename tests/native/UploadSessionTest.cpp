@@ -49,6 +49,7 @@ struct FakeServer {
     std::deque<std::string> lateSizes;              // answers to SIZE once a final reply came late
     bool late = false;
     bool blockWrites = false;     // writes hang until cancelled
+    bool blockOpens = false;      // store commands hang (the file appears as they return)
     std::string blockOnly;        // if set, only writes of files whose path holds it hang
     bool cancelEndsWrite = true;  // whether a cancel can end a hung write
     bool writeBlocked = false;
@@ -75,8 +76,15 @@ public:
         return Ok("230 Logged on.");
     }
     ChannelResult OpenStore(const std::string& path, std::uint64_t offset) override {
-        std::lock_guard<std::mutex> lock(server_.mutex);
+        std::unique_lock<std::mutex> lock(server_.mutex);
         if (cancelled_) return Stopped();
+        if (server_.blockOpens && path.find(server_.blockOnly) != std::string::npos) {
+            server_.writeBlocked = true;
+            server_.changed.notify_all();
+            server_.changed.wait(lock, [&] { return server_.releaseWrites; });
+            server_.files[path] = 0;
+            return Stopped();
+        }
         if (!server_.openFailures.empty()) {
             ChannelResult failure = server_.openFailures.front();
             server_.openFailures.pop_front();
@@ -355,10 +363,10 @@ struct Session {
     }
     ~Session() { services->Join(); }
     SessionGate& Gate() { return services->Gate(); }
-    // Runs the session on a thread of its own until a write hangs, and stops it there.
-    // The write is one that no stop can cut short (WinINet's, under Wine).
-    std::thread StopInAHungWrite(StopReason reason = StopReason::kUser) {
-        server.blockWrites = true;
+    // Runs the session on a thread of its own until b.bin's first write (or its store command)
+    // hangs, and stops it there: a call that no stop can cut short (WinINet's, under Wine).
+    std::thread StopInAHungWrite(bool inTheStoreCommand = false, StopReason reason = StopReason::kUser) {
+        (inTheStoreCommand ? server.blockOpens : server.blockWrites) = true;
         server.blockOnly = "b.bin";
         server.cancelEndsWrite = false;
         std::thread worker([this] { session->Run(); });
@@ -373,6 +381,7 @@ struct Session {
         {
             std::lock_guard<std::mutex> lock(server.mutex);
             server.blockWrites = false;
+            server.blockOpens = false;
             server.releaseWrites = true;
             server.changed.notify_all();
         }
@@ -622,25 +631,29 @@ TEST(UploadSession, AStoppedPartGoesOnlyOnceTheServerNoLongerHasIt) {
     const struct {
         const char* label;
         Dele dele;
-        bool passFreeBeforeTheWriteReturns;
+        bool inTheStoreCommand;  // the hung call: else a write
+        bool passFreeBeforeTheCallReturns;
         const char* files;   // on the server once it has all ended
         const char* report;  // what the stopped session reported
     } cases[] = {
-        {"deleted at once", Dele::kDeletes, true, "/1000(a.txt)=10", ""},
-        {"refused while written: deleted once the write returns", Dele::kBusyWhileWritten, false, "/1000(a.txt)=10",
+        {"deleted at once", Dele::kDeletes, false, true, "/1000(a.txt)=10", ""},
+        {"refused while written: deleted once the write returns", Dele::kBusyWhileWritten, false, false,
+         "/1000(a.txt)=10", ""},
+        {"done but its reply lost: found gone by the last act", Dele::kReplyLostOnce, false, false, "/1000(a.txt)=10",
          ""},
-        {"done but its reply lost: found gone by the last act", Dele::kReplyLostOnce, false, "/1000(a.txt)=10", ""},
-        {"refused for good: reported", Dele::kRefused, false, "/1000(a.txt)=10 /1000(b.bin)=0",
+        {"refused for good: reported", Dele::kRefused, false, false, "/1000(a.txt)=10 /1000(b.bin)=0",
          "REPORT 12003 part left on the server: /1000(b.bin)"},
+        {"not there yet while its store command hangs: deleted once that returns", Dele::kDeletes, true, false,
+         "/1000(a.txt)=10", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
         Session run;
         run.server.dele = c.dele;
-        // a.txt is stored whole; b.bin's first write hangs.
-        std::thread worker = run.StopInAHungWrite();
+        // a.txt is stored whole; b.bin's first write (or its store command) hangs.
+        std::thread worker = run.StopInAHungWrite(c.inTheStoreCommand);
         run.services->Join();  // the stop's cleanup has done what it could
-        EXPECT_EQ(run.Gate().TryEnter(false) != nullptr, c.passFreeBeforeTheWriteReturns);
+        EXPECT_EQ(run.Gate().TryEnter(false) != nullptr, c.passFreeBeforeTheCallReturns);
         run.Release(worker);
         EXPECT_NE(run.Gate().TryEnter(false), nullptr);
         EXPECT_EQ(run.Files(), c.files);
