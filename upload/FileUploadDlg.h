@@ -6,6 +6,8 @@
 #pragma once
 
 #include "framework/Dialog.h"
+#include "upload/DialogAccessibility.h"
+#include "upload/DialogLayout.h"
 #include "upload/ErrorSocket.h"
 #include "upload/UploadTypes.h"
 
@@ -84,6 +86,8 @@ private:
     HWND m_ctlFileProgress = nullptr;   // 203: the current file, 0 to 100
     HWND m_ctlTotalProgress = nullptr;  // 201: the whole queue, one step per file
     CErrorSocket m_errorSocket;
+    DialogLayout m_layout;
+    DialogAccessibility m_access;
 };
 
 }  // namespace tovalo::upload
