@@ -21,18 +21,18 @@ constexpr COLORREF kCategory[] = {RGB(40, 170, 60), RGB(230, 200, 0), RGB(240, 1
 // One design on its own grid (size x size pixels), as res/make_images.py gives it.
 struct Design {
     int size;
-    UINT bitmap;          // the resource drawn at that size
-    RECT sheet;           // the paper, framed in ink
-    int fold;             // the folded corner, top right
-    int lines[3];         // the text lines on the sheet (their top rows)
-    int inset;            // of the lines from the sheet's sides
+    UINT bitmap;   // the resource drawn at that size
+    RECT sheet;    // the paper, framed in ink
+    int fold;      // the folded corner, top right
+    int lines[3];  // the text lines on the sheet (their top rows)
+    int inset;     // of the lines from the sheet's sides
     int lineThickness;
     int gaugeLeft;
     int gaugeRight;
     int stepHeight;
     int stepPitch;
     int gaugeBottom;
-    bool framedSteps;     // each gauge step framed in ink
+    bool framedSteps;  // each gauge step framed in ink
 };
 constexpr Design kLarge = {32, IDB_SIZE_LARGE, {3, 2, 19, 30}, 5, {10, 15, 20}, 3, 2, 21, 30, 6, 7, 30, true};
 constexpr Design kSmall = {16, IDB_SIZE_SMALL, {1, 1, 10, 15}, 3, {5, 8, 11}, 2, 1, 11, 15, 3, 4, 15, false};
@@ -110,9 +110,8 @@ fw::UniqueBitmap DrawSizeCategoryStrip(SizeIconDesign which, int cell) {
 fw::UniqueImageList SizeCategoryImages(SizeIconDesign which, int cell) {
     const Design& design = DesignOf(which);
     // At its own size the design is the resource's bitmap, pixel for pixel as it always was.
-    fw::UniqueBitmap strip(cell == design.size
-                               ? ::LoadBitmapW(fw::Module::Instance(), MAKEINTRESOURCEW(design.bitmap))
-                               : DrawSizeCategoryStrip(which, cell).Release());
+    fw::UniqueBitmap strip(cell == design.size ? ::LoadBitmapW(fw::Module::Instance(), MAKEINTRESOURCEW(design.bitmap))
+                                               : DrawSizeCategoryStrip(which, cell).Release());
     fw::UniqueImageList list(::ImageList_Create(cell, cell, ILC_COLORDDB | ILC_MASK, 4, 0));
     if (list && strip) ::ImageList_AddMasked(list.Get(), strip.Get(), kSizeIconTransparent);
     return list;

@@ -42,8 +42,7 @@ std::wstring SpokenOutcome(const UploadOutcome& outcome, std::size_t queued) {
 void DialogAccessibility::Attach(HWND dialog, bool logFolded) {
     dialog_ = dialog;
     for (const SpokenControl& control : kSpoken) {
-        fw::SetAccessibleText(::GetDlgItem(dialog, control.id), control.name ? control.name : L"",
-                              control.description);
+        fw::SetAccessibleText(::GetDlgItem(dialog, control.id), control.name ? control.name : L"", control.description);
     }
     LogFolded(logFolded);
     fw::MarkLiveRegion(::GetDlgItem(dialog, IDC_UPLOAD_STATUS));

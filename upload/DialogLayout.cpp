@@ -72,8 +72,26 @@ void DialogLayout::Refit() {
     // first focus itself, and another window's focus is not the dialog's to take).
     if (::GetActiveWindow() != dialog_) return;
     HWND focus = ::GetFocus();
-    const bool onControl = focus && ::IsChild(dialog_, focus) && ::IsWindowVisible(focus);
+    const bool onControl = focus && ::IsChild(dialog_, focus) && ::IsWindowVisible(focus) &&
+                           (::GetWindowLongW(focus, GWL_STYLE) & WS_TABSTOP);
     if (!onControl) FocusVisibleControl();
+}
+
+bool DialogLayout::FocusableShows() const {
+    for (HWND child = ::GetWindow(dialog_, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        const LONG style = ::GetWindowLongW(child, GWL_STYLE);
+        if ((style & WS_VISIBLE) && (style & WS_TABSTOP) && !(style & WS_DISABLED)) return true;
+    }
+    return false;
+}
+
+bool DialogLayout::KeepsFocus(UINT msg, WPARAM wp) {
+    if (!dialog_ || FocusableShows()) return false;
+    if (msg == WM_ACTIVATE) {
+        if (LOWORD(wp) == WA_INACTIVE) return false;
+        if (!HIWORD(wp)) ::SetFocus(dialog_);  // not minimised
+    }
+    return true;
 }
 
 void DialogLayout::FocusVisibleControl() {

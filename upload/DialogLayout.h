@@ -21,9 +21,17 @@ public:
     // under it (124 pixels at 96 DPI), and the log leaves or rejoins the Tab order.
     void FoldLog(bool fold);
 
+    // The dialog is activated or given the focus (WM_ACTIVATE, WM_SETFOCUS): true when it keeps the
+    // focus itself, since none of its controls that take the focus shows (the dialog manager would
+    // give it to a status line); the message is then handled.
+    bool KeepsFocus(UINT msg, WPARAM wp);
+
     // The dialog manager has laid the dialog out for a new DPI: the status line, the fold and the
     // window's height follow.
     void AfterDpiChange();
+
+    // Whether a control that takes the focus (a Tab stop) shows.
+    bool FocusableShows() const;
 
 private:
     // The focus on a visible control: "S" when it shows, else "종료" when it shows, else the
@@ -36,9 +44,9 @@ private:
     void SetClientHeight(int height);
 
     HWND dialog_ = nullptr;
-    UINT dpi_ = 96;              // the DPI the lengths below are in
-    int statusRight_ = 0;        // the status line's right edge at its full width
-    int marginUnderLog_ = 0;     // from the log's bottom to the client area's
+    UINT dpi_ = 96;           // the DPI the lengths below are in
+    int statusRight_ = 0;     // the status line's right edge at its full width
+    int marginUnderLog_ = 0;  // from the log's bottom to the client area's
     bool folded_ = false;
 };
 

@@ -73,8 +73,8 @@ BOOL CFileUploadSlg::OnInitDialog() {
     SetStatus(L"Session Connecting...");
     OnToggleLog();  // the dialog starts with its log folded away
     // The dialog manager gives the focus to the first control of the Tab order that shows: "S"
-    // when it does (the log is folded away), else none, and the dialog keeps it.
-    return TRUE;
+    // when it does (the log is folded away). When none does, the dialog keeps it itself.
+    return m_layout.FocusableShows() ? TRUE : FALSE;
 }
 
 bool CFileUploadSlg::OnCommand(WORD id, WORD code, HWND control) {
@@ -117,6 +117,12 @@ bool CFileUploadSlg::OnMessage(UINT msg, WPARAM wp, LPARAM, INT_PTR* result) {
         return false;
     case kRelayoutMessage:
         m_layout.AfterDpiChange();
+        *result = 0;
+        return true;
+    case WM_ACTIVATE:
+    case WM_SETFOCUS:
+        // With no button to take the focus, the dialog keeps it itself.
+        if (!m_layout.KeepsFocus(msg, wp)) return false;
         *result = 0;
         return true;
     case WM_DESTROY:
