@@ -4,6 +4,7 @@
 #include "control/TovaloCtrl.h"
 
 #include "control/SizeIcons.h"
+#include "framework/AccessibleText.h"
 #include "framework/Dpi.h"
 
 #include <commctrl.h>
@@ -17,11 +18,14 @@ constexpr int kLargeIcon = 32;
 constexpr int kSmallIcon = 16;
 // The columns a user sees (the path and the byte count stay hidden, 0 wide).
 constexpr int kShownColumns = 3;
+constexpr wchar_t kListName[] = L"첨부할 파일 목록";
 
 }  // namespace
 
 void CTovaloCtrl::SetUpLooks() {
     HWND list = Hwnd();
+    // What a screen reader calls the list, unless the page names it (its rows it reads by name).
+    fw::SetAnnotatedName(list, kListName);
     // The list view's text colours as it made them, for when high contrast ends again.
     m_textColour = ListView_GetTextColor(list);
     m_textBackground = ListView_GetTextBkColor(list);

@@ -4,6 +4,7 @@
 #include "upload/FileUploadDlg.h"
 
 #include "control/Guids.h"
+#include "framework/AccessibleText.h"
 #include "framework/ClassFactory.h"
 #include "framework/Dpi.h"
 #include "framework/Module.h"
@@ -176,6 +177,7 @@ void CTovaloCtrl::OnDestroy() {
     // list view's own destruction would free them.
     ListView_SetImageList(Hwnd(), nullptr, LVSIL_SMALL);
     ListView_SetImageList(Hwnd(), nullptr, LVSIL_NORMAL);
+    fw::ClearAnnotatedName(Hwnd());
 }
 
 void CTovaloCtrl::OnDraw(HDC dc, const RECT& bounds) {

@@ -173,6 +173,19 @@ void AnnounceNameChange(HWND window) {
     ::NotifyWinEvent(kLiveRegionChanged, window, OBJID_CLIENT, CHILDID_SELF);
 }
 
+void SetAnnotatedName(HWND window, const wchar_t* name) {
+    const ComPtr<IAccPropServices> services = PropertyServices();
+    if (!services || !window || !name) return;
+    services->SetHwndPropStr(window, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, PROPID_ACC_NAME, name);
+}
+
+void ClearAnnotatedName(HWND window) {
+    const ComPtr<IAccPropServices> services = PropertyServices();
+    if (!services || !window) return;
+    const MSAAPROPID name = PROPID_ACC_NAME;
+    services->ClearHwndProps(window, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, &name, 1);
+}
+
 void MarkLiveRegion(HWND window) {
     const ComPtr<IAccPropServices> services = PropertyServices();
     if (!services || !window) return;

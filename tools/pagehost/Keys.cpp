@@ -14,9 +14,9 @@ struct Key {
     WORD code;
 };
 constexpr Key kKeys[] = {
-    {L"ctrl", VK_CONTROL}, {L"shift", VK_SHIFT}, {L"alt", VK_MENU}, {L"enter", VK_RETURN},
-    {L"delete", VK_DELETE}, {L"tab", VK_TAB},    {L"space", VK_SPACE}, {L"escape", VK_ESCAPE},
-    {L"up", VK_UP},         {L"down", VK_DOWN},  {L"home", VK_HOME},   {L"end", VK_END},
+    {L"ctrl", VK_CONTROL},  {L"shift", VK_SHIFT}, {L"alt", VK_MENU},    {L"enter", VK_RETURN},
+    {L"delete", VK_DELETE}, {L"tab", VK_TAB},     {L"space", VK_SPACE}, {L"escape", VK_ESCAPE},
+    {L"up", VK_UP},         {L"down", VK_DOWN},   {L"home", VK_HOME},   {L"end", VK_END},
 };
 
 WORD codeOf(const std::wstring& name) {
