@@ -177,7 +177,7 @@ void CTovaloCtrl::OnDestroy() {
     // list view's own destruction would free them.
     ListView_SetImageList(Hwnd(), nullptr, LVSIL_SMALL);
     ListView_SetImageList(Hwnd(), nullptr, LVSIL_NORMAL);
-    fw::ClearAnnotatedName(Hwnd());
+    fw::ClearAnnotations(Hwnd());
 }
 
 void CTovaloCtrl::OnDraw(HDC dc, const RECT& bounds) {

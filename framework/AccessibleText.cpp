@@ -10,6 +10,7 @@
 #include <commctrl.h>
 #include <oleacc.h>
 
+#include <iterator>
 #include <utility>
 
 namespace fw {
@@ -179,13 +180,6 @@ void SetAnnotatedName(HWND window, const wchar_t* name) {
     services->SetHwndPropStr(window, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, PROPID_ACC_NAME, name);
 }
 
-void ClearAnnotatedName(HWND window) {
-    const ComPtr<IAccPropServices> services = PropertyServices();
-    if (!services || !window) return;
-    const MSAAPROPID name = PROPID_ACC_NAME;
-    services->ClearHwndProps(window, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, &name, 1);
-}
-
 void MarkLiveRegion(HWND window) {
     const ComPtr<IAccPropServices> services = PropertyServices();
     if (!services || !window) return;
@@ -195,11 +189,12 @@ void MarkLiveRegion(HWND window) {
     services->SetHwndProp(window, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, kLiveSettingProperty, polite);
 }
 
-void ClearLiveRegion(HWND window) {
+void ClearAnnotations(HWND window) {
     const ComPtr<IAccPropServices> services = PropertyServices();
     if (!services || !window) return;
-    const MSAAPROPID live = kLiveSettingProperty;
-    services->ClearHwndProps(window, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, &live, 1);
+    const MSAAPROPID given[] = {PROPID_ACC_NAME, kLiveSettingProperty};
+    services->ClearHwndProps(window, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, given,
+                             static_cast<int>(std::size(given)));
 }
 
 }  // namespace fw

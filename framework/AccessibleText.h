@@ -24,13 +24,13 @@ void AnnounceNameChange(HWND window);
 // Names the window for accessibility clients through the system's annotations (IAccPropServices),
 // over whatever the system's own object for it says, where the window's own object must stay
 // the system's (a list view, whose rows and columns UI Automation reads through its own proxy).
-// Ends with ClearAnnotatedName, before the window goes.
 void SetAnnotatedName(HWND window, const wchar_t* name);
-void ClearAnnotatedName(HWND window);
 
 // Marks the window as a polite live region for UI Automation (Windows 8 and later): its changes
-// are read out without taking the focus. Ends with ClearLiveRegion, before the window goes.
+// are read out without taking the focus.
 void MarkLiveRegion(HWND window);
-void ClearLiveRegion(HWND window);
+
+// Takes back the annotations above, before the window goes.
+void ClearAnnotations(HWND window);
 
 }  // namespace fw

@@ -49,7 +49,7 @@ void DialogAccessibility::Attach(HWND dialog, bool logFolded) {
 }
 
 void DialogAccessibility::Detach() {
-    if (dialog_) fw::ClearLiveRegion(::GetDlgItem(dialog_, IDC_UPLOAD_STATUS));
+    if (dialog_) fw::ClearAnnotations(::GetDlgItem(dialog_, IDC_UPLOAD_STATUS));
     dialog_ = nullptr;
 }
 

@@ -308,12 +308,14 @@ Result uploadLog(const HostContext& context, const Args&) { return context.dialo
 
 Result uploadBars(const HostContext& context, const Args&) { return context.dialogs->upload().bars(); }
 
-// The rate line's texts, "|" between them.
-Result uploadRates(const HostContext& context, const Args&) {
+std::wstring joinedByBars(const std::vector<std::wstring>& texts) {
     std::wstring joined;
-    for (const std::wstring& text : context.dialogs->upload().rates()) joined += (joined.empty() ? L"" : L"|") + text;
+    for (const std::wstring& text : texts) joined += (joined.empty() ? L"" : L"|") + text;
     return joined;
 }
+
+// The rate line's texts, "|" between them.
+Result uploadRates(const HostContext& context, const Args&) { return joinedByBars(context.dialogs->upload().rates()); }
 
 Result uploadLongestAnswer(const HostContext& context, const Args&) {
     return context.dialogs->upload().longestAnswerMs();
@@ -323,11 +325,7 @@ Result uploadStopToEnd(const HostContext& context, const Args&) { return context
 
 // What a screen reader was told of the last upload dialog's status line, "|" between the texts.
 Result uploadSpoken(const HostContext& context, const Args&) {
-    std::wstring joined;
-    for (const std::wstring& text : context.dialogs->upload().spoken()) {
-        joined += (joined.empty() ? L"" : L"|") + text;
-    }
-    return joined;
+    return joinedByBars(context.dialogs->upload().spoken());
 }
 
 Result uploadControls(const HostContext& context, const Args&) {

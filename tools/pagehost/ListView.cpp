@@ -82,12 +82,8 @@ private:
 };
 
 // The pixels an image list draws for one index on white (nothing for an index it lacks), digested.
-std::uint64_t imagePixels(HIMAGELIST images, int index) {
-    Digest digest;
-    int width = 0, height = 0;
-    if (!images || !ImageList_GetIconSize(images, &width, &height) || width <= 0 || height <= 0) {
-        return digest.value();
-    }
+// A 32-bit bitmap of this size whose first row is its top one.
+BITMAPINFO topDownRgb(int width, int height) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = width;
@@ -95,6 +91,16 @@ std::uint64_t imagePixels(HIMAGELIST images, int index) {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
+
+std::uint64_t imagePixels(HIMAGELIST images, int index) {
+    Digest digest;
+    int width = 0, height = 0;
+    if (!images || !ImageList_GetIconSize(images, &width, &height) || width <= 0 || height <= 0) {
+        return digest.value();
+    }
+    const BITMAPINFO info = topDownRgb(width, height);
     void* bits = nullptr;
     HDC dc = CreateCompatibleDC(nullptr);
     HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
@@ -334,12 +340,7 @@ int ListView::headerInk(int column) const {
     std::vector<COLORREF> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
     const HDC screen = GetDC(header);
     const HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
+    const BITMAPINFO info = topDownRgb(width, height);
     void* bits = nullptr;
     const HBITMAP copy = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (copy && bits) {
