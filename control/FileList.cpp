@@ -159,18 +159,52 @@ void CTovaloCtrl::DeleteSelectedItem() {
     m_list.Arrange();
 }
 
+void CTovaloCtrl::OpenRow(const FileRow& row) {
+    // Compatibility: every double-click leaves the row's path column in the debug output (a
+    // server entry's too; the page host's tests read it). A server entry has no file to open.
+    const std::wstring path = row.path;
+    ::OutputDebugStringW(path.c_str());
+    if (!row.IsServerEntry()) {
+        ::ShellExecuteW(::GetDesktopWindow(), L"open", path.c_str(), nullptr, nullptr, SW_SHOWDEFAULT);
+    }
+}
+
 LRESULT CTovaloCtrl::OnLButtonDblClk(WPARAM wp, LPARAM lp) {
     if (!ListAcceptsChanges()) return 0;
     const FileRow* row = m_list.AtSelectionMark();
     if (!row) return 0;
-    // Compatibility: every double-click leaves the row's path column in the debug output (a
-    // server entry's too; the page host's tests read it). A server entry has no file to open.
-    const std::wstring path = row->path;
-    ::OutputDebugStringW(path.c_str());
-    if (!row->IsServerEntry()) {
-        ::ShellExecuteW(::GetDesktopWindow(), L"open", path.c_str(), nullptr, nullptr, SW_SHOWDEFAULT);
-    }
+    OpenRow(*row);
     return DefaultWindowProc(WM_LBUTTONDBLCLK, wp, lp);
+}
+
+// The keyboard's way to what the mouse and the page do: Ctrl+A selects every row, Delete removes
+// the selected ones as DeleteSelectedItem does, Enter opens the focused row as a double-click
+// does. None acts while an upload runs.
+LRESULT CTovaloCtrl::OnKeyDown(WPARAM key, LPARAM lp) {
+    const bool control = ::GetKeyState(VK_CONTROL) < 0 && ::GetKeyState(VK_MENU) >= 0;
+    switch (key) {
+    case 'A':
+        if (!control) break;
+        if (ListAcceptsChanges()) m_list.SelectAll();
+        return 0;
+    case VK_DELETE:
+        DeleteSelectedItem();
+        return 0;
+    case VK_RETURN:
+        if (!ListAcceptsChanges()) return 0;
+        if (const FileRow* row = m_list.AtFocus()) OpenRow(*row);
+        return 0;
+    default:
+        break;
+    }
+    return DefaultWindowProc(WM_KEYDOWN, key, lp);
+}
+
+bool CTovaloCtrl::TakesKey(const MSG& msg) const {
+    // A browser would take Ctrl+A for selecting its page, and Enter and Delete for its own.
+    const bool control = ::GetKeyState(VK_CONTROL) < 0;
+    return msg.wParam == VK_DELETE || msg.wParam == VK_RETURN || (control && msg.wParam == 'A') ||
+           fw::OleControl::TakesKey(msg);
 }
 
 }  // namespace tovalo

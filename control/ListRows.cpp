@@ -134,6 +134,16 @@ std::vector<std::size_t> FileListRows::Selected() {
 
 const FileRow* FileListRows::AtSelectionMark() const { return Shown(SelectionMark()); }
 
+const FileRow* FileListRows::AtFocus() const {
+    if (!list_) return nullptr;
+    return Shown(static_cast<int>(::SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED)));
+}
+
+void FileListRows::SelectAll() {
+    Show();
+    if (list_ && shown_ > 0) SetState(list_, -1, LVIS_SELECTED, LVIS_SELECTED);
+}
+
 int FileListRows::NextSelected(int from) const {
     if (!list_) return -1;
     return static_cast<int>(
@@ -164,6 +174,9 @@ LRESULT FileListRows::Answer(NMHDR* notification) const {
         return 0;
     case LVN_ODFINDITEMW:
         return Find(*reinterpret_cast<const NMLVFINDITEMW*>(notification));
+    case LVN_GETINFOTIPW:
+        DescribeTip(*reinterpret_cast<NMLVGETINFOTIPW*>(notification));
+        return 0;
     default:
         return 0;
     }
@@ -179,6 +192,14 @@ void FileListRows::Describe(LVITEMW& item) const {
     // again with a larger buffer when the text filled it.
     const std::wstring text = row->Text(static_cast<Column>(item.iSubItem));
     ::lstrcpynW(item.pszText, text.c_str(), item.cchTextMax);
+}
+
+void FileListRows::DescribeTip(NMLVGETINFOTIPW& tip) const {
+    const FileRow* row = Shown(tip.iItem);
+    if (!row || !tip.pszText || tip.cchTextMax <= 0) return;
+    // A server entry's path column is the page's reference, nothing a user can find.
+    const std::wstring text = row->IsServerEntry() ? row->name : row->name + L"\n" + row->path;
+    ::lstrcpynW(tip.pszText, text.c_str(), tip.cchTextMax);
 }
 
 int FileListRows::Find(const NMLVFINDITEMW& find) const {

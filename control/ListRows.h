@@ -2,10 +2,10 @@
 // added, removed, cleared and given their looks here, and the list view is kept in step in the same
 // call. The list view is an owner-data one, which holds no rows of its own: it is told how many
 // there are and asks for what it shows, texts and images (LVN_GETDISPINFO) and the row whose name a
-// typed text starts (LVN_ODFINDITEM); so a folder load costs the list view nothing per row, in any
-// view. The selection, the focus and the selection mark are the list view's own; this keeps them on
-// the rows they were on as rows come in at the top. Every list-view message about rows lives here.
-// Texts are wide, so a name or path keeps every character whatever the system's code page.
+// typed text starts (LVN_ODFINDITEM), and the tip over a row (LVN_GETINFOTIP); so a folder load
+// costs the list view nothing per row, in any view. The selection, the focus and the selection mark are the list view's
+// own; this keeps them on the rows they were on as rows come in at the top. Every list-view message about rows lives
+// here. Texts are wide, so a name or path keeps every character whatever the system's code page.
 #pragma once
 
 #include "control/FileRows.h"
@@ -73,6 +73,10 @@ public:
     std::vector<std::size_t> Selected();
     // The row at the selection mark (the row a click or the page selected last), or nullptr.
     const FileRow* AtSelectionMark() const;
+    // The row with the focus (the one the keyboard acts on), or nullptr.
+    const FileRow* AtFocus() const;
+    // Every row selected (the list view is told of every row first).
+    void SelectAll();
 
     // Tells the list view of every row and lays the items out again (icon view): a row the list
     // view has just been told of has no place of its own until then.
@@ -94,6 +98,8 @@ private:
     // The model's row shown at this index, or nullptr.
     const FileRow* Shown(int row) const;
     void Describe(LVITEMW& item) const;
+    // The tip shown over a row: its whole name, and a local file's path under it.
+    void DescribeTip(NMLVGETINFOTIPW& tip) const;
     int Find(const NMLVFINDITEMW& find) const;
 
     FileRows rows_;

@@ -1,6 +1,7 @@
 // CSkinHeaderCtrl: the flat-skinned column header of the control's list (see SkinHeaderCtrl.h).
 #include "control/SkinHeaderCtrl.h"
 
+#include "framework/Dpi.h"
 #include "framework/Module.h"
 #include "framework/Raii.h"
 #include "res/resource.h"
@@ -8,11 +9,16 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 namespace tovalo {
 namespace {
 
 constexpr UINT_PTR kSubclassId = 0x5348;  // "SH"
+// Sizes at 96 DPI.
 constexpr int kBandHeight = 12;
+constexpr int kEdgeWidth = 2;
+constexpr int kFontHeight = 12;
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 // The line between two columns: the skin itself is white, so the columns are told apart by it.
 constexpr COLORREF kSeparator = RGB(160, 160, 160);
@@ -39,8 +45,39 @@ void FillColour(HDC canvas, const RECT& rect, COLORREF colour) {
     if (brush) ::FillRect(canvas, &rect, static_cast<HBRUSH>(brush.Get()));
 }
 
+// A paint's pixel sizes, colours and skin: the skin's bitmaps are white, so under high contrast
+// they are left out and the band keeps the system's button colour.
+struct Skin {
+    HDC source;
+    HBITMAP first;
+    HBITMAP middle;
+    HBITMAP right;
+    int band;
+    int edge;
+    int line;  // one pixel at 96 DPI
+    COLORREF background;
+    COLORREF separator;
+    bool highContrast;
+    COLORREF text;
+};
+
+Skin SkinFor(const HeaderLooks& looks, HDC source, HBITMAP first, HBITMAP middle, HBITMAP right) {
+    const bool contrast = looks.highContrast;
+    return {source,
+            contrast ? nullptr : first,
+            contrast ? nullptr : middle,
+            contrast ? nullptr : right,
+            fw::Scaled(kBandHeight, looks.dpi),
+            fw::Scaled(kEdgeWidth, looks.dpi),
+            std::max(1, fw::Scaled(1, looks.dpi)),
+            contrast ? ::GetSysColor(COLOR_BTNFACE) : kWhite,
+            contrast ? ::GetSysColor(COLOR_BTNTEXT) : kSeparator,
+            contrast,
+            ::GetSysColor(COLOR_BTNTEXT)};
+}
+
 // One column: its edges from the skin, its title centred in the band.
-void PaintItem(HWND header, int index, HDC canvas, HDC source, HBITMAP first, HBITMAP middle, HBITMAP right) {
+void PaintItem(HWND header, int index, HDC canvas, const Skin& skin, HFONT font) {
     RECT r{};
     if (!::SendMessageW(header, HDM_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&r))) return;
     char title[kTitleBytes] = {};
@@ -51,36 +88,43 @@ void PaintItem(HWND header, int index, HDC canvas, HDC source, HBITMAP first, HB
     ::SendMessageA(header, HDM_GETITEMA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
 
     if (item.iOrder == 0) {
-        DrawSkin(canvas, source, first, r.left, r.top, 2, kBandHeight);
+        DrawSkin(canvas, skin.source, skin.first, r.left, r.top, skin.edge, skin.band);
     } else {
-        FillColour(canvas, RECT{r.left - 1, r.top, r.left + 1, r.top + kBandHeight}, kSeparator);
-        DrawSkin(canvas, source, middle, r.left + 1, r.top, 1, kBandHeight);
+        FillColour(canvas, RECT{r.left - skin.line, r.top, r.left - skin.line + skin.edge, r.top + skin.band},
+                   skin.separator);
+        DrawSkin(canvas, skin.source, skin.middle, r.left - skin.line + skin.edge, r.top, skin.line, skin.band);
     }
-    DrawSkin(canvas, source, middle, r.left + 2, 0, r.right - r.left - 4, 1);
-    DrawSkin(canvas, source, right, r.right - 2, 0, 2, kBandHeight);
+    DrawSkin(canvas, skin.source, skin.middle, r.left + skin.edge, 0, r.right - r.left - 2 * skin.edge, skin.line);
+    DrawSkin(canvas, skin.source, skin.right, r.right - skin.edge, 0, skin.edge, skin.band);
 
-    // A font per item and paint, as cheap as the header is small.
-    fw::UniqueGdiObject font(::CreateFontW(kBandHeight, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, L"굴림"));
-    fw::SelectObjectScope selected(canvas, font ? font.Get() : ::GetStockObject(DEFAULT_GUI_FONT));
+    fw::SelectObjectScope selected(canvas, font ? static_cast<HGDIOBJ>(font) : ::GetStockObject(DEFAULT_GUI_FONT));
     ::SetBkMode(canvas, TRANSPARENT);
-    RECT text{r.left + 2, r.top + 2, r.right - 2, r.bottom - 2};
+    // Off high contrast the titles keep the canvas's own text colour, as they always had.
+    if (skin.highContrast) ::SetTextColor(canvas, skin.text);
+    RECT text{r.left + skin.edge, r.top + skin.edge, r.right - skin.edge, r.bottom - skin.edge};
     ::DrawTextA(canvas, title, -1, &text, DT_SINGLELINE | DT_CENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
 }
 
 }  // namespace
 
-void PaintSkinnedHeader(HWND header, HDC dc, const RECT& client) {
+HeaderLooks LooksOf(HWND header) { return {fw::DpiOf(header), fw::HighContrastOn()}; }
+
+void PaintSkinnedHeader(HWND header, HDC dc, const RECT& client, const HeaderLooks& looks) {
     CMemDC canvas(dc, client);
     HDC target = canvas.Get() ? canvas.Get() : dc;
     fw::UniqueDc source(::CreateCompatibleDC(dc));
     if (!source) return;
-    FillColour(target, client, kWhite);
     fw::UniqueBitmap first = LoadSkin(IDB_HEADER_FIRST);
     fw::UniqueBitmap middle = LoadSkin(IDB_HEADER_MIDDLE);
     fw::UniqueBitmap right = LoadSkin(IDB_HEADER_RIGHT);
-    DrawSkin(target, source.Get(), middle.Get(), client.left + 2, 0, client.right - client.left, kBandHeight);
+    const Skin skin = SkinFor(looks, source.Get(), first.Get(), middle.Get(), right.Get());
+    FillColour(target, client, skin.background);
+    DrawSkin(target, source.Get(), skin.middle, client.left + skin.edge, 0, client.right - client.left, skin.band);
+    // One font for every title of a paint, its height scaled with the band.
+    fw::UniqueGdiObject font(
+        ::CreateFontW(fw::Scaled(kFontHeight, looks.dpi), 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, L"굴림"));
     const int count = static_cast<int>(::SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) PaintItem(header, i, target, source.Get(), first.Get(), middle.Get(), right.Get());
+    for (int i = 0; i < count; ++i) PaintItem(header, i, target, skin, static_cast<HFONT>(font.Get()));
 }
 
 CSkinHeaderCtrl::~CSkinHeaderCtrl() { Detach(); }
@@ -116,7 +160,7 @@ LRESULT CSkinHeaderCtrl::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_PRINTCLIENT: {
         RECT client{};
         ::GetClientRect(m_hwnd, &client);
-        PaintSkinnedHeader(m_hwnd, reinterpret_cast<HDC>(wp), client);
+        PaintSkinnedHeader(m_hwnd, reinterpret_cast<HDC>(wp), client, LooksOf(m_hwnd));
         return 0;
     }
     case WM_ERASEBKGND:
@@ -133,7 +177,7 @@ void CSkinHeaderCtrl::OnPaint() {
     if (dc) {
         RECT client{};
         ::GetClientRect(m_hwnd, &client);
-        PaintSkinnedHeader(m_hwnd, dc, client);
+        PaintSkinnedHeader(m_hwnd, dc, client, LooksOf(m_hwnd));
     }
     ::EndPaint(m_hwnd, &paint);
 }

@@ -4,7 +4,9 @@
 #include "upload/FileUploadDlg.h"
 
 #include "control/Guids.h"
+#include "framework/AccessibleText.h"
 #include "framework/ClassFactory.h"
+#include "framework/Dpi.h"
 #include "framework/Module.h"
 #include "framework/Text.h"
 #include "res/resource.h"
@@ -25,7 +27,8 @@ const fw::ControlClass kControlClass = {
     kLibMinor,        kMiscStatus,  IDS_TOVALO,         kPropertyPages,  kVerbs,
 };
 
-// The list's columns: name, type, size text, then two hidden ones (path, size in bytes).
+// The list's columns: name, type, size text, then two hidden ones (path, size in bytes). Widths
+// at 96 DPI.
 struct Column {
     const wchar_t* header;
     int format;
@@ -35,17 +38,6 @@ const Column kColumns[] = {
     {L"이름", LVCFMT_LEFT, 220}, {L"형식", LVCFMT_LEFT, 150}, {L"크기", LVCFMT_RIGHT, 100},
     {L"", LVCFMT_RIGHT, 0},      {L"", LVCFMT_RIGHT, 0},
 };
-
-constexpr COLORREF kWhite = RGB(255, 255, 255);
-constexpr COLORREF kTransparent = RGB(127, 127, 127);
-
-// An image list of four size-category cells cut from a bitmap resource.
-fw::UniqueImageList LoadCategoryImages(UINT bitmapId, int cell) {
-    fw::UniqueBitmap bitmap(::LoadBitmapW(fw::Module::Instance(), MAKEINTRESOURCEW(bitmapId)));
-    fw::UniqueImageList list(::ImageList_Create(cell, cell, ILC_COLORDDB | ILC_MASK, 4, 0));
-    if (list && bitmap) ::ImageList_AddMasked(list.Get(), bitmap.Get(), kTransparent);
-    return list;
-}
 
 // A copy of one of the shell's system image lists; the shell's own list is only borrowed.
 fw::UniqueImageList CopyShellImages(UINT sizeFlag) {
@@ -105,6 +97,25 @@ LRESULT CTovaloCtrl::OnWindowMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return DefaultWindowProc(msg, wp, lp);
     case WM_LBUTTONDBLCLK:
         return OnLButtonDblClk(wp, lp);
+    case WM_KEYDOWN:
+        return OnKeyDown(wp, lp);
+    case WM_GETDLGCODE: {
+        // Enter opens the focused file, also where a dialog's keyboard handling holds the list.
+        const auto* key = reinterpret_cast<const MSG*>(lp);
+        const LRESULT code = DefaultWindowProc(msg, wp, lp);
+        return key && key->message == WM_KEYDOWN && key->wParam == VK_RETURN ? code | DLGC_WANTMESSAGE : code;
+    }
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+    case WM_THEMECHANGED:
+        FollowDisplay(true);
+        return DefaultWindowProc(msg, wp, lp);
+    case WM_PAINT:
+    case WM_DISPLAYCHANGE:
+    case WM_WINDOWPOSCHANGED:
+    case fw::kDpiChangedAfterParent:
+        FollowDisplay(false);
+        return DefaultWindowProc(msg, wp, lp);
     case WM_TIMER:
         return OnTimer(wp, lp);
     case OCM_COMMAND:
@@ -126,11 +137,12 @@ LRESULT CTovaloCtrl::OnCreate(CREATESTRUCTW* cs) {
     ::InitCommonControls();
     if (DefaultWindowProc(WM_CREATE, 0, reinterpret_cast<LPARAM>(cs)) == -1) return -1;
     HWND list = Hwnd();
-    ListView_SetBkColor(list, kWhite);
-    ListView_SetExtendedListViewStyleEx(list, 0, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+    // A cut name is shown whole, with its path, under the pointer.
+    ListView_SetExtendedListViewStyleEx(list, 0,
+                                        LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP | LVS_EX_INFOTIP);
 
-    m_ilCustomLarge = LoadCategoryImages(IDB_SIZE_LARGE, 32);
-    m_ilCustomSmall = LoadCategoryImages(IDB_SIZE_SMALL, 16);
+    m_dpi = fw::DpiOf(list);
+    LoadSizeIcons();
     m_ilShellSmall = CopyShellImages(SHGFI_SMALLICON);
     ListView_SetImageList(list, m_ilShellSmall.Get(), LVSIL_SMALL);
     m_ilShellLarge = CopyShellImages(0);
@@ -143,10 +155,11 @@ LRESULT CTovaloCtrl::OnCreate(CREATESTRUCTW* cs) {
         LVCOLUMNA column{};
         column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
         column.fmt = kColumns[i].format;
-        column.cx = kColumns[i].width;
+        column.cx = fw::Scaled(kColumns[i].width, m_dpi);
         column.pszText = header.data();
         ::SendMessageA(list, LVM_INSERTCOLUMNA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
     }
+    SetUpLooks();
     m_list.Attach(list);
     m_fileDrop.Register(list, [this] { return AcceptsDrops(); });
     return 0;
@@ -164,6 +177,7 @@ void CTovaloCtrl::OnDestroy() {
     // list view's own destruction would free them.
     ListView_SetImageList(Hwnd(), nullptr, LVSIL_SMALL);
     ListView_SetImageList(Hwnd(), nullptr, LVSIL_NORMAL);
+    fw::ClearAnnotations(Hwnd());
 }
 
 void CTovaloCtrl::OnDraw(HDC dc, const RECT& bounds) {

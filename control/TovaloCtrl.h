@@ -54,7 +54,9 @@ private:
     LRESULT OnCreate(CREATESTRUCTW* cs);
     void OnDestroy();
     LRESULT OnLButtonDblClk(WPARAM wp, LPARAM lp);  // file list: open the row's file
+    LRESULT OnKeyDown(WPARAM key, LPARAM lp);       // file list: Ctrl+A, Delete, Enter
     LRESULT OnTimer(WPARAM wp, LPARAM lp);          // server entries: the refresh pass
+    bool TakesKey(const MSG& msg) const override;
 
     // Members of the scripting surface whose work lives in their own files.
     void AboutBox();
@@ -82,12 +84,25 @@ private:
     bool AddLocalFile(const std::wstring& path, bool quiet);
     void LoadFolder(const std::wstring& folder);
     bool BrowseForFolder(std::wstring& path, const wchar_t* title, int rootCsidl, UINT flags);
+    // Opens a local file with its program, as a double-click or Enter on its row does.
+    void OpenRow(const FileRow& row);
     // A message box of the file list; inside a batch the list is drawn first, so that the user
     // sees the rows the message speaks of.
     void Tell(const wchar_t* text);
     // Whether the list takes changes now: it has its window, and no upload is running (an upload
     // hands over the rows it found and must not see them change).
     bool ListAcceptsChanges() const { return !m_uploading && Hwnd() != nullptr; }
+
+    // The list's looks on this display (ListLooks.cpp): its pixel sizes at the window's DPI (the
+    // column widths, the size-category icons; the header scales itself as it paints) and its
+    // colours, the user's when high contrast is on. Checked whenever the list paints or hears of a
+    // change of the display, so that a move to a monitor of another DPI and a change of the
+    // contrast show at once however the container passes them on.
+    void SetUpLooks();
+    void FollowDisplay(bool coloursChanged);
+    void ScaleColumns(UINT from, UINT to);
+    void LoadSizeIcons();
+    void ApplyColours();
 
     // Server entries (ServerEntries.cpp).
     void ParseFileShow(const std::string& text, bool timerPass);
@@ -111,6 +126,10 @@ private:
     fw::UniqueImageList m_ilCustomSmall;
     fw::UniqueImageList m_ilShellLarge;
     fw::UniqueImageList m_ilShellSmall;
+    UINT m_dpi = 0;  // the DPI the columns and the size-category icons are sized for
+    bool m_highContrast = false;
+    COLORREF m_textColour = CLR_DEFAULT;  // the list view's own, for when high contrast ends
+    COLORREF m_textBackground = CLR_DEFAULT;
     std::string m_ftpHost;
     std::uint32_t m_ftpPort = 21;
     std::string m_ftpId;

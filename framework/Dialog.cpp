@@ -1,15 +1,16 @@
 // Modal dialogs and message boxes.
 #include "framework/Dialog.h"
 
+#include "framework/Dpi.h"
 #include "framework/Module.h"
 #include "framework/Text.h"
+
+#include <optional>
 
 namespace fw {
 
 INT_PTR Dialog::RunModal() {
-    if (!::CreateDialogParamW(Module::Instance(), MAKEINTRESOURCEW(templateId_), parent_, Proc,
-                              reinterpret_cast<LPARAM>(this)))
-        return -1;
+    if (!Create()) return -1;
     // As the system's own modal loop does it: the owner takes no input while the dialog runs. The
     // loop is ours so that a dialog hears of WM_QUIT before it is destroyed.
     const bool ownerDisabled = parent_ && ::IsWindowEnabled(parent_) && !::EnableWindow(parent_, FALSE);
@@ -34,6 +35,15 @@ INT_PTR Dialog::RunModal() {
     if (ownerDisabled && ::IsWindow(parent_)) ::EnableWindow(parent_, TRUE);
     if (hwnd_) ::DestroyWindow(hwnd_);
     return result_;
+}
+
+bool Dialog::Create() {
+    // The awareness a window is made with is its own for life; the thread's goes back at once, so
+    // that nothing else this thread runs meanwhile sees it changed.
+    std::optional<PerMonitorDpiScope> perMonitor;
+    if (followMonitorDpi_) perMonitor.emplace();
+    return ::CreateDialogParamW(Module::Instance(), MAKEINTRESOURCEW(templateId_), parent_, Proc,
+                                reinterpret_cast<LPARAM>(this)) != nullptr;
 }
 
 bool Dialog::OnCommand(WORD id, WORD, HWND) {

@@ -34,8 +34,12 @@ protected:
 
     void End(INT_PTR result);
     HWND Hwnd() const { return hwnd_; }
+    // The dialog is made to follow the DPI of its monitor, whatever the process's awareness: the
+    // dialog manager lays it out again when it moves to another (see PerMonitorDpiScope).
+    void FollowMonitorDpi() { followMonitorDpi_ = true; }
 
 private:
+    bool Create();
     static INT_PTR CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     INT_PTR Handle(UINT msg, WPARAM wp, LPARAM lp);
 
@@ -44,6 +48,7 @@ private:
     HWND hwnd_ = nullptr;
     INT_PTR result_ = IDCANCEL;
     bool ended_ = false;
+    bool followMonitorDpi_ = false;
 };
 
 // A message box captioned with the module's name, owned by the active window of the thread.

@@ -141,6 +141,9 @@ protected:
     // Messages of the control's window; the default passes them to the superclassed class.
     virtual LRESULT OnWindowMessage(UINT msg, WPARAM wp, LPARAM lp) { return DefaultWindowProc(msg, wp, lp); }
     LRESULT DefaultWindowProc(UINT msg, WPARAM wp, LPARAM lp) { return CallBase(hwnd_, msg, wp, lp); }
+    // Whether a key the user pressed in the control's window is the control's rather than the
+    // container's (TranslateAccelerator): by default the keys that move within it.
+    virtual bool TakesKey(const MSG& msg) const;
     // Paints the control into dc within bounds (used when a container asks for a drawing).
     virtual void OnDraw(HDC dc, const RECT& bounds);
     // Runs the superclassed window's own painting into dc, offset to bounds.

@@ -160,11 +160,17 @@ void OleControl::OnFocusOrClick() {
 
 STDMETHODIMP OleControl::TranslateAccelerator(LPMSG msg) {
     // Browsers offer every key to the UI-active object first and treat what it declines as their
-    // own navigation keys (arrows and paging scroll the page). Keys that move within the control
+    // own keys (arrows and paging scroll the page, Ctrl+A selects it). The control's keys
     // therefore go straight to its window; Tab and the rest stay with the container.
     if (!msg || !hwnd_ || (msg->hwnd != hwnd_ && !::IsChild(hwnd_, msg->hwnd))) return S_FALSE;
     if (msg->message != WM_KEYDOWN && msg->message != WM_KEYUP) return S_FALSE;
-    switch (msg->wParam) {
+    if (!TakesKey(*msg)) return S_FALSE;
+    ::SendMessageW(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+    return S_OK;
+}
+
+bool OleControl::TakesKey(const MSG& msg) const {
+    switch (msg.wParam) {
     case VK_UP:
     case VK_DOWN:
     case VK_LEFT:
@@ -173,10 +179,9 @@ STDMETHODIMP OleControl::TranslateAccelerator(LPMSG msg) {
     case VK_END:
     case VK_PRIOR:
     case VK_NEXT:
-        ::SendMessageW(msg->hwnd, msg->message, msg->wParam, msg->lParam);
-        return S_OK;
+        return true;
     default:
-        return S_FALSE;
+        return false;
     }
 }
 

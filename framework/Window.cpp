@@ -135,6 +135,12 @@ LRESULT CALLBACK ReflectorProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SETFOCUS:
         if (HWND held = ::GetWindow(hwnd, GW_CHILD)) ::SetFocus(held);
         return 0;
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+        // Only top-level windows hear of new colours or settings (high contrast); containers
+        // pass them down to their children, and the held window must hear them too.
+        if (HWND held = ::GetWindow(hwnd, GW_CHILD)) ::SendMessageW(held, msg, wp, lp);
+        break;
     case WM_ERASEBKGND:
         return TRUE;  // the child covers every pixel
     default:

@@ -7,6 +7,7 @@
 #include "upload/SessionServices.h"
 #include "upload/UploadSession.h"
 
+#include "framework/Dpi.h"
 #include "res/resource.h"
 
 #include <commctrl.h>
@@ -21,8 +22,8 @@ constexpr UINT_PTR kSessionTimer = 256;
 constexpr UINT kSessionDelayMs = 1000;
 // The session's events are waiting (posted by CDialogView).
 constexpr UINT kSessionMessage = WM_APP + 0x20;
-// How much the log area adds to the window's height, in pixels.
-constexpr int kLogHeight = 124;
+// The dialog moved to a monitor of another DPI and the dialog manager laid it out anew.
+constexpr UINT kRelayoutMessage = WM_APP + 0x21;
 // The log keeps this much text at most: what a user reads back of a long session, and a bound on
 // what showing it costs the edit control.
 constexpr std::size_t kLogLimit = 64 * 1024;
@@ -36,7 +37,9 @@ constexpr ULONGLONG kRateStaleMs = RateMeter::kWindowMicros / 1000;
 }  // namespace
 
 CFileUploadSlg::CFileUploadSlg(UploadRequest request, HWND parent)
-    : fw::Dialog(IDD_FILE_UPLOAD, parent), m_request(std::move(request)) {}
+    : fw::Dialog(IDD_FILE_UPLOAD, parent), m_request(std::move(request)) {
+    FollowMonitorDpi();
+}
 
 CFileUploadSlg::~CFileUploadSlg() {
     if (m_view) m_view->Detach();
@@ -48,6 +51,7 @@ UploadOutcome CFileUploadSlg::Outcome() const {
 }
 
 BOOL CFileUploadSlg::OnInitDialog() {
+    m_layout.Attach(Hwnd());
     const bool logButtons = m_bShowLogButton != 0;
     ShowItem(IDC_UPLOAD_TOGGLE_LOG, logButtons);
     ShowItem(IDC_UPLOAD_STOP, logButtons);
@@ -62,9 +66,12 @@ BOOL CFileUploadSlg::OnInitDialog() {
 
     m_view = std::make_shared<CDialogView>(Hwnd(), kSessionMessage);
     ::SetTimer(Hwnd(), kSessionTimer, kSessionDelayMs, nullptr);
+    m_access.Attach(Hwnd(), m_bLogHidden);
     SetStatus(L"Session Connecting...");
     OnToggleLog();  // the dialog starts with its log folded away
-    return TRUE;
+    // The dialog manager gives the focus to the first control of the Tab order that shows: "S"
+    // when it does (the log is folded away). When none does, the dialog keeps it itself.
+    return m_layout.FocusableShows() ? TRUE : FALSE;
 }
 
 bool CFileUploadSlg::OnCommand(WORD id, WORD code, HWND control) {
@@ -99,6 +106,20 @@ bool CFileUploadSlg::OnMessage(UINT msg, WPARAM wp, LPARAM, INT_PTR* result) {
         return true;
     case kSessionMessage:
         OnSessionEvents();
+        *result = 0;
+        return true;
+    case fw::kDpiChanged:
+        // The dialog manager scales the dialog first; what it does not know follows.
+        ::PostMessageW(Hwnd(), kRelayoutMessage, 0, 0);
+        return false;
+    case kRelayoutMessage:
+        m_layout.AfterDpiChange();
+        *result = 0;
+        return true;
+    case WM_ACTIVATE:
+    case WM_SETFOCUS:
+        // With no button to take the focus, the dialog keeps it itself.
+        if (!m_layout.KeepsFocus(msg, wp)) return false;
         *result = 0;
         return true;
     case WM_DESTROY:
@@ -163,6 +184,7 @@ void CFileUploadSlg::OnQuit() {
 // Destroyed, maybe from outside (by its owner, the page's window): the session stops as it would
 // for "S", and nothing more is shown.
 void CFileUploadSlg::OnDestroy() {
+    m_access.Detach();
     m_goingAway = true;
     if (StopSession(StopReason::kPageGone)) m_ended = true;
     if (m_view) m_view->Detach();
@@ -228,6 +250,7 @@ void CFileUploadSlg::Show(const ViewEvent& event) {
 }
 
 void CFileUploadSlg::End(const UploadOutcome& outcome) {
+    m_access.Ended(outcome, m_request.files.size());
     m_ended = true;
     ShowLog();
     if (outcome.connectFailed) {
@@ -267,11 +290,9 @@ bool CFileUploadSlg::OnSysCommand(WPARAM command) {
 }
 
 void CFileUploadSlg::OnToggleLog() {
-    RECT rect{};
-    ::GetWindowRect(Hwnd(), &rect);
-    const int height = rect.bottom - rect.top + (m_bLogHidden ? kLogHeight : -kLogHeight);
     m_bLogHidden = !m_bLogHidden;
-    ::MoveWindow(Hwnd(), rect.left, rect.top, rect.right - rect.left, height, TRUE);
+    m_layout.FoldLog(m_bLogHidden);
+    m_access.LogFolded(m_bLogHidden);
     ShowLog();
 }
 
@@ -285,8 +306,12 @@ void CFileUploadSlg::CloseSelf() { OnCancel(); }
 
 void CFileUploadSlg::SetStatus(std::wstring_view text) {
     ::SetDlgItemTextW(Hwnd(), IDC_UPLOAD_STATUS, std::wstring(text).c_str());
+    m_access.StatusShown(text);
 }
 
-void CFileUploadSlg::ShowItem(int id, bool show) { ::ShowWindow(::GetDlgItem(Hwnd(), id), show ? SW_SHOW : SW_HIDE); }
+void CFileUploadSlg::ShowItem(int id, bool show) {
+    ::ShowWindow(::GetDlgItem(Hwnd(), id), show ? SW_SHOW : SW_HIDE);
+    m_layout.Refit();  // the status line clear of the buttons that show, the focus on one of them
+}
 
 }  // namespace tovalo::upload

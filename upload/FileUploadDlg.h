@@ -7,6 +7,8 @@
 #pragma once
 
 #include "framework/Dialog.h"
+#include "upload/DialogAccessibility.h"
+#include "upload/DialogLayout.h"
 #include "upload/UploadTypes.h"
 
 #include <windows.h>
@@ -82,6 +84,8 @@ private:
     ULONGLONG m_rateToldAt = 0;         // when a figure or a file last came; 0: the line shows the stillness
     HWND m_ctlFileProgress = nullptr;   // 203: the current file, 0 to 100
     HWND m_ctlTotalProgress = nullptr;  // 201: the whole queue, one step per file
+    DialogLayout m_layout;
+    DialogAccessibility m_access;
 };
 
 }  // namespace tovalo::upload

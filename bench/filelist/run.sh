@@ -4,7 +4,9 @@
 # process; with the memory and the deletes of the listed rows.
 # Prints figures; never judges. Usage: run.sh [NATIVE_BUILD_DIR]; the Windows build is
 # TOVALO_WIN_BUILD (default build/win) and is made when missing. FILELIST_BENCH_COUNTS overrides the
-# folder sizes ("1000 10000 50000"), FILELIST_BENCH_ROUNDS the runs each figure is the best of (3).
+# folder sizes ("1000 10000 50000"), FILELIST_BENCH_ROUNDS the runs each figure is the best of (3),
+# FILELIST_BENCH_DPIS the screens' dots per inch it runs on in turn ("96 192": each other than 96 in a
+# copy of the Wine prefix, scripts/lib/wine-dpi.sh).
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -16,8 +18,7 @@ fi
 [[ -f $bench ]] || { echo "filelist bench: $bench is missing; build $win first" >&2; exit 1; }
 
 source "$root/scripts/lib/wine-env.sh"
-wine_env_start
-wine_register_ocx "$win/Tovalo.ocx" || exit 1
+source "$root/scripts/lib/wine-dpi.sh"
 # The folders are made once and kept beside the build for the next run.
 work=$win/bench-filelist
 mkdir -p "$work"
@@ -36,6 +37,15 @@ for count in map(int, sys.argv[2:]):
             with open(path, "wb") as f:
                 f.write(b"x")
 PY
-echo "LoadDirFiles against bare fills of the same view with the same file and shell calls, redraw held:"
-# A bound on the whole run: a message box nobody answers would otherwise wait for ever.
-timeout "${FILELIST_BENCH_TIMEOUT:-1800}" wine "$bench" "$(wine_path "$work")" "${counts[@]}" | tr -d '\r'
+main_prefix=$WINEPREFIX
+for dpi in ${FILELIST_BENCH_DPIS:-96 192}; do
+  # Each screen a Wine environment of its own, stopped before the next starts.
+  (
+    if [ "$dpi" != 96 ]; then wine_dpi_prefix "$main_prefix" "$dpi"; fi
+    wine_env_start
+    wine_register_ocx "$win/Tovalo.ocx" || exit 1
+    echo "At $dpi dots per inch: LoadDirFiles against bare fills of the same view with the same file and shell calls, redraw held:"
+    # A bound on the whole run: a message box nobody answers would otherwise wait for ever.
+    timeout "${FILELIST_BENCH_TIMEOUT:-1800}" wine "$bench" "$(wine_path "$work")" "${counts[@]}" | tr -d '\r'
+  )
+done

@@ -1,5 +1,8 @@
-// The module's resources: strings, bitmaps with four distinct size-category cells, icon, dialogs.
+// The module's resources: strings, bitmaps with four distinct size-category cells (drawn by the
+// control at other sizes from the same shapes), icon, dialogs.
 #include "tests/win/TestSupport.h"
+
+#include "control/SizeIcons.h"
 
 #include <set>
 
@@ -64,6 +67,40 @@ TEST_F(OcxResources, Bitmaps) {
             distinct.insert(pixels);
         }
         EXPECT_EQ(distinct.size(), static_cast<size_t>(c.cells)) << "the cells must differ";
+    }
+}
+
+// The control draws the size-category icons at other display scales from the shapes the bitmaps
+// were made of: at the bitmaps' own size the drawing is the bitmap, and at twice it every pixel
+// is doubled, so the icons look alike at every scale.
+TEST_F(OcxResources, SizeIconsDrawnAsTheBitmapsAtEveryScale) {
+    const struct {
+        UINT id;
+        tovalo::SizeIconDesign design;
+        int size;
+    } cases[] = {{201, tovalo::SizeIconDesign::kLarge, 32}, {202, tovalo::SizeIconDesign::kSmall, 16}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.id);
+        fw::UniqueBitmap bitmap(static_cast<HBITMAP>(
+            ::LoadImageW(module_, MAKEINTRESOURCEW(c.id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+        const fw::UniqueBitmap same = tovalo::DrawSizeCategoryStrip(c.design, c.size);
+        const fw::UniqueBitmap twice = tovalo::DrawSizeCategoryStrip(c.design, 2 * c.size);
+        ASSERT_TRUE(bitmap && same && twice);
+        fw::UniqueDc original(::CreateCompatibleDC(nullptr)), drawn(::CreateCompatibleDC(nullptr)),
+            doubled(::CreateCompatibleDC(nullptr));
+        fw::SelectObjectScope a(original.Get(), bitmap.Get()), b(drawn.Get(), same.Get()),
+            d(doubled.Get(), twice.Get());
+        for (int y = 0; y < c.size; ++y) {
+            for (int x = 0; x < 4 * c.size; ++x) {
+                const COLORREF pixel = ::GetPixel(original.Get(), x, y);
+                ASSERT_EQ(::GetPixel(drawn.Get(), x, y), pixel) << x << "," << y;
+                for (int dy = 0; dy < 2; ++dy) {
+                    for (int dx = 0; dx < 2; ++dx) {
+                        ASSERT_EQ(::GetPixel(doubled.Get(), 2 * x + dx, 2 * y + dy), pixel) << x << "," << y;
+                    }
+                }
+            }
+        }
     }
 }
 

@@ -1,6 +1,7 @@
 // The skinned header's painting, on a real header window drawn into a bitmap: the white band, the
-// separators left of every column but the first in display order, titles kept inside their
-// column, an ampersand drawn as it stands; and the skin bitmaps of the OCX.
+// separators left of every column but the first in display order, at 96 and 192 DPI and in the
+// system's colours under high contrast; titles kept inside their column and as tall as the scale
+// makes them, an ampersand drawn as it stands; and the skin bitmaps of the OCX.
 #include "tests/win/TestSupport.h"
 
 #include "control/SkinHeaderCtrl.h"
@@ -13,7 +14,7 @@ namespace tovalo_test {
 namespace {
 
 constexpr int kWidth = 300;
-constexpr int kHeight = 20;
+constexpr int kHeight = 40;
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr COLORREF kSeparator = RGB(160, 160, 160);
 
@@ -48,27 +49,34 @@ protected:
     }
 
     // Paints over a black canvas, so that anything the paint leaves out shows.
-    void Paint() {
+    void Paint(tovalo::HeaderLooks looks = {96, false}) {
         RECT all{0, 0, kWidth, kHeight};
         ::FillRect(dc_.Get(), &all, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
-        tovalo::PaintSkinnedHeader(header_, dc_.Get(), all);
+        tovalo::PaintSkinnedHeader(header_, dc_.Get(), all, looks);
     }
     COLORREF Pixel(int x, int y) const { return ::GetPixel(dc_.Get(), x, y) & 0xFFFFFF; }
 
-    // Columns x0..x1-1 of the band that hold anything but white or the separator: the title's ink.
-    int InkColumns(int x0, int x1) const {
-        int ink = 0;
+    // Where x0..x1-1 holds anything but the background or the separator: the title's ink, as the
+    // count of its columns and of its rows.
+    struct Ink {
+        int columns = 0;
+        int rows = 0;
+    };
+    Ink InkIn(int x0, int x1, COLORREF background = kWhite, COLORREF separator = kSeparator) const {
+        Ink ink;
+        std::vector<bool> row(kHeight);
         for (int x = x0; x < x1; ++x) {
+            bool column = false;
             for (int y = 0; y < kHeight; ++y) {
                 const COLORREF c = Pixel(x, y);
-                if (c != kWhite && c != kSeparator) {
-                    ++ink;
-                    break;
-                }
+                if (c != background && c != separator) column = row[y] = true;
             }
+            ink.columns += column;
         }
+        for (bool inked : row) ink.rows += inked;
         return ink;
     }
+    int InkColumns(int x0, int x1) const { return InkIn(x0, x1).columns; }
 
     fw::UniqueHwnd parent_;
     HWND header_ = nullptr;  // a child of parent_, destroyed with it
@@ -89,30 +97,77 @@ TEST_F(SkinHeader, SeparatorsLeftOfEveryColumnButTheFirstInDisplayOrder) {
     AddColumn(L"", 100);
     AddColumn(L"", 80);
     AddColumn(L"", 60);
+    const COLORREF face = ::GetSysColor(COLOR_BTNFACE);
+    const COLORREF text = ::GetSysColor(COLOR_BTNTEXT);
+    const struct {
+        tovalo::HeaderLooks looks;
+        int band;      // the band's height
+        int from, to;  // the separator's columns, from a column's left edge
+        COLORREF background, separator;
+    } looks[] = {
+        {{96, false}, 12, -1, 1, kWhite, kSeparator},
+        {{192, false}, 24, -2, 2, kWhite, kSeparator},
+        {{144, false}, 18, -2, 1, kWhite, kSeparator},
+        // High contrast: the system's button colours, no white skin.
+        {{96, true}, 12, -1, 1, face, text},
+    };
     const struct {
         std::vector<int> order;
         std::vector<int> separatorsAt;  // left edges that get the separator
-        std::vector<int> plainAt;       // left edges that stay white
+        std::vector<int> plainAt;       // left edges that stay plain
     } rows[] = {
         {{0, 1, 2}, {100, 180}, {0}},
         // The last column dragged to the front: it gets the first column's edge.
         {{2, 0, 1}, {60, 160}, {0}},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(testing::PrintToString(row.order));
-        ::SendMessageW(header_, HDM_SETORDERARRAY, row.order.size(), reinterpret_cast<LPARAM>(row.order.data()));
-        Paint();
-        for (int left : row.separatorsAt) {
-            for (int y = 0; y < 12; ++y) {
-                EXPECT_EQ(Pixel(left - 1, y), kSeparator) << left << "," << y;
-                EXPECT_EQ(Pixel(left, y), kSeparator) << left << "," << y;
+    for (const auto& look : looks) {
+        for (const auto& row : rows) {
+            SCOPED_TRACE(testing::Message() << look.looks.dpi << " dpi, high contrast " << look.looks.highContrast
+                                            << ", order " << testing::PrintToString(row.order));
+            ::SendMessageW(header_, HDM_SETORDERARRAY, row.order.size(), reinterpret_cast<LPARAM>(row.order.data()));
+            Paint(look.looks);
+            for (int left : row.separatorsAt) {
+                for (int y = 0; y < look.band; ++y) {
+                    for (int x = left + look.from; x <= left + look.to - 1; ++x) {
+                        EXPECT_EQ(Pixel(x, y), look.separator) << x << "," << y;
+                    }
+                }
+                EXPECT_EQ(Pixel(left + look.from - 1, 1), look.background) << left;
+                EXPECT_EQ(Pixel(left + look.to, 1), look.background) << left;
+                // Below the band the header keeps its background.
+                EXPECT_EQ(Pixel(left, look.band), look.background) << left;
+                EXPECT_EQ(Pixel(left, kHeight - 1), look.background) << left;
             }
-            // The band is 12 pixels high; below it the header stays white.
-            EXPECT_EQ(Pixel(left, 12), kWhite) << left;
-            EXPECT_EQ(Pixel(left, kHeight - 1), kWhite) << left;
+            for (int left : row.plainAt) EXPECT_EQ(Pixel(left, 5), look.background) << left;
+            EXPECT_EQ(InkIn(0, kWidth, look.background, look.separator).columns, 0);
         }
-        for (int left : row.plainAt) EXPECT_EQ(Pixel(left, 5), kWhite) << left;
-        EXPECT_EQ(InkColumns(0, kWidth), 0);
+    }
+}
+
+TEST_F(SkinHeader, TitlesGrowWithTheScaleAndTakeTheContrastColour) {
+    AddColumn(L"이름", 150);
+    AddColumn(L"", 150);
+    Paint({96, false});
+    const Ink at96 = InkIn(2, 148);
+    Paint({192, false});
+    const Ink at192 = InkIn(4, 146);
+    ASSERT_GT(at96.rows, 0);
+    // Twice the scale, twice the title, give or take a row of the font's own rounding.
+    EXPECT_NEAR(at192.rows, 2 * at96.rows, 2);
+    EXPECT_NEAR(at192.columns, 2 * at96.columns, 3);
+    // Under high contrast the title is in the system's button text colour on its face colour.
+    Paint({96, true});
+    const COLORREF face = ::GetSysColor(COLOR_BTNFACE);
+    const COLORREF text = ::GetSysColor(COLOR_BTNTEXT);
+    int textPixels = 0;
+    for (int x = 2; x < 148; ++x) {
+        for (int y = 0; y < kHeight; ++y) textPixels += Pixel(x, y) == text;
+    }
+    EXPECT_GT(textPixels, 0);
+    EXPECT_EQ(Pixel(75, kHeight - 1), face);
+    // Nothing of the white skin is left.
+    for (int x = 0; x < kWidth; ++x) {
+        for (int y = 0; y < kHeight; ++y) ASSERT_NE(Pixel(x, y), kWhite) << x << "," << y;
     }
 }
 

@@ -49,7 +49,9 @@ TEST(Window, IsAListViewWithTheControlsLook) {
         << "the rows are the control's (the list view asks for them); no other list-view style bits";
 
     EXPECT_EQ(ListView_GetBkColor(a.hwnd), RGB(255, 255, 255));
-    EXPECT_EQ(ListView_GetExtendedListViewStyle(a.hwnd), static_cast<DWORD>(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT));
+    // A cut name shows whole in a tip.
+    EXPECT_EQ(ListView_GetExtendedListViewStyle(a.hwnd),
+              static_cast<DWORD>(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP | LVS_EX_INFOTIP));
     EXPECT_NE(ListView_GetImageList(a.hwnd, LVSIL_NORMAL), nullptr);
     EXPECT_NE(ListView_GetImageList(a.hwnd, LVSIL_SMALL), nullptr);
     EXPECT_EQ(ListView_GetItemCount(a.hwnd), 0);

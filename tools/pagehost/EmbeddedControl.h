@@ -38,6 +38,10 @@ public:
     void close();
 
     IDispatch* dispatch() const { return m_dispatch.Get(); }
+    // The control as the object that takes the keyboard's keys first (null when it has none).
+    fw::ComPtr<IOleInPlaceActiveObject> activeObject() const {
+        return m_object.As<IOleInPlaceActiveObject>(IID_IOleInPlaceActiveObject);
+    }
     HWND window() const { return m_window; }
 
 private:

@@ -3,11 +3,13 @@
 // and end the page the way a browser's user or thread does.
 #include "tools/pagehost/HostObject.h"
 
+#include "framework/Dpi.h"
 #include "tools/pagehost/ContainerSite.h"
 #include "tools/pagehost/DebugOutput.h"
 #include "tools/pagehost/DialogProbes.h"
 #include "tools/pagehost/Fixtures.h"
 #include "tools/pagehost/HostError.h"
+#include "tools/pagehost/Keys.h"
 #include "tools/pagehost/ListView.h"
 #include "tools/pagehost/MessageLoop.h"
 #include "tools/pagehost/OleValues.h"
@@ -306,18 +308,56 @@ Result uploadLog(const HostContext& context, const Args&) { return context.dialo
 
 Result uploadBars(const HostContext& context, const Args&) { return context.dialogs->upload().bars(); }
 
-// The rate line's texts, "|" between them.
-Result uploadRates(const HostContext& context, const Args&) {
+std::wstring joinedByBars(const std::vector<std::wstring>& texts) {
     std::wstring joined;
-    for (const std::wstring& text : context.dialogs->upload().rates()) joined += (joined.empty() ? L"" : L"|") + text;
+    for (const std::wstring& text : texts) joined += (joined.empty() ? L"" : L"|") + text;
     return joined;
 }
+
+// The rate line's texts, "|" between them.
+Result uploadRates(const HostContext& context, const Args&) { return joinedByBars(context.dialogs->upload().rates()); }
 
 Result uploadLongestAnswer(const HostContext& context, const Args&) {
     return context.dialogs->upload().longestAnswerMs();
 }
 
 Result uploadStopToEnd(const HostContext& context, const Args&) { return context.dialogs->upload().stopToEndMs(); }
+
+// What a screen reader was told of the last upload dialog's status line, "|" between the texts.
+Result uploadSpoken(const HostContext& context, const Args&) {
+    return joinedByBars(context.dialogs->upload().spoken());
+}
+
+Result uploadControls(const HostContext& context, const Args&) {
+    std::wstring controls = context.dialogs->upload().controls();
+    if (controls.empty()) {
+        throw HostError(L"host.uploadControls: no upload dialog is open");
+    }
+    return controls;
+}
+
+// The display's scale as the control's window has it.
+Result dpi(const HostContext& context, const Args&) { return static_cast<long>(fw::DpiOf(controlWindow(context))); }
+
+Result imageSize(const HostContext& context, const Args&) { return list(context).imageSize(); }
+
+Result textWidth(const HostContext& context, const Args& args) { return long{list(context).textWidth(args.text(0))}; }
+
+Result infoTip(const HostContext& context, const Args& args) { return list(context).infoTip(args.index(0)); }
+
+Result headerInk(const HostContext& context, const Args& args) { return long{list(context).headerInk(args.index(0))}; }
+
+// Keys pressed in the list as a browser hands them to the page's first control.
+Result key(const HostContext& context, const Args& args) {
+    const ListView shown = list(context);
+    shown.rowCount();  // fails as the other list members do when there is no list
+    fw::ComPtr<IOleInPlaceActiveObject> control;
+    if (context.page && !context.page->controls().empty()) {
+        control = context.page->controls().front().control->activeObject();
+    }
+    pressKeys(findListWindow(controlWindow(context)), args.text(0), control.Get());
+    return {};
+}
 
 // Takes a file away after the control listed it: a file that cannot be opened when it is sent.
 Result removeFile(const HostContext&, const Args& args) {
@@ -433,6 +473,14 @@ constexpr Member kMembers[] = {
     {L"uploadRates", 0, 0, uploadRates},
     {L"uploadLongestAnswer", 0, 0, uploadLongestAnswer},
     {L"uploadStopToEnd", 0, 0, uploadStopToEnd},
+    {L"uploadSpoken", 0, 0, uploadSpoken},
+    {L"uploadControls", 0, 0, uploadControls},
+    {L"dpi", 0, 0, dpi, kNeedsPage},
+    {L"imageSize", 0, 0, imageSize, kNeedsPage},
+    {L"textWidth", 1, 1, textWidth, kNeedsPage},
+    {L"infoTip", 1, 1, infoTip, kNeedsPage},
+    {L"headerInk", 1, 1, headerInk, kNeedsPage},
+    {L"key", 1, 1, key, kNeedsPage},
     {L"removeFile", 1, 1, removeFile},
     {L"probeOpenFile", 0, 1, probeOpenFile, kNeedsPage},
     {L"probeFolderPicker", 0, 1, probeFolderPicker, kNeedsPage},

@@ -82,12 +82,8 @@ private:
 };
 
 // The pixels an image list draws for one index on white (nothing for an index it lacks), digested.
-std::uint64_t imagePixels(HIMAGELIST images, int index) {
-    Digest digest;
-    int width = 0, height = 0;
-    if (!images || !ImageList_GetIconSize(images, &width, &height) || width <= 0 || height <= 0) {
-        return digest.value();
-    }
+// A 32-bit bitmap of this size whose first row is its top one.
+BITMAPINFO topDownRgb(int width, int height) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = width;
@@ -95,6 +91,16 @@ std::uint64_t imagePixels(HIMAGELIST images, int index) {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
+
+std::uint64_t imagePixels(HIMAGELIST images, int index) {
+    Digest digest;
+    int width = 0, height = 0;
+    if (!images || !ImageList_GetIconSize(images, &width, &height) || width <= 0 || height <= 0) {
+        return digest.value();
+    }
+    const BITMAPINFO info = topDownRgb(width, height);
     void* bits = nullptr;
     HDC dc = CreateCompatibleDC(nullptr);
     HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
@@ -286,6 +292,93 @@ std::wstring ListView::selectedRows() const {
 
 unsigned long ListView::extendedStyle() const {
     return static_cast<unsigned long>(SendMessageW(window(), LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
+}
+
+std::wstring ListView::imageSize() const {
+    const bool icons = (GetWindowLongW(window(), GWL_STYLE) & LVS_TYPEMASK) == LVS_ICON;
+    const auto images =
+        reinterpret_cast<HIMAGELIST>(SendMessageW(window(), LVM_GETIMAGELIST, icons ? LVSIL_NORMAL : LVSIL_SMALL, 0));
+    int width = 0;
+    int height = 0;
+    if (!images || !ImageList_GetIconSize(images, &width, &height)) {
+        return L"none";
+    }
+    return std::to_wstring(width) + L"x" + std::to_wstring(height);
+}
+
+int ListView::textWidth(const std::wstring& text) const {
+    return static_cast<int>(SendMessageW(window(), LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(text.c_str())));
+}
+
+std::wstring ListView::infoTip(int row) const {
+    checkRow(row);
+    wchar_t text[INFOTIPSIZE] = {};
+    NMLVGETINFOTIPW tip{};
+    tip.hdr.hwndFrom = window();
+    tip.hdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(window()));
+    tip.hdr.code = LVN_GETINFOTIPW;
+    tip.pszText = text;
+    tip.cchTextMax = INFOTIPSIZE;
+    tip.iItem = row;
+    SendMessageW(GetParent(window()), WM_NOTIFY, tip.hdr.idFrom, reinterpret_cast<LPARAM>(&tip));
+    return text;
+}
+
+int ListView::headerInk(int column) const {
+    checkColumn(column);
+    const auto header = reinterpret_cast<HWND>(SendMessageW(window(), LVM_GETHEADER, 0, 0));
+    RECT item{};
+    if (!header || !IsWindowVisible(header) ||
+        !SendMessageW(header, HDM_GETITEMRECT, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&item))) {
+        throw HostError(L"host.headerInk: the list shows no header item " + std::to_wstring(column));
+    }
+    // The header as the screen shows it, copied once: reading pixel by pixel from the window
+    // would cost a round trip each.
+    RedrawWindow(header, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    const int width = item.right - item.left;
+    const int height = item.bottom - item.top;
+    std::vector<COLORREF> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
+    const HDC screen = GetDC(header);
+    const HDC memory = CreateCompatibleDC(screen);
+    const BITMAPINFO info = topDownRgb(width, height);
+    void* bits = nullptr;
+    const HBITMAP copy = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (copy && bits) {
+        const HGDIOBJ old = SelectObject(memory, copy);
+        BitBlt(memory, 0, 0, width, height, screen, item.left, item.top, SRCCOPY);
+        GdiFlush();
+        const auto* source = static_cast<const COLORREF*>(bits);
+        for (size_t i = 0; i < pixels.size(); ++i) {
+            pixels[i] = source[i] & 0xFFFFFF;
+        }
+        SelectObject(memory, old);
+        DeleteObject(copy);
+    }
+    DeleteDC(memory);
+    ReleaseDC(header, screen);
+    std::map<COLORREF, size_t> counts;
+    for (COLORREF pixel : pixels) {
+        ++counts[pixel];
+    }
+    COLORREF background = 0;
+    size_t most = 0;
+    for (const auto& [colour, count] : counts) {
+        if (count > most) {
+            background = colour;
+            most = count;
+        }
+    }
+    // The title is centred: the middle two thirds hold it, and none of the item's edges.
+    int rows = 0;
+    for (int y = 0; y < height; ++y) {
+        for (int x = width / 6; x < width - width / 6; ++x) {
+            if (pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] != background) {
+                ++rows;
+                break;
+            }
+        }
+    }
+    return rows;
 }
 
 unsigned long ListView::backgroundColor() const {

@@ -30,6 +30,17 @@ public:
     std::wstring selectedRows() const;  // "0,2" in row order, "" when nothing is selected
     unsigned long extendedStyle() const;
     unsigned long backgroundColor() const;  // 0xRRGGBB
+    // The size of the images the list draws in its view, "WxH": its normal image list's in icon
+    // view, its small one's in the others.
+    std::wstring imageSize() const;
+    // How wide the text is in the list's font (LVM_GETSTRINGWIDTH), in pixels.
+    int textWidth(const std::wstring& text) const;
+    // What the list's owner answers when the list view asks for the tip over a row
+    // (LVN_GETINFOTIP, as the list view sends it to its parent).
+    std::wstring infoTip(int row) const;
+    // The rows of pixels of the column's header item that hold the title's ink (anything but the
+    // item's most common colour, away from its edges), as painted now.
+    int headerInk(int column) const;
     // 16 hex digits of a hash of every row in order: its five texts (each occurrence of hide
     // replaced by "~", so a run's scratch folder does not count) and the pixels its image draws
     // from both image lists. Two lists digest alike when a user would see the same rows.

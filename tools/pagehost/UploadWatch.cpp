@@ -2,6 +2,7 @@
 // the actions a page arranged for given status texts.
 #include "tools/pagehost/UploadWatch.h"
 
+#include "tools/pagehost/Accessibility.h"
 #include "tools/pagehost/Output.h"
 
 #include <commctrl.h>
@@ -70,9 +71,11 @@ std::wstring barsText(HWND dialog) {
 }  // namespace
 
 UploadWatch* UploadWatch::s_active = nullptr;
+UploadWatch* UploadWatch::s_listening = nullptr;
 
 UploadWatch::~UploadWatch() {
     stopTimer();
+    listen(false);
     if (m_status) {
         RemoveWindowSubclass(m_status, statusProc, kSubclassId);
     }
@@ -101,6 +104,7 @@ void UploadWatch::onOpen(HWND dialog) {
     m_log.clear();
     m_bars.clear();
     m_rates.clear();
+    m_spoken.clear();
     m_lastStatus.clear();
     m_late.cancel();
     m_stopClickedAt = 0;
@@ -112,6 +116,8 @@ void UploadWatch::onOpen(HWND dialog) {
     if (m_status) {
         SetWindowSubclass(m_status, statusProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
         statusChanged(windowText(m_status));
+        heard(spokenText(m_status).name);
+        listen(true);
     }
     if (m_logWindow) {
         SetWindowSubclass(m_logWindow, logProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
@@ -125,6 +131,7 @@ void UploadWatch::onOpen(HWND dialog) {
 
 void UploadWatch::onDestroy(HWND window) {
     if (window == m_status) {
+        listen(false);
         RemoveWindowSubclass(m_status, statusProc, kSubclassId);
         m_status = nullptr;
     } else if (window == m_rateWindow) {
@@ -301,6 +308,36 @@ void UploadWatch::call(const Step& step) {
 void CALLBACK UploadWatch::onDueTimer(HWND, UINT, UINT_PTR, DWORD) {
     if (s_active && s_active->m_dialog) {
         s_active->runDue(true);
+    }
+}
+
+std::wstring UploadWatch::controls() const { return m_dialog ? describeDialog(m_dialog) : std::wstring(); }
+
+// In the dialog's thread and at once (in context), so that the name is read as it was told, not
+// after later changes.
+void UploadWatch::listen(bool on) {
+    if (m_eventHook) {
+        UnhookWinEvent(std::exchange(m_eventHook, nullptr));
+        s_listening = nullptr;
+    }
+    if (on) {
+        s_listening = this;
+        m_eventHook = SetWinEventHook(EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_NAMECHANGE, GetModuleHandleW(nullptr),
+                                      onWinEvent, GetCurrentProcessId(), GetCurrentThreadId(), WINEVENT_INCONTEXT);
+    }
+}
+
+void CALLBACK UploadWatch::onWinEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD, DWORD) {
+    UploadWatch* watch = s_listening;
+    if (watch && event == EVENT_OBJECT_NAMECHANGE && window && window == watch->m_status && object == OBJID_CLIENT &&
+        child == CHILDID_SELF) {
+        watch->heard(spokenText(window).name);
+    }
+}
+
+void UploadWatch::heard(const std::wstring& name) {
+    if (m_spoken.empty() || m_spoken.back() != name) {
+        m_spoken.push_back(name);
     }
 }
 

@@ -51,6 +51,13 @@ public:
     // The last dialog's time from the click on "S" to its end (its destruction), in ms; -1 while
     // it runs or when "S" was not clicked.
     long stopToEndMs() const { return m_stopToEndMs; }
+    // What a screen reader was told of the last dialog's status line: its accessible name when
+    // the dialog appeared and at each name-change event since (a name the same as the one before
+    // counts once).
+    const std::vector<std::wstring>& spoken() const { return m_spoken; }
+    // The last dialog's controls as a screen reader meets them (see describeDialog); "" when no
+    // upload dialog is open.
+    std::wstring controls() const;
 
 private:
     struct Step {
@@ -68,6 +75,9 @@ private:
     static LRESULT CALLBACK logProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR self);
     static LRESULT CALLBACK rateProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR self);
     static void CALLBACK onDueTimer(HWND, UINT, UINT_PTR, DWORD);
+    static void CALLBACK onWinEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD, DWORD);
+    void listen(bool on);
+    void heard(const std::wstring& name);
 
     void statusChanged(const std::wstring& text);
     void matchArrangements();
@@ -80,6 +90,7 @@ private:
     void stopTimer();
 
     static UploadWatch* s_active;
+    static UploadWatch* s_listening;
 
     HWND m_dialog = nullptr;
     HWND m_status = nullptr;
@@ -89,6 +100,8 @@ private:
     std::wstring m_log;
     std::wstring m_bars;
     std::vector<std::wstring> m_rates;
+    std::vector<std::wstring> m_spoken;
+    HWINEVENTHOOK m_eventHook = nullptr;
     std::vector<Arrangement> m_arranged;
     std::vector<Step> m_due;
     UINT_PTR m_timer = 0;
