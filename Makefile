@@ -7,12 +7,15 @@ CMAKE_ASAN   := cmake -S . -B build/native-asan -DCMAKE_BUILD_TYPE=Debug -DTOVAL
 # pages of the local machine; "*" every site. Given on every configuration, so that a package
 # built for a site list does not leave that list behind for the next build.
 TOVALO_ALLOWED_SITES ?=
-CMAKE_WIN    := cmake -S . -B build/win -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+CMAKE_WIN    := cmake --no-warn-unused-cli -S . -B build/win -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+                -DTOVALO_ALLOWED_SITES="$(TOVALO_ALLOWED_SITES)"
+# The same sources for 64-bit hosts (a 64-bit browser tab or container): build/win64.
+CMAKE_WIN64  := cmake --no-warn-unused-cli -S . -B build/win64 -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
                 -DTOVALO_ALLOWED_SITES="$(TOVALO_ALLOWED_SITES)"
 CMAKE_FUZZ   := cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOVALO_FUZZ=ON \
                 -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 
-.PHONY: all build demo test bench fuzz deps native native-asan win fuzz-build format clean package
+.PHONY: all build demo test bench fuzz deps native native-asan win win64 fuzz-build format clean package
 
 all: build
 
@@ -30,10 +33,13 @@ native-asan: deps
 win: deps
 	@$(CMAKE_WIN) >/dev/null && cmake --build build/win -j$(JOBS)
 
+win64: deps
+	@$(CMAKE_WIN64) >/dev/null && cmake --build build/win64 -j$(JOBS)
+
 fuzz-build: deps
 	@$(CMAKE_FUZZ) >/dev/null && cmake --build build/fuzz -j$(JOBS)
 
-build: native win
+build: native win win64
 
 # build/win/Tovalo.cab: the OCX and its INF for a page's codebase, signed when TOVALO_SIGN_PKCS12
 # and TOVALO_SIGN_PASSWORD_FILE name a code-signing certificate and its password (packaging/pack,
