@@ -30,8 +30,9 @@ native: deps
 native-asan: deps
 	@$(CMAKE_ASAN) >/dev/null && cmake --build build/native-asan -j$(JOBS)
 
+# WIN_TARGETS, WIN64_TARGETS: only these targets (make test builds what its tests run).
 win: deps
-	@$(CMAKE_WIN) >/dev/null && cmake --build build/win -j$(JOBS)
+	@$(CMAKE_WIN) >/dev/null && cmake --build build/win -j$(JOBS) $(if $(WIN_TARGETS),--target $(WIN_TARGETS))
 
 # WIN64_TARGETS: only these targets (make test builds what its tests of the 64-bit control run).
 win64: deps
