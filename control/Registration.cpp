@@ -29,6 +29,11 @@ const fw::RegistryEntry kControlEntries[] = {
     {L"CLSID\\{CLSID}\\Version", L"", L"{VERSION}"},
     // The release installed, for a browser that compares it with a page's codebase "#version=".
     {L"CLSID\\{CLSID}\\InstalledVersion", L"", L"{INSTALLED}"},
+};
+
+// The ProgID is one key for the 32-bit and the 64-bit control on 64-bit Windows (only CLSID keys
+// have a view each), naming the same class for both: it goes with the last of them.
+const fw::RegistryEntry kProgIdEntries[] = {
     {L"{PROGID}", L"", L"{NAME}"},
     {L"{PROGID}\\CLSID", L"", L"{CLSID}"},
 };
@@ -67,7 +72,9 @@ std::vector<fw::Substitution> PropPageSubstitutions() {
 HRESULT RegisterServer() {
     try {
         if (FAILED(fw::RegisterTypeLibrary(fw::Module::Path()))) return SELFREG_E_TYPELIB;
-        if (FAILED(fw::RegisterEntries(kControlEntries, ControlSubstitutions())) ||
+        const auto control = ControlSubstitutions();
+        if (FAILED(fw::RegisterEntries(kControlEntries, control)) ||
+            FAILED(fw::RegisterEntries(kProgIdEntries, control)) ||
             FAILED(fw::RegisterEntries(kPropPageEntries, PropPageSubstitutions()))) {
             return SELFREG_E_CLASS;
         }
@@ -79,10 +86,14 @@ HRESULT RegisterServer() {
 
 HRESULT UnregisterServer() {
     try {
-        if (FAILED(fw::UnregisterTypeLibrary(LIBID_TovaloLib, kLibMajor, kLibMinor))) return SELFREG_E_TYPELIB;
-        const HRESULT control = fw::UnregisterEntries(kControlEntries, ControlSubstitutions());
+        if (FAILED(fw::UnregisterTypeLibrary(fw::Module::Path()))) return SELFREG_E_TYPELIB;
+        const auto substitutions = ControlSubstitutions();
+        const HRESULT control = fw::UnregisterEntries(kControlEntries, substitutions);
+        const HRESULT progId = fw::ExistsInOtherView(L"CLSID\\" + fw::GuidText(CLSID_TovaloCtrl))
+                                   ? S_OK
+                                   : fw::UnregisterEntries(kProgIdEntries, substitutions);
         const HRESULT page = fw::UnregisterEntries(kPropPageEntries, PropPageSubstitutions());
-        return FAILED(control) || FAILED(page) ? SELFREG_E_CLASS : S_OK;
+        return FAILED(control) || FAILED(progId) || FAILED(page) ? SELFREG_E_CLASS : S_OK;
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }

@@ -5,6 +5,8 @@
 
 #include <oleauto.h>
 
+#include <cwchar>
+#include <iterator>
 #include <set>
 
 namespace fw {
@@ -83,16 +85,43 @@ HRESULT RegisterTypeLibrary(const std::wstring& modulePath) {
     return ::RegisterTypeLib(lib.Get(), path.data(), folder.empty() ? nullptr : folder.data());
 }
 
-HRESULT UnregisterTypeLibrary(REFGUID libid, WORD major, WORD minor) {
+HRESULT UnregisterTypeLibrary(const std::wstring& modulePath) {
+    // The identity comes from the module's own library, not from the registry: asked by GUID, a
+    // 64-bit process falls back to the 32-bit registration when its own is missing, and would
+    // remove the other build's.
     ComPtr<ITypeLib> lib;
-    if (FAILED(::LoadRegTypeLib(libid, major, minor, LOCALE_NEUTRAL, lib.Put()))) return S_OK;  // not registered
-    TLIBATTR* attr = nullptr;
-    HRESULT hr = lib->GetLibAttr(&attr);
+    HRESULT hr = ::LoadTypeLibEx(modulePath.c_str(), REGKIND_NONE, lib.Put());
     if (FAILED(hr)) return hr;
-    const LCID lcid = attr->lcid;
-    const SYSKIND syskind = attr->syskind;
+    TLIBATTR* attr = nullptr;
+    hr = lib->GetLibAttr(&attr);
+    if (FAILED(hr)) return hr;
+    const TLIBATTR own = *attr;
     lib->ReleaseTLibAttr(attr);
-    return ::UnRegisterTypeLib(libid, major, minor, lcid, syskind);
+    const wchar_t* platform = own.syskind == SYS_WIN64 ? L"win64" : L"win32";
+    wchar_t key[128] = {};
+    ::swprintf(key, std::size(key), L"TypeLib\\%ls\\%x.%x\\%lx\\%ls", GuidText(own.guid).c_str(), own.wMajorVerNum,
+               own.wMinorVerNum, static_cast<unsigned long>(own.lcid), platform);
+    if (RegKey registered; ::RegOpenKeyExW(HKEY_CLASSES_ROOT, key, 0, KEY_READ, registered.Put()) != ERROR_SUCCESS) {
+        return S_OK;
+    }
+    return ::UnRegisterTypeLib(own.guid, own.wMajorVerNum, own.wMinorVerNum, own.lcid, own.syskind);
+}
+
+bool ExistsInOtherView(std::wstring_view key) {
+#ifdef _WIN64
+    constexpr REGSAM kOtherView = KEY_WOW64_32KEY;
+#else
+    constexpr REGSAM kOtherView = KEY_WOW64_64KEY;
+    BOOL wow64 = FALSE;
+    if (!::IsWow64Process(::GetCurrentProcess(), &wow64) || !wow64) return false;
+#endif
+    // HKEY_CLASSES_ROOT merges the machine's classes and the user's.
+    const std::wstring path = L"Software\\Classes\\" + std::wstring(key);
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        RegKey found;
+        if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | kOtherView, found.Put()) == ERROR_SUCCESS) return true;
+    }
+    return false;
 }
 
 std::wstring GuidText(REFGUID guid) {

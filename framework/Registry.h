@@ -30,8 +30,17 @@ HRESULT UnregisterEntries(std::span<const RegistryEntry> entries, std::span<cons
 
 // Registers the type library stored as resource TYPELIB 1 in the module file at modulePath.
 HRESULT RegisterTypeLibrary(const std::wstring& modulePath);
-// Removes a type library registration; a library that is not registered counts as removed.
-HRESULT UnregisterTypeLibrary(REFGUID libid, WORD major, WORD minor);
+// Removes the registration of the type library stored in the module file at modulePath for the
+// library's own platform (its win32 or win64 key), and only that: on 64-bit Windows the 32-bit and
+// the 64-bit build of a module share the library's key, each with its platform's path below it. A
+// library not registered for its platform counts as removed.
+HRESULT UnregisterTypeLibrary(const std::wstring& modulePath);
+
+// On 64-bit Windows a 32-bit and a 64-bit program see one HKEY_CLASSES_ROOT, but for a few keys
+// (CLSID and Interface among them) each has a view of its own. Whether the key below
+// HKEY_CLASSES_ROOT exists in the other view: the 64-bit one for a 32-bit module under WoW64, the
+// 32-bit one for a 64-bit module; false on 32-bit Windows, which has one view.
+bool ExistsInOtherView(std::wstring_view key);
 
 std::wstring GuidText(REFGUID guid);
 

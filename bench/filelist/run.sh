@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Folder loads into the control's list (LoadDirFiles) in icon and report view under both icon sets,
 # against bare fills of a plain list view in the same view with redraw held, under Wine, in one
-# process; with the memory and the deletes of the listed rows.
+# process; with the memory and the deletes of the listed rows. The 64-bit control (TOVALO_WIN64_BUILD,
+# default build/win64, when built; empty: none) is measured the same way against the same bare fills
+# in a 64-bit process, its line beside the 32-bit one's.
 # Prints figures; never judges. Usage: run.sh [NATIVE_BUILD_DIR]; the Windows build is
 # TOVALO_WIN_BUILD (default build/win) and is made when missing. FILELIST_BENCH_COUNTS overrides the
 # folder sizes ("1000 10000 50000"), FILELIST_BENCH_ROUNDS the runs each figure is the best of (3),
@@ -16,6 +18,11 @@ if [[ ! -f $bench || ! -f $win/Tovalo.ocx ]]; then
   if [[ $win == "$root/build/win" ]]; then make -s -C "$root" win >&2; fi
 fi
 [[ -f $bench ]] || { echo "filelist bench: $bench is missing; build $win first" >&2; exit 1; }
+win64=${TOVALO_WIN64_BUILD-$root/build/win64}
+[[ -z $win64 || -f $win64/tovalo_filelist_bench.exe ]] || {
+  echo "filelist bench: no 64-bit figures: $win64/tovalo_filelist_bench.exe is missing (make win64)" >&2
+  win64=""
+}
 
 source "$root/scripts/lib/wine-env.sh"
 source "$root/scripts/lib/wine-dpi.sh"
@@ -38,14 +45,35 @@ for count in map(int, sys.argv[2:]):
                 f.write(b"x")
 PY
 main_prefix=$WINEPREFIX
+# A bound on each run: a message box nobody answers would otherwise wait for ever.
+run() { timeout "${FILELIST_BENCH_TIMEOUT:-1800}" wine "$1/tovalo_filelist_bench.exe" "$(wine_path "$work")" "${counts[@]}" | tr -d '\r'; }
+status=0
 for dpi in ${FILELIST_BENCH_DPIS:-96 192}; do
   # Each screen a Wine environment of its own, stopped before the next starts.
   (
     if [ "$dpi" != 96 ]; then wine_dpi_prefix "$main_prefix" "$dpi"; fi
     wine_env_start
     wine_register_ocx "$win/Tovalo.ocx" || exit 1
+    [[ -z $win64 ]] || wine_register_ocx "$win64/Tovalo.ocx" || exit 1
     echo "At $dpi dots per inch: LoadDirFiles against bare fills of the same view with the same file and shell calls, redraw held:"
-    # A bound on the whole run: a message box nobody answers would otherwise wait for ever.
-    timeout "${FILELIST_BENCH_TIMEOUT:-1800}" wine "$bench" "$(wine_path "$work")" "${counts[@]}" | tr -d '\r'
-  )
+    if [[ -z $win64 ]]; then
+      run "$win"
+      exit
+    fi
+    status=0
+    run "$win" >"$work/32.out" || status=$?
+    run "$win64" >"$work/64.out" || status=$?
+    # The two runs print the same lines in the same order: a line they share is printed once, a
+    # line of figures twice, the 32-bit control's first.
+    awk 'NR == FNR { first[FNR] = $0; n = FNR; next }
+         { second[FNR] = $0; if (FNR > n) n = FNR }
+         END {
+           for (i = 1; i <= n; i++) {
+             if (first[i] == second[i]) { print first[i]; continue }
+             print "  32-bit" first[i]; print "  64-bit" second[i]
+           }
+         }' "$work/32.out" "$work/64.out"
+    exit $status
+  ) || status=$?
 done
+exit $status

@@ -1,5 +1,6 @@
-# Sourced by the scripts that run Windows programs: a private 32-bit Wine prefix under build/,
-# the Korean locale (code page 949), one Xvfb and one persistent wineserver for a whole run.
+# Sourced by the scripts that run Windows programs: a private 64-bit Wine prefix under build/ (64-bit
+# programs beside 32-bit ones under WoW64, each with its own registry view and system folder, as on
+# every user's Windows), the Korean locale (code page 949), one Xvfb and one persistent wineserver for a whole run.
 # Call wine_env_start once; it arranges wine_env_stop on exit.
 #   wine_env_clone_prefix SOURCE [pristine]  WINEPREFIX as a copy of SOURCE (below)
 #   wine_env_start_server                  a wineserver of this prefix on the caller's display
@@ -8,7 +9,7 @@
 
 TOVALO_ROOT=${TOVALO_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
 export WINEPREFIX=${TOVALO_WINEPREFIX:-$TOVALO_ROOT/build/wine-prefix}
-export WINEARCH=win32
+export WINEARCH=win64
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 export LANG=ko_KR.UTF-8 LC_ALL=ko_KR.UTF-8
@@ -16,7 +17,7 @@ export LANG=ko_KR.UTF-8 LC_ALL=ko_KR.UTF-8
 _wine_env_xvfb_pid=${_wine_env_xvfb_pid:-}  # kept when this file is sourced again
 
 # What a prefix is made with: a prefix made by an older version of this file is made again.
-_wine_env_prefix_version=2
+_wine_env_prefix_version=3
 
 _wine_env_make_prefix() {
   mkdir -p "$(dirname "$WINEPREFIX")"

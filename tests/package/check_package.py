@@ -1,6 +1,8 @@
 #!/usr/bin/python3
 """Checks an unpacked deployment package: the OCX is the one built (signed or not), and the INF names
-it, with the OCX's own file version (from its version resource) and the class id the OCX registered.
+it, with the OCX's own file version (from its version resource), its platform (from its PE header)
+and the class id the OCX registered. The package's name is its INF's: Tovalo.inf with Tovalo.ocx,
+Tovalo64.inf with Tovalo64.ocx.
 
 usage: check_package.py FOLDER BUILT_OCX [REGISTERED_CLSID REGISTERED_INSTALLED_VERSION]
 Prints one line per check; exits 1 when any fails."""
@@ -33,6 +35,14 @@ def without_signature(pe: bytes) -> tuple[bytes, bool]:
     return bytes(image), size != 0
 
 
+# PE machine -> the INF key of the code for that platform.
+INF_PLATFORMS = {0x14C: "file-win32-x86", 0x8664: "file-win64-x64"}
+
+
+def machine(pe: bytes) -> int:
+    return struct.unpack_from("<H", pe, struct.unpack_from("<I", pe, 0x3C)[0] + 4)[0]
+
+
 def same_code(packed: bytes, built: bytes) -> bool:
     """Whether the packed OCX is the built one, or the built one signed (signing pads the file
     with up to 7 zero bytes before the certificate table)."""
@@ -61,21 +71,24 @@ def read_inf(text: str) -> dict:
 
 def main() -> int:
     folder = Path(sys.argv[1])
-    ocx = (folder / "Tovalo.ocx").read_bytes()
+    name = next(folder.glob("*.inf")).stem
+    ocx = (folder / f"{name}.ocx").read_bytes()
     built = Path(sys.argv[2]).read_bytes()
-    inf_bytes = (folder / "Tovalo.inf").read_bytes()
+    inf_bytes = (folder / f"{name}.inf").read_bytes()
     inf = read_inf(inf_bytes.decode("ascii"))
-    code = inf.get("tovalo.ocx", {})
+    code = inf.get(f"{name}.ocx".lower(), {})
     version = file_version(ocx)
+    platform = INF_PLATFORMS.get(machine(ocx), f"<machine {machine(ocx):#x}>")
     checks = [
         ("the OCX is the one built" + (", signed" if without_signature(ocx)[1] else ""), same_code(ocx, built),
          f"packed {len(ocx)} bytes, built {len(built)} bytes"),
         ("INF lines end in CRLF", b"\n" not in inf_bytes.replace(b"\r\n", b""), ""),
         ("INF signature", inf.get("version", {}).get("signature", "").lower() == '"$chicago$"',
          inf.get("version", {}).get("signature")),
-        ("[Add.Code] installs Tovalo.ocx", inf.get("add.code", {}).get("tovalo.ocx") == "Tovalo.ocx",
+        (f"[Add.Code] installs {name}.ocx", inf.get("add.code", {}).get(f"{name}.ocx".lower()) == f"{name}.ocx",
          inf.get("add.code")),
-        ("the OCX comes from this CAB", code.get("file-win32-x86") == "thiscab", code.get("file-win32-x86")),
+        (f"the OCX comes from this CAB for its platform ({platform})", code.get(platform) == "thiscab",
+         {key: value for key, value in code.items() if key.startswith("file-")}),
         ("the OCX registers itself", code.get("registerserver", "").lower() == "yes", code.get("registerserver")),
         ("INF FileVersion is the OCX's version resource", code.get("fileversion") == version,
          f"INF {code.get('fileversion')}, OCX {version}"),

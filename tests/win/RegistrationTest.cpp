@@ -46,6 +46,37 @@ std::wstring ValueOf(const std::wstring& key, const wchar_t* name) {
     return data;
 }
 
+// Each build registers its type library's path under its own platform's key; on 64-bit Windows the
+// other build's sits beside it in the same library key.
+#ifdef _WIN64
+constexpr const wchar_t* kOwnPlatform = L"win64";
+constexpr const wchar_t* kOtherPlatform = L"win32";
+constexpr REGSAM kOtherView = KEY_WOW64_32KEY;
+#else
+constexpr const wchar_t* kOwnPlatform = L"win32";
+constexpr const wchar_t* kOtherPlatform = L"win64";
+constexpr REGSAM kOtherView = KEY_WOW64_64KEY;
+#endif
+
+std::wstring TypeLibKey(const wchar_t* platform) {
+    return L"TypeLib\\" + fw::GuidText(kLibId) + L"\\1.0\\0\\" + platform;
+}
+
+// A string value in the other build's registry view (HKLM's classes, where regsvr32 writes), or
+// "<absent>".
+std::wstring OtherViewValue(const std::wstring& key, const wchar_t* name) {
+    HKEY h = nullptr;
+    const std::wstring path = L"Software\\Classes\\" + key;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | kOtherView, &h) != ERROR_SUCCESS) {
+        return L"<absent>";
+    }
+    wchar_t data[1024] = {};
+    DWORD size = sizeof data;
+    const LSTATUS rc = ::RegGetValueW(h, nullptr, name, RRF_RT_REG_SZ, nullptr, data, &size);
+    ::RegCloseKey(h);
+    return rc == ERROR_SUCCESS ? data : L"<absent>";
+}
+
 struct ExpectedEntry {
     std::wstring key;
     const wchar_t* name;  // nullptr: default value
@@ -72,19 +103,19 @@ std::vector<ExpectedEntry> ExpectedEntries() {
         {page, nullptr, L"Tovalo Property Page"},
         {page + L"\\InprocServer32", nullptr, path},
         {page + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
-        {L"TypeLib\\" + fw::GuidText(kLibId) + L"\\1.0\\0\\win32", nullptr, path},
+        {TypeLibKey(kOwnPlatform), nullptr, path},
         {L"Interface\\" + fw::GuidText(kDispatchIid), nullptr, L"_DTovalo"},
         {L"Interface\\" + fw::GuidText(kEventsIid), nullptr, L"_DTovaloEvents"},
     };
 }
 
-// Top-level keys that must be gone after unregistering.
+// Keys of this build's own that must be gone after unregistering (the ProgID, one key for both
+// builds, stays while the other build's class is registered).
 std::vector<std::wstring> OwnedKeys() {
     return {
         L"CLSID\\" + fw::GuidText(kCtrlClsid),
         L"CLSID\\" + fw::GuidText(kPropPageClsid),
-        L"TOVALO.TovaloCtrl.1",
-        L"TypeLib\\" + fw::GuidText(kLibId),
+        TypeLibKey(kOwnPlatform),
         L"Interface\\" + fw::GuidText(kDispatchIid),
         L"Interface\\" + fw::GuidText(kEventsIid),
     };
@@ -113,13 +144,50 @@ TEST(Registration, RegistersEveryEntryAndUnregistersThemAll) {
     }
     EXPECT_FALSE(KeyExists(L"CLSID\\" + fw::GuidText(kCtrlClsid) + L"\\Insertable"));
     EXPECT_FALSE(KeyExists(L"TOVALO.TovaloPropPage.1")) << "the page is created by CLSID only";
+    // The control reads the user's files by the paths a page names, which an AppContainer cannot:
+    // it must not tell a browser that it runs in one (Enhanced Protected Mode).
+    EXPECT_FALSE(KeyExists(L"CLSID\\" + fw::GuidText(kCtrlClsid) +
+                           L"\\Implemented Categories\\{59FB2056-D625-48D0-A944-1A85B5AB2640}"));
 
     ASSERT_EQ(ocx.CallExport("DllUnregisterServer"), S_OK);
     for (const auto& key : OwnedKeys()) EXPECT_FALSE(KeyExists(key)) << testing::PrintToString(key);
+    const bool otherRegistered =
+        OtherViewValue(L"CLSID\\" + fw::GuidText(kCtrlClsid) + L"\\InprocServer32", nullptr) != L"<absent>";
+    EXPECT_EQ(KeyExists(L"TOVALO.TovaloCtrl.1"), otherRegistered);
     EXPECT_EQ(ocx.CallExport("DllUnregisterServer"), S_OK) << "unregistering twice is not an error";
 
     ASSERT_EQ(ocx.CallExport("DllRegisterServer"), S_OK);
     EXPECT_EQ(ocx.CallExport("DllRegisterServer"), S_OK) << "registering twice is not an error";
+}
+
+// On 64-bit Windows the 32-bit and the 64-bit control share their identities, each registered in its
+// own view (the type library in its own platform's key): registering and unregistering one leaves
+// whatever the other registered as it was (make test registers both first).
+TEST(Registration, LeavesTheOtherBuildsViewAlone) {
+    LoadedOcx ocx;
+    ASSERT_NE(ocx.Get(), nullptr);
+    struct Reregister {
+        const LoadedOcx& ocx;
+        ~Reregister() { ocx.CallExport("DllRegisterServer"); }
+    } reregister{ocx};
+    const std::wstring ctrl = L"CLSID\\" + fw::GuidText(kCtrlClsid);
+    const std::pair<std::wstring, const wchar_t*> otherEntries[] = {
+        {ctrl + L"\\InprocServer32", nullptr},
+        {ctrl + L"\\TypeLib", nullptr},
+        {L"CLSID\\" + fw::GuidText(kPropPageClsid) + L"\\InprocServer32", nullptr},
+        {L"TOVALO.TovaloCtrl.1\\CLSID", nullptr},
+        {TypeLibKey(kOtherPlatform), nullptr},
+    };
+    std::vector<std::wstring> before;
+    for (const auto& [key, name] : otherEntries) before.push_back(OtherViewValue(key, name));
+
+    for (const char* step : {"DllUnregisterServer", "DllRegisterServer"}) {
+        ASSERT_EQ(ocx.CallExport(step), S_OK) << step;
+        for (size_t i = 0; i < std::size(otherEntries); ++i) {
+            EXPECT_EQ(OtherViewValue(otherEntries[i].first, otherEntries[i].second), before[i])
+                << step << ": " << testing::PrintToString(otherEntries[i].first);
+        }
+    }
 }
 
 TEST(Module, FactoriesCreateBothClassesWithoutAggregation) {

@@ -13,8 +13,11 @@
 namespace pagehost {
 namespace {
 
-// mingw's uuid library lacks this one; the engine answers to it on 32-bit Windows.
-constexpr IID kIidActiveScriptParse32 = {0xbb1a2ae2, 0xa4f9, 0x11cf, {0x8f, 0x20, 0x00, 0x80, 0x5f, 0x2c, 0xd0, 0x64}};
+// The parser interface has one layout and one identity per pointer size (its source context is a
+// DWORD_PTR): a 64-bit engine answers only to the 64-bit one, a 32-bit engine only to the 32-bit
+// one. The headers name the build's own as IActiveScriptParse; its identity comes with the
+// declaration (mingw's uuid library lacks the 32-bit one).
+using ScriptParser = IActiveScriptParse;
 
 std::wstring hresultText(HRESULT hr) {
     wchar_t buffer[16];
@@ -161,9 +164,14 @@ bool runScripts(const std::vector<PageScript>& scripts, const std::vector<NamedI
         site->fail(L"no JScript engine (" + hresultText(hr) + L")");
         return false;
     }
-    const auto parser = engine.As<IActiveScriptParse32>(kIidActiveScriptParse32);
-    if (!parser || FAILED(engine->SetScriptSite(static_cast<IActiveScriptSite*>(site.Get()))) ||
-        FAILED(parser->InitNew())) {
+    const auto parser = engine.As<ScriptParser>(__uuidof(ScriptParser));
+    if (!parser) {
+        // Released unclosed: an engine that never had a site has nothing to close (and Wine's
+        // 64-bit engine crashes closing one).
+        site->fail(L"the JScript engine offers no parser for this platform");
+        return false;
+    }
+    if (FAILED(engine->SetScriptSite(static_cast<IActiveScriptSite*>(site.Get()))) || FAILED(parser->InitNew())) {
         site->fail(L"the JScript engine cannot be set up");
         engine->Close();
         return false;
@@ -183,7 +191,7 @@ bool runScripts(const std::vector<PageScript>& scripts, const std::vector<NamedI
     for (size_t index = 0; index < scripts.size() && !site->failed() && !page.closed(); ++index) {
         const PageScript& script = scripts[index];
         EXCEPINFO info{};
-        hr = parser->ParseScriptText(script.code.c_str(), nullptr, nullptr, nullptr, static_cast<DWORD>(index),
+        hr = parser->ParseScriptText(script.code.c_str(), nullptr, nullptr, nullptr, static_cast<DWORD_PTR>(index),
                                      script.line, SCRIPTTEXT_ISVISIBLE, nullptr, &info);
         if (FAILED(hr)) {
             site->fail(describe(info, hr));
