@@ -17,6 +17,9 @@ namespace fw {
 namespace {
 
 constexpr UINT_PTR kSubclassId = 0x4143;  // "AC"
+// The window's texts hang on it as a property: the subclass's own data cannot be read back with
+// the 64-bit import libraries of every toolchain (GetWindowSubclass is missing from some).
+constexpr wchar_t kTextsProperty[] = L"TovaloAccessibleTexts";
 // The window as a UI Automation live region (Windows 8 on), and how it speaks: politely.
 constexpr GUID kLiveSettingProperty = {0xc12bcd8e, 0x2a8e, 0x4950, {0x8a, 0xe7, 0x36, 0x25, 0x11, 0x1d, 0x58, 0xeb}};
 constexpr LONG kLivePolite = 1;
@@ -31,10 +34,8 @@ LRESULT CALLBACK TextsProc(HWND window, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR
 
 // The window's texts while it has them (null once it is gone: the object then answers as the
 // system's does).
-const Texts* TextsOf(HWND window) {
-    DWORD_PTR data = 0;
-    if (!::IsWindow(window) || !::GetWindowSubclass(window, TextsProc, kSubclassId, &data)) return nullptr;
-    return reinterpret_cast<const Texts*>(data);
+Texts* TextsOf(HWND window) {
+    return ::IsWindow(window) ? static_cast<Texts*>(::GetPropW(window, kTextsProperty)) : nullptr;
 }
 
 std::wstring WindowText(HWND window) {
@@ -129,15 +130,16 @@ LRESULT CALLBACK TextsProc(HWND window, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR
     case WM_GETOBJECT:
         if (static_cast<DWORD>(lp) == static_cast<DWORD>(OBJID_CLIENT)) {
             ComPtr<IAccessible> system;
-            if (SUCCEEDED(::CreateStdAccessibleObject(window, OBJID_CLIENT, IID_IAccessible, system.PutVoid())) &&
+            if (SUCCEEDED(::CreateStdAccessibleObject(window, OBJID_CLIENT, __uuidof(IAccessible), system.PutVoid())) &&
                 system) {
                 const auto named = ComPtr<IAccessible>::Adopt(new NamedAccessible(window, std::move(system)));
-                return ::LresultFromObject(IID_IAccessible, wp, named.Get());
+                return ::LresultFromObject(__uuidof(IAccessible), wp, named.Get());
             }
         }
         break;
     case WM_NCDESTROY:
         ::RemoveWindowSubclass(window, TextsProc, kSubclassId);
+        ::RemovePropW(window, kTextsProperty);
         delete reinterpret_cast<Texts*>(data);
         break;
     default:
@@ -157,15 +159,20 @@ ComPtr<IAccPropServices> PropertyServices() {
 
 void SetAccessibleText(HWND window, std::wstring name, std::wstring description) {
     if (!window) return;
-    DWORD_PTR data = 0;
-    if (::GetWindowSubclass(window, TextsProc, kSubclassId, &data)) {
-        auto* texts = reinterpret_cast<Texts*>(data);
+    if (Texts* texts = TextsOf(window)) {
         texts->name = std::move(name);
         texts->description = std::move(description);
         return;
     }
     auto* texts = new Texts{std::move(name), std::move(description)};
-    if (!::SetWindowSubclass(window, TextsProc, kSubclassId, reinterpret_cast<DWORD_PTR>(texts))) delete texts;
+    if (!::SetPropW(window, kTextsProperty, texts)) {
+        delete texts;
+        return;
+    }
+    if (!::SetWindowSubclass(window, TextsProc, kSubclassId, reinterpret_cast<DWORD_PTR>(texts))) {
+        ::RemovePropW(window, kTextsProperty);
+        delete texts;
+    }
 }
 
 void AnnounceNameChange(HWND window) {

@@ -22,7 +22,7 @@ std::wstring className(HWND window) {
 
 SpokenText spokenText(HWND window) {
     fw::ComPtr<IAccessible> accessible;
-    if (FAILED(AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+    if (FAILED(AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
                                           accessible.PutVoid())) ||
         !accessible) {
         return {};
