@@ -51,11 +51,6 @@ CRun RunTool(const std::vector<std::string>& words, const std::string& input = {
     return run;
 }
 
-std::string TempPath(const std::string& name) {
-    static int counter = 0;
-    return ::testing::TempDir() + "tovalo-cli-" + std::to_string(counter++) + "-" + name;
-}
-
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -408,8 +403,8 @@ TEST(Cli, RunsCommandsInOrderOnOneLogon) {
          {"tovalo-ftp: put /nonexistent/tovalo-missing r: failed: "}},
     };
     const auto outcomes = tovalo_test::RunConcurrently(rows, [](const CScriptedRun& row) {
-        const std::string local = TempPath("local");
-        const std::string netrc = TempPath("netrc");
+        const std::string local = tovalo_test::UniqueTempPath("local");
+        const std::string netrc = tovalo_test::UniqueTempPath("netrc");
         WriteTextFile(netrc, kNetrc);
         std::remove(local.c_str());
         if (!row.localBefore.empty()) WriteTextFile(local, row.localBefore);
@@ -451,7 +446,7 @@ TEST(Cli, CtrlCStopsTheRunAtOnce) {
     // run stops there (no QUIT), and the status says it was stopped.
     CScriptedFtpServer server({Line("220 hi")},
                               {"230 in", "250 ok", "200 binary", "213 5", kPasv, {"150 go", EData::Hold}});
-    const std::string local = TempPath("stopped");
+    const std::string local = tovalo_test::UniqueTempPath("stopped");
     std::istringstream in;
     std::ostringstream out;
     std::ostringstream err;

@@ -105,14 +105,8 @@ struct CDataOutcome {
     CRecordingObserver observer;
 };
 
-std::string UniqueLocalPath() {
-    static std::atomic<int> counter{0};
-    return ::testing::TempDir() + "tovalo-data-" + std::to_string(reinterpret_cast<std::uintptr_t>(&counter) % 9973) +
-           "-" + std::to_string(counter++);
-}
-
 CDataOutcome RunDataRow(const CDataRow& row) {
-    const std::string localPath = UniqueLocalPath();
+    const std::string localPath = tovalo_test::UniqueTempPath("data");
     std::remove(localPath.c_str());
     if (row.localBefore) WriteTextFile(localPath, *row.localBefore);
     CScriptedFtpServer server({}, row.steps, row.pasvHost);

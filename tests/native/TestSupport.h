@@ -1,6 +1,10 @@
 // Helpers shared by the FTP client tests: a recording observer and running table rows side by side.
 #pragma once
 
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <fstream>
 #include <future>
 #include <string>
@@ -9,6 +13,13 @@
 #include "ftp/FtpClient.h"
 
 namespace tovalo_test {
+
+// A path in the temporary folder that no other test of this run, and no other test run beside it
+// (a second checkout's, the sanitizer build's), uses: the process id and a count make it.
+inline std::string UniqueTempPath(const std::string& name) {
+    static std::atomic<int> counter{0};
+    return ::testing::TempDir() + "tovalo-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" + name;
+}
 
 // Writes text as a file's whole content (replacing what it held).
 inline void WriteTextFile(const std::string& path, const std::string& text) {
