@@ -117,6 +117,20 @@ it_expect_line() { # name file regex
   if grep -Eq -- "$3" "$2"; then it_pass; else it_fail "$1" "no line of $(basename "$2") matches /$3/"; fi
 }
 
+# it_expect_no_account NAME MARK: no session that began in MARK (the server's log since a point)
+# received the account: vsftpd logs the USER command; pyftpdlib names a session's lines with its
+# user once USER came. Only sessions that opened in MARK count: on a busy machine the previous
+# session's last lines (its close) may be logged after the next one has begun.
+it_expect_no_account() { # name mark
+  local found
+  found=$(awk -v user="$FTP_USER" '
+    $0 ~ ("\"USER " user "\"") { print; exit }
+    / FTP session opened/ { split($3, a, "-"); opened[a[1]] = 1; next }
+    index($0, "-[" user "]") { split($3, a, "-"); if (a[1] in opened) { print; exit } }
+  ' "$2")
+  if [ -n "$found" ]; then it_fail "$1" "the account reached the server: $found"; else it_pass; fi
+}
+
 it_expect_no_line() { # name file regex
   if grep -Eq -- "$3" "$2"; then it_fail "$1" "a line of $(basename "$2") matches /$3/"; else it_pass; fi
 }
