@@ -121,14 +121,16 @@ std::vector<std::wstring> OwnedKeys() {
     };
 }
 
+// Whatever a test does, the control is left registered for the other tests and pages.
+struct Reregister {
+    const LoadedOcx& ocx;
+    ~Reregister() { ocx.CallExport("DllRegisterServer"); }
+};
+
 TEST(Registration, RegistersEveryEntryAndUnregistersThemAll) {
     LoadedOcx ocx;
     ASSERT_NE(ocx.Get(), nullptr);
-    // Whatever happens below, the control is left registered for the other tests and pages.
-    struct Reregister {
-        const LoadedOcx& ocx;
-        ~Reregister() { ocx.CallExport("DllRegisterServer"); }
-    } reregister{ocx};
+    const Reregister reregister{ocx};
 
     ASSERT_EQ(ocx.CallExport("DllUnregisterServer"), S_OK);
     for (const auto& key : OwnedKeys()) EXPECT_FALSE(KeyExists(key)) << testing::PrintToString(key);
@@ -166,10 +168,7 @@ TEST(Registration, RegistersEveryEntryAndUnregistersThemAll) {
 TEST(Registration, LeavesTheOtherBuildsViewAlone) {
     LoadedOcx ocx;
     ASSERT_NE(ocx.Get(), nullptr);
-    struct Reregister {
-        const LoadedOcx& ocx;
-        ~Reregister() { ocx.CallExport("DllRegisterServer"); }
-    } reregister{ocx};
+    const Reregister reregister{ocx};
     const std::wstring ctrl = L"CLSID\\" + fw::GuidText(kCtrlClsid);
     const std::pair<std::wstring, const wchar_t*> otherEntries[] = {
         {ctrl + L"\\InprocServer32", nullptr},

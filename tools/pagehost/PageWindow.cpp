@@ -31,7 +31,7 @@ std::wstring PageWindow::open(const Page& page, const std::wstring& title, const
     const SIZE size = frameSize(objects);
     m_frame = createFrameWindow(title, size.cx, size.cy);
     if (!m_frame) {
-        return L"the host window cannot be created";
+        return L"the host window cannot be created (error " + std::to_wstring(GetLastError()) + L")";
     }
     int left = 0;
     for (const PageObject* object : objects) {
