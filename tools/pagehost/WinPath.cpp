@@ -11,12 +11,20 @@ namespace pagehost {
 namespace {
 
 using UnixToDos = WCHAR*(CDECL*)(const char*);
+using DosToUnix = char*(CDECL*)(const WCHAR*);
 
 // Wine's kernel32 knows its drive mapping; on Windows proper the export does not exist.
 UnixToDos wineMapping() {
     const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
     return kernel
                ? reinterpret_cast<UnixToDos>(reinterpret_cast<void*>(GetProcAddress(kernel, "wine_get_dos_file_name")))
+               : nullptr;
+}
+
+DosToUnix wineUnixName() {
+    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    return kernel
+               ? reinterpret_cast<DosToUnix>(reinterpret_cast<void*>(GetProcAddress(kernel, "wine_get_unix_file_name")))
                : nullptr;
 }
 
@@ -47,6 +55,23 @@ std::wstring windowsPath(std::wstring_view path) {
     for (auto& ch : result) {
         ch = ch == L'/' ? L'\\' : ch;
     }
+    return result;
+}
+
+std::wstring deepestDrivePath(const std::wstring& path) {
+    const DosToUnix unixName = wineUnixName();
+    char* name = unixName ? unixName(path.c_str()) : nullptr;
+    if (!name) {
+        return path;
+    }
+    std::wstring result = path;
+    if (const UnixToDos map = wineMapping()) {
+        if (WCHAR* mapped = map(name)) {
+            result = mapped;
+            HeapFree(GetProcessHeap(), 0, mapped);
+        }
+    }
+    HeapFree(GetProcessHeap(), 0, name);
     return result;
 }
 

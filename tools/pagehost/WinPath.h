@@ -10,4 +10,8 @@ namespace pagehost {
 // path, absolute or relative to the current directory, comes back absolute.
 std::wstring windowsPath(std::wstring_view path);
 
+// A Windows path by the deepest drive that holds it ("Z:\tmp\co\x" -> "P:\x" when P: is the
+// folder /tmp/co), as Wine names the files it lists; unchanged off Wine or when it names nothing.
+std::wstring deepestDrivePath(const std::wstring& path);
+
 }  // namespace pagehost

@@ -115,8 +115,10 @@ std::wstring fileName(const std::wstring& path) {
     return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
+// By the deepest drive: the folder pickers that walk to the page's files then pass only through
+// the checkout's own drive, never through Z:\tmp, where other programs make and remove folders.
 std::wstring folderOf(const std::wstring& path) {
-    const std::wstring full = windowsPath(path);
+    const std::wstring full = deepestDrivePath(windowsPath(path));
     const size_t slash = full.find_last_of(L'\\');
     return slash == std::wstring::npos ? full : full.substr(0, slash);
 }
