@@ -13,19 +13,11 @@ namespace {
 using UnixToDos = WCHAR*(CDECL*)(const char*);
 using DosToUnix = char*(CDECL*)(const WCHAR*);
 
-// Wine's kernel32 knows its drive mapping; on Windows proper the export does not exist.
-UnixToDos wineMapping() {
+// Wine's kernel32 knows its drive mapping; on Windows proper the exports do not exist.
+template <typename Function>
+Function wineExport(const char* name) {
     const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    return kernel
-               ? reinterpret_cast<UnixToDos>(reinterpret_cast<void*>(GetProcAddress(kernel, "wine_get_dos_file_name")))
-               : nullptr;
-}
-
-DosToUnix wineUnixName() {
-    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    return kernel
-               ? reinterpret_cast<DosToUnix>(reinterpret_cast<void*>(GetProcAddress(kernel, "wine_get_unix_file_name")))
-               : nullptr;
+    return kernel ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(kernel, name))) : nullptr;
 }
 
 std::wstring fullPath(const std::wstring& path) {
@@ -44,7 +36,7 @@ std::wstring windowsPath(std::wstring_view path) {
     if (path.empty() || path.front() != L'/') {
         return fullPath(std::wstring(path));
     }
-    if (const UnixToDos map = wineMapping()) {
+    if (const auto map = wineExport<UnixToDos>("wine_get_dos_file_name")) {
         if (WCHAR* mapped = map(toUtf8(path).c_str())) {
             std::wstring result(mapped);
             HeapFree(GetProcessHeap(), 0, mapped);
@@ -59,13 +51,13 @@ std::wstring windowsPath(std::wstring_view path) {
 }
 
 std::wstring deepestDrivePath(const std::wstring& path) {
-    const DosToUnix unixName = wineUnixName();
+    const auto unixName = wineExport<DosToUnix>("wine_get_unix_file_name");
     char* name = unixName ? unixName(path.c_str()) : nullptr;
     if (!name) {
         return path;
     }
     std::wstring result = path;
-    if (const UnixToDos map = wineMapping()) {
+    if (const auto map = wineExport<UnixToDos>("wine_get_dos_file_name")) {
         if (WCHAR* mapped = map(name)) {
             result = mapped;
             HeapFree(GetProcessHeap(), 0, mapped);
